@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the tests, Wine and Xvfb need.
+# Safe to run again: only what is missing is installed.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build git pkg-config
+  clang clang-format libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  wine wine64 wine32:i386 libwine-dev
+  xvfb xauth x11-utils imagemagick
+  libpugixml-dev libxml2-dev nodejs npm
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "bootstrap: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Every test: source rules, native tests under ASan/UBSan, the Windows tests under Wine (64-bit and
+# 32-bit), and the fuzzers for FUZZ_SECONDS each. Ends with one summary line.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+JOBS=${JOBS:-$(nproc)}
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+passed=0 failed=0 problems=()
+
+run_ctest() {  # preset, extra ctest args...
+  local preset=$1; shift
+  local log=build/$preset-ctest.log
+  ctest --preset "$preset" -j "$JOBS" "$@" 2>&1 | tee "$log"
+  local line p f
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    # ctest itself failed before running anything
+    problems+=("$preset: ctest did not run"); failed=$((failed + 1)); return
+  fi
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  p=$(( $(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line") - f ))
+  passed=$((passed + p)); failed=$((failed + f))
+  [ "$f" -eq 0 ] || problems+=("$preset: $f failed")
+}
+
+build() {  # preset
+  echo "== build $1"
+  if ! { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$JOBS"; } >build/$1-build.log 2>&1; then
+    tail -n 60 build/$1-build.log
+    problems+=("$1: build failed"); failed=$((failed + 1)); return 1
+  fi
+}
+
+mkdir -p build
+echo "== source rules"
+scripts/check-source.sh || { problems+=("source rules"); failed=$((failed + 1)); }
+
+build asan && run_ctest asan
+build native || true
+
+# One private display for all Windows tests.
+if [ -z "${DISPLAY:-}" ]; then
+  Xvfb :97 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'kill $xvfb_pid 2>/dev/null; wineserver -k 2>/dev/null' EXIT
+  export DISPLAY=:97
+  sleep 1
+fi
+build win64 && run_ctest win64
+build win32 && run_ctest win32 -L smoke32
+
+if [ "$FUZZ_SECONDS" -gt 0 ]; then
+  if build fuzz; then
+    for f in build/fuzz/fuzz/*/fuzz_*; do
+      [ -x "$f" ] || continue
+      name=$(basename "$f")
+      echo "== fuzz $name for ${FUZZ_SECONDS}s"
+      corpus=build/fuzz-corpus/$name; mkdir -p "$corpus"
+      seeds=fuzz/$(basename "$(dirname "$f")")/corpus/${name#fuzz_}
+      dict=fuzz/$(basename "$(dirname "$f")")/${name#fuzz_}.dict
+      args=(-max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1)
+      [ -f "$dict" ] && args+=(-dict="$dict")
+      if "$f" "${args[@]}" "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) >build/$name.log 2>&1; then
+        passed=$((passed + 1)); grep -E 'stat::number_of_executed_units' build/$name.log || true
+      else
+        tail -n 40 build/$name.log; problems+=("fuzz $name"); failed=$((failed + 1))
+      fi
+    done
+  fi
+fi
+
+echo
+for p in "${problems[@]}"; do echo "problem: $p"; done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
