@@ -33,7 +33,7 @@ demo: bootstrap
 	@scripts/demo.sh
 
 format:
-	@git ls-files '*.h' '*.cpp' | xargs clang-format -i
+	@git ls-files '*.h' '*.cpp' | xargs -r clang-format -i
 
 format-check:
 	@scripts/check-source.sh

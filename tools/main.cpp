@@ -3,8 +3,8 @@
 #include <cstring>
 #include <exception>
 
-#include "tool.h"
 #include "text/cp1251.h"
+#include "tool.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

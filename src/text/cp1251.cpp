@@ -56,7 +56,8 @@ std::string FromUtf16(std::u16string_view s, char replacement) {
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
         char16_t u = s[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
             ++i;  // a pair stands for one character outside the code page
             out += replacement;
             continue;

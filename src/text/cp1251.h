@@ -34,7 +34,9 @@ inline constexpr std::array<char16_t, 128> kHigh = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,  // F8
 };
 
-constexpr char16_t ByteToCodeUnit(unsigned char b) { return b < 0x80 ? b : kHigh[b - 0x80]; }
+constexpr char16_t ByteToCodeUnit(unsigned char b) {
+    return b < 0x80 ? b : kHigh[b - 0x80];
+}
 
 // The code page byte of a code point, or -1 when the code page has none.
 constexpr int CodePointToByte(char32_t cp) {
@@ -89,8 +91,8 @@ constexpr std::array<std::uint8_t, 256> MakeClassTable() {
         std::uint8_t c = 0;
         if (IsLetterCodePoint(ByteToCodeUnit(static_cast<unsigned char>(b)))) c |= kLetter;
         if (b >= '0' && b <= '9') c |= kDigit;
-        bool ascii_ident = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
-                           (b >= 'a' && b <= 'z') || b == '_';
+        bool ascii_ident =
+            (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '_';
         if (ascii_ident) c |= kScanIdent | kIdent;
         if (b >= 0xC0 && b != 0xD7 && b != 0xF7) c |= kIdent;
         if ((c & (kLetter | kDigit)) || b == '-' || b == '.' || b == ':' || b == '_')
@@ -108,20 +110,34 @@ inline constexpr auto kClass = MakeClassTable();
 
 // --- single bytes -------------------------------------------------------------------------
 
-constexpr char16_t ToUtf16(char c) { return detail::ByteToCodeUnit(static_cast<unsigned char>(c)); }
-constexpr char ToUpper(char c) { return static_cast<char>(detail::kUpper[static_cast<unsigned char>(c)]); }
-constexpr char ToLower(char c) { return static_cast<char>(detail::kLower[static_cast<unsigned char>(c)]); }
+constexpr char16_t ToUtf16(char c) {
+    return detail::ByteToCodeUnit(static_cast<unsigned char>(c));
+}
+constexpr char ToUpper(char c) {
+    return static_cast<char>(detail::kUpper[static_cast<unsigned char>(c)]);
+}
+constexpr char ToLower(char c) {
+    return static_cast<char>(detail::kLower[static_cast<unsigned char>(c)]);
+}
 
-constexpr bool IsLetter(char c) { return detail::kClass[static_cast<unsigned char>(c)] & detail::kLetter; }
-constexpr bool IsDigit(char c) { return detail::kClass[static_cast<unsigned char>(c)] & detail::kDigit; }
+constexpr bool IsLetter(char c) {
+    return detail::kClass[static_cast<unsigned char>(c)] & detail::kLetter;
+}
+constexpr bool IsDigit(char c) {
+    return detail::kClass[static_cast<unsigned char>(c)] & detail::kDigit;
+}
 // XML names: the first byte "_" or a letter, the rest letters, digits, "-", ".", ":" and "_".
-constexpr bool IsXmlNameStart(char c) { return c == '_' || IsLetter(c); }
+constexpr bool IsXmlNameStart(char c) {
+    return c == '_' || IsLetter(c);
+}
 constexpr bool IsXmlNameChar(char c) {
     return detail::kClass[static_cast<unsigned char>(c)] & detail::kXmlNameChar;
 }
 // The editor's identifier characters: ASCII letters, digits, "_" and the Cyrillic letters
 // 0xC0..0xFF except Che (0xD7, 0xF7); Yo (0xA8, 0xB8) is not among them.
-constexpr bool IsIdentChar(char c) { return detail::kClass[static_cast<unsigned char>(c)] & detail::kIdent; }
+constexpr bool IsIdentChar(char c) {
+    return detail::kClass[static_cast<unsigned char>(c)] & detail::kIdent;
+}
 // The highlighters' narrower set: ASCII letters, digits and "_".
 constexpr bool IsScanIdentChar(char c) {
     return detail::kClass[static_cast<unsigned char>(c)] & detail::kScanIdent;

@@ -23,11 +23,14 @@ TEST(Cp1251, KnownCharacters) {
 
 TEST(Cp1251, UnmappableInputBecomesReplacement) {
     EXPECT_EQ(FromUtf16(u"a\u4E2Db"), "a?b");
-    EXPECT_EQ(FromUtf16(u"a\U0001F600b"), "a?b");      // a surrogate pair is one character
-    EXPECT_EQ(FromUtf16(std::u16string{u'a', char16_t(0xD800), u'b'}), "a?b");  // unpaired surrogate
-    EXPECT_EQ(FromUtf8("a\xFF" "b"), "a?b");           // not UTF-8 at all
-    EXPECT_EQ(FromUtf8("a\xD0"), "a?");                // truncated sequence
-    EXPECT_EQ(FromUtf8("\xC0\x80"), "??");             // overlong form
+    EXPECT_EQ(FromUtf16(u"a\U0001F600b"), "a?b");  // a surrogate pair is one character
+    EXPECT_EQ(FromUtf16(std::u16string{u'a', char16_t(0xD800), u'b'}),
+              "a?b");  // unpaired surrogate
+    EXPECT_EQ(FromUtf8("a\xFF"
+                       "b"),
+              "a?b");                       // not UTF-8 at all
+    EXPECT_EQ(FromUtf8("a\xD0"), "a?");     // truncated sequence
+    EXPECT_EQ(FromUtf8("\xC0\x80"), "??");  // overlong form
     EXPECT_EQ(FromUtf8("\xF0\x9F\x98\x80"), "?");
     EXPECT_EQ(FromUtf8("x", '#'), "x");
 }
@@ -63,7 +66,7 @@ TEST(Cp1251, CaseFoldingCoversCyrillic) {
 
 TEST(Cp1251, CharacterClasses) {
     EXPECT_TRUE(IsXmlNameStart('_'));
-    EXPECT_TRUE(IsXmlNameStart('\xC6'));   // Cyrillic letters are letters
+    EXPECT_TRUE(IsXmlNameStart('\xC6'));  // Cyrillic letters are letters
     EXPECT_TRUE(IsXmlNameStart('\xA8'));
     EXPECT_FALSE(IsXmlNameStart('1'));
     EXPECT_FALSE(IsXmlNameStart('-'));
