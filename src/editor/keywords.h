@@ -47,7 +47,7 @@ class KeywordTable {
         std::uint8_t check = 0;  // more hash bits
     };
     ZEPH_ALWAYS_INLINE unsigned Fold(unsigned char c) const {
-        return (fold_ && c - 'A' < 26u) ? c + 32u : c;
+        return (fold_ && static_cast<unsigned>(c - 'A') < 26u) ? c + 32u : c;
     }
     ZEPH_ALWAYS_INLINE std::uint32_t Hash(const unsigned char* p, std::size_t n) const {
         std::uint32_t k = static_cast<std::uint32_t>(n) | Fold(p[0]) << 8 | Fold(p[n / 2]) << 16 |
