@@ -258,3 +258,58 @@ TEST(Changes, ReportWhatToRepaint) {
 
 }  // namespace
 }  // namespace zeph::editor
+
+namespace zeph::editor {
+namespace {
+
+// Random key strokes and typing: the kept line states always equal a fresh scan, and undoing
+// everything gives the original text back.
+class RandomEditing : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(RandomEditing, StatesStayConsistentAndUndoRestoresTheText) {
+    TJScriptHighlighter js;
+    struct Clip : EditorClipboard {
+        std::string t;
+        bool col = false;
+        void PutText(std::string_view s, bool c) override { t = s, col = c; }
+        bool GetText(std::string& s, bool& c) override { return s = t, c = col, !t.empty(); }
+    } clip;
+    const std::string original =
+        "/* start\r\n  var a = 1; /* x */\r\n\r\n\tb = 'q/*' + \"*/\";\r\n*/ end\r\nif (c) {}\r\n";
+    EditorModel m(EditorOptions::ScriptEditor());
+    m.SetClipboard(&clip);
+    m.SetVisibleLines(4);
+    m.SetText(original);
+    m.SetHighlighter(&js);
+    auto keys = StandardKeyStrokes();
+    const std::string typed = "/* */'\"ab \t(";
+    std::uint32_t seed = GetParam();
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int step = 0; step < 1500; ++step) {
+        if (next(3) == 0) {
+            m.TypeChar(typed[next(typed.size())]);
+        } else {
+            const KeyStroke& k = keys[next(keys.size())];
+            m.ExecuteKey(k.key, k.modifiers);
+        }
+        if (step % 25 == 0) {
+            EditorModel fresh;
+            fresh.SetText(m.Text());
+            fresh.SetHighlighter(&js);
+            ASSERT_EQ(fresh.LineCount(), m.LineCount());
+            for (int l = 0; l < m.LineCount(); ++l)
+                ASSERT_EQ(fresh.LineStartState(l), m.LineStartState(l)) << "line " << l;
+        }
+        ASSERT_LE(m.Caret().line, std::max(0, m.LineCount() - 1));
+    }
+    while (m.CanUndo()) m.Undo();
+    EXPECT_EQ(m.Text(), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomEditing, ::testing::Range<std::uint32_t>(1, 41));
+
+}  // namespace
+}  // namespace zeph::editor
