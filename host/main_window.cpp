@@ -543,6 +543,7 @@ void MainWindow::ZoomAll() {
     Bounds b = host_->map.Extent();
     RECT r{0, 0, 800, 500};
     if (map_) ::GetClientRect(map_, &r);
+    fitted_ = r.right > 0 && r.bottom > 0;
     if (b.empty) {
         center_ = {0, 0};
         zoom_ = 1;
@@ -619,6 +620,17 @@ Vertex MainWindow::ToMap(POINT p) const {
     return {center_.x + (p.x - r.right / 2.0) / zoom_, center_.y - (p.y - r.bottom / 2.0) / zoom_};
 }
 
+std::wstring MainWindow::ScaleText(double meters) const {
+    switch (units_) {
+        case Units::Kilometers:
+            return Number(meters / 1000, meters < 1000 ? 3 : 0) + L" км";
+        case Units::Feet:
+            return Number(meters / 0.3048, 0) + L" фт";
+        default:
+            return Number(meters, meters < 1 ? 2 : 0) + L" м";
+    }
+}
+
 std::wstring MainWindow::FormatCoordinate(double meters) const {
     switch (units_) {
         case Units::Kilometers:
@@ -653,6 +665,7 @@ LRESULT MainWindow::OnMap(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ERASEBKGND:
             return 1;
         case WM_SIZE:
+            if (!fitted_) ZoomAll();
             ::InvalidateRect(map_, nullptr, FALSE);
             return 0;
         case WM_LBUTTONDOWN:
@@ -939,7 +952,7 @@ void MainWindow::DrawScaleBar(HDC dc, const RECT& client) {
     ::FrameRect(dc, &back, static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH)));
     RECT bar{x, y - 4, x + length, y};
     ::FillRect(dc, &bar, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-    std::wstring text = FormatCoordinate(meters);
+    std::wstring text = ScaleText(meters);
     zeph::win::SelectedObject font(dc, labelFont_.get());
     ::SetTextColor(dc, RGB(0, 0, 0));
     ::SetBkMode(dc, TRANSPARENT);

@@ -75,6 +75,7 @@ class MainWindow final : public HostWindow {
     void FinishBand(POINT end, bool add);
     void ZoomAt(POINT p, double factor);
     std::wstring FormatCoordinate(double meters) const;
+    std::wstring ScaleText(double meters) const;
     void AskOpenMap();
     void AskSaveMap();
 
@@ -89,6 +90,7 @@ class MainWindow final : public HostWindow {
     HIMAGELIST images_ = nullptr;
     zeph::win::UniqueFont labelFont_;
 
+    bool fitted_ = false;  // ZoomAll waits for the view to have a size
     double zoom_ = 1;      // pixels per map unit
     Vertex center_{0, 0};  // map position at the view's centre
     Units units_ = Units::Meters;
