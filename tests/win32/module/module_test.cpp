@@ -54,19 +54,20 @@ class HostWindow {
 };
 
 // The module's windows: top-level windows of this thread owned by the host window.
+struct OwnedSearch {
+    HWND owner;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectOwned(HWND hwnd, LPARAM lparam) {
+    auto* s = reinterpret_cast<OwnedSearch*>(lparam);
+    if (::GetWindow(hwnd, GW_OWNER) == s->owner) s->found.push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> OwnedWindows(HWND owner) {
-    struct Search {
-        HWND owner;
-        std::vector<HWND> found;
-    } search{owner, {}};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lparam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lparam);
-            if (::GetWindow(hwnd, GW_OWNER) == s->owner) s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    OwnedSearch search{owner, {}};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectOwned, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
