@@ -77,10 +77,10 @@ constexpr Map kSettings = {
     ".osooossssooso..", "..o..osssso..o..", "......ooo.......", "................",
 };
 constexpr Map kInsertId = {
-    "................", "....YYYYYYYYYY..", "...YyyyyyyyyyyY.", "..YyyBBBykBBByyY",
-    ".YyykyByykByBkyY", "YyykkyBkykByyByY", "Yykkky.BkkByyByY", ".YyykyByykByBkyY",
-    "..YyyBBBykBBByyY", "...YyyyyyyyyyyY.", "....YYYYYYYYYY..", "................",
-    "..bbbbbbbbbbbb..", "..b..........b..", "..bbbbbbbbbbbb..", "................",
+    "................", "................", "................", "....kkkkkkkkkkkk",
+    "...kyyyyyyyyyyyk", "..kyyyyyyyyyyyyk", ".kyykkyyyyyyyyyk", "kyyykkyBBBBBByyk",
+    ".kyyyyyyyyyyyyyk", "..kyyyyyyyyyyyyk", "...kyyyyyyyyyyyk", "....kkkkkkkkkkkk",
+    "................", "................", "................", "................",
 };
 constexpr Map kIcon = {
     "..oooooooo......", "..owwwwwwoo.....", "..owwwwwwowo....", "..owwwwwwoooo...",
