@@ -260,6 +260,9 @@ TEST_F(ModuleTest, HostFailureCodesComeBackToTheHost) {
 }
 
 TEST_F(ModuleTest, FailedSetUpKeepsTheHiddenWindowForTheNextCall) {
+#ifdef ZEPH_PRODUCT_WINDOW
+    GTEST_SKIP() << "the product window's set-up reads no host folder without a store";
+#endif
     ComPtr<IComModule> module = CreateModule();
     ASSERT_EQ(module->Init(&app_), S_OK);
     app_.dataFolderResult = STG_E_PATHNOTFOUND;
