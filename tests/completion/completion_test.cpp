@@ -81,11 +81,6 @@ int WidthOfLongest(const std::vector<std::string>& items) {
     return static_cast<int>(longest + 25) * 6;
 }
 
-std::vector<std::string> WithoutApplication(std::vector<std::string> names) {
-    std::erase(names, "Application");
-    return names;
-}
-
 TEST(CompletionRequest, EmptySpotsOfferTheApplicationInterfaceAlone) {
     // Empty line; after a blank; after "Foo()."; caret beyond the end; caret at column 1.
     const std::pair<std::string, int> cases[] = {
