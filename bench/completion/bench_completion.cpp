@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -39,7 +40,9 @@ std::string Generate() {
     const char* scalars[] = {"Long", "String", "Double", "Boolean", "Variant", "Date"};
     const char* common[] = {"Name", "Caption", "Visible", "Count", "Item", "Parent", "Tag"};
     auto help = [&](const std::string& what) {
-        return " helpstring=\"" + what + " of the object; see the host's reference for details\"";
+        return " helpstring=\"" + what +
+               " of the object; see the host's reference for the details of its use and its valid "
+               "values\"";
     };
     auto params = [&](std::string& out, int n) {
         for (int k = 0; k < n; ++k) {
@@ -168,26 +171,34 @@ int main() {
         walked += Walk(doc);
     };
 
+    auto load_only = [&] { zeph::xml::LoadXmlDocument(file); };
+
     request();
     pugi_load_walk();
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, loads;
     for (int i = 0; i < kRuns; ++i) {
         ours.push_back(TimeMs(request));
         theirs.push_back(TimeMs(pugi_load_walk));
+        loads.push_back(TimeMs(load_only));
     }
-    const Stats a = Summarise(ours), b = Summarise(theirs);
+    const Stats a = Summarise(ours), b = Summarise(theirs), c = Summarise(loads);
     std::printf(
         "completion request on a %.2f MB description (%d interfaces, %d members), "
         "line \"%s\", %zu items listed\n",
-        xml.size() / (1024.0 * 1024.0), kInterfaces,
+        xml.size() / 1e6, kInterfaces,
         kInterfaces * kMembersPerInterface + kEnums * kConstantsPerEnum, line.c_str(),
         popup.ItemList().size());
     std::printf("  zeph request (load, resolve, fill)  median %7.2f ms   p95 %7.2f ms\n", a.median,
                 a.p95);
+    std::printf("    of which loading the document    median %7.2f ms   p95 %7.2f ms\n", c.median,
+                c.p95);
     std::printf("  pugixml load_file + walk            median %7.2f ms   p95 %7.2f ms\n", b.median,
                 b.p95);
     std::printf("  ratio p95 zeph / pugixml: %.2f (target <= 1.40); median ratio %.2f\n",
                 a.p95 / b.p95, a.median / b.median);
-    fs::remove_all(dir);
+    if (std::getenv("ZEPH_BENCH_KEEP"))
+        std::printf("kept %s\n", file.c_str());
+    else
+        fs::remove_all(dir);
     return walked == 0;
 }

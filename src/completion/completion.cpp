@@ -68,7 +68,30 @@ void CodeCompletion::Load() {
     // One load per request is enough: the file cannot change while the request runs.
     if (loaded_) return;
     description_ = Description(source_.LoadDescription());
+    member_types_.clear();
     loaded_ = true;
+}
+
+const Candidates& CodeCompletion::CachedMemberTypes(std::string_view name) {
+    for (const auto& [word, types] : member_types_)
+        if (text::EqualsNoCase(word, name)) return types;
+    member_types_.emplace_back(std::string(name), description_.MemberTypes(name, false));
+    return member_types_.back().second;
+}
+
+void CodeCompletion::PrefetchMemberTypes(const Chain& chain) {
+    std::vector<std::string> words;
+    for (const auto& w : chain) {
+        const bool known =
+            std::any_of(member_types_.begin(), member_types_.end(),
+                        [&](const auto& entry) { return text::EqualsNoCase(entry.first, w); }) ||
+            std::any_of(words.begin(), words.end(),
+                        [&](const auto& other) { return text::EqualsNoCase(other, w); });
+        if (!known) words.push_back(w);
+    }
+    auto found = description_.MemberTypesOfEach(words);
+    for (std::size_t k = 0; k < words.size(); ++k)
+        member_types_.emplace_back(std::move(words[k]), std::move(found[k]));
 }
 
 // --- chain --------------------------------------------------------------------------------
@@ -103,6 +126,7 @@ Chain CodeCompletion::SplitChain(int p, std::string_view t) const {
 void CodeCompletion::ResolveChain(int p, std::string_view t, Mode mode) {
     Load();
     Chain chain = SplitChain(p, t);
+    PrefetchMemberTypes(chain);
     bool removed = false;
     if (mode == Mode::kWord && chain.size() >= 2) {
         // The partial name being typed; the pop-up filters by it instead.
@@ -181,11 +205,15 @@ void CodeCompletion::CompleteAfterOperator(std::string_view line) {
 
 Candidates CodeCompletion::MemberTypes(std::string_view name) {
     Load();
-    return description_.MemberTypes(name, false);
+    return CachedMemberTypes(name);
 }
 
-Candidates CodeCompletion::MemberTypesWordMode(std::string_view name) const {
-    return description_.MemberTypes(name, true);
+Candidates CodeCompletion::MemberTypesWordMode(std::string_view name) {
+    // The same pairs the other way round, on the description loaded last.
+    if (!description_.Loaded()) return {};
+    Candidates pairs = CachedMemberTypes(name);
+    for (auto& pair : pairs) std::swap(pair.first, pair.second);
+    return pairs;
 }
 
 void CodeCompletion::ListApplicationMembers() {

@@ -149,7 +149,7 @@ class CodeCompletion {
     // order. Loads the description.
     Candidates MemberTypes(std::string_view name);
     // The same as (type, name) pairs, on the description loaded last.
-    Candidates MemberTypesWordMode(std::string_view name) const;
+    Candidates MemberTypesWordMode(std::string_view name);
     void ListApplicationMembers();
     // Lists the members of the entry at `entry` (nothing when negative) and fits the width.
     void ListEntryMembers(int entry);
@@ -167,6 +167,10 @@ class CodeCompletion {
     void ClearLists();
     // Loads the description unless this request has loaded it already.
     void Load();
+    // MemberTypes of the loaded description, remembered for the request.
+    const Candidates& CachedMemberTypes(std::string_view name);
+    // Looks up every word of the chain in one walk over the members.
+    void PrefetchMemberTypes(const Chain& chain);
     // Lists entry `entry` and then the entries of its base chain.
     void ListWithBases(int entry);
     // Adds `entry` unless one of `forms` is already listed (ignoring letter case).
@@ -178,6 +182,7 @@ class CodeCompletion {
     const ITextMeasure& measure_;
     Description description_;
     bool loaded_ = false;
+    std::vector<std::pair<std::string, Candidates>> member_types_;
     // Upper-case forms of the items listed in the current request.
     std::unordered_set<std::string> listed_;
 };

@@ -99,7 +99,16 @@ std::string Description::MemberTypeIn(std::string type, std::string_view word) c
 
 std::vector<std::pair<std::string, std::string>> Description::MemberTypes(std::string_view name,
                                                                           bool type_first) const {
-    std::vector<std::pair<std::string, std::string>> result;
+    auto result = std::move(MemberTypesOfEach({std::string(name)}).front());
+    if (type_first)
+        for (auto& pair : result) std::swap(pair.first, pair.second);
+    return result;
+}
+
+std::vector<std::vector<std::pair<std::string, std::string>>> Description::MemberTypesOfEach(
+    const std::vector<std::string>& names) const {
+    // The members are scattered over the heap; one walk for all names touches each once.
+    std::vector<std::vector<std::pair<std::string, std::string>>> results(names.size());
     std::string scratch;
     for (const auto& entry : entries_) {
         auto members = entry->ChildNodes();
@@ -107,21 +116,18 @@ std::vector<std::pair<std::string, std::string>> Description::MemberTypes(std::s
         for (int i = 0; i < count; ++i) {
             auto member = members->Item(i);
             const std::string_view member_name = AttrView(*member, "name", "error", scratch);
-            if (!text::EqualsNoCase(member_name, name)) continue;
-            std::string found_name(member_name);
-            std::string type = AttrText(*member, "type", "error");
-            const bool known = std::any_of(result.begin(), result.end(), [&](const auto& pair) {
-                return text::EqualsNoCase(type_first ? pair.first : pair.second, type);
-            });
-            if (known) continue;
-            if (type_first) {
-                result.emplace_back(std::move(type), std::move(found_name));
-            } else {
-                result.emplace_back(std::move(found_name), std::move(type));
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                if (!text::EqualsNoCase(member_name, names[k])) continue;
+                std::string type = AttrText(*member, "type", "error");
+                auto& result = results[k];
+                const bool known = std::any_of(result.begin(), result.end(), [&](const auto& pair) {
+                    return text::EqualsNoCase(pair.second, type);
+                });
+                if (!known) result.emplace_back(std::string(member_name), std::move(type));
             }
         }
     }
-    return result;
+    return results;
 }
 
 void Description::ForEachMember(int entry, const std::function<void(const MemberInfo&)>& f) const {

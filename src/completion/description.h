@@ -56,6 +56,9 @@ class Description {
     // "error".
     std::vector<std::pair<std::string, std::string>> MemberTypes(std::string_view name,
                                                                  bool type_first) const;
+    // MemberTypes(name, false) of each name, in one walk over the members.
+    std::vector<std::vector<std::pair<std::string, std::string>>> MemberTypesOfEach(
+        const std::vector<std::string>& names) const;
 
     // Calls `f` for each property, method and constant of `entry`, in document order.
     void ForEachMember(int entry, const std::function<void(const MemberInfo&)>& f) const;
