@@ -8,7 +8,7 @@ namespace zeph::completion {
 
 namespace {
 
-constexpr std::string_view kApplicationInterface = "ITellurApplication";
+using store::kApplicationInterface;
 
 bool IsOperatorBeforeCaret(std::string_view line, int x) {
     static constexpr std::string_view kTwo[] = {" =", "=", "= ", " >", ">", "> ", " <", "<", "< "};
@@ -75,23 +75,8 @@ void CodeCompletion::Load() {
 const Candidates& CodeCompletion::CachedMemberTypes(std::string_view name) {
     for (const auto& [word, types] : member_types_)
         if (text::EqualsNoCase(word, name)) return types;
-    member_types_.emplace_back(std::string(name), description_.MemberTypes(name, false));
+    member_types_.emplace_back(std::string(name), description_.MemberTypes(name));
     return member_types_.back().second;
-}
-
-void CodeCompletion::PrefetchMemberTypes(const Chain& chain) {
-    std::vector<std::string> words;
-    for (const auto& w : chain) {
-        const bool known =
-            std::any_of(member_types_.begin(), member_types_.end(),
-                        [&](const auto& entry) { return text::EqualsNoCase(entry.first, w); }) ||
-            std::any_of(words.begin(), words.end(),
-                        [&](const auto& other) { return text::EqualsNoCase(other, w); });
-        if (!known) words.push_back(w);
-    }
-    auto found = description_.MemberTypesOfEach(words);
-    for (std::size_t k = 0; k < words.size(); ++k)
-        member_types_.emplace_back(std::move(words[k]), std::move(found[k]));
 }
 
 // --- chain --------------------------------------------------------------------------------
@@ -126,7 +111,6 @@ Chain CodeCompletion::SplitChain(int p, std::string_view t) const {
 void CodeCompletion::ResolveChain(int p, std::string_view t, Mode mode) {
     Load();
     Chain chain = SplitChain(p, t);
-    PrefetchMemberTypes(chain);
     bool removed = false;
     if (mode == Mode::kWord && chain.size() >= 2) {
         // The partial name being typed; the pop-up filters by it instead.

@@ -27,6 +27,8 @@
 
 #include "completion/description.h"
 #include "completion/entry_text.h"
+#include "store/data_folder.h"
+#include "store/description.h"
 #include "xml/xml.h"
 
 namespace zeph::completion {
@@ -169,8 +171,7 @@ class CodeCompletion {
     void Load();
     // MemberTypes of the loaded description, remembered for the request.
     const Candidates& CachedMemberTypes(std::string_view name);
-    // Looks up every word of the chain in one walk over the members.
-    void PrefetchMemberTypes(const Chain& chain);
+
     // Lists entry `entry` and then the entries of its base chain.
     void ListWithBases(int entry);
     // Adds `entry` unless one of `forms` is already listed (ignoring letter case).

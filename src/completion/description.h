@@ -1,15 +1,16 @@
-// The host object-model description as completion reads it: entries (interfaces and
-// enumerations) below the document element, their members, and the chains of base interfaces.
-// Names of entries and members match ignoring letter case (code page 1251); the element names of
-// members ("property", "method", "const") match exactly.
+// The host object-model description as completion walks it, on top of the shared description
+// lookups: member types, the walk of a name through an interface and its bases, and the
+// members to list. Names match ignoring letter case (code page 1251); member kinds exactly.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "store/description.h"
 #include "xml/xml.h"
 
 namespace zeph::completion {
@@ -34,14 +35,9 @@ class Description {
     bool Loaded() const { return static_cast<bool>(document_); }
     const xml::XmlRef<xml::IXmlDocument>& Document() const { return document_; }
 
-    // The child nodes of the document element; empty when there is none.
-    int EntryCount() const { return static_cast<int>(entries_.size()); }
+    int EntryCount() const { return lookups_ ? lookups_->EntryCount() : 0; }
     // Position of the first entry called `name`, or -1.
     int FindEntry(std::string_view name) const;
-    // Position of the first member of `entry` called `name`, or -1.
-    int FindMember(int entry, std::string_view name) const;
-    // The entry's "base", "IDispatch" when absent.
-    std::string Base(int entry) const;
     // The entries of the base chain of `entry`, nearest first. It ends at a base "IDispatch"
     // (exact text), at a base that names no entry, or where an entry would repeat.
     std::vector<int> BaseChain(int entry) const;
@@ -51,23 +47,16 @@ class Description {
     // interface of the chain has the member.
     std::string MemberTypeIn(std::string type, std::string_view word) const;
 
-    // One pair per distinct type (ignoring case) among all members called `name`, in document
-    // order: (name, type), or (type, name) when `type_first`. Absent names and types read as
-    // "error".
-    std::vector<std::pair<std::string, std::string>> MemberTypes(std::string_view name,
-                                                                 bool type_first) const;
-    // MemberTypes(name, false) of each name, in one walk over the members.
-    std::vector<std::vector<std::pair<std::string, std::string>>> MemberTypesOfEach(
-        const std::vector<std::string>& names) const;
+    // One (name, type) pair per distinct type (ignoring case) among all members called `name`,
+    // in document order. Absent names and types read as "error".
+    std::vector<std::pair<std::string, std::string>> MemberTypes(std::string_view name) const;
 
     // Calls `f` for each property, method and constant of `entry`, in document order.
     void ForEachMember(int entry, const std::function<void(const MemberInfo&)>& f) const;
 
   private:
-    const xml::XmlRef<xml::IXmlNode>& Entry(int entry) const { return entries_[entry]; }
-
     xml::XmlRef<xml::IXmlDocument> document_;
-    std::vector<xml::XmlRef<xml::IXmlNode>> entries_;
+    std::unique_ptr<store::Description> lookups_;  // over *document_
 };
 
 // The parameters of a member: name, ": ", type and ";" for each child node, without the last
