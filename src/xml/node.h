@@ -28,6 +28,9 @@ class NameTable {
         return id < 0 ? std::string_view() : std::string_view(names_[static_cast<std::size_t>(id)]);
     }
     std::size_t Size() const noexcept { return names_.size(); }
+    // Forgets every name but the pre-entered ones. Only for a process that holds no node any
+    // more (the fuzzers, between inputs).
+    void Reset();
 
     static std::uint32_t Hash(std::string_view name) noexcept {
         std::uint32_t h = 0;

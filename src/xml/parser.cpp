@@ -1,4 +1,5 @@
 // The text parser: one pass over the bytes, no recursion, names interned as they are read.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -158,11 +159,20 @@ class Parser {
         parent.EnsureChildren().Add(new Leaf(kTextNode, kTextName, std::move(text)));
     }
 
+    // Duplicate names are found by a linear search while a node has few attributes, and through
+    // a table indexed by name id once it has many, so hostile input stays linear.
+    bool Marked(std::int32_t id) const {
+        auto i = static_cast<std::size_t>(id);
+        return i < seen_.size() && seen_[i] == generation_;
+    }
+    void Mark(std::int32_t id) {
+        auto i = static_cast<std::size_t>(id);
+        if (i >= seen_.size()) seen_.resize(std::max(i + 1, seen_.size() * 2), 0u);
+        seen_[i] = generation_;
+    }
+
     void Attributes(NodeBase& node) {
-        if (++generation_ == 0) {
-            std::fill(seen_.begin(), seen_.end(), 0u);
-            generation_ = 1;
-        }
+        bool indexed = false;
         for (;;) {
             SkipBlanks();
             if (p_ == end_ || !IsXmlNameStart(*p_)) return;
@@ -199,13 +209,20 @@ class Parser {
             }
             ++p_;  // closing quote
             std::int32_t id = names_.Intern(name);
-            auto index = static_cast<std::size_t>(id);
-            if (index >= seen_.size()) seen_.resize(names_.Size() + 64, 0u);
-            if (seen_[index] == generation_) {
+            auto& attrs = node.attrs();
+            if (!indexed && attrs.size() >= 16) {
+                indexed = true;
+                if (++generation_ == 0) {
+                    std::fill(seen_.begin(), seen_.end(), 0u);
+                    generation_ = 1;
+                }
+                for (const Attr& a : attrs) Mark(a.name);
+            }
+            bool repeated = indexed ? Marked(id) : node.FindAttrById(id) != nullptr;
+            if (repeated) {
                 node.SetAttrById(id, std::move(value));  // a repeated name keeps its place
             } else {
-                seen_[index] = generation_;
-                auto& attrs = node.attrs();
+                if (indexed) Mark(id);
                 Reserve1(attrs);
                 attrs.push_back(Attr{id, std::move(value)});
             }

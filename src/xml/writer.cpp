@@ -113,7 +113,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 }
                 return true;
             case kDocumentNode:
-                stack.push_back(Frame{&n});
+                if (n.children()) stack.push_back(Frame{&n});
                 return false;
             default:
                 break;
