@@ -226,8 +226,9 @@ class EditorModel {
 
     // The one primitive edit: replaces [from, to) with `text`; returns the end of the
     // inserted text. Records undo, keeps states, bookmarks and changes up to date.
-    TextPos ReplaceRange(TextPos from, TextPos to, std::string_view text, EditKind kind);
+    TextPos ReplaceRange(TextPos from, TextPos to, std::string_view text);
     TextPos ApplyRaw(TextPos from, TextPos to, std::string_view text, std::string* removed);
+    static TextPos EndOf(TextPos from, std::string_view text);
     void BeginStep(EditKind kind);
     void EndStep();
     void UpdateStates(int first_line, int old_count, int new_count);
@@ -271,6 +272,7 @@ class EditorModel {
 
     std::vector<UndoStep> undo_, redo_;
     int step_depth_ = 0;
+    int touched_first_ = INT_MAX, touched_last_ = -1;  // lines edited in the open step
     bool grouping_open_ = false;  // the last undo step may take further like edits
     bool in_undo_ = false;
 
