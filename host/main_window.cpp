@@ -702,11 +702,12 @@ LRESULT MainWindow::OnMap(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_LBUTTONUP: {
             if (!pressing_) return 0;
-            pressing_ = false;
+            // Releasing the capture sends WM_CAPTURECHANGED, which resets the gesture state.
+            bool band = banding_;
+            pressing_ = banding_ = false;
             ::ReleaseCapture();
             bool add = (wp & MK_CONTROL) != 0;
-            if (banding_) {
-                banding_ = false;
+            if (band) {
                 FinishBand(p, add);
                 ::InvalidateRect(map_, nullptr, FALSE);
                 return 0;
