@@ -28,37 +28,36 @@ struct Found {
     HWND hwnd;
 };
 
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lp) {
+    auto* f = reinterpret_cast<Found*>(lp);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t cls[64];
+    ::GetClassNameW(hwnd, cls, 64);
+    if (owner == f->pid && wcscmp(cls, f->className) == 0 && ::IsWindowVisible(hwnd)) {
+        f->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindWindowOf(DWORD pid, const wchar_t* className) {
     Found f{pid, className, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* f = reinterpret_cast<Found*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            wchar_t cls[64];
-            ::GetClassNameW(hwnd, cls, 64);
-            if (owner == f->pid && wcscmp(cls, f->className) == 0 && ::IsWindowVisible(hwnd)) {
-                f->hwnd = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&f));
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&f));
     return f.hwnd;
 }
 
-// All texts of a window and its children, one per line.
+BOOL CALLBACK CollectText(HWND child, LPARAM lp) {
+    wchar_t text[1024];
+    ::GetWindowTextW(child, text, 1024);
+    *reinterpret_cast<std::wstring*>(lp) += std::wstring(text) + L"\n";
+    return TRUE;
+}
+
+// All texts of a window's children, one per line.
 std::wstring Texts(HWND hwnd) {
     std::wstring all;
-    ::EnumChildWindows(
-        hwnd,
-        [](HWND child, LPARAM lp) -> BOOL {
-            wchar_t text[1024];
-            ::GetWindowTextW(child, text, 1024);
-            *reinterpret_cast<std::wstring*>(lp) += std::wstring(text) + L"\n";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    ::EnumChildWindows(hwnd, CollectText, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
