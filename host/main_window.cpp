@@ -321,6 +321,7 @@ void MainWindow::Layout() {
     ::MoveWindow(map_, 0, top, client.right, std::max(0L, bottom - top), TRUE);
     int parts[4] = {130, 260, 480, -1};
     ::SendMessageW(status_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(parts));
+    UpdateStatus();  // new parts start empty
 }
 
 LRESULT CALLBACK MainWindow::FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
