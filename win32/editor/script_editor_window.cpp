@@ -701,7 +701,6 @@ void ScriptEditorWindow::ScrollTo(int top_line, int left_column) {
     if (top_line == model_.TopLine() && left_column == left_column_) return;
     model_.SetTopLine(top_line);
     left_column_ = left_column;
-    model_.TakeChanges();
     ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
     UpdateScrollBars();
 }
@@ -743,7 +742,7 @@ void ScriptEditorWindow::SetColours(std::int32_t text_colour, std::int32_t backg
 void ScriptEditorWindow::SetOptions(const editor::EditorOptions& options) {
     model_.SetOptions(options);
     UpdateMetrics();
-    model_.TakeChanges();
+    ApplyChanges();
     UpdateScrollBars();
     ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
 }
