@@ -323,6 +323,9 @@ LRESULT ScriptEditorWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
+        case WM_SYSCOLORCHANGE:
+            ::InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
         case WM_VSCROLL:
             OnVScroll(LOWORD(wp));
             return 0;

@@ -14,6 +14,26 @@ std::string S(std::string_view v) {
     return std::string(v);
 }
 
+// A top-level window of this thread with the given class (other processes may have one too).
+HWND ThreadWindow(const wchar_t* class_name) {
+    struct Search {
+        const wchar_t* name;
+        HWND found;
+    } search{class_name, nullptr};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t name[64] = L"";
+            ::GetClassNameW(hwnd, name, 64);
+            if (std::wstring_view(name) != s->name) return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 TEST(ScriptEditorWindow, TypesLatinAndCyrillicCharactersAndBreaksLines) {
     EditorHost host;
     host.editor().SetText("");
@@ -198,7 +218,7 @@ TEST(ScriptEditorWindow, ScrollsToTheCaretAndByTheScrollBarAndWheel) {
 
     // Dragging the thumb shows the top line in a tip beside the scroll bar.
     ::SendMessageW(host.hwnd(), WM_VSCROLL, SB_THUMBTRACK, 0);
-    HWND hint = ::FindWindowW(L"TScrollHint", nullptr);
+    HWND hint = ThreadWindow(L"TScrollHint");
     ASSERT_NE(hint, nullptr);
     EXPECT_TRUE(::IsWindowVisible(hint));
     EXPECT_NE(::GetFocus(), hint);
@@ -227,7 +247,7 @@ TEST(ScriptEditorWindow, PreviewSettingsHideTheHintAndLeaveTabToTheDialog) {
     for (int i = 0; i < 100; ++i) text += "x\r\n";
     host.editor().SetText(text);
     ::SendMessageW(host.hwnd(), WM_VSCROLL, SB_THUMBTRACK, 0);
-    HWND hint = ::FindWindowW(L"TScrollHint", nullptr);
+    HWND hint = ThreadWindow(L"TScrollHint");
     EXPECT_TRUE(hint == nullptr || !::IsWindowVisible(hint));
 }
 

@@ -28,6 +28,8 @@ TEST(EditorSnapshots, VBScriptSample) {
         u8"d = #12/31/2026#  ' дата\r\n"
         u8"Rem not a comment: Привет\r\n"_cp);
     host.editor().SetRightMargin(60);
+    host.editor().SetCaretXY(1, 5);
+    host.Key('1', kCtrl | kShift);              // bookmark 1 in the gutter
     host.model().SetSelection({3, 4}, {3, 7});  // "map"
     host.editor().SetCaretXY(8, 4);
     host.model().SetSelection({3, 4}, {3, 7});
