@@ -15,22 +15,23 @@ std::string S(std::string_view v) {
 }
 
 // A top-level window of this thread with the given class (other processes may have one too).
+struct ClassSearch {
+    const wchar_t* name;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<ClassSearch*>(lp);
+    wchar_t name[64] = L"";
+    ::GetClassNameW(hwnd, name, 64);
+    if (std::wstring_view(name) != s->name) return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
 HWND ThreadWindow(const wchar_t* class_name) {
-    struct Search {
-        const wchar_t* name;
-        HWND found;
-    } search{class_name, nullptr};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            wchar_t name[64] = L"";
-            ::GetClassNameW(hwnd, name, 64);
-            if (std::wstring_view(name) != s->name) return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ClassSearch search{class_name, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchClass, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
