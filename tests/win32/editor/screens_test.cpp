@@ -63,6 +63,23 @@ TEST(EditorSnapshots, JScriptSample) {
     EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/jscript.bmp"));
 }
 
+TEST(EditorSnapshots, PreviewWithLargerFontAndColumnSelection) {
+    EditorHost host(ScriptEditorWindow::PreviewSettings(), SIZE{349, 205});
+    editor::TJScriptHighlighter js;
+    host.editor().SetHighlighter(&js);
+    host.editor().SetText(js.SampleSource());
+    host.editor().SetRightMargin(30);
+    host.editor().Focus();
+    host.Key(VK_HOME, kCtrl);
+    host.Key('C', kCtrl | kShift);  // column selection
+    host.Key(VK_DOWN, kShift);
+    host.Key(VK_DOWN, kShift);
+    host.Key(VK_RIGHT, kShift);
+    host.Key(VK_RIGHT, kShift);
+    host.Key(VK_RIGHT, kShift);
+    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/preview.bmp"));
+}
+
 TEST(EditorSnapshots, CompletionList) {
     EditorHost host;
     editor::TVBScriptHighlighter vb;
