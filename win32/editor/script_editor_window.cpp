@@ -626,7 +626,7 @@ void ScriptEditorWindow::ApplyChanges() {
     model_.TakeChanges();
 
     if (ch.all || scrolled) {
-        ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+        InvalidateAll();
     } else if (ch.first_line <= ch.last_line) {
         // A changed line count moves every line below, with its number in the gutter.
         InvalidateLines(ch.first_line, ch.line_count_changed ? INT_MAX : ch.last_line);
@@ -642,7 +642,13 @@ void ScriptEditorWindow::ApplyChanges() {
     if (ch.caret_moved && on_caret_moved) on_caret_moved();
 }
 
+void ScriptEditorWindow::InvalidateAll() {
+    // Never with a null handle: that would repaint every window on the desktop.
+    if (hwnd_) ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+}
+
 void ScriptEditorWindow::InvalidateLines(int first, int last) {
+    if (!hwnd_) return;
     int top = model_.TopLine();
     int visible = VisibleLineCount() + 1;
     first = std::max(first, top);
@@ -704,7 +710,7 @@ void ScriptEditorWindow::ScrollTo(int top_line, int left_column) {
     if (top_line == model_.TopLine() && left_column == left_column_) return;
     model_.SetTopLine(top_line);
     left_column_ = left_column;
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
     UpdateScrollBars();
 }
 
@@ -728,18 +734,18 @@ void ScriptEditorWindow::SetFont(const FontSpec& font) {
     text_font_.Reset(font);
     UpdateMetrics();
     UpdateScrollBars();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetGutterFont(const FontSpec& font) {
     gutter_font_.Reset(font);
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetColours(std::int32_t text_colour, std::int32_t background) {
     text_colour_ = HasOwnColour(text_colour) ? text_colour : kWindowText;
     background_ = HasOwnColour(background) ? background : kWindow;
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetOptions(const editor::EditorOptions& options) {
@@ -747,7 +753,7 @@ void ScriptEditorWindow::SetOptions(const editor::EditorOptions& options) {
     UpdateMetrics();
     ApplyChanges();
     UpdateScrollBars();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetRightMargin(int column) {
@@ -771,11 +777,11 @@ void ScriptEditorWindow::SetGutterVisible(bool visible) {
 void ScriptEditorWindow::SetHighlighter(const editor::Highlighter* highlighter) {
     model_.SetHighlighter(highlighter);
     ApplyChanges();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::RefreshLooks() {
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetText(std::string_view text) {
@@ -784,7 +790,7 @@ void ScriptEditorWindow::SetText(std::string_view text) {
     left_column_ = 0;
     model_.SetTopLine(0);
     ApplyChanges();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetCaretXY(int x, int y) {
@@ -934,7 +940,7 @@ void ScriptEditorWindow::OnAutoScroll() {
         ApplyChanges();
     } else {
         drop_pos_ = PositionAt(x, y);
-        ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+        InvalidateAll();
     }
 }
 
@@ -948,7 +954,7 @@ void ScriptEditorWindow::OnMouseUp(int x, int y) {
     } else if (mode == MouseMode::kDragging) {
         bool copy = ::GetKeyState(VK_CONTROL) < 0;
         model_.DropSelection(drop_pos_, copy);
-        ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+        InvalidateAll();
     }
     ApplyChanges();
 }

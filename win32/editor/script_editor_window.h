@@ -125,6 +125,7 @@ class ScriptEditorWindow {
 
     // Model changes to screen: repaint, scroll bars, scroll to caret, events.
     void ApplyChanges();
+    void InvalidateAll();
     void InvalidateLines(int first, int last);
     void InvalidateCaret();
     void UpdateScrollBars();
