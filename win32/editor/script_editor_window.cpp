@@ -410,8 +410,11 @@ void ScriptEditorWindow::Paint(HDC target, const RECT& update) {
     ::GetClientRect(hwnd_.get(), &client);
     if (client.right <= 0 || client.bottom <= 0) return;
     if (!buffer_dc_ || buffer_size_.cx < client.right || buffer_size_.cy < client.bottom) {
-        buffer_dc_.reset(::CreateCompatibleDC(target));
-        buffer_bitmap_.reset(::CreateCompatibleBitmap(target, client.right, client.bottom));
+        // Compatible with the window's own DC, not with `target`, which may be a memory DC
+        // holding a monochrome bitmap when the window is printed.
+        WindowDc window(hwnd_.get());
+        buffer_dc_.reset(::CreateCompatibleDC(window.get()));
+        buffer_bitmap_.reset(::CreateCompatibleBitmap(window.get(), client.right, client.bottom));
         ::SelectObject(buffer_dc_.get(), buffer_bitmap_.get());
         buffer_size_ = {client.right, client.bottom};
     }
