@@ -213,6 +213,24 @@ TEST_F(ModuleTest, OneWindowOwnedByTheHostUntilClosed) {
     EXPECT_EQ(canUnloadNow_(), S_OK);
 }
 
+TEST_F(ModuleTest, WindowGoneWithTheHostWindowIsForgotten) {
+    ComPtr<IComModule> module = CreateModule();
+    HostWindow otherHost;
+    FakeApplication other(otherHost.get(), TestDataFolder());
+    ASSERT_EQ(module->Init(&other), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    std::vector<HWND> windows = OwnedWindows(otherHost.get());
+    ASSERT_EQ(windows.size(), 1u);
+    ::DestroyWindow(otherHost.get());
+    EXPECT_FALSE(::IsWindow(windows[0]));
+    // No window to show any more, and none to free with the module.
+    ASSERT_EQ(module->Init(&app_), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    EXPECT_EQ(OwnedWindows(host_.get()).size(), 1u);
+    module.reset();
+    EXPECT_TRUE(OwnedWindows(host_.get()).empty());
+}
+
 TEST_F(ModuleTest, InitReplacesAndReleasesTheApplication) {
     ComPtr<IComModule> module = CreateModule();
     FakeApplication other(host_.get(), TestDataFolder());
@@ -316,8 +334,15 @@ TEST_F(ModuleTest, LateBoundCallsReachTheMethods) {
     VARIANT arg;
     ::VariantInit(&arg);
     arg.vt = VT_DISPATCH;
-    arg.pdispVal = &app_;
     DISPPARAMS one{&arg, nullptr, 1, 0};
+    // The type library makes late-bound callers hand over the host's application interface:
+    // another automation object does not reach Init.
+    arg.pdispVal = &app_.MainWindow();
+    EXPECT_TRUE(FAILED(
+        dispatch->Invoke(201, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr)));
+    EXPECT_EQ(module->OpenMainModelessDialog(), E_UNEXPECTED);
+
+    arg.pdispVal = &app_;
     ASSERT_EQ(dispatch->Invoke(201, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
               S_OK);
     ASSERT_EQ(dispatch->Invoke(202, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
@@ -334,6 +359,7 @@ TEST_F(ModuleTest, TypeLibraryResourceDescribesTheModule) {
     EXPECT_EQ(attr->wMajorVerNum, 1);
     EXPECT_EQ(attr->wMinorVerNum, 0);
     EXPECT_EQ(attr->lcid, 0u);
+    EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     library->ReleaseTLibAttr(attr);
     UniqueBstr name, doc;
     ASSERT_EQ(library->GetDocumentation(-1, name.put(), doc.put(), nullptr, nullptr), S_OK);
