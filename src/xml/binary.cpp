@@ -1,0 +1,237 @@
+// The reader of the binary form. Every count and length is checked against the bytes that are
+// left before anything is allocated, and nesting is followed with an explicit stack.
+#include <cstring>
+
+#include "text/cp1251.h"
+#include "xml/node.h"
+
+namespace zeph::xml::detail {
+
+using namespace text;
+
+namespace {
+
+class Reader {
+  public:
+    Reader(Document& doc, std::string_view input)
+        : doc_(doc),
+          p_(input.data()),
+          end_(input.data() + input.size()),
+          names_(NameTable::Shared()) {}
+
+    void Run() {
+        Fixed<std::uint32_t>();  // options, unused
+        NameSection();
+        Body(doc_);
+    }
+
+  private:
+    [[noreturn]] static void Truncated() {
+        throw XmlError(std::string(u8"Ошибка чтения данных."_cp));
+    }
+
+    std::size_t Left() const { return static_cast<std::size_t>(end_ - p_); }
+
+    void Need(std::size_t n) const {
+        if (Left() < n) Truncated();
+    }
+
+    template <class T>
+    T Fixed() {
+        Need(sizeof(T));
+        unsigned char b[sizeof(T)];
+        std::memcpy(b, p_, sizeof(T));
+        p_ += sizeof(T);
+        std::uint64_t v = 0;
+        for (std::size_t i = sizeof(T); i-- > 0;) v = (v << 8) | b[i];
+        T out;
+        if constexpr (sizeof(T) == 8) {
+            std::memcpy(&out, &v, 8);
+        } else {
+            auto narrow = static_cast<std::uint32_t>(v);
+            if constexpr (sizeof(T) == 4) {
+                std::memcpy(&out, &narrow, 4);
+            } else if constexpr (sizeof(T) == 2) {
+                auto n16 = static_cast<std::uint16_t>(v);
+                std::memcpy(&out, &n16, 2);
+            } else {
+                auto n8 = static_cast<std::uint8_t>(v);
+                std::memcpy(&out, &n8, 1);
+            }
+        }
+        return out;
+    }
+
+    std::int32_t Packed() {
+        auto b = Fixed<std::uint8_t>();
+        if (b <= 127) return b;
+        if (b == 255) return Fixed<std::int32_t>();
+        auto c = Fixed<std::uint8_t>();
+        return (b - 128) * 256 + c;
+    }
+
+    // A count of items that take at least `item_size` bytes each.
+    std::size_t Count(std::size_t item_size) {
+        std::int32_t n = Packed();
+        if (n < 0) Truncated();
+        auto count = static_cast<std::size_t>(n);
+        if (count > Left() / item_size) Truncated();
+        return count;
+    }
+
+    std::string_view Bytes(std::size_t n) {
+        Need(n);
+        std::string_view s(p_, n);
+        p_ += n;
+        return s;
+    }
+
+    std::string String() { return std::string(Bytes(Count(1))); }
+
+    std::string WideString() {
+        std::size_t n = Count(2);
+        std::u16string u(n, u'\0');
+        for (std::size_t i = 0; i < n; ++i) u[i] = static_cast<char16_t>(Fixed<std::uint16_t>());
+        return FromUtf16(u);
+    }
+
+    std::int32_t NameId() {
+        std::int32_t id = Packed();
+        if (id == -1) return -1;
+        if (id < 0 || static_cast<std::size_t>(id) >= ids_.size())
+            throw XmlError(
+                std::string(u8"Ошибка чтения двоичного XML: некорректный номер имени"_cp));
+        return ids_[static_cast<std::size_t>(id)];
+    }
+
+    // The stored names are entered into the shared table, and ids are translated as they are
+    // read, so nodes of this document can be moved into any other.
+    void NameSection() {
+        std::size_t n = Count(1);
+        ids_.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) ids_.push_back(names_.Intern(String()));
+        Packed();  // bucket count
+        std::size_t buckets = Count(2);
+        for (std::size_t i = 0; i < buckets; ++i) {
+            Packed();  // bucket index
+            std::size_t k = Count(4);
+            Bytes(k * 4);
+        }
+    }
+
+    XmlValue Value() {
+        std::int32_t type = Packed();
+        switch (type) {
+            case 0:
+                return XmlValue();
+            case 1:
+                return XmlValue::Null();
+            case 2:
+                return XmlValue::Integer(Fixed<std::int16_t>());
+            case 3:
+                return XmlValue::Integer(Fixed<std::int32_t>());
+            case 4:
+                return XmlValue::Float(Fixed<float>());
+            case 5:
+                return XmlValue::Float(Fixed<double>());
+            case 6:
+                return XmlValue::Currency(Fixed<std::int64_t>());
+            case 7:
+                return XmlValue::Date(Fixed<double>());
+            case 8:
+                return XmlValue(WideString());
+            case 11:
+                return XmlValue(Fixed<std::uint16_t>() != 0);
+            case 16:
+                return XmlValue::Integer(Fixed<std::int8_t>());
+            case 17:
+                return XmlValue::Integer(Fixed<std::uint8_t>());
+            case 18:
+                return XmlValue::Integer(Fixed<std::uint16_t>());
+            case 19:
+                return XmlValue::Integer(Fixed<std::uint32_t>());
+            case 20:
+                return XmlValue::Integer(Fixed<std::int64_t>());
+            case 256:
+                return XmlValue(String());
+            case 8209:
+                return XmlValue::Bytes(String());
+            default:
+                throw XmlError(std::string(u8"Ошибка чтения значения: некорректный тип."_cp));
+        }
+    }
+
+    struct Frame {
+        NodeBase* node;
+        std::size_t children_left;
+    };
+
+    // Attributes of the node, then its child count; the children follow in the input.
+    std::size_t Head(NodeBase& node) {
+        std::size_t attrs = Count(2);  // a name id and a type code at least
+        for (std::size_t i = 0; i < attrs; ++i) {
+            std::int32_t id = NameId();
+            XmlValue v = Value();
+            if (id >= 0) node.SetAttrById(id, std::move(v));
+        }
+        return Count(1);
+    }
+
+    void Body(NodeBase& root) {
+        std::vector<Frame> stack{{&root, Head(root)}};
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.children_left == 0) {
+                stack.pop_back();
+                continue;
+            }
+            --top.children_left;
+            NodeBase& parent = *top.node;
+            auto kind = Fixed<std::uint8_t>();
+            switch (kind) {
+                case kElementNode: {
+                    auto* e = new Element(NameId());
+                    parent.EnsureChildren().Add(e);
+                    Value();  // the element's own value: nothing of ours uses it
+                    std::size_t n = Head(*e);
+                    stack.push_back({e, n});
+                    break;
+                }
+                case kTextNode:
+                    parent.EnsureChildren().Add(new Leaf(kTextNode, kTextName, Value().ToText()));
+                    break;
+                case kCDataNode:
+                    parent.EnsureChildren().Add(new Leaf(kCDataNode, kCDataName, String()));
+                    break;
+                case kProcessingInstructionNode: {
+                    std::int32_t target = NameId();
+                    auto* pi = new Leaf(kProcessingInstructionNode, target, String());
+                    parent.EnsureChildren().Add(pi);
+                    std::size_t n = Head(*pi);
+                    stack.push_back({pi, n});
+                    break;
+                }
+                case kCommentNode:
+                    parent.EnsureChildren().Add(new Leaf(kCommentNode, kCommentName, String()));
+                    break;
+                default:
+                    throw XmlError(
+                        std::string(u8"Ошибка чтения двоичного XML: некорректный тип узла"_cp));
+            }
+        }
+    }
+
+    Document& doc_;
+    const char* p_;
+    const char* end_;
+    NameTable& names_;
+    std::vector<std::int32_t> ids_;  // stored id -> shared table id
+};
+
+}  // namespace
+
+void ReadBinary(Document& doc, std::string_view input) {
+    Reader(doc, input).Run();
+}
+
+}  // namespace zeph::xml::detail

@@ -1,0 +1,314 @@
+// The text parser: one pass over the bytes, no recursion, names interned as they are read.
+#include <array>
+#include <cstring>
+
+#include "text/cp1251.h"
+#include "xml/node.h"
+
+namespace zeph::xml::detail {
+
+using namespace text;
+
+namespace {
+
+enum : std::uint8_t { kTextStop = 1, kQuoteStop = 2, kApostropheStop = 4, kNameChar = 8 };
+
+constexpr std::array<std::uint8_t, 256> MakeTable() {
+    std::array<std::uint8_t, 256> t{};
+    t['<'] |= kTextStop | kQuoteStop | kApostropheStop;
+    t['&'] |= kTextStop | kQuoteStop | kApostropheStop;
+    t['"'] |= kQuoteStop;
+    t['\''] |= kApostropheStop;
+    for (int c = 0; c < 256; ++c)
+        if (IsXmlNameChar(static_cast<char>(c))) t[c] |= kNameChar;
+    return t;
+}
+constexpr auto kTable = MakeTable();
+
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+bool IsBlankOnly(std::string_view s) {
+    for (char c : s)
+        if (!IsBlank(c)) return false;
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+class Parser {
+  public:
+    Parser(Document& doc, std::string_view input)
+        : doc_(doc),
+          p_(input.data()),
+          end_(input.data() + input.size()),
+          names_(NameTable::Shared()) {}
+
+    void Run() {
+        NodeBase* current = &doc_;
+        for (;;) {
+            if (p_ != end_ && *p_ != '<') TextRun(*current);
+            if (p_ == end_) {
+                if (current != &doc_) Expected('/');
+                return;
+            }
+            ++p_;  // "<"
+            char c = p_ == end_ ? '\0' : *p_;
+            if (c == '/') {
+                ++p_;
+                if (current == &doc_) return;  // a closing tag at document level ends the input
+                CloseTag(*current);
+                open_.pop_back();
+                current = open_.empty() ? static_cast<NodeBase*>(&doc_) : open_.back();
+            } else if (c == '?') {
+                ++p_;
+                Instruction(*current);
+            } else if (c == '!') {
+                ++p_;
+                Markup(*current);
+            } else if (NodeBase* e = StartTag(*current)) {
+                open_.push_back(e);
+                current = e;
+            }
+        }
+    }
+
+  private:
+    [[noreturn]] void Fail(std::string_view message) { throw XmlError(std::string(message)); }
+    [[noreturn]] void Expected(char c) {
+        Fail(Format(u8"Ожидается \"%c\""_cp, std::string_view(&c, 1)));
+    }
+    [[noreturn]] void ExpectedText(std::string_view s) { Fail(Format(u8"Ожидается \"%s\""_cp, s)); }
+
+    void SkipBlanks() {
+        while (p_ != end_ && IsBlank(*p_)) ++p_;
+    }
+
+    std::string_view Name() {
+        if (p_ == end_ || !IsXmlNameStart(*p_))
+            Fail(u8"Имя должно начинаться с буквы или \"_\""_cp);
+        const char* start = p_++;
+        while (p_ != end_ && (kTable[static_cast<unsigned char>(*p_)] & kNameChar)) ++p_;
+        return std::string_view(start, static_cast<std::size_t>(p_ - start));
+    }
+
+    // After "&": appends the character the reference stands for.
+    void Reference(std::string& out) {
+        if (p_ == end_) Fail(u8"Ожидается \"#\" или имя упрамляющего символа"_cp);
+        if (*p_ == '#') {
+            ++p_;
+            std::uint32_t code = 0;
+            if (p_ != end_ && *p_ == 'x') {
+                ++p_;
+                if (p_ == end_ || HexDigit(*p_) < 0) Fail(u8"Ожидается шестнадцатеричное число"_cp);
+                for (int d; p_ != end_ && (d = HexDigit(*p_)) >= 0; ++p_)
+                    code = code * 16 + static_cast<std::uint32_t>(d);
+            } else {
+                if (p_ == end_ || !IsDigit(*p_)) Fail(u8"Ожидается число"_cp);
+                for (; p_ != end_ && IsDigit(*p_); ++p_)
+                    code = code * 10 + static_cast<std::uint32_t>(*p_ - '0');
+            }
+            out += static_cast<char>(code & 0xFF);
+        } else {
+            std::string_view name = Name();
+            if (name == "amp")
+                out += '&';
+            else if (name == "quot")
+                out += '"';
+            else if (name == "lt")
+                out += '<';
+            else if (name == "gt")
+                out += '>';
+            else if (name == "apos")
+                out += '\'';
+            else
+                Fail(u8"Некорректное имя управляющего символа"_cp);
+        }
+        if (p_ == end_ || *p_ != ';') Expected(';');
+        ++p_;
+    }
+
+    void TextRun(NodeBase& parent) {
+        const char* start = p_;
+        while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & kTextStop)) ++p_;
+        std::string text;
+        if (p_ != end_ && *p_ == '&') {
+            std::string& buf = buffer_;
+            buf.assign(start, p_);
+            while (p_ != end_ && *p_ == '&') {
+                ++p_;
+                Reference(buf);
+                const char* run = p_;
+                while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & kTextStop)) ++p_;
+                buf.append(run, p_);
+            }
+            if (IsBlankOnly(buf)) return;
+            text = buf;
+        } else {
+            std::string_view run(start, static_cast<std::size_t>(p_ - start));
+            if (IsBlankOnly(run)) return;
+            text = run;
+        }
+        parent.EnsureChildren().Add(new Leaf(kTextNode, kTextName, std::move(text)));
+    }
+
+    void Attributes(NodeBase& node) {
+        if (++generation_ == 0) {
+            std::fill(seen_.begin(), seen_.end(), 0u);
+            generation_ = 1;
+        }
+        for (;;) {
+            SkipBlanks();
+            if (p_ == end_ || !IsXmlNameStart(*p_)) return;
+            std::string_view name = Name();
+            SkipBlanks();
+            if (p_ == end_ || *p_ != '=') Expected('=');
+            ++p_;
+            SkipBlanks();
+            if (p_ == end_) Fail(u8"Ожидается значение атрибута"_cp);
+            char quote = *p_;
+            if (quote != '"' && quote != '\'') Fail(u8"Ожидается строковая константа"_cp);
+            ++p_;
+            std::uint8_t stop = quote == '"' ? kQuoteStop : kApostropheStop;
+            const char* start = p_;
+            while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
+            XmlValue value;
+            if (p_ != end_ && *p_ == quote) {
+                value = XmlValue(std::string_view(start, static_cast<std::size_t>(p_ - start)));
+            } else {
+                std::string& buf = buffer_;
+                buf.assign(start, p_);
+                for (;;) {
+                    if (p_ == end_) ExpectedText(std::string_view(&quote, 1));
+                    if (*p_ == quote) break;
+                    if (*p_ == '<')
+                        Fail(u8"Символ \"<\" не может использоваться в значениях атрибутов"_cp);
+                    ++p_;  // "&"
+                    Reference(buf);
+                    const char* run = p_;
+                    while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
+                    buf.append(run, p_);
+                }
+                value = XmlValue(std::string_view(buf));
+            }
+            ++p_;  // closing quote
+            std::int32_t id = names_.Intern(name);
+            auto index = static_cast<std::size_t>(id);
+            if (index >= seen_.size()) seen_.resize(names_.Size() + 64, 0u);
+            if (seen_[index] == generation_) {
+                node.SetAttrById(id, std::move(value));  // a repeated name keeps its place
+            } else {
+                seen_[index] = generation_;
+                auto& attrs = node.attrs();
+                Reserve1(attrs);
+                attrs.push_back(Attr{id, std::move(value)});
+            }
+        }
+    }
+
+    // After "<": returns the element when its content follows.
+    NodeBase* StartTag(NodeBase& parent) {
+        std::string_view name = Name();
+        if (p_ == end_) Fail(u8"Не завершено определение элемента"_cp);
+        if (!(IsBlank(*p_) || *p_ == '/' || *p_ == '>'))
+            Fail(u8"Некорретный символ в имени элемента"_cp);
+        auto* e = new Element(names_.Intern(name));
+        parent.EnsureChildren().Add(e);
+        Attributes(*e);
+        if (p_ != end_ && *p_ == '/') {
+            if (end_ - p_ < 2 || p_[1] != '>') ExpectedText("/>");
+            p_ += 2;
+            return nullptr;
+        }
+        if (p_ == end_ || *p_ != '>') Expected('>');
+        ++p_;
+        return e;
+    }
+
+    // After "</".
+    void CloseTag(const NodeBase& e) {
+        std::string_view name = names_.Name(e.name());
+        if (static_cast<std::size_t>(end_ - p_) < name.size() ||
+            std::memcmp(p_, name.data(), name.size()) != 0)
+            ExpectedText(name);
+        p_ += name.size();
+        SkipBlanks();
+        if (p_ == end_ || *p_ != '>') Expected('>');
+        ++p_;
+    }
+
+    // The text up to `terminator`, which is consumed; the error names it when it is missing.
+    std::string_view Until(std::string_view terminator) {
+        std::string_view rest(p_, static_cast<std::size_t>(end_ - p_));
+        std::size_t at = rest.find(terminator);
+        if (at == std::string_view::npos) {
+            if (terminator.size() == 1) Expected(terminator[0]);
+            ExpectedText(terminator);
+        }
+        p_ += at + terminator.size();
+        return rest.substr(0, at);
+    }
+
+    bool Follows(std::string_view s) const {
+        return static_cast<std::size_t>(end_ - p_) >= s.size() &&
+               std::memcmp(p_, s.data(), s.size()) == 0;
+    }
+
+    // After "<?".
+    void Instruction(NodeBase& parent) {
+        std::string_view target = Name();
+        auto* pi = new Leaf(kProcessingInstructionNode, names_.Intern(target), std::string());
+        parent.EnsureChildren().Add(pi);
+        if (target == "xml") {
+            Attributes(*pi);
+            if (!Follows("?>")) ExpectedText("?>");
+            p_ += 2;
+        } else {
+            // The blank after the target separates it from the data; the writer puts it back.
+            SkipBlanks();
+            *pi->text() = Until("?>");
+        }
+    }
+
+    // After "<!".
+    void Markup(NodeBase& parent) {
+        if (p_ != end_ && *p_ == '-') {
+            if (!Follows("--")) ExpectedText("--");
+            p_ += 2;
+            std::string_view text = Until("-->");
+            parent.EnsureChildren().Add(new Leaf(kCommentNode, kCommentName, std::string(text)));
+        } else if (p_ != end_ && *p_ == '[') {
+            if (!Follows("[CDATA[")) ExpectedText("[CDATA[");
+            p_ += 7;
+            std::string_view text = Until("]]>");
+            parent.EnsureChildren().Add(new Leaf(kCDataNode, kCDataName, std::string(text)));
+        } else {
+            if (!Follows("DOCTYPE")) ExpectedText("DOCTYPE");
+            p_ += 7;
+            Until(">");
+        }
+    }
+
+    Document& doc_;
+    const char* p_;
+    const char* end_;
+    NameTable& names_;
+    std::vector<NodeBase*> open_;      // the elements whose content is being read
+    std::string buffer_;               // reused for texts and values with references
+    std::vector<std::uint32_t> seen_;  // by name id: the generation that set it on this node
+    std::uint32_t generation_ = 0;
+};
+
+}  // namespace
+
+void ParseText(Document& doc, std::string_view input) {
+    Parser(doc, input).Run();
+}
+
+}  // namespace zeph::xml::detail

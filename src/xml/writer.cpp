@@ -1,0 +1,178 @@
+// The writer: the exact byte layout of the files, built without recursion.
+#include <array>
+#include <charconv>
+#include <cstring>
+
+#include "xml/node.h"
+
+namespace zeph::xml::detail {
+
+namespace {
+
+constexpr std::size_t kFlushSize = 64 * 1024;
+
+constexpr std::array<bool, 256> MakeEscapeTable() {
+    std::array<bool, 256> t{};
+    t['&'] = t['<'] = t['>'] = t['"'] = true;
+    return t;
+}
+constexpr auto kEscape = MakeEscapeTable();
+
+void AppendEscaped(std::string& out, std::string_view s) {
+    const char* p = s.data();
+    const char* end = p + s.size();
+    const char* run = p;
+    for (; p != end; ++p) {
+        if (!kEscape[static_cast<unsigned char>(*p)]) continue;
+        out.append(run, static_cast<std::size_t>(p - run));
+        switch (*p) {
+            case '&':
+                out.append("&amp;");
+                break;
+            case '<':
+                out.append("&lt;");
+                break;
+            case '>':
+                out.append("&gt;");
+                break;
+            default:
+                out.append("&quot;");
+                break;
+        }
+        run = p + 1;
+    }
+    out.append(run, static_cast<std::size_t>(end - run));
+}
+
+void AppendAttrs(std::string& out, const NodeBase& n, const NameTable& names) {
+    for (const Attr& a : n.attrs()) {
+        out += ' ';
+        out.append(names.Name(a.name));
+        out.append("=\"");
+        const XmlValue& v = a.value;
+        switch (v.type()) {
+            case XmlValue::Type::Text:
+                AppendEscaped(out, v.Raw());
+                break;
+            case XmlValue::Type::Integer: {
+                char buf[24];
+                auto r = std::to_chars(buf, buf + sizeof buf, v.AsInt64());
+                out.append(buf, r.ptr);
+                break;
+            }
+            case XmlValue::Type::Boolean:
+                out += v.AsInt64() ? '1' : '0';
+                break;
+            default:
+                AppendEscaped(out, v.ToFileText());
+                break;
+        }
+        out += '"';
+    }
+}
+
+void AppendIndent(std::string& out, std::size_t depth) {
+    out.append("\r\n");
+    out.append(depth, '\t');
+}
+
+struct Frame {
+    const NodeBase* node;
+    std::size_t next = 0;
+    bool open_pending = true;  // ">" not yet written: so far the content is empty
+    bool multiline = false;    // the content holds a line break
+};
+
+}  // namespace
+
+void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
+    const NameTable& names = NameTable::Shared();
+    std::vector<Frame> stack;
+    std::size_t depth = 0;  // of the next element to open
+
+    // Writes the node or opens its frame; returns whether its bytes hold a line break.
+    auto write_node = [&](const NodeBase& n) -> bool {
+        switch (n.kind()) {
+            case kElementNode:
+                AppendIndent(out, depth);
+                out += '<';
+                out.append(names.Name(n.name()));
+                AppendAttrs(out, n, names);
+                if (n.children() && !n.children()->items().empty()) {
+                    stack.push_back(Frame{&n});
+                    ++depth;
+                } else {
+                    out.append("/>");
+                }
+                return true;
+            case kDocumentNode:
+                stack.push_back(Frame{&n});
+                return false;
+            default:
+                break;
+        }
+        const std::string& text = *n.text();
+        std::size_t start = out.size();
+        switch (n.kind()) {
+            case kTextNode:
+                AppendEscaped(out, text);
+                break;
+            case kCDataNode:
+                out.append("<![CDATA[").append(text).append("]]>");
+                break;
+            case kCommentNode:
+                out.append("<!--").append(text).append("-->");
+                break;
+            default:  // processing instruction
+                out.append("<?").append(names.Name(n.name()));
+                if (!text.empty()) {
+                    out += ' ';
+                    out.append(text);
+                } else {
+                    AppendAttrs(out, n, names);
+                }
+                out.append("?>");
+                break;
+        }
+        return out.find_first_of("\r\n", start) != std::string::npos;
+    };
+
+    write_node(root);
+    while (!stack.empty()) {
+        if (sink && out.size() >= kFlushSize) {
+            // Keep the last two bytes: closing an element looks back at them.
+            sink->Write(std::string_view(out).substr(0, out.size() - 2));
+            out.erase(0, out.size() - 2);
+        }
+        Frame& top = stack.back();
+        const auto& items = top.node->children()->items();
+        if (top.next < items.size()) {
+            const NodeBase& child = *items[top.next++];
+            if (child.kind() == kTextNode && child.text()->empty()) continue;  // writes nothing
+            if (top.open_pending && top.node->kind() == kElementNode) out += '>';
+            top.open_pending = false;
+            std::size_t parent = stack.size() - 1;  // write_node may push and move `top`
+            if (write_node(child)) stack[parent].multiline = true;
+            continue;
+        }
+        Frame done = top;
+        stack.pop_back();
+        if (done.node->kind() != kElementNode) {
+            if (!stack.empty() && done.multiline) stack.back().multiline = true;
+            continue;
+        }
+        --depth;
+        if (done.open_pending) {
+            out.append("/>");
+        } else {
+            if (done.multiline) {
+                std::size_t n = out.size();
+                if (!(n >= 2 && out[n - 2] == '\r' && out[n - 1] == '\n')) out.append("\r\n");
+                out.append(depth, '\t');
+            }
+            out.append("</").append(names.Name(done.node->name())).append(">");
+        }
+    }
+}
+
+}  // namespace zeph::xml::detail

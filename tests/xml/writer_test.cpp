@@ -1,0 +1,94 @@
+#include "xml_test_util.h"
+
+namespace zeph::xml::testing {
+namespace {
+
+TEST(XmlWriter, NewDocumentIsDeclarationAndEmptyRoot) {
+    auto doc = CreateXmlDocument("Scripts", "1.0", "");
+    EXPECT_EQ(doc->GetXml(), "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Scripts/>");
+    EXPECT_EQ(doc->DocumentElement()->NodeName(), "Scripts");
+}
+
+TEST(XmlWriter, IndentsNestedElementsWithTabsAndClosesOnOwnLine) {
+    auto doc = CreateXmlDocument("Root");
+    auto root = doc->DocumentElement();
+    auto a = root->AppendElement("A");
+    a->SetAttr("x", "1");
+    auto b = a->AppendElement("B");
+    b->AppendElement("C");
+    root->AppendElement("D");
+    EXPECT_EQ(doc->GetXml(),
+              "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Root>\r\n\t<A x=\"1\">"
+              "\r\n\t\t<B>\r\n\t\t\t<C/>\r\n\t\t</B>\r\n\t</A>\r\n\t<D/>\r\n</Root>");
+    // A node written on its own starts at depth 0.
+    EXPECT_EQ(b->GetXml(), "\r\n<B>\r\n\t<C/>\r\n</B>");
+}
+
+TEST(XmlWriter, AttributesInFirstSetOrderWithTypedValues) {
+    auto doc = CreateXmlDocument("R");
+    auto r = doc->DocumentElement();
+    r->SetAttr("Name", "");
+    r->SetIntAttr("Size", -2147483647 - 1);
+    r->SetBoolAttr("On", true);
+    r->SetBoolAttr("Off", false);
+    r->SetIntAttr("Zero", 0);
+    r->SetAttr("Name", "n");  // replaced in place
+    EXPECT_EQ(r->GetXml(),
+              "\r\n<R Name=\"n\" Size=\"-2147483648\" On=\"1\" Off=\"0\" Zero=\"0\"/>");
+    EXPECT_EQ(r->GetAttr("On", ""), "True");
+    EXPECT_EQ(r->GetAttr("Off", ""), "False");
+}
+
+TEST(XmlWriter, EscapesOnlyTheFourCharacters) {
+    auto doc = CreateXmlDocument("R");
+    auto r = doc->DocumentElement();
+    std::string value = "a&b<c>d\"e'f\tg\r\nh\x80\xff";
+    r->SetAttr("v", value);
+    EXPECT_EQ(r->GetXml(), "\r\n<R v=\"a&amp;b&lt;c&gt;d&quot;e'f\tg\r\nh\x80\xff\"/>");
+    auto back = Parse(doc->GetXml());
+    EXPECT_EQ(back->DocumentElement()->GetAttr("v", "-"), value);
+}
+
+TEST(XmlWriter, ContentLayoutDependsOnLineBreaks) {
+    // One-line text content stays on the line; text with a line break closes on a new line
+    // unless it already ends with one.
+    auto doc = Parse("<R><a>x &amp; y</a><b>1\n2</b><c>1\r\n</c><!--c--><![CDATA[<&>]]></R>");
+    EXPECT_EQ(doc->GetXml(),
+              "\r\n<R>\r\n\t<a>x &amp; y</a>\r\n\t<b>1\n2\r\n\t</b>\r\n\t<c>1\r\n\t</c>"
+              "<!--c--><![CDATA[<&>]]>\r\n</R>");
+    auto only_text = Parse("<R>t</R>");
+    EXPECT_EQ(only_text->GetXml(), "\r\n<R>t</R>");
+}
+
+TEST(XmlWriter, InstructionsWithDataOrAttributes) {
+    auto doc =
+        Parse("<?xml version='1.0' encoding=\"windows-1251\"?><?pi   some data?><?empty?><R/>");
+    EXPECT_EQ(doc->GetXml(),
+              "<?xml version=\"1.0\" encoding=\"windows-1251\"?><?pi some data?><?empty?>\r\n<R/>");
+    auto decl = doc->ChildNodes()->Item(0);
+    EXPECT_EQ(decl->NodeType(), kProcessingInstructionNode);
+    EXPECT_EQ(decl->GetAttr("encoding", ""), "windows-1251");
+}
+
+TEST(XmlWriter, SaveToStreamWritesGetXmlInBlocks) {
+    auto doc = CreateXmlDocument("R");
+    auto r = doc->DocumentElement();
+    for (int i = 0; i < 5000; ++i)
+        r->AppendElement("Item")->SetAttr("Text", std::string(40, 'a' + i % 26) + "\r\n");
+    std::string out;
+    StringSink sink(&out);
+    doc->SaveToStream(sink);
+    EXPECT_EQ(out, doc->GetXml());
+    EXPECT_GT(out.size(), 200000u);
+}
+
+TEST(XmlWriter, EmptyTextChildStillWritesSelfClosingElement) {
+    auto doc = CreateXmlDocument("R");
+    auto r = doc->DocumentElement();
+    r->SetAttrValue("f", XmlValue::Float(1.5));
+    r->SetAttrValue("c", XmlValue::Currency(-123400));
+    EXPECT_EQ(r->GetXml(), "\r\n<R f=\"1.5\" c=\"-12.34\"/>");
+}
+
+}  // namespace
+}  // namespace zeph::xml::testing
