@@ -11,7 +11,9 @@
 //    window; after WM_NCDESTROY the object is detached from it and WindowDestroyed() runs. A form
 //    that frees itself when closed does `delete this` there, and must touch nothing afterwards.
 //  - `delete form` detaches the object and destroys a still existing window without any close
-//    handling (no WM_CLOSE; WindowDestroyed() is not called).
+//    handling (no WM_CLOSE; WindowDestroyed() is not called). ~TExForm does this after the
+//    derived parts are gone; a form whose members serve its child windows calls
+//    DestroyWindowHandle() in its own destructor first.
 //  - The free notifications run exactly once, from ~TExForm, in the order they were added; the
 //    form pointer they get is for identity only (the derived parts are gone by then).
 //
