@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "base/wide.h"
+#include "text/cp1251.h"
 
 namespace zeph::win {
 
 UniqueFont CreateCyrillicFont(const std::string& face, int height, bool bold, bool italic,
-                              bool underline) {
+                              bool underline, bool fixed_pitch) {
     LOGFONTW lf{};
     lf.lfHeight = -std::max(1, height);
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
@@ -17,11 +18,19 @@ UniqueFont CreateCyrillicFont(const std::string& face, int height, bool bold, bo
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     lf.lfQuality = DEFAULT_QUALITY;
-    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    lf.lfPitchAndFamily = fixed_pitch ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH | FF_DONTCARE;
     std::wstring w = Wide(face);
     w.resize(std::min<size_t>(w.size(), LF_FACESIZE - 1));
     std::copy(w.begin(), w.end(), lf.lfFaceName);
     return UniqueFont(::CreateFontIndirectW(&lf));
+}
+
+std::string ActualFace(HFONT font) {
+    WindowDc dc(nullptr);
+    SelectedObject sel(dc.get(), font);
+    wchar_t face[LF_FACESIZE] = L"";
+    ::GetTextFaceW(dc.get(), LF_FACESIZE, face);
+    return Narrow(face);
 }
 
 int TextWidth(HDC dc, const std::wstring& text) {
@@ -34,6 +43,11 @@ int TextWidth(HDC dc, const std::wstring& text) {
 void FontSet::Reset(const FontSpec& spec) {
     spec_ = spec;
     for (auto& f : fonts_) f.reset();
+    // A face that is not installed would be replaced by whatever GDI likes, often a
+    // proportional one; the editor's grid reads better with a fixed-pitch stand-in.
+    fallback_ = false;
+    fallback_ = !text::EqualsNoCase(ActualFace(Get(0)), spec_.face);
+    if (fallback_) fonts_[0].reset();
     WindowDc dc(nullptr);
     SelectedObject plain(dc.get(), Get(0));
     TEXTMETRICW tm{};
@@ -62,8 +76,8 @@ void FontSet::Reset(const FontSpec& spec) {
 HFONT FontSet::Get(unsigned style) const {
     style &= 7;
     if (!fonts_[style]) {
-        fonts_[style] =
-            CreateCyrillicFont(spec_.face, spec_.height, style & 1, style & 2, style & 4);
+        fonts_[style] = CreateCyrillicFont(fallback_ ? std::string() : spec_.face, spec_.height,
+                                           style & 1, style & 2, style & 4, fallback_);
     }
     return fonts_[style].get();
 }

@@ -24,6 +24,8 @@ class FontSet {
 
     void Reset(const FontSpec& spec);
     const FontSpec& spec() const { return spec_; }
+    // True when the named face is not installed and a fixed-pitch face is used instead.
+    bool fallback() const { return fallback_; }
 
     // Style bits: 1 bold, 2 italic, 4 underline. Variants are created on first use.
     HFONT Get(unsigned style = 0) const;
@@ -35,6 +37,7 @@ class FontSet {
 
   private:
     FontSpec spec_;
+    bool fallback_ = false;  // the named face is missing: a fixed-pitch face stands in
     mutable std::array<UniqueFont, 8> fonts_;
     int cell_width_ = 8;
     int cell_height_ = 16;
@@ -43,8 +46,13 @@ class FontSet {
 
 // Creates one font; `bold`, `italic`, `underline` as named. Never fails: GDI substitutes
 // a face it has when the named one is missing.
+// With `fixed_pitch` the face may be empty: the system's fixed-pitch face is taken.
 UniqueFont CreateCyrillicFont(const std::string& face, int height, bool bold = false,
-                              bool italic = false, bool underline = false);
+                              bool italic = false, bool underline = false,
+                              bool fixed_pitch = false);
+
+// The face GDI actually chose for a font (code page 1251).
+std::string ActualFace(HFONT font);
 
 // Width of a UTF-16 text in the font currently selected into `dc`.
 int TextWidth(HDC dc, const std::wstring& text);

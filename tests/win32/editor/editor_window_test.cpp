@@ -279,7 +279,7 @@ TEST(ScriptEditorWindow, PaintsSelectionTokenBackgroundGutterMarginAndCaret) {
     ASSERT_NE(str, nullptr);
     str->background = 0x0000FF;  // red
     host.editor().SetHighlighter(&vb);
-    host.editor().SetText("x = \"abc\"\r\nDim y");
+    host.editor().SetText("x = \"a   b\"\r\nDim y");
     host.editor().SetRightMargin(20);
     host.model().SetSelection({1, 0}, {1, 3});
     host.editor().Sync();
@@ -315,8 +315,10 @@ TEST(ScriptEditorWindow, PaintsSelectionTokenBackgroundGutterMarginAndCaret) {
 }
 
 TEST(ScriptEditorWindow, SurvivesItsParentBeingDestroyedFirst) {
-    auto host = std::make_unique<EditorHost>();
-    ::DestroyWindow(host->frame());
+    HWND frame = CreateTestFrame({300, 200});
+    auto host =
+        std::make_unique<EditorHost>(ScriptEditorWindow::PreviewSettings(), SIZE{300, 200}, frame);
+    ::DestroyWindow(frame);
     EXPECT_EQ(host->editor().hwnd(), nullptr);
     host.reset();  // must not destroy the window a second time or crash
 }

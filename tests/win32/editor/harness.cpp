@@ -8,6 +8,7 @@ namespace zeph::win::test {
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"ZephEditorTestFrame";
+constexpr DWORD kFrameStyle = WS_POPUP | WS_BORDER;
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return ::DefWindowProcW(hwnd, msg, wp, lp);
@@ -37,26 +38,42 @@ LPARAM KeyParam(int vk, bool up, bool alt) {
 
 }  // namespace
 
-EditorHost::EditorHost(ScriptEditorWindow::Settings settings, SIZE client) {
+HWND CreateTestFrame(SIZE client) {
     RegisterFrame();
     RECT rc{0, 0, client.cx, client.cy};
-    ::AdjustWindowRectEx(&rc, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    frame_.reset(::CreateWindowExW(0, kFrameClass, L"Editor test", WS_OVERLAPPEDWINDOW, 40, 40,
-                                   rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr,
-                                   ::GetModuleHandleW(nullptr), nullptr));
+    ::AdjustWindowRectEx(&rc, kFrameStyle, FALSE, 0);
+    return ::CreateWindowExW(0, kFrameClass, L"Editor test", kFrameStyle, 40, 40,
+                             rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr,
+                             ::GetModuleHandleW(nullptr), nullptr);
+}
+
+// Destroying a top-level window costs Wine about two seconds under Xvfb, so the tests share
+// one frame and only their editors come and go.
+static HWND SharedFrame(SIZE client) {
+    static HWND frame = nullptr;
+    if (!frame || !::IsWindow(frame)) frame = CreateTestFrame(client);
+    RECT rc{0, 0, client.cx, client.cy};
+    ::AdjustWindowRectEx(&rc, kFrameStyle, FALSE, 0);
+    ::SetWindowPos(frame, nullptr, 40, 40, rc.right - rc.left, rc.bottom - rc.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    return frame;
+}
+
+EditorHost::EditorHost(ScriptEditorWindow::Settings settings, SIZE client, HWND frame)
+    : frame_(frame ? frame : SharedFrame(client)) {
     RECT bounds{0, 0, client.cx, client.cy};
-    editor_ = std::make_unique<ScriptEditorWindow>(frame_.get(), 100, bounds, settings);
-    ::ShowWindow(frame_.get(), SW_SHOW);
-    ::SetForegroundWindow(frame_.get());
+    editor_ = std::make_unique<ScriptEditorWindow>(frame_, 100, bounds, settings);
+    ::ShowWindow(frame_, SW_SHOW);
+    ::SetForegroundWindow(frame_);
+    ::SetActiveWindow(frame_);
     editor_->Focus();
-    ::UpdateWindow(frame_.get());
+    ::UpdateWindow(frame_);
     Pump();
 }
 
 EditorHost::~EditorHost() {
     SetModifiers(0);
     editor_.reset();
-    frame_.reset();
     Pump();
 }
 
@@ -175,12 +192,11 @@ std::string ScreensDir() {
     return ZEPH_SCREENS_DIR;
 }
 
-bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
-    RECT wr{};
-    ::GetWindowRect(hwnd, &wr);
-    int w = wr.right - wr.left, h = wr.bottom - wr.top;
-    if (w <= 0 || h <= 0) return false;
+namespace {
 
+// Copies `area` of `source` (a DC whose origin is `area`'s top left) into a .bmp file.
+bool SaveDcArea(HDC source, int w, int h, const std::string& path) {
+    if (w <= 0 || h <= 0) return false;
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
     bi.bmiHeader.biWidth = w;
@@ -189,21 +205,14 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
     bi.bmiHeader.biBitCount = 24;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    WindowDc screen(nullptr);
-    UniqueBitmap dib(::CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap dib(::CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc dc(::CreateCompatibleDC(source));
     if (!dib || !dc) return false;
     {
         SelectedObject keep(dc.get(), dib.get());
-        RECT all{0, 0, w, h};
-        ::FillRect(dc.get(), &all, ::GetSysColorBrush(COLOR_BTNFACE));
-        if (!::PrintWindow(hwnd, dc.get(), 0)) {
-            ::SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc.get()),
-                           PRF_NONCLIENT | PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND);
-        }
+        if (!::BitBlt(dc.get(), 0, 0, w, h, source, 0, 0, SRCCOPY)) return false;
         ::GdiFlush();
     }
-
     std::string dir = path.substr(0, path.find_last_of("/\\"));
     ::CreateDirectoryA(dir.c_str(), nullptr);
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -218,6 +227,33 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
               std::fwrite(bits, static_cast<size_t>(stride * h), 1, f) == 1;
     std::fclose(f);
     return ok;
+}
+
+}  // namespace
+
+bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
+    RECT wr{};
+    ::GetWindowRect(hwnd, &wr);
+    // What is on the screen, scroll bars included (Wine's PrintWindow leaves them out).
+    ::RedrawWindow(hwnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HDC window_dc = ::GetWindowDC(hwnd);
+    if (!window_dc) return false;
+    bool ok = SaveDcArea(window_dc, wr.right - wr.left, wr.bottom - wr.top, path);
+    ::ReleaseDC(hwnd, window_dc);
+    return ok;
+}
+
+bool SaveScreenBitmap(const RECT& area, const std::string& path) {
+    EditorHost::Pump();
+    WindowDc screen(nullptr);
+    UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bmp(
+        ::CreateCompatibleBitmap(screen.get(), area.right - area.left, area.bottom - area.top));
+    SelectedObject keep(dc.get(), bmp.get());
+    ::BitBlt(dc.get(), 0, 0, area.right - area.left, area.bottom - area.top, screen.get(),
+             area.left, area.top, SRCCOPY);
+    return SaveDcArea(dc.get(), area.right - area.left, area.bottom - area.top, path);
 }
 
 COLORREF ClientPixel(HWND hwnd, int x, int y) {

@@ -1,5 +1,6 @@
-// A top-level test window holding one editor control, and the real window messages a user
-// would cause: key strokes through TranslateMessage, characters, mouse buttons, scroll bars.
+// A top-level test window (shared by the tests unless one is given) holding one editor control, and
+// the real window messages a user would cause: key strokes through TranslateMessage, characters,
+// mouse buttons, scroll bars.
 #pragma once
 
 #include <windows.h>
@@ -19,12 +20,12 @@ class EditorHost {
   public:
     explicit EditorHost(
         ScriptEditorWindow::Settings settings = ScriptEditorWindow::WorkbenchSettings(),
-        SIZE client = {520, 300});
+        SIZE client = {520, 300}, HWND frame = nullptr);
     ~EditorHost();
 
     ScriptEditorWindow& editor() { return *editor_; }
     editor::EditorModel& model() { return editor_->model(); }
-    HWND frame() const { return frame_.get(); }
+    HWND frame() const { return frame_; }
     HWND hwnd() const { return editor_->hwnd(); }
 
     // Runs every queued message (posted ones through TranslateMessage, as a message loop
@@ -47,9 +48,12 @@ class EditorHost {
   private:
     void SetModifiers(unsigned modifiers);
 
-    UniqueWindow frame_;
+    HWND frame_;
     std::unique_ptr<ScriptEditorWindow> editor_;
 };
+
+// A top-level window for tests that need one of their own.
+HWND CreateTestFrame(SIZE client);
 
 // The clipboard's Unicode text ("" when it has none), and setting it.
 std::wstring ClipboardText();
@@ -58,6 +62,9 @@ void SetClipboardText(const std::wstring& text);
 // Renders a window (frame, scroll bars and client area) into a 24-bit .bmp file; creates the
 // folder. Returns false when nothing could be written.
 bool SaveWindowBitmap(HWND hwnd, const std::string& path);
+
+// A rectangle of the screen (all windows on it) into a .bmp file.
+bool SaveScreenBitmap(const RECT& area, const std::string& path);
 
 // The folder in the build tree where the snapshots go.
 std::string ScreensDir();

@@ -86,7 +86,12 @@ TEST(EditorSnapshots, CompletionList) {
     ASSERT_TRUE(::IsWindowVisible(popup));
     EditorHost::Pump();
     EXPECT_TRUE(SaveWindowBitmap(popup, ScreensDir() + "/completion.bmp"));
-    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/completion_editor.bmp"));
+    // The editor with the list under its caret line, as the screen shows them together.
+    RECT editor_rect, popup_rect, both;
+    ::GetWindowRect(host.hwnd(), &editor_rect);
+    ::GetWindowRect(popup, &popup_rect);
+    ::UnionRect(&both, &editor_rect, &popup_rect);
+    EXPECT_TRUE(SaveScreenBitmap(both, ScreensDir() + "/completion_editor.bmp"));
 }
 
 }  // namespace
