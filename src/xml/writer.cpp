@@ -3,11 +3,14 @@
 #include <charconv>
 #include <cstring>
 
+#include "text/cp1251.h"
 #include "xml/node.h"
 
 namespace zeph::xml::detail {
 
 namespace {
+
+using text::operator""_cp;
 
 constexpr std::size_t kFlushSize = 64 * 1024;
 
@@ -99,6 +102,10 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 out.append(names.Name(n.name()));
                 AppendAttrs(out, n, names);
                 if (n.children() && !n.children()->items().empty()) {
+                    if (depth >= kMaxWriteDepth)
+                        throw XmlError(
+                            Format(u8"Слишком глубокая вложенность элементов: больше %s уровней"_cp,
+                                   std::to_string(kMaxWriteDepth)));
                     stack.push_back(Frame{&n});
                     ++depth;
                 } else {

@@ -2,6 +2,10 @@
 // documents, elements and node lists used through small interfaces, a writer with a fixed byte
 // layout, a text parser and a reader of the binary form. Text is code page 1251 throughout.
 //
+// Depth: loading and freeing follow any nesting without recursion. Writing stops with an
+// XmlError below kMaxWriteDepth levels of elements, because the indentation makes the text of a
+// deeper chain grow with the square of its depth.
+//
 // Ownership: nodes and lists are counted intrusively and held through XmlRef<T>. A node lives
 // while a caller or a child list refers to it; one node may be listed by two parents (its parent
 // link then names the newer one). Freeing, parsing and writing are iterative, so documents nested
@@ -23,6 +27,8 @@
 #include <utility>
 
 namespace zeph::xml {
+
+inline constexpr std::size_t kMaxWriteDepth = 1000;
 
 class XmlError : public std::runtime_error {
   public:

@@ -1,1 +1,144 @@
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "xml/file_faults.h"
 #include "xml_test_util.h"
+
+namespace zeph::xml::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class XmlFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A folder with a Cyrillic name: every file call must take wide names on Windows.
+        dir_ = fs::temp_directory_path() /
+               fs::path(u8"zeph_xml_тест_" +
+                        std::u8string(reinterpret_cast<const char8_t*>(
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name())));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        file_ = dir_ / fs::path(u8"конфиг.cfg");
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(file_, fs::perms::owner_all, ec);
+        fs::remove_all(dir_, ec);
+    }
+
+    XmlRef<IXmlDocument> Document(std::string_view text) {
+        auto doc = CreateXmlDocument("Config");
+        doc->DocumentElement()->SetAttr("Text", text);
+        return doc;
+    }
+
+    fs::path dir_, file_;
+};
+
+TEST_F(XmlFiles, SaveAndLoadRoundTrip) {
+    auto doc = Document(u8"строка 1\r\nстрока 2"_cp);
+    doc->SaveToFile(file_);
+    EXPECT_EQ(ReadAll(file_), doc->GetXml());
+    EXPECT_FALSE(fs::exists(TempFileName(file_)));
+    auto back = LoadXmlDocument(file_);
+    EXPECT_EQ(back->GetXml(), doc->GetXml());
+    // Saving again replaces the file completely.
+    Document("x")->SaveToFile(file_);
+    EXPECT_EQ(LoadXmlDocument(file_)->DocumentElement()->GetAttr("Text", ""), "x");
+    EXPECT_EQ(TempFileName(file_).filename(), fs::path(u8"конфиг.cfg.tmp"));
+}
+
+TEST_F(XmlFiles, MissingFileErrorNamesTheFile) {
+    try {
+        LoadXmlDocument(dir_ / "missing.xml");
+        ADD_FAILURE();
+    } catch (const XmlError& e) {
+        std::string message = e.what();
+        EXPECT_EQ(message.find(u8"Не удается открыть файл"_cp), 0u) << message;
+        EXPECT_NE(message.find("missing.xml"), std::string::npos) << message;
+        EXPECT_NE(message.find(u8"тест"_cp), std::string::npos) << message;
+    }
+}
+
+TEST_F(XmlFiles, FailureAtEveryStepKeepsTheOldFile) {
+    Document("old")->SaveToFile(file_);
+    const std::string old_bytes = ReadAll(file_);
+    for (FileStep step :
+         {FileStep::Create, FileStep::Write, FileStep::Flush, FileStep::Close, FileStep::Replace}) {
+        FaultInjectingFileSystem faulty([step](FileStep s, const fs::path&) {
+            if (s == step) throw XmlError("injected");
+        });
+        ScopedFileSystem scope(faulty);
+        auto doc = Document(std::string(100000, 'n'));
+        try {
+            doc->SaveToFile(file_);
+            ADD_FAILURE() << static_cast<int>(step);
+        } catch (const XmlError& e) {
+            EXPECT_STREQ(e.what(), "injected");
+        }
+        EXPECT_EQ(ReadAll(file_), old_bytes) << static_cast<int>(step);
+        EXPECT_FALSE(fs::exists(TempFileName(file_))) << static_cast<int>(step);
+    }
+}
+
+TEST_F(XmlFiles, CrashMidWriteLeavesOldFileAndAStaleTempThatTheNextSaveReplaces) {
+    Document("old")->SaveToFile(file_);
+    const std::string old_bytes = ReadAll(file_);
+    {
+        // Write fails half-way and the clean-up never runs, as after a crash.
+        FaultInjectingFileSystem crashing([](FileStep s, const fs::path&) {
+            if (s == FileStep::Write || s == FileStep::Remove) throw XmlError("crash");
+        });
+        ScopedFileSystem scope(crashing);
+        EXPECT_THROW(Document("new")->SaveToFile(file_), XmlError);
+    }
+    EXPECT_EQ(ReadAll(file_), old_bytes);
+    ASSERT_TRUE(fs::exists(TempFileName(file_)));
+    EXPECT_LT(ReadAll(TempFileName(file_)).size(), Document("new")->GetXml().size());
+    EXPECT_EQ(LoadXmlDocument(file_)->DocumentElement()->GetAttr("Text", ""), "old");
+    Document("new")->SaveToFile(file_);
+    EXPECT_EQ(LoadXmlDocument(file_)->DocumentElement()->GetAttr("Text", ""), "new");
+    EXPECT_FALSE(fs::exists(TempFileName(file_)));
+}
+
+TEST_F(XmlFiles, ReadOnlyTargetIsNotReplaced) {
+    Document("old")->SaveToFile(file_);
+    const std::string old_bytes = ReadAll(file_);
+    fs::permissions(file_,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    try {
+        Document("new")->SaveToFile(file_);
+        ADD_FAILURE();
+    } catch (const XmlError& e) {
+        EXPECT_NE(std::string(e.what()).find(u8"только для чтения"_cp), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(ReadAll(file_), old_bytes);
+    EXPECT_FALSE(fs::exists(TempFileName(file_)));
+}
+
+TEST_F(XmlFiles, ReadFailureIsRaised) {
+    Document("old")->SaveToFile(file_);
+    FaultInjectingFileSystem faulty([](FileStep s, const fs::path&) {
+        if (s == FileStep::Read) throw XmlError("read failed");
+    });
+    ScopedFileSystem scope(faulty);
+    EXPECT_THROW(LoadXmlDocument(file_), XmlError);
+}
+
+TEST_F(XmlFiles, SaveIntoMissingFolderFails) {
+    EXPECT_THROW(Document("x")->SaveToFile(dir_ / "no" / "such.cfg"), XmlError);
+}
+
+}  // namespace
+}  // namespace zeph::xml::testing

@@ -1,0 +1,454 @@
+#include "editor/highlighter.h"
+
+#include <algorithm>
+#include <array>
+
+#include "editor/keywords.h"
+#include "text/cp1251.h"
+
+namespace zeph::editor {
+
+// --- classes ----------------------------------------------------------------------------
+
+THighlighterAttributes* Highlighter::AddClass(std::string_view name, std::uint8_t style) {
+    auto cls = std::make_unique<THighlighterAttributes>();
+    cls->name = std::string(name);
+    cls->style = style;
+    auto* raw = cls.get();
+    // Kept sorted by name ignoring case; a second class of one name replaces nothing.
+    auto at = std::lower_bound(classes_.begin(), classes_.end(), name, [](const auto& c, auto n) {
+        return text::CompareNoCase(c->name, n) < 0;
+    });
+    if (at != classes_.end() && text::EqualsNoCase((*at)->name, name)) return at->get();
+    classes_.insert(at, std::move(cls));
+    return raw;
+}
+
+THighlighterAttributes* Highlighter::FindClass(std::string_view name) {
+    for (auto& c : classes_)
+        if (c->name == name) return c.get();
+    return nullptr;
+}
+
+const THighlighterAttributes* Highlighter::FindClass(std::string_view name) const {
+    for (auto& c : classes_)
+        if (c->name == name) return c.get();
+    return nullptr;
+}
+
+namespace {
+
+inline bool IsSpaceByte(unsigned char c) {
+    return c >= 1 && c <= 32 && c != '\n' && c != '\r';
+}
+
+inline bool IsScanIdent(unsigned char c) {
+    return text::IsScanIdentChar(static_cast<char>(c));
+}
+
+inline bool IsHexLetter(unsigned char c) {
+    return (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+inline bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Tokens that share the space and line-break rules of both languages. Returns the length.
+inline std::size_t SpaceOrBreak(const unsigned char* s, std::size_t i, std::size_t n) {
+    unsigned char c = s[i];
+    if (c == '\n') return 1;
+    if (c == '\r') return (i + 1 < n && s[i + 1] == '\n') ? 2 : 1;
+    std::size_t j = i + 1;
+    while (j < n && IsSpaceByte(s[j])) ++j;
+    return j - i;
+}
+
+// What the first character of a token starts, looked up once per token.
+enum Kind : std::uint8_t {
+    kKOther,
+    kKSpace,
+    kKBreak,
+    kKDigit,
+    kKWord,
+    kKDoubleQuote,
+    kKQuote,
+    kKHash,
+    kKLess,
+    kKGreater,
+    kKSymbol,
+    kKSlash,
+    kKAmpPipePlus,
+    kKMinus,
+    kKPercentStar,
+    kKDot,
+    kKOwnColours,
+};
+
+constexpr std::array<std::uint8_t, 256> MakeKinds(bool js) {
+    std::array<std::uint8_t, 256> k{};
+    for (int c = 0; c < 256; ++c) {
+        std::uint8_t v = kKOther;
+        if (c >= 1 && c <= 32) v = kKSpace;
+        if (c == '\n' || c == '\r') v = kKBreak;
+        if (c >= '0' && c <= '9') v = kKDigit;
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_') v = kKWord;
+        if (c == '"') v = kKDoubleQuote;
+        if (!js) {
+            if (c == '\'') v = kKQuote;  // a comment in VBScript
+            if (c == '#') v = kKHash;
+            if (c == '<') v = kKLess;
+            if (c == '>') v = kKGreater;
+            if (std::string_view("&()*+,-./:;=^{}").find(static_cast<char>(c)) !=
+                    std::string_view::npos &&
+                c != 0)
+                v = kKSymbol;
+        } else {
+            if (c == '\'') v = kKQuote;
+            if (c == '/') v = kKSlash;
+            if (c == '&' || c == '|' || c == '+') v = kKAmpPipePlus;
+            if (c == '-') v = kKMinus;
+            if (c == '%' || c == '*') v = kKPercentStar;
+            if (c == '.') v = kKDot;
+            if (c >= 127 ||
+                std::string_view("#$@\\^`").find(static_cast<char>(c)) != std::string_view::npos)
+                if (c != 0) v = kKOwnColours;
+        }
+        k[c] = v;
+    }
+    return k;
+}
+
+constexpr auto kVBKinds = MakeKinds(false);
+constexpr auto kJSKinds = MakeKinds(true);
+
+struct VBClasses {
+    const THighlighterAttributes *comment, *identifier, *number, *reserved, *space, *string,
+        *symbol;
+};
+
+template <class Sink>
+void ScanVBScript(std::string_view line, const VBClasses& k, Sink&& sink) {
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+    const std::size_t n = line.size();
+    const auto& keywords = detail::VBScriptKeywords();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        std::size_t j = i + 1;
+        const THighlighterAttributes* cls;
+        switch (kVBKinds[c]) {
+            case kKWord:
+                while (j < n && IsScanIdent(s[j])) ++j;
+                cls = keywords.Find(line.substr(i, j - i)) ? k.reserved : k.identifier;
+                break;
+            case kKSpace:
+                while (j < n && IsSpaceByte(s[j])) ++j;
+                cls = k.space;
+                break;
+            case kKSymbol:
+                cls = k.symbol;
+                break;
+            case kKDoubleQuote:
+                if (j + 1 < n && s[j] == '"' && s[j + 1] == '"') j += 2;
+                while (j < n && s[j] != '"') ++j;
+                if (j < n) ++j;
+                cls = k.string;
+                break;
+            case kKDigit:
+                while (j < n && (IsDigit(s[j]) || s[j] == '.' || s[j] == 'E' || s[j] == 'e')) ++j;
+                cls = k.number;
+                break;
+            case kKQuote:
+                j = n;
+                cls = k.comment;
+                break;
+            case kKHash:
+                while (j < n && s[j] != '#') ++j;
+                if (j < n) ++j;
+                cls = k.string;
+                break;
+            case kKLess:
+                if (j < n && (s[j] == '=' || s[j] == '>')) ++j;
+                cls = k.symbol;
+                break;
+            case kKGreater:
+                if (j < n && s[j] == '=') ++j;
+                cls = k.symbol;
+                break;
+            case kKBreak:
+                j = i + SpaceOrBreak(s, i, n);
+                cls = k.space;
+                break;
+            default:
+                cls = k.identifier;
+        }
+        sink(static_cast<int>(i), static_cast<int>(j - i), cls);
+        i = j;
+    }
+}
+
+struct JSClasses {
+    const THighlighterAttributes *comment, *event, *identifier, *non_reserved, *number, *reserved,
+        *space, *string, *symbol;
+};
+
+// Position just past the "*/" that closes a block comment searched from `from`, or npos.
+inline std::size_t FindCommentEnd(std::string_view line, std::size_t from) {
+    std::size_t p = line.find("*/", from);
+    return p == std::string_view::npos ? p : p + 2;
+}
+
+template <class Sink>
+LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k, Sink&& sink) {
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+    const std::size_t n = line.size();
+    const auto& keywords = detail::JScriptKeywords();
+    std::size_t i = 0;
+    if (state == kInBlockComment) {
+        if (n == 0) return state;
+        std::size_t end = FindCommentEnd(line, 0);
+        if (end == std::string_view::npos) {
+            sink(0, static_cast<int>(n), k.comment);
+            return kInBlockComment;
+        }
+        sink(0, static_cast<int>(end), k.comment);
+        i = end;
+    }
+    while (i < n) {
+        const unsigned char c = s[i];
+        std::size_t j = i + 1;
+        const THighlighterAttributes* cls = k.symbol;
+        switch (kJSKinds[c]) {
+            case kKWord:
+                while (j < n && IsScanIdent(s[j])) ++j;
+                switch (keywords.Find(line.substr(i, j - i))) {
+                    case 1:
+                        cls = k.reserved;
+                        break;
+                    case 2:
+                        cls = k.non_reserved;
+                        break;
+                    case 3:
+                        cls = k.event;
+                        break;
+                    default:
+                        cls = k.identifier;
+                }
+                break;
+            case kKSpace:
+                while (j < n && IsSpaceByte(s[j])) ++j;
+                cls = k.space;
+                break;
+            case kKDoubleQuote:
+            case kKQuote:
+                if (j + 1 < n && s[j] == c && s[j + 1] == c) j += 2;
+                while (j < n && !(s[j] == c && s[j - 1] != '\\')) ++j;
+                if (j < n) ++j;
+                cls = k.string;
+                break;
+            case kKSlash:
+                if (j < n && s[j] == '*') {
+                    std::size_t end = FindCommentEnd(line, j + 1);
+                    if (end == std::string_view::npos) {
+                        sink(static_cast<int>(i), static_cast<int>(n - i), k.comment);
+                        return kInBlockComment;
+                    }
+                    j = end;
+                    cls = k.comment;
+                } else if (j < n && s[j] == '/') {
+                    j = n;
+                    cls = k.comment;
+                } else if (j < n && s[j] == '=') {
+                    ++j;
+                }
+                break;
+            case kKDigit: {
+                bool hex = false;
+                while (j < n) {
+                    const unsigned char d = s[j];
+                    if (IsDigit(d)) {
+                    } else if (d == '.') {
+                        if (j + 1 < n && s[j + 1] == '.') break;
+                    } else if (IsHexLetter(d)) {
+                        if (!hex) break;
+                    } else if (d == 'x' || d == 'X') {
+                        // Hexadecimal only as "0x" followed by a hexadecimal digit.
+                        if (j == i + 1 && c == '0' && j + 1 < n &&
+                            (IsDigit(s[j + 1]) || IsHexLetter(s[j + 1])))
+                            hex = true;
+                        else
+                            break;
+                    } else {
+                        break;
+                    }
+                    ++j;
+                }
+                cls = k.number;
+                break;
+            }
+            case kKAmpPipePlus:
+                if (j < n && (s[j] == c || s[j] == '=')) ++j;
+                break;
+            case kKMinus:
+                if (j < n && (s[j] == '-' || s[j] == '=' || s[j] == '>')) ++j;
+                break;
+            case kKPercentStar:
+                if (j < n && s[j] == '=') ++j;
+                break;
+            case kKDot:
+                if (j + 1 < n && s[j] == '.' && s[j + 1] == '.') j += 2;
+                break;
+            case kKOwnColours:
+                cls = nullptr;
+                break;
+            case kKBreak:
+                j = i + SpaceOrBreak(s, i, n);
+                cls = k.space;
+                break;
+            default:
+                break;  // one-character symbols
+        }
+        sink(static_cast<int>(i), static_cast<int>(j - i), cls);
+        i = j;
+    }
+    return 0;
+}
+
+struct NullSink {
+    void operator()(int, int, const THighlighterAttributes*) const {}
+};
+
+}  // namespace
+
+// --- VBScript ---------------------------------------------------------------------------
+
+TVBScriptHighlighter::TVBScriptHighlighter() {
+    comment = AddClass("Comment", kItalic);
+    identifier = AddClass("Identifier", kPlain);
+    number = AddClass("Number", kPlain);
+    reserved = AddClass("Reserved word", kBold);
+    space = AddClass("Space", kPlain);
+    string = AddClass("String", kPlain);
+    symbol = AddClass("Symbol", kPlain);
+}
+
+LineState TVBScriptHighlighter::ScanLine(std::string_view line, LineState,
+                                         std::vector<TokenRun>& out) const {
+    VBClasses k{comment, identifier, number, reserved, space, string, symbol};
+    ScanVBScript(line, k, [&out](int start, int len, const THighlighterAttributes* cls) {
+        out.push_back({start, len, cls});
+    });
+    return 0;
+}
+
+bool TVBScriptHighlighter::IsReservedWord(std::string_view word) {
+    return detail::VBScriptKeywords().Find(word) != 0;
+}
+
+std::string_view TVBScriptHighlighter::SampleSource() const {
+    return "' Syntax highlighting\r\n"
+           "Function PrintNumber\r\n"
+           "  Dim Number\r\n"
+           "  Number = 12345\r\n"
+           "  Document.Write(\"The number is \" + Number)\r\n"
+           "End Function\r\n";
+}
+
+// --- JScript ----------------------------------------------------------------------------
+
+TJScriptHighlighter::TJScriptHighlighter() {
+    comment = AddClass("Comment", kItalic);
+    event = AddClass("Event", kPlain);
+    identifier = AddClass("Identifier", kPlain);
+    non_reserved = AddClass("Non-reserved keyword", kPlain);
+    number = AddClass("Number", kPlain);
+    reserved = AddClass("Reserved word", kBold);
+    space = AddClass("Space", kPlain);
+    string = AddClass("String", kPlain);
+    symbol = AddClass("Symbol", kPlain);
+}
+
+LineState TJScriptHighlighter::ScanLine(std::string_view line, LineState start,
+                                        std::vector<TokenRun>& out) const {
+    JSClasses k{comment, event, identifier, non_reserved, number, reserved, space, string, symbol};
+    return ScanJScript(line, start, k,
+                       [&out](int start, int len, const THighlighterAttributes* cls) {
+                           out.push_back({start, len, cls});
+                       });
+}
+
+LineState TJScriptHighlighter::EndState(std::string_view line, LineState start) const {
+    // Only comments and strings matter for the state; a line without "/*" (and not starting
+    // inside a comment) always ends plain.
+    if (start != kInBlockComment && line.find("/*") == std::string_view::npos) return 0;
+    JSClasses k{comment, event, identifier, non_reserved, number, reserved, space, string, symbol};
+    return ScanJScript(line, start, k, NullSink{});
+}
+
+TJScriptHighlighter::WordKind TJScriptHighlighter::ClassifyWord(std::string_view word) {
+    switch (detail::JScriptKeywords().Find(word)) {
+        case 1:
+            return WordKind::kReserved;
+        case 2:
+            return WordKind::kNonReserved;
+        case 3:
+            return WordKind::kEvent;
+        default:
+            return WordKind::kIdentifier;
+    }
+}
+
+std::string_view TJScriptHighlighter::SampleSource() const {
+    return "// Syntax highlighting\r\n"
+           "function printNumber()\r\n"
+           "{\r\n"
+           "  var number = 1234;\r\n"
+           "  var x;\r\n"
+           "  document.write(\"The number is \" + number);\r\n"
+           "  for (var i = 0; i <= number; i++)\r\n"
+           "  {\r\n"
+           "    x++;\r\n"
+           "    x--;\r\n"
+           "    x += 1.0;\r\n"
+           "  }\r\n"
+           "}\r\n";
+}
+
+// --- workbench looks --------------------------------------------------------------------
+
+namespace {
+void Look(Highlighter& h, std::string_view name, ColourValue fg, std::uint8_t style) {
+    if (auto* c = h.FindClass(name)) {
+        c->foreground = fg;
+        c->background = kNoColour;
+        c->style = style;
+    }
+}
+}  // namespace
+
+void ApplyWorkbenchLooks(TVBScriptHighlighter& vb) {
+    Look(vb, "Comment", kGreen, kBold | kItalic | kUnderline);
+    Look(vb, "Identifier", kNavy, kPlain);
+    Look(vb, "Number", kNavy, kPlain);
+    Look(vb, "Reserved word", kBlue, kBold);
+    Look(vb, "Space", kNoColour, kPlain);
+    Look(vb, "String", kMaroon, kPlain);
+    Look(vb, "Symbol", kNavy, kPlain);
+    vb.NotifyLooksChanged();
+}
+
+void ApplyWorkbenchLooks(TJScriptHighlighter& js) {
+    Look(js, "Comment", kGreen, kPlain);
+    Look(js, "Event", kGrey, kPlain);
+    Look(js, "Identifier", kNavy, kPlain);
+    Look(js, "Non-reserved keyword", kGrey, kPlain);
+    Look(js, "Number", kNavy, kPlain);
+    Look(js, "Reserved word", kBlue, kBold);
+    Look(js, "Space", kNoColour, kPlain);
+    Look(js, "String", kMaroon, kPlain);
+    Look(js, "Symbol", kNavy, kPlain);
+    js.NotifyLooksChanged();
+}
+
+}  // namespace zeph::editor

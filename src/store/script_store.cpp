@@ -1,0 +1,435 @@
+#include "store/script_store.h"
+
+#include <array>
+#include <system_error>
+#include <utility>
+
+#include "editor/token_class.h"
+#include "text/cp1251.h"
+
+namespace zeph::store {
+
+namespace {
+
+using text::operator""_cp;
+namespace fs = std::filesystem;
+
+constexpr std::array<std::string_view, 3> kWindowStates = {"Normal", "Minimized", "Maximized"};
+
+// The colour entries of a new store, in the order of the token-class captions.
+struct DefaultColour {
+    editor::ColourValue foreground;
+    bool bold;
+};
+constexpr std::array<DefaultColour, editor::TokenClassTable::kCount> kDefaultColours = {{
+    {32768, false},      // comments: dark green
+    {536870912, false},  // events
+    {536870912, false},  // identifiers
+    {16711680, true},    // reserved words: blue, bold
+    {536870912, false},  // non-reserved words
+    {0, false},          // numbers
+    {0, false},          // spaces
+    {128, false},        // strings: maroon
+    {536870912, false},  // symbols
+}};
+constexpr editor::ColourValue kWindowBackground = -16777211;  // system colour 5
+
+std::string PathText(const fs::path& path) {
+    try {
+        return text::FromUtf16(path.u16string());
+    } catch (const std::exception&) {
+        return path.string();
+    }
+}
+
+// Missing only when the platform says so for sure; a path that cannot be examined counts as
+// present, so that loading it reports the real error instead of the file being replaced.
+bool FileExists(const fs::path& path) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) return false;
+    return true;
+}
+
+std::string ReadAll(const fs::path& path) {
+    auto source = xml::CurrentFileSystem().OpenRead(path);
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    std::string bytes;
+    bytes.resize(ec ? 64 * 1024 : static_cast<std::size_t>(size) + 1);
+    std::size_t length = 0;
+    for (;;) {
+        if (length == bytes.size()) bytes.resize(bytes.size() * 2);
+        const std::size_t got = source->Read(bytes.data() + length, bytes.size() - length);
+        if (got == 0) break;
+        length += got;
+    }
+    bytes.resize(length);
+    return bytes;
+}
+
+// Writes bytes through a temporary file that then replaces the target.
+void WriteSafely(const fs::path& path, std::string_view bytes) {
+    auto& files = xml::CurrentFileSystem();
+    const fs::path temp = xml::TempFileName(path);
+    try {
+        auto writer = files.Create(temp);
+        writer->Write(bytes);
+        writer->Flush();
+        writer->Close();
+        writer.reset();
+        files.Replace(temp, path);
+    } catch (...) {
+        files.Remove(temp);
+        throw;
+    }
+}
+
+// The backup is a second copy: it is written in place and not flushed, since the store written
+// right after it is, and a failure to write it does not stop the save of the store itself.
+void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
+    auto& files = xml::CurrentFileSystem();
+    try {
+        auto writer = files.Create(path);
+        writer->Write(bytes);
+        writer->Close();
+    } catch (const std::exception&) {
+        files.Remove(path);  // no half backup
+    }
+}
+
+xml::XmlRef<xml::IXmlDocument> Parse(std::string_view bytes) {
+    auto doc = xml::CreateXmlDocument();
+    doc->LoadFromBytes(bytes);
+    return doc;
+}
+
+xml::XmlRef<xml::IXmlElement> RootOf(xml::IXmlDocument& doc, const fs::path& path) {
+    auto root = doc.DocumentElement();
+    if (!root)
+        throw StoreError(std::string(u8"Файл настроек \""_cp) + PathText(path) +
+                         std::string(u8"\" не содержит корневого элемента"_cp));
+    return root;
+}
+
+xml::XmlRef<xml::IXmlElement> ConfigurationOf(xml::IXmlElement& root, const fs::path& path) {
+    auto config = root.ElementByName("Configuration");
+    if (!config)
+        throw StoreError(std::string(u8"Файл настроек \""_cp) + PathText(path) +
+                         std::string(u8"\" не содержит элемента \"Configuration\""_cp));
+    return config;
+}
+
+[[noreturn]] void ThrowUnknownColour(const fs::path& path, int index, std::string_view label) {
+    throw StoreError(std::string(u8"Файл настроек \""_cp) + PathText(path) +
+                     std::string(u8"\": элемент цвета №"_cp) + std::to_string(index + 1) +
+                     std::string(u8" (\""_cp) + std::string(label) +
+                     std::string(u8"\") не соответствует ни одному классу лексем"_cp));
+}
+
+bool IsOn(const xml::IXmlNode& colour, std::string_view attr) {
+    return colour.GetAttr(attr, "0") == "1";
+}
+
+// Compares an attribute (or its default) with a name byte for byte, without copying text values.
+bool AttrEquals(const xml::IXmlNode& node, std::string_view attr, std::string_view fallback,
+                std::string_view name) {
+    const xml::XmlValue* value = node.FindAttr(attr);
+    if (!value) return fallback == name;
+    if (value->type() == xml::XmlValue::Type::Text) return value->Raw() == name;
+    return value->ToText() == name;
+}
+
+// Token-class colours from "Configuration" into the JavaScript highlighter, then copied to the
+// VBScript one by class name.
+void ApplyColours(xml::IXmlElement& config, IStoreWindow& window, const fs::path& path) {
+    editor::Highlighter& js = window.JavaScriptHighlighter();
+    editor::Highlighter& vb = window.VBScriptHighlighter();
+    // Whatever was applied before an error stays, and the window must repaint it.
+    struct Notify {
+        editor::Highlighter& js;
+        editor::Highlighter& vb;
+        ~Notify() {
+            js.NotifyLooksChanged();
+            vb.NotifyLooksChanged();
+        }
+    } notify{js, vb};
+
+    auto children = config.ChildNodes();
+    for (int i = 0, count = js.ClassCount(); i < count; ++i) {
+        auto entry = children->Item(i);
+        const xml::XmlValue* label_value = entry->FindAttr("name");
+        if (!label_value) ThrowUnknownColour(path, i, {});
+        const std::string label = label_value->ToText();
+        editor::THighlighterAttributes* cls =
+            js.FindClass(editor::TokenClassTable::ClassNameOf(label));
+        auto colour = config.ElementByAttr("Color", "name", xml::XmlValue(label));
+        if (!cls || !colour) ThrowUnknownColour(path, i, label);
+        std::uint8_t style = editor::kPlain;
+        if (IsOn(*colour, "Bold")) style |= editor::kBold;
+        if (IsOn(*colour, "Italic")) style |= editor::kItalic;
+        if (IsOn(*colour, "Underline")) style |= editor::kUnderline;
+        cls->style = style;
+        cls->foreground = colour->GetIntAttr("Foreground", 0);
+        cls->background = colour->GetIntAttr("Background", 0);
+    }
+    for (int i = 0, count = vb.ClassCount(); i < count; ++i) {
+        editor::THighlighterAttributes& cls = vb.ClassAt(i);
+        if (const auto* source = js.FindClass(cls.name)) {
+            cls.style = source->style;
+            cls.foreground = source->foreground;
+            cls.background = source->background;
+        }
+    }
+}
+
+void ApplyPlacement(xml::IXmlElement& config, IStoreWindow& window) {
+    const int current = static_cast<int>(window.GetWindowState());
+    const int state = config.GetEnumAttr("WindowState",
+                                         std::span<const std::string_view>(kWindowStates), current);
+    window.SetWindowState(static_cast<WindowState>(state));
+
+    // Read in the order left, top, height, width; an attribute that does not convert stops the
+    // reading, and the values read before it are applied all the same.
+    WindowBounds bounds = window.GetWindowBounds();
+    const WindowBounds before = bounds;
+    try {
+        bounds.left = config.GetIntAttr("Left", bounds.left);
+        bounds.top = config.GetIntAttr("Top", bounds.top);
+        bounds.height = config.GetIntAttr("Height", bounds.height);
+        bounds.width = config.GetIntAttr("Width", bounds.width);
+    } catch (...) {
+        if (!(bounds == before)) window.SetWindowBounds(bounds);
+        throw;
+    }
+    window.SetWindowBounds(bounds);
+}
+
+}  // namespace
+
+xml::XmlRef<xml::IXmlDocument>& SharedDocument() {
+    static xml::XmlRef<xml::IXmlDocument> document;
+    return document;
+}
+
+std::string ScriptLanguage(const xml::IXmlNode& script) {
+    std::string language = script.GetAttr("Language", kVBScript);
+    if (language.empty()) language = kVBScript;
+    return language;
+}
+
+fs::path ScriptStore::StorePath() const {
+    return FileInFolder(folder_, kStoreFileName);
+}
+
+fs::path ScriptStore::BackupPath(const fs::path& store) const {
+    fs::path backup = store;
+    backup += fs::path(kBackupSuffix);
+    return backup;
+}
+
+bool ScriptStore::RecoverIfMissing(const fs::path& path) {
+    if (FileExists(path)) return true;
+    const fs::path temp = xml::TempFileName(path);
+    if (!FileExists(temp)) return false;  // deleted on purpose: the default store follows
+
+    // An interrupted save: its temporary file holds the newest document if it was complete.
+    bool complete = false;
+    try {
+        complete = Parse(ReadAll(temp))->DocumentElement() != nullptr;
+    } catch (const xml::XmlError&) {
+    }
+    if (complete) {
+        xml::CurrentFileSystem().Replace(temp, path);
+        return true;
+    }
+    // Otherwise the file the interrupted save replaced.
+    const fs::path backup = BackupPath(path);
+    if (!FileExists(backup)) return false;
+    std::string bytes;
+    try {
+        bytes = ReadAll(backup);
+        if (!Parse(bytes)->DocumentElement()) return false;
+    } catch (const xml::XmlError&) {
+        return false;
+    }
+    WriteSafely(path, bytes);  // overwrites the broken temporary file on the way
+    return true;
+}
+
+bool ScriptStore::StoreExists() {
+    return RecoverIfMissing(StorePath());
+}
+
+xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
+    const fs::path path = StorePath();
+    RecoverIfMissing(path);
+    loaded_doc_.reset();
+    loaded_bytes_.clear();
+    loaded_path_ = path;
+    std::string bytes = ReadAll(path);
+    auto doc = Parse(bytes);
+    SharedDocument() = doc;
+    loaded_doc_ = doc;
+    loaded_bytes_ = std::move(bytes);
+    return doc;
+}
+
+void ScriptStore::ForgetLoaded() noexcept {
+    loaded_doc_.reset();
+    std::string().swap(loaded_bytes_);
+}
+
+void ScriptStore::SaveStore(xml::IXmlDocument& doc) {
+    const fs::path path = StorePath();
+    std::string previous;
+    bool have_previous = false;
+    if (loaded_doc_.get() == &doc) {
+        previous = std::move(loaded_bytes_);
+        have_previous = true;
+    } else if (FileExists(path)) {
+        try {
+            previous = ReadAll(path);
+            have_previous = true;
+        } catch (const std::exception&) {
+        }
+    }
+    ForgetLoaded();
+    if (have_previous) WriteBackup(BackupPath(path), previous);
+    try {
+        doc.SaveToFile(path);
+    } catch (const std::exception& e) {
+        std::string reason = e.what();
+        throw StoreError(std::string(u8"Не удалось сохранить файл настроек \""_cp) +
+                         PathText(path) + std::string(u8"\"; файл остался прежним.\r\n"_cp) +
+                         reason);
+    }
+}
+
+xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
+    auto doc = xml::CreateXmlDocument("Scripts", "1.0", "");
+    auto root = doc->DocumentElement();
+    root->AppendElement("Script")->SetAttr("Name", "");
+
+    auto config = root->AppendElement("Configuration");
+    config->SetAttr("WindowState", "Normal");
+    config->SetIntAttr("Height", 200);
+    config->SetIntAttr("Width", 350);
+    config->SetIntAttr("Top", 100);
+    config->SetIntAttr("Left", 100);
+    config->SetAttr("DefaultSave", "");
+    config->SetAttr("FontName", "Courier New");
+    config->SetAttr("FontSize", "8");
+    for (int i = 0; i < editor::TokenClassTable::kCount; ++i) {
+        auto colour = config->AppendElement("Color");
+        colour->SetAttr("name", editor::TokenClassTable::CaptionAt(i));
+        colour->SetIntAttr("Foreground", kDefaultColours[i].foreground);
+        colour->SetIntAttr("Background", kWindowBackground);
+        colour->SetBoolAttr("Bold", kDefaultColours[i].bold);
+        colour->SetBoolAttr("Italic", false);
+        colour->SetBoolAttr("Underline", false);
+    }
+    auto fallback = config->AppendElement("DefaultColor");
+    fallback->SetIntAttr("Foreground", 0);
+    fallback->SetIntAttr("Background", 0);
+    fallback->SetBoolAttr("Bold", false);
+    fallback->SetBoolAttr("Italic", false);
+    fallback->SetBoolAttr("Underline", false);
+
+    SharedDocument() = doc;
+    SaveStore(*doc);
+    return doc;
+}
+
+void ScriptStore::ApplyStore(IStoreWindow& window) {
+    window.ClearScriptList();
+    if (!StoreExists()) {
+        CreateDefaultStore();
+        return;
+    }
+    auto doc = LoadStore();
+    ForgetLoaded();  // nothing is saved here
+    const fs::path path = loaded_path_;
+    auto root = RootOf(*doc, path);
+
+    std::vector<std::string> names;
+    auto scripts = root->ElementsByName("Script");
+    for (int i = 0, count = scripts->Count(); i < count; ++i) {
+        std::string name = scripts->Item(i)->GetAttr("Name", "");
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    window.AddScriptNames(names);
+
+    auto config = ConfigurationOf(*root, path);
+    window.SetFontName(config->GetAttr("FontName", "Courier New"));
+    window.SetFontSize(config->GetIntAttr("FontSize", 8));
+    window.SetRightMargin(config->GetIntAttr("MarginSize", 80));
+    window.SetRightMarginVisible(config->GetBoolAttr("MarginBool", true));
+    window.SetGutterWidth(config->GetIntAttr("GutterSize", 30));
+    window.SetGutterVisible(config->GetBoolAttr("GutterBool", true));
+
+    ApplyColours(*config, window, path);
+    ApplyPlacement(*config, window);
+
+    const std::string default_save = config->GetAttr("DefaultSave", "");
+    window.SetScriptBoxText(default_save);
+    for (const auto& name : names) {
+        if (name == default_save) {
+            window.OpenScript(default_save);
+            return;
+        }
+    }
+    window.ReplaceEditorText(config->GetAttr("LastText", ""));
+}
+
+void ScriptStore::SaveWorkbenchState(IStoreWindow& window) {
+    const std::string box_text = window.ScriptBoxText();
+    const std::string editor_text = window.EditorText();
+    if (!StoreExists()) {
+        CreateDefaultStore();
+        return;
+    }
+    auto doc = LoadStore();
+    const fs::path path = loaded_path_;
+    auto config = ConfigurationOf(*RootOf(*doc, path), path);
+
+    const WindowBounds bounds = window.GetWindowBounds();
+    config->SetAttr("WindowState", kWindowStates[static_cast<int>(window.GetWindowState())]);
+    config->SetIntAttr("Height", bounds.height);
+    config->SetIntAttr("Width", bounds.width);
+    config->SetIntAttr("Top", bounds.top);
+    config->SetIntAttr("Left", bounds.left);
+    config->SetAttr("DefaultSave", box_text);
+    config->SetAttr("LastText", editor_text);
+    config->SetAttr("FontName", window.FontName());
+    config->SetAttr("FontSize", std::to_string(window.FontSize()));
+    SaveStore(*doc);
+}
+
+void ScriptStore::StoreScript(std::string_view name, std::string_view language,
+                              std::string_view text) {
+    auto doc = LoadStore();
+    auto root = RootOf(*doc, loaded_path_);
+    xml::XmlRef<xml::IXmlNode> script;
+    auto scripts = root->ElementsByName("Script");
+    for (int i = 0, count = scripts->Count(); i < count && !script; ++i) {
+        auto candidate = scripts->Item(i);
+        // A record without "Name" reads as "none".
+        if (AttrEquals(*candidate, "Name", "none", name)) script = std::move(candidate);
+    }
+    if (!script) script = root->AppendElement("Script");
+    script->SetAttr("Name", name);
+    script->SetAttr("Language", language);
+    script->SetAttr("Text", text);
+    SaveStore(*doc);
+}
+
+void ScriptStore::RemoveScript(std::string_view name) {
+    auto doc = LoadStore();
+    auto root = RootOf(*doc, loaded_path_);
+    if (auto script = root->ElementByAttr("Script", "Name", xml::XmlValue(name)))
+        root->RemoveChild(script);
+    SaveStore(*doc);
+}
+
+}  // namespace zeph::store
