@@ -130,7 +130,8 @@ void WorkbenchPresenter::FormClose() {
     // A failed save is reported, but the window still closes: a store that cannot be written
     // must not keep the window open for good.
     try {
-        if (store_) store_->SaveOnClose();
+        if (store_)
+            store_->SaveOnClose(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
     } catch (const std::exception& e) {
         ReportError(e.what());
     } catch (...) {
@@ -210,6 +211,23 @@ void WorkbenchPresenter::NewActionExecute() {
     store_->StoreScript("", "VBScript", std::string(kNewScriptText));
     view_.SetCaret({2, view_.Caret().column});
     view_.FocusEditor();
+}
+
+void WorkbenchPresenter::OpenScript(const std::string& name) {
+    view_.SelectScript(name);
+    SaveScriptComboBoxFulling();
+}
+
+void WorkbenchPresenter::SaveScriptComboBoxFulling() {
+    if (!store_) return;
+    std::optional<StoredScript> script = store_->FindScript(view_.SavedScriptText());
+    if (!script) return;
+    view_.SetEditorText(script->text);
+    // The switch stores the script again under its language, normalising the record.
+    if (script->language == "VBScript")
+        SetVBScriptMenuItemClick();
+    else
+        SetJavaScriptMenuItemClick();
 }
 
 void WorkbenchPresenter::RemoveToolButtonClick() {
