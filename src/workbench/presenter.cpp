@@ -170,7 +170,9 @@ void WorkbenchPresenter::ReportError(std::string_view message) {
 
 void WorkbenchPresenter::ExeButtonClick() {
     if (!host_ || !engines_) return;
-    engines_->LoadDescription(host_->DataFolder() + "TellurTlb.xml");
+    std::filesystem::path description = host_->DataFolderPath();
+    description += "TellurTlb.xml";
+    engines_->LoadDescription(description);
     const std::string language = CurrentLanguage();
 
     // However the run ends, the engine goes and the editor gets the focus back.
@@ -190,7 +192,10 @@ void WorkbenchPresenter::ExeButtonClick() {
     engine.SetSiteWindow();
     const std::string prelude = engines_->ConstantPrelude(keyword);
 
-    std::optional<ScriptError> error = engine.AddCode(prelude);
+    // A description without constants gives no statement: the bare keyword would be a syntax
+    // error that stops every run.
+    std::optional<ScriptError> error;
+    if (!prelude.empty()) error = engine.AddCode(prelude);
     if (!error) error = engine.AddCode(view_.EditorText());
     if (error) {
         view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + error->description,

@@ -406,12 +406,13 @@ struct FakeEngines : IScriptEngineFactory {
     std::unique_ptr<IScriptEngine> CreateEngine() override {
         return std::make_unique<Engine>(*this);
     }
-    void LoadDescription(const std::string& path) override {
+    bool no_constants = false;
+    void LoadDescription(const std::filesystem::path& path) override {
         if (missing) throw std::runtime_error("no file");
-        log.push_back("load " + path);
+        log.push_back("load " + path.string());
     }
     std::string ConstantPrelude(std::string_view keyword) override {
-        return std::string(keyword) + " A=1";
+        return no_constants ? std::string() : std::string(keyword) + " A=1";
     }
 };
 
@@ -444,6 +445,13 @@ TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
     engines.error_at = 5;  // the prelude fails: the script is not added
     p.HandleKey(F(5));
     EXPECT_EQ(engines.log.back(), "code const A=1");
+
+    engines.log.clear();
+    engines.error_at = 0;
+    engines.no_constants = true;  // no prelude statement at all
+    p.HandleKey(F(5));
+    EXPECT_EQ(engines.log.back(), "code option explicit\r\n");
+    EXPECT_EQ(engines.log.size(), 5u);
 }
 
 TEST_F(PresenterTest, RunFailuresReachTheGeneralHandlerAndFreeTheEngine) {

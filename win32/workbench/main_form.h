@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "base/unique.h"
+#include "completion/completion.h"
+#include "completion/editor_binding.h"
 #include "editor/highlighter.h"
 #include "editor/script_editor_window.h"
 #include "forms/forms.h"
@@ -46,8 +48,6 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
         own_store_ = false;
         presenter_.SetStore(store);
     }
-    // The script engines for runs; until they are set, running does nothing.
-    void SetEngines(workbench::IScriptEngineFactory* engines) { presenter_.SetEngines(engines); }
 
     // For tests and the module.
     workbench::WorkbenchPresenter& Presenter() noexcept { return presenter_; }
@@ -124,6 +124,8 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
 
     class HostAdapter;
     class ShellAdapter;
+    class Engines;
+    class DescriptionSource;
 
     editor::TVBScriptHighlighter vb_;
     editor::TJScriptHighlighter js_;
@@ -132,7 +134,12 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::unique_ptr<HostAdapter> host_;
     std::unique_ptr<workbench::ScriptStoreLink> store_;
     bool own_store_ = true;
+    std::unique_ptr<Engines> engines_;
     std::unique_ptr<ScriptEditorWindow> editor_window_;
+    // Completion for the editor; goes before the editor whose pop-up it is bound to.
+    std::unique_ptr<DescriptionSource> description_;
+    completion::FixedPitchMeasure measure_;
+    std::unique_ptr<completion::EditorCompletion> completion_;
     std::uint32_t looks_seen_ = 0;
     // The state the store asked for while the window was still hidden.
     store::WindowState pending_state_ = store::WindowState::kNormal;

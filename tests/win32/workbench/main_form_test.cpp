@@ -272,6 +272,43 @@ TEST_F(WorkbenchWindowTest, ErrorsReachTheGeneralHandler) {
     EXPECT_TRUE(::IsWindow(hwnd));
 }
 
+TEST_F(WorkbenchWindowTest, RunWithoutTheDescriptionReportsAndKeepsTheText) {
+    MessageBoxCatcher boxes;
+    form->Editor().SetText("x = 1");
+    Press(VK_F5);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_THAT(boxes.texts[0], ::testing::HasSubstr("TellurTlb.xml"));
+    EXPECT_EQ(EditorText(), "x = 1\r\n");
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+TEST_F(WorkbenchWindowTest, RunsWithTheConstantsAndShowsScriptErrors) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_run\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs(
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb><Units name=\"Units\">"
+            "<const name=\"unFeet\" value=\"2\"/></Units></Tlb>",
+            f);
+        std::fclose(f);
+    }
+    MessageBoxCatcher boxes;
+    form->Editor().SetText("option explicit\r\nDim x\r\nx = unFeet\r\nIf x <> 2 Then Err.Raise 5");
+    Press(VK_F5);
+    EXPECT_TRUE(boxes.texts.empty()) << (boxes.texts.empty() ? "" : boxes.texts[0]);
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+
+    form->Editor().SetText("option explicit\r\nDim x\r\nx = (1 +\r\n");
+    Press(VK_RETURN, true);  // Ctrl+Enter
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_THAT(boxes.texts[0], ::testing::StartsWith(u8"Произошла ошибка: "_cp.data()));
+    EXPECT_EQ(boxes.captions[0], u8"Ошибка"_cp);
+    EXPECT_EQ(form->Editor().CaretY(), 3);
+    EXPECT_EQ(EditorText(), "option explicit\r\nDim x\r\nx = (1 +\r\n");
+}
+
 TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
