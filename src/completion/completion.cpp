@@ -67,6 +67,9 @@ void CodeCompletion::ClearLists() {
 void CodeCompletion::Load() {
     // One load per request is enough: the file cannot change while the request runs.
     if (loaded_) return;
+    // Let the previous document go first: the new one then reuses its memory.
+    description_ = Description();
+    member_types_.clear();
     description_ = Description(source_.LoadDescription());
     member_types_.clear();
     loaded_ = true;
