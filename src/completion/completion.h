@@ -14,6 +14,11 @@
 // makes ScriptTextProposalExecute throw the loading error; the caller lets it reach the window's
 // general error handler and the pop-up does not open.
 //
+// Wiring: EditorCompletion (completion/editor_binding.h) connects the editor's
+// editor::CompletionModel events to these handlers, given the editor::EditorModel, a
+// FolderDescriptionSource (the host's data folder) and a text measure. Whoever calls
+// CompletionModel::Execute (Ctrl+Space, the trigger timer) catches what it throws.
+//
 // Everything runs on the window's thread. CodeCompletion holds references to the four parts
 // below; they must outlive it.
 #pragma once
