@@ -157,6 +157,12 @@ class CodeCompletion {
     Candidates MemberTypes(std::string_view name);
     // The same as (type, name) pairs, on the description loaded last.
     Candidates MemberTypesWordMode(std::string_view name);
+    // Position of the first node of `nodes` whose "name" (default "error") equals `name`
+    // ignoring case, or -1: the lookup of entries among the root's children and of members
+    // among an entry's.
+    static int FindEntry(std::string_view name, xml::IXmlNodeList& nodes) {
+        return store::Description::FindByName(nodes, name);
+    }
     void ListApplicationMembers();
     // Lists the members of the entry at `entry` (nothing when negative) and fits the width.
     void ListEntryMembers(int entry);
