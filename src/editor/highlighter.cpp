@@ -1,6 +1,7 @@
 #include "editor/highlighter.h"
 
 #include <algorithm>
+#include <array>
 
 #include "editor/keywords.h"
 #include "text/cp1251.h"
@@ -63,6 +64,64 @@ inline std::size_t SpaceOrBreak(const unsigned char* s, std::size_t i, std::size
     return j - i;
 }
 
+// What the first character of a token starts, looked up once per token.
+enum Kind : std::uint8_t {
+    kKOther,
+    kKSpace,
+    kKBreak,
+    kKDigit,
+    kKWord,
+    kKDoubleQuote,
+    kKQuote,
+    kKHash,
+    kKLess,
+    kKGreater,
+    kKSymbol,
+    kKSlash,
+    kKAmpPipePlus,
+    kKMinus,
+    kKPercentStar,
+    kKDot,
+    kKOwnColours,
+};
+
+constexpr std::array<std::uint8_t, 256> MakeKinds(bool js) {
+    std::array<std::uint8_t, 256> k{};
+    for (int c = 0; c < 256; ++c) {
+        std::uint8_t v = kKOther;
+        if (c >= 1 && c <= 32) v = kKSpace;
+        if (c == '\n' || c == '\r') v = kKBreak;
+        if (c >= '0' && c <= '9') v = kKDigit;
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_') v = kKWord;
+        if (c == '"') v = kKDoubleQuote;
+        if (!js) {
+            if (c == '\'') v = kKQuote;  // a comment in VBScript
+            if (c == '#') v = kKHash;
+            if (c == '<') v = kKLess;
+            if (c == '>') v = kKGreater;
+            if (std::string_view("&()*+,-./:;=^{}").find(static_cast<char>(c)) !=
+                    std::string_view::npos &&
+                c != 0)
+                v = kKSymbol;
+        } else {
+            if (c == '\'') v = kKQuote;
+            if (c == '/') v = kKSlash;
+            if (c == '&' || c == '|' || c == '+') v = kKAmpPipePlus;
+            if (c == '-') v = kKMinus;
+            if (c == '%' || c == '*') v = kKPercentStar;
+            if (c == '.') v = kKDot;
+            if (c >= 127 ||
+                std::string_view("#$@\\^`").find(static_cast<char>(c)) != std::string_view::npos)
+                if (c != 0) v = kKOwnColours;
+        }
+        k[c] = v;
+    }
+    return k;
+}
+
+constexpr auto kVBKinds = MakeKinds(false);
+constexpr auto kJSKinds = MakeKinds(true);
+
 struct VBClasses {
     const THighlighterAttributes *comment, *identifier, *number, *reserved, *space, *string,
         *symbol;
@@ -75,64 +134,54 @@ void ScanVBScript(std::string_view line, const VBClasses& k, Sink&& sink) {
     const auto& keywords = detail::VBScriptKeywords();
     std::size_t i = 0;
     while (i < n) {
-        unsigned char c = s[i];
+        const unsigned char c = s[i];
         std::size_t j = i + 1;
         const THighlighterAttributes* cls;
-        switch (c) {
-            case '"':
+        switch (kVBKinds[c]) {
+            case kKWord:
+                while (j < n && IsScanIdent(s[j])) ++j;
+                cls = keywords.Find(line.substr(i, j - i)) ? k.reserved : k.identifier;
+                break;
+            case kKSpace:
+                while (j < n && IsSpaceByte(s[j])) ++j;
+                cls = k.space;
+                break;
+            case kKSymbol:
+                cls = k.symbol;
+                break;
+            case kKDoubleQuote:
                 if (j + 1 < n && s[j] == '"' && s[j + 1] == '"') j += 2;
                 while (j < n && s[j] != '"') ++j;
                 if (j < n) ++j;
                 cls = k.string;
                 break;
-            case '#':
+            case kKDigit:
+                while (j < n && (IsDigit(s[j]) || s[j] == '.' || s[j] == 'E' || s[j] == 'e')) ++j;
+                cls = k.number;
+                break;
+            case kKQuote:
+                j = n;
+                cls = k.comment;
+                break;
+            case kKHash:
                 while (j < n && s[j] != '#') ++j;
                 if (j < n) ++j;
                 cls = k.string;
                 break;
-            case '\'':
-                j = n;
-                cls = k.comment;
-                break;
-            case '<':
+            case kKLess:
                 if (j < n && (s[j] == '=' || s[j] == '>')) ++j;
                 cls = k.symbol;
                 break;
-            case '>':
+            case kKGreater:
                 if (j < n && s[j] == '=') ++j;
                 cls = k.symbol;
                 break;
-            case '&':
-            case '(':
-            case ')':
-            case '*':
-            case '+':
-            case ',':
-            case '-':
-            case '.':
-            case '/':
-            case ':':
-            case ';':
-            case '=':
-            case '^':
-            case '{':
-            case '}':
-                cls = k.symbol;
+            case kKBreak:
+                j = i + SpaceOrBreak(s, i, n);
+                cls = k.space;
                 break;
             default:
-                if (IsDigit(c)) {
-                    while (j < n && (IsDigit(s[j]) || s[j] == '.' || s[j] == 'E' || s[j] == 'e'))
-                        ++j;
-                    cls = k.number;
-                } else if (IsScanIdent(c)) {
-                    while (j < n && IsScanIdent(s[j])) ++j;
-                    cls = keywords.Find(line.substr(i, j - i)) ? k.reserved : k.identifier;
-                } else if (c >= 1 && c <= 32) {
-                    j = i + SpaceOrBreak(s, i, n);
-                    cls = k.space;
-                } else {
-                    cls = k.identifier;
-                }
+                cls = k.identifier;
         }
         sink(static_cast<int>(i), static_cast<int>(j - i), cls);
         i = j;
@@ -167,18 +216,38 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
         i = end;
     }
     while (i < n) {
-        unsigned char c = s[i];
+        const unsigned char c = s[i];
         std::size_t j = i + 1;
         const THighlighterAttributes* cls = k.symbol;
-        switch (c) {
-            case '"':
-            case '\'':
+        switch (kJSKinds[c]) {
+            case kKWord:
+                while (j < n && IsScanIdent(s[j])) ++j;
+                switch (keywords.Find(line.substr(i, j - i))) {
+                    case 1:
+                        cls = k.reserved;
+                        break;
+                    case 2:
+                        cls = k.non_reserved;
+                        break;
+                    case 3:
+                        cls = k.event;
+                        break;
+                    default:
+                        cls = k.identifier;
+                }
+                break;
+            case kKSpace:
+                while (j < n && IsSpaceByte(s[j])) ++j;
+                cls = k.space;
+                break;
+            case kKDoubleQuote:
+            case kKQuote:
                 if (j + 1 < n && s[j] == c && s[j + 1] == c) j += 2;
                 while (j < n && !(s[j] == c && s[j - 1] != '\\')) ++j;
                 if (j < n) ++j;
                 cls = k.string;
                 break;
-            case '/':
+            case kKSlash:
                 if (j < n && s[j] == '*') {
                     std::size_t end = FindCommentEnd(line, j + 1);
                     if (end == std::string_view::npos) {
@@ -194,72 +263,51 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
                     ++j;
                 }
                 break;
-            case '&':
-            case '|':
-            case '+':
+            case kKDigit: {
+                bool hex = false;
+                while (j < n) {
+                    const unsigned char d = s[j];
+                    if (IsDigit(d)) {
+                    } else if (d == '.') {
+                        if (j + 1 < n && s[j + 1] == '.') break;
+                    } else if (IsHexLetter(d)) {
+                        if (!hex) break;
+                    } else if (d == 'x' || d == 'X') {
+                        // Hexadecimal only as "0x" followed by a hexadecimal digit.
+                        if (j == i + 1 && c == '0' && j + 1 < n &&
+                            (IsDigit(s[j + 1]) || IsHexLetter(s[j + 1])))
+                            hex = true;
+                        else
+                            break;
+                    } else {
+                        break;
+                    }
+                    ++j;
+                }
+                cls = k.number;
+                break;
+            }
+            case kKAmpPipePlus:
                 if (j < n && (s[j] == c || s[j] == '=')) ++j;
                 break;
-            case '-':
+            case kKMinus:
                 if (j < n && (s[j] == '-' || s[j] == '=' || s[j] == '>')) ++j;
                 break;
-            case '%':
-            case '*':
+            case kKPercentStar:
                 if (j < n && s[j] == '=') ++j;
                 break;
-            case '.':
+            case kKDot:
                 if (j + 1 < n && s[j] == '.' && s[j + 1] == '.') j += 2;
                 break;
-            case '#':
-            case '$':
-            case '@':
-            case '\\':
-            case '^':
-            case '`':
+            case kKOwnColours:
                 cls = nullptr;
                 break;
+            case kKBreak:
+                j = i + SpaceOrBreak(s, i, n);
+                cls = k.space;
+                break;
             default:
-                if (IsDigit(c)) {
-                    bool hex = false;
-                    while (j < n) {
-                        unsigned char d = s[j];
-                        if (IsDigit(d)) {
-                        } else if (d == '.') {
-                            if (j + 1 < n && s[j + 1] == '.') break;
-                        } else if (IsHexLetter(d)) {
-                            if (!hex) break;
-                        } else if (d == 'x' || d == 'X') {
-                            if (j == i + 1 && c == '0' && j + 1 < n &&
-                                (IsDigit(s[j + 1]) || IsHexLetter(s[j + 1])))
-                                hex = true;
-                            else
-                                break;
-                        } else {
-                            break;
-                        }
-                        ++j;
-                    }
-                    cls = k.number;
-                } else if (IsScanIdent(c)) {
-                    while (j < n && IsScanIdent(s[j])) ++j;
-                    switch (keywords.Find(line.substr(i, j - i))) {
-                        case 1:
-                            cls = k.reserved;
-                            break;
-                        case 2:
-                            cls = k.non_reserved;
-                            break;
-                        case 3:
-                            cls = k.event;
-                            break;
-                        default:
-                            cls = k.identifier;
-                    }
-                } else if (c >= 1 && c <= 32) {
-                    j = i + SpaceOrBreak(s, i, n);
-                    cls = k.space;
-                } else if (c >= 127) {
-                    cls = nullptr;
-                }
+                break;  // one-character symbols
         }
         sink(static_cast<int>(i), static_cast<int>(j - i), cls);
         i = j;

@@ -2,18 +2,23 @@
 
 namespace zeph::editor::detail {
 
-KeywordTable::KeywordTable(bool fold_case) : fold_(fold_case), slots_(2048), mask_(2047) {}
+KeywordTable::KeywordTable(bool fold_case) : fold_(fold_case) {}
 
 void KeywordTable::Add(std::string_view word, std::uint8_t value) {
-    std::uint32_t h = Hash(word);
-    for (std::uint32_t i = h & mask_;; i = (i + 1) & mask_) {
+    const auto* p = reinterpret_cast<const unsigned char*>(word.data());
+    const std::uint32_t h = Hash(p, word.size());
+    for (std::uint32_t i = h >> 21;; i = (i + 1) & kMask) {
         Slot& s = slots_[i];
         if (s.value == 0) {
-            s = {word, h, value};
+            s.offset = static_cast<std::uint16_t>(pool_.size());
+            s.len = static_cast<std::uint8_t>(word.size());
+            s.value = value;
+            s.check = static_cast<std::uint8_t>(h >> 13);
+            for (unsigned char c : word) pool_ += static_cast<char>(Fold(c));
             ++count_;
             break;
         }
-        if (s.hash == h && Equal(s.word, word)) {
+        if (s.len == word.size() && Same(pool_.data() + s.offset, p, word.size())) {
             s.value = value;
             break;
         }

@@ -1,57 +1,69 @@
-// Keyword lookup for the highlighters: an open-addressed table built once, probed without
-// allocation.
+// Keyword lookup for the highlighters: an open-addressed table built once and probed without
+// allocation; the hash mixes the length with the first, middle and last characters.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <string_view>
-#include <vector>
 
 namespace zeph::editor::detail {
+
+#if defined(__GNUC__)
+#define ZEPH_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define ZEPH_ALWAYS_INLINE inline
+#endif
 
 class KeywordTable {
   public:
     // `fold_case`: lookups ignore ASCII letter case.
     explicit KeywordTable(bool fold_case);
     void Add(std::string_view word, std::uint8_t value);
-    // The value of the word, or 0 when it is no keyword.
-    std::uint8_t Find(std::string_view word) const {
-        if (word.size() < min_len_ || word.size() > max_len_) return 0;
-        std::uint32_t h = Hash(word);
-        for (std::uint32_t i = h & mask_;; i = (i + 1) & mask_) {
-            const Slot& s = slots_[i];
-            if (s.value == 0) return 0;
-            if (s.hash == h && Equal(s.word, word)) return s.value;
-        }
-    }
     std::size_t size() const { return count_; }
 
+    // The value of the word, or 0 when it is no keyword.
+    ZEPH_ALWAYS_INLINE std::uint8_t Find(std::string_view word) const {
+        const std::size_t n = word.size();
+        if (n < min_len_ || n > max_len_) return 0;
+        const auto* p = reinterpret_cast<const unsigned char*>(word.data());
+        const std::uint32_t h = Hash(p, n);
+        for (std::uint32_t i = h >> 21;; i = (i + 1) & kMask) {
+            const Slot& s = slots_[i];
+            if (s.value == 0) return 0;
+            if (s.len == n && s.check == static_cast<std::uint8_t>(h >> 13) &&
+                Same(pool_.data() + s.offset, p, n))
+                return s.value;
+        }
+    }
+
   private:
+    static constexpr std::uint32_t kSize = 2048, kMask = kSize - 1;
     struct Slot {
-        std::string_view word;
-        std::uint32_t hash = 0;
-        std::uint8_t value = 0;
+        std::uint16_t offset = 0;  // into pool_
+        std::uint8_t len = 0;
+        std::uint8_t value = 0;  // 0: empty
+        std::uint8_t check = 0;  // more hash bits
     };
-    static constexpr unsigned char Fold(unsigned char c) {
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    ZEPH_ALWAYS_INLINE unsigned Fold(unsigned char c) const {
+        return (fold_ && static_cast<unsigned>(c - 'A') < 26u) ? c + 32u : c;
     }
-    std::uint32_t Hash(std::string_view w) const {
-        std::uint32_t h = 2166136261u;
-        if (fold_)
-            for (unsigned char c : w) h = (h ^ Fold(c)) * 16777619u;
-        else
-            for (unsigned char c : w) h = (h ^ c) * 16777619u;
-        return h;
+    ZEPH_ALWAYS_INLINE std::uint32_t Hash(const unsigned char* p, std::size_t n) const {
+        std::uint32_t k = static_cast<std::uint32_t>(n) | Fold(p[0]) << 8 | Fold(p[n / 2]) << 16 |
+                          Fold(p[n - 1]) << 24;
+        return k * 0x9E3779B1u;
     }
-    bool Equal(std::string_view a, std::string_view b) const {
-        if (a.size() != b.size()) return false;
-        if (!fold_) return a == b;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (Fold(a[i]) != Fold(b[i])) return false;
+    ZEPH_ALWAYS_INLINE bool Same(const char* kw, const unsigned char* p, std::size_t n) const {
+        if (!fold_) return std::memcmp(kw, p, n) == 0;
+        for (std::size_t i = 0; i < n; ++i)
+            if (static_cast<unsigned char>(kw[i]) != Fold(p[i])) return false;
         return true;
     }
+
     bool fold_;
-    std::vector<Slot> slots_;
-    std::uint32_t mask_;
+    std::array<Slot, kSize> slots_{};
+    std::string pool_;
     std::size_t count_ = 0;
     std::size_t min_len_ = ~std::size_t{0};
     std::size_t max_len_ = 0;

@@ -85,6 +85,19 @@ void WriteSafely(const fs::path& path, std::string_view bytes) {
     }
 }
 
+// The backup is a second copy: it is written in place and not flushed, since the store written
+// right after it is, and a failure to write it does not stop the save of the store itself.
+void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
+    auto& files = xml::CurrentFileSystem();
+    try {
+        auto writer = files.Create(path);
+        writer->Write(bytes);
+        writer->Close();
+    } catch (const std::exception&) {
+        files.Remove(path);  // no half backup
+    }
+}
+
 xml::XmlRef<xml::IXmlDocument> Parse(std::string_view bytes) {
     auto doc = xml::CreateXmlDocument();
     doc->LoadFromBytes(bytes);
@@ -282,13 +295,7 @@ void ScriptStore::SaveStore(xml::IXmlDocument& doc) {
         }
     }
     ForgetLoaded();
-    if (have_previous) {
-        try {
-            WriteSafely(BackupPath(path), previous);
-        } catch (const std::exception&) {
-            // The backup is a courtesy; the store itself is what must be saved.
-        }
-    }
+    if (have_previous) WriteBackup(BackupPath(path), previous);
     try {
         doc.SaveToFile(path);
     } catch (const std::exception& e) {

@@ -190,7 +190,7 @@ TEST_F(StoreFaultTest, AFailingBackupDoesNotStopTheSave) {
     store.CreateDefaultStore();
     const std::string error = WithFaults(
         [](FileStep step, const fs::path& path) {
-            if (step == FileStep::Create && Is(path, "zpconfig.cfg.bak.tmp")) Crash();
+            if (step == FileStep::Create && Is(path, "zpconfig.cfg.bak")) Crash();
         },
         [&] { store.StoreScript("A", "VBScript", "a"); });
     EXPECT_EQ(error, "");

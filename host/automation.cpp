@@ -1,0 +1,802 @@
+#include "host/automation.h"
+
+#include "base/result.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+
+namespace tellur {
+
+using zeph::win::ComPtr;
+
+namespace {
+
+constexpr wchar_t kSource[] = L"Tellur.Application";
+
+// A failure with its own code and user text.
+class HostError : public std::runtime_error {
+  public:
+    HostError(HRESULT hr, std::wstring message)
+        : std::runtime_error("host error"), hr_(hr), message_(std::move(message)) {}
+    HRESULT code() const noexcept { return hr_; }
+    const std::wstring& message() const noexcept { return message_; }
+
+  private:
+    HRESULT hr_;
+    std::wstring message_;
+};
+
+void SetError(REFIID iid, const std::wstring& description) {
+    ComPtr<ICreateErrorInfo> create;
+    if (FAILED(::CreateErrorInfo(create.put()))) return;
+    create->SetGUID(iid);
+    create->SetSource(const_cast<LPOLESTR>(kSource));
+    create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(create.As(&info))) ::SetErrorInfo(0, info.get());
+}
+
+// The HRESULT for the exception being handled, with the thread's error information set.
+HRESULT ReportCaught(REFIID iid) noexcept {
+    try {
+        throw;
+    } catch (const HostError& e) {
+        SetError(iid, e.message());
+        return e.code();
+    } catch (const MapError& e) {
+        SetError(iid, e.message());
+        return E_INVALIDARG;
+    } catch (const std::bad_alloc&) {
+        SetError(iid, L"Недостаточно памяти");
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        SetError(iid, L"Внутренняя ошибка Теллура");
+        return E_FAIL;
+    }
+}
+
+template <typename F>
+HRESULT Guard(REFIID iid, F&& body) noexcept {
+    ::SetErrorInfo(0, nullptr);
+    try {
+        body();
+        return S_OK;
+    } catch (...) {
+        return ReportCaught(iid);
+    }
+}
+
+template <typename T>
+void CheckOut(T* out) {
+    if (!out) throw HostError(E_POINTER, L"Не задан адрес результата");
+}
+
+BSTR AllocString(const std::wstring& s) {
+    BSTR b = ::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    if (!b) throw std::bad_alloc();
+    return b;
+}
+
+std::wstring FromBstr(BSTR b) {
+    return b ? std::wstring(b, ::SysStringLen(b)) : std::wstring();
+}
+
+VARIANT_BOOL Bool(bool b) {
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+HostWindow& WindowOf(const Host& host) {
+    if (!host.window) throw HostError(E_UNEXPECTED, L"Главное окно Теллура уже закрыто");
+    return *host.window;
+}
+
+template <typename I>
+void Hand(ComPtr<I> object, I** out) {
+    *out = object.detach();
+}
+
+// --- Type library ------------------------------------------------------------------------
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return L"";
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+struct TypeInfoPair {
+    ComPtr<ITypeInfo> dispatch;  // what clients get from GetTypeInfo
+    ComPtr<ITypeInfo> vtable;    // the interface part, which Invoke needs
+};
+
+TypeInfoPair LoadTypeInfo(REFIID iid) {
+    ITypeLib* lib = HostTypeLibrary();
+    if (!lib) throw HostError(TYPE_E_CANTLOADLIBRARY, L"Библиотека типов Теллура не загружена");
+    TypeInfoPair pair;
+    zeph::win::ThrowIfFailed(lib->GetTypeInfoOfGuid(iid, pair.dispatch.put()));
+    HREFTYPE ref = 0;
+    if (SUCCEEDED(pair.dispatch->GetRefTypeOfImplType(-1, &ref)))
+        zeph::win::ThrowIfFailed(pair.dispatch->GetRefTypeInfo(ref, pair.vtable.put()));
+    else
+        pair.vtable = pair.dispatch;
+    return pair;
+}
+
+// --- IDispatch from the type library --------------------------------------------------------
+
+template <typename I>
+class Dispatch : public I, public ISupportErrorInfo {
+  public:
+    Dispatch(const Dispatch&) = delete;
+    Dispatch& operator=(const Dispatch&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || Answers(riid)) {
+            *ppv = static_cast<I*>(this);
+        } else if (riid == IID_ISupportErrorInfo) {
+            *ppv = static_cast<ISupportErrorInfo*>(this);
+        } else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        return Guard(iid_, [&] { *info = ComPtr<ITypeInfo>(Types().dispatch.get()).detach(); });
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        ITypeInfo* info = nullptr;
+        if (HRESULT hr = Guard(iid_, [&] { info = Types().vtable.get(); }); FAILED(hr)) return hr;
+        return info->GetIDsOfNames(names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
+        ITypeInfo* info = nullptr;
+        if (HRESULT hr = Guard(iid_, [&] { info = Types().vtable.get(); }); FAILED(hr)) return hr;
+        DISPPARAMS none = {};
+        if (!params) params = &none;
+        HRESULT hr = info->Invoke(static_cast<I*>(this), id, flags, params, result, excep, argErr);
+        // A property read written as a call, as JScript does for obj.Count().
+        if (hr == DISP_E_MEMBERNOTFOUND && flags == DISPATCH_METHOD)
+            hr = info->Invoke(static_cast<I*>(this), id, DISPATCH_PROPERTYGET, params, result,
+                              excep, argErr);
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
+        return Answers(riid) ? S_OK : S_FALSE;
+    }
+
+  protected:
+    Dispatch(std::shared_ptr<Host> host, const IID& iid) : host_(std::move(host)), iid_(iid) {}
+    virtual ~Dispatch() = default;
+
+    // Interfaces this object's vtable serves besides IUnknown and IDispatch.
+    virtual bool Answers(REFIID riid) const { return riid == iid_; }
+
+    template <typename F>
+    HRESULT Run(F&& body) noexcept {
+        return Guard(iid_, std::forward<F>(body));
+    }
+
+    Host& host() const { return *host_; }
+    const std::shared_ptr<Host>& shared() const { return host_; }
+
+  private:
+    const TypeInfoPair& Types() {
+        if (!types_.vtable) types_ = LoadTypeInfo(iid_);
+        return types_;
+    }
+
+    std::atomic<ULONG> refs_{1};
+    std::shared_ptr<Host> host_;
+    const IID& iid_;
+    TypeInfoPair types_;
+};
+
+ComPtr<ITellurMapObject> WrapFeature(std::shared_ptr<Host> host, Map::FeaturePtr feature);
+
+// --- Style ---------------------------------------------------------------------------------
+
+class StyleObject final : public Dispatch<ITellurStyle> {
+  public:
+    StyleObject(std::shared_ptr<Host> host, Map::FeaturePtr feature)
+        : Dispatch(std::move(host), IID_ITellurStyle), feature_(std::move(feature)) {}
+
+    HRESULT STDMETHODCALLTYPE get_LineColor(LONG* color) override {
+        return Get(color, [&] { return static_cast<LONG>(feature_->style.lineColor); });
+    }
+    HRESULT STDMETHODCALLTYPE put_LineColor(LONG color) override {
+        return Set([&](Style& s) { s.lineColor = Color(color); });
+    }
+    HRESULT STDMETHODCALLTYPE get_FillColor(LONG* color) override {
+        return Get(color, [&] { return static_cast<LONG>(feature_->style.fillColor); });
+    }
+    HRESULT STDMETHODCALLTYPE put_FillColor(LONG color) override {
+        return Set([&](Style& s) { s.fillColor = Color(color); });
+    }
+    HRESULT STDMETHODCALLTYPE get_LineWidth(LONG* width) override {
+        return Get(width, [&] { return static_cast<LONG>(feature_->style.lineWidth); });
+    }
+    HRESULT STDMETHODCALLTYPE put_LineWidth(LONG width) override {
+        return Set([&](Style& s) {
+            if (width < 0 || width > 50)
+                throw MapError(L"Толщина линии должна быть от 0 до 50 пикселей");
+            s.lineWidth = width;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_LineStyle(TellurLineStyle* style) override {
+        return Get(style, [&] { return static_cast<TellurLineStyle>(feature_->style.lineStyle); });
+    }
+    HRESULT STDMETHODCALLTYPE put_LineStyle(TellurLineStyle style) override {
+        return Set([&](Style& s) {
+            if (style != lsSolid && style != lsDash && style != lsDot && style != lsDashDot &&
+                style != lsNone)
+                throw MapError(L"Неизвестный стиль линии: " + std::to_wstring(style));
+            s.lineStyle = static_cast<LineStyle>(style);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_ShowLabel(VARIANT_BOOL* show) override {
+        return Get(show, [&] { return Bool(feature_->style.showLabel); });
+    }
+    HRESULT STDMETHODCALLTYPE put_ShowLabel(VARIANT_BOOL show) override {
+        return Set([&](Style& s) { s.showLabel = show != VARIANT_FALSE; });
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        return Set([&](Style& s) { s = DefaultStyle(feature_->kind); });
+    }
+
+  private:
+    static unsigned Color(LONG value) {
+        if (value < 0 || value > 0xFFFFFF)
+            throw MapError(L"Цвет должен быть числом от 0 до &HFFFFFF (0x00BBGGRR)");
+        return static_cast<unsigned>(value);
+    }
+    template <typename T, typename F>
+    HRESULT Get(T* out, F&& value) {
+        return Run([&] {
+            CheckOut(out);
+            *out = value();
+        });
+    }
+    template <typename F>
+    HRESULT Set(F&& change) {
+        return Run([&] {
+            Style s = feature_->style;
+            change(s);
+            feature_->style = s;
+            if (feature_->onMap) host().map.Changed(Map::Change::Geometry);
+        });
+    }
+
+    Map::FeaturePtr feature_;
+};
+
+// --- Map objects ---------------------------------------------------------------------------
+
+template <typename I>
+class FeatureObject : public Dispatch<I> {
+  public:
+    HRESULT STDMETHODCALLTYPE get_ID(BSTR* id) override {
+        return Read(id, [&] { return AllocString(feature_->id); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override {
+        return Read(name, [&] { return AllocString(feature_->name); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Name(BSTR name) override {
+        return Change([&] { feature_->name = FromBstr(name); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Kind(TellurObjectKind* kind) override {
+        return Read(kind, [&] { return static_cast<TellurObjectKind>(feature_->kind); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Style(ITellurStyle** style) override {
+        return this->Run([&] {
+            CheckOut(style);
+            *style = nullptr;
+            Hand(ComPtr<ITellurStyle>::Attach(new StyleObject(this->shared(), feature_)), style);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Selected(VARIANT_BOOL* selected) override {
+        return Read(selected, [&] { return Bool(this->host().map.IsSelected(*feature_)); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Selected(VARIANT_BOOL selected) override {
+        return this->Run([&] { this->host().map.Select(feature_, selected != VARIANT_FALSE); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Visible(VARIANT_BOOL* visible) override {
+        return Read(visible, [&] { return Bool(feature_->visible); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL visible) override {
+        return Change([&] { feature_->visible = visible != VARIANT_FALSE; });
+    }
+    HRESULT STDMETHODCALLTYPE get_Attribute(BSTR name, BSTR* value) override {
+        return Read(value, [&] {
+            auto it = feature_->attributes.find(FromBstr(name));
+            return AllocString(it == feature_->attributes.end() ? std::wstring() : it->second);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Attribute(BSTR name, BSTR value) override {
+        return SetAttribute(name, value);
+    }
+    HRESULT STDMETHODCALLTYPE SetAttribute(BSTR name, BSTR value) override {
+        return Change([&] {
+            std::wstring key = FromBstr(name);
+            if (key.empty()) throw MapError(L"Имя атрибута не может быть пустым");
+            // An empty value removes the attribute: reading it gives the same empty text.
+            if (FromBstr(value).empty())
+                feature_->attributes.erase(key);
+            else
+                feature_->attributes[key] = FromBstr(value);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Move(double dx, double dy) override {
+        return Change([&] {
+            for (Vertex& v : feature_->vertices) {
+                v.x += dx;
+                v.y += dy;
+            }
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Coordinates(BSTR* coordinates) override {
+        return Read(coordinates,
+                    [&] { return AllocString(FormatCoordinates(feature_->vertices)); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Coordinates(BSTR coordinates) override {
+        return Change([&] {
+            std::vector<Vertex> v = ParseCoordinates(FromBstr(coordinates));
+            CheckVertices(feature_->kind, v, feature_->id);
+            feature_->vertices = std::move(v);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_VertexCount(LONG* count) override {
+        return Read(count, [&] { return static_cast<LONG>(feature_->vertices.size()); });
+    }
+
+  protected:
+    FeatureObject(std::shared_ptr<Host> host, const IID& iid, Map::FeaturePtr feature)
+        : Dispatch<I>(std::move(host), iid), feature_(std::move(feature)) {}
+
+    bool Answers(REFIID riid) const override {
+        return riid == IID_ITellurMapObject || Dispatch<I>::Answers(riid);
+    }
+
+    template <typename T, typename F>
+    HRESULT Read(T* out, F&& value) {
+        return this->Run([&] {
+            CheckOut(out);
+            *out = value();
+        });
+    }
+    // Changes of an object removed from the map would silently go nowhere; refuse them.
+    template <typename F>
+    HRESULT Change(F&& change) {
+        return this->Run([&] {
+            if (!feature_->onMap)
+                throw MapError(L"Объект \u00AB" + feature_->id + L"\u00BB удален с карты");
+            change();
+            this->host().map.Changed(Map::Change::Geometry);
+        });
+    }
+
+    Map::FeaturePtr feature_;
+};
+
+class PointObject final : public FeatureObject<ITellurPoint> {
+  public:
+    PointObject(std::shared_ptr<Host> host, Map::FeaturePtr feature)
+        : FeatureObject(std::move(host), IID_ITellurPoint, std::move(feature)) {}
+
+    HRESULT STDMETHODCALLTYPE get_X(double* x) override {
+        return Read(x, [&] { return feature_->vertices.at(0).x; });
+    }
+    HRESULT STDMETHODCALLTYPE put_X(double x) override {
+        return Change([&] { feature_->vertices.at(0).x = x; });
+    }
+    HRESULT STDMETHODCALLTYPE get_Y(double* y) override {
+        return Read(y, [&] { return feature_->vertices.at(0).y; });
+    }
+    HRESULT STDMETHODCALLTYPE put_Y(double y) override {
+        return Change([&] { feature_->vertices.at(0).y = y; });
+    }
+    HRESULT STDMETHODCALLTYPE MoveTo(double x, double y) override {
+        return Change([&] { feature_->vertices.at(0) = {x, y}; });
+    }
+};
+
+template <typename I>
+class LineObjectBase : public FeatureObject<I> {
+  public:
+    HRESULT STDMETHODCALLTYPE get_Length(double* length) override {
+        return this->Read(length, [&] { return this->feature_->Length(); });
+    }
+    HRESULT STDMETHODCALLTYPE get_VertexX(LONG index, double* x) override {
+        return this->Read(x, [&] { return Vertex(index).x; });
+    }
+    HRESULT STDMETHODCALLTYPE get_VertexY(LONG index, double* y) override {
+        return this->Read(y, [&] { return Vertex(index).y; });
+    }
+    HRESULT STDMETHODCALLTYPE AddVertex(double x, double y) override {
+        return this->Change([&] { this->feature_->vertices.push_back({x, y}); });
+    }
+
+  protected:
+    using FeatureObject<I>::FeatureObject;
+
+    bool Answers(REFIID riid) const override {
+        return riid == IID_ITellurPolyline || FeatureObject<I>::Answers(riid);
+    }
+
+  private:
+    const tellur::Vertex& Vertex(LONG index) const {
+        const auto& v = this->feature_->vertices;
+        if (index < 0 || static_cast<size_t>(index) >= v.size())
+            throw MapError(L"Индекс вершины " + std::to_wstring(index) +
+                           L" вне допустимого диапазона");
+        return v[index];
+    }
+};
+
+class LineObject final : public LineObjectBase<ITellurPolyline> {
+  public:
+    LineObject(std::shared_ptr<Host> host, Map::FeaturePtr feature)
+        : LineObjectBase(std::move(host), IID_ITellurPolyline, std::move(feature)) {}
+};
+
+class PolygonObject final : public LineObjectBase<ITellurPolygon> {
+  public:
+    PolygonObject(std::shared_ptr<Host> host, Map::FeaturePtr feature)
+        : LineObjectBase(std::move(host), IID_ITellurPolygon, std::move(feature)) {}
+
+    HRESULT STDMETHODCALLTYPE get_Area(double* area) override {
+        return Read(area, [&] { return feature_->Area(); });
+    }
+    HRESULT STDMETHODCALLTYPE Contains(double x, double y, VARIANT_BOOL* inside) override {
+        return Read(inside, [&] { return Bool(PolygonContains(feature_->vertices, {x, y})); });
+    }
+};
+
+ComPtr<ITellurMapObject> WrapFeature(std::shared_ptr<Host> host, Map::FeaturePtr feature) {
+    if (!feature) return nullptr;
+    switch (feature->kind) {
+        case Kind::Point:
+            return ComPtr<ITellurMapObject>::Attach(new PointObject(host, feature));
+        case Kind::Line:
+            return ComPtr<ITellurMapObject>::Attach(new LineObject(host, feature));
+        case Kind::Polygon:
+            return ComPtr<ITellurMapObject>::Attach(new PolygonObject(host, feature));
+    }
+    return nullptr;
+}
+
+// --- Map -----------------------------------------------------------------------------------
+
+class MapObject final : public Dispatch<ITellurMap> {
+  public:
+    explicit MapObject(std::shared_ptr<Host> host) : Dispatch(std::move(host), IID_ITellurMap) {}
+
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override {
+        return Run([&] {
+            CheckOut(name);
+            *name = AllocString(host().map.name());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Name(BSTR name) override {
+        return Run([&] { host().map.SetName(FromBstr(name)); });
+    }
+    HRESULT STDMETHODCALLTYPE get_FileName(BSTR* path) override {
+        return Run([&] {
+            CheckOut(path);
+            *path = AllocString(host().map.fileName());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
+        return Run([&] {
+            CheckOut(count);
+            *count = static_cast<LONG>(host().map.features().size());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Item(LONG index, ITellurMapObject** object) override {
+        return Object(object, [&] { return host().map.At(index); });
+    }
+    HRESULT STDMETHODCALLTYPE GetObject(BSTR id, ITellurMapObject** object) override {
+        return Object(object, [&] { return host().map.Get(FromBstr(id)); });
+    }
+    HRESULT STDMETHODCALLTYPE FindObject(BSTR id, ITellurMapObject** object) override {
+        return Object(object, [&] { return host().map.Find(FromBstr(id)); });
+    }
+    HRESULT STDMETHODCALLTYPE AddObject(TellurObjectKind kind, BSTR id, BSTR name, BSTR coordinates,
+                                        ITellurMapObject** object) override {
+        return Object(object, [&] {
+            return host().map.Add(static_cast<Kind>(kind), FromBstr(id), FromBstr(name),
+                                  ParseCoordinates(FromBstr(coordinates)));
+        });
+    }
+    HRESULT STDMETHODCALLTYPE RemoveObject(BSTR id) override {
+        return Run([&] { host().map.Remove(FromBstr(id)); });
+    }
+    HRESULT STDMETHODCALLTYPE Redraw() override {
+        return Run([&] { WindowOf(host()).RedrawNow(); });
+    }
+    HRESULT STDMETHODCALLTYPE ZoomAll() override {
+        return Run([&] { WindowOf(host()).ZoomAll(); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Zoom(double* zoom) override {
+        return Run([&] {
+            CheckOut(zoom);
+            *zoom = WindowOf(host()).Zoom();
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Zoom(double zoom) override {
+        return Run([&] {
+            if (!(zoom >= 1e-6 && zoom <= 1e6))
+                throw MapError(L"Масштаб должен быть от 0,000001 до 1000000 пикселей на единицу");
+            WindowOf(host()).SetZoom(zoom);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Save(BSTR path) override {
+        return Run([&] {
+            std::wstring file = FromBstr(path);
+            if (file.empty()) file = host().map.fileName();
+            if (file.empty()) throw MapError(L"Не указан файл для сохранения карты");
+            host().map.Save(file);
+        });
+    }
+
+  private:
+    template <typename F>
+    HRESULT Object(ITellurMapObject** out, F&& find) {
+        return Run([&] {
+            CheckOut(out);
+            *out = nullptr;
+            Hand(WrapFeature(shared(), find()), out);
+        });
+    }
+};
+
+// --- Selection -----------------------------------------------------------------------------
+
+class SelectionObject final : public Dispatch<ITellurSelection> {
+  public:
+    explicit SelectionObject(std::shared_ptr<Host> host)
+        : Dispatch(std::move(host), IID_ITellurSelection) {}
+
+    HRESULT STDMETHODCALLTYPE GetSelectedCount(LONG* count) override { return get_Count(count); }
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
+        return Run([&] {
+            CheckOut(count);
+            *count = static_cast<LONG>(map().selection().size());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Item(LONG index, ITellurMapObject** object) override {
+        return Run([&] {
+            CheckOut(object);
+            *object = nullptr;
+            Hand(WrapFeature(shared(), map().SelectedAt(index)), object);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Add(BSTR id) override {
+        return Run([&] { map().Select(map().Get(FromBstr(id)), true); });
+    }
+    HRESULT STDMETHODCALLTYPE Remove(BSTR id) override {
+        return Run([&] { map().Select(map().Get(FromBstr(id)), false); });
+    }
+    HRESULT STDMETHODCALLTYPE Clear() override {
+        return Run([&] { map().ClearSelection(); });
+    }
+    HRESULT STDMETHODCALLTYPE Contains(BSTR id, VARIANT_BOOL* selected) override {
+        return Run([&] {
+            CheckOut(selected);
+            auto f = map().Find(FromBstr(id));
+            *selected = Bool(f && map().IsSelected(*f));
+        });
+    }
+    HRESULT STDMETHODCALLTYPE SelectAll() override {
+        return Run([&] { map().SetSelection(map().features()); });
+    }
+    HRESULT STDMETHODCALLTYPE GetSelectedID(LONG index, BSTR* id) override {
+        return Run([&] {
+            CheckOut(id);
+            *id = nullptr;
+            *id = AllocString(map().SelectedAt(index)->id);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE SelectByKind(TellurObjectKind kind) override {
+        return Run([&] {
+            if (kind != okPoint && kind != okLine && kind != okPolygon)
+                throw MapError(L"Неизвестный вид объекта: " + std::to_wstring(kind));
+            std::vector<Map::FeaturePtr> chosen;
+            for (const auto& f : map().features())
+                if (f->kind == static_cast<Kind>(kind)) chosen.push_back(f);
+            map().SetSelection(std::move(chosen));
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Invert() override {
+        return Run([&] {
+            std::vector<Map::FeaturePtr> chosen;
+            for (const auto& f : map().features())
+                if (!map().IsSelected(*f)) chosen.push_back(f);
+            map().SetSelection(std::move(chosen));
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_IDs(BSTR* ids) override {
+        return Run([&] {
+            CheckOut(ids);
+            std::wstring text;
+            for (const auto& f : map().selection()) text += (text.empty() ? L"" : L",") + f->id;
+            *ids = AllocString(text);
+        });
+    }
+
+  private:
+    Map& map() { return host().map; }
+};
+
+// --- Main window ---------------------------------------------------------------------------
+
+class MainWindowObject final : public Dispatch<ITellurMainWindow> {
+  public:
+    explicit MainWindowObject(std::shared_ptr<Host> host)
+        : Dispatch(std::move(host), IID_ITellurMainWindow) {}
+
+    HRESULT STDMETHODCALLTYPE GetWindowHandle(LONG* handle) override {
+        return Run([&] {
+            CheckOut(handle);
+            // Window handles carry 32 significant bits on 64-bit Windows too.
+            *handle = static_cast<LONG>(reinterpret_cast<INT_PTR>(WindowOf(host()).Handle()));
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Caption(BSTR* caption) override {
+        return Run([&] {
+            CheckOut(caption);
+            HWND hwnd = WindowOf(host()).Handle();
+            std::wstring text(::GetWindowTextLengthW(hwnd) + 1, L'\0');
+            text.resize(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
+            *caption = AllocString(text);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Caption(BSTR caption) override {
+        return Run([&] { ::SetWindowTextW(WindowOf(host()).Handle(), caption ? caption : L""); });
+    }
+    HRESULT STDMETHODCALLTYPE Activate() override {
+        return Run([&] {
+            HWND hwnd = WindowOf(host()).Handle();
+            if (::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_RESTORE);
+            ::SetForegroundWindow(hwnd);
+        });
+    }
+};
+
+// --- Application ---------------------------------------------------------------------------
+
+class ApplicationObject final : public Dispatch<ITellurApplication> {
+  public:
+    explicit ApplicationObject(std::shared_ptr<Host> host)
+        : Dispatch(std::move(host), IID_ITellurApplication) {}
+
+    HRESULT STDMETHODCALLTYPE GetMainWindow(ITellurMainWindow** window) override {
+        return Run([&] {
+            CheckOut(window);
+            *window = nullptr;
+            WindowOf(host());
+            *window = new MainWindowObject(shared());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetSelection(ITellurSelection** selection) override {
+        return Run([&] {
+            CheckOut(selection);
+            *selection = new SelectionObject(shared());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Map(ITellurMap** map) override { return GetMap(map); }
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override {
+        return Run([&] {
+            CheckOut(name);
+            *name = AllocString(L"Теллур");
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Selection(ITellurSelection** selection) override {
+        return GetSelection(selection);
+    }
+    HRESULT STDMETHODCALLTYPE get_StatusText(BSTR* text) override {
+        return Run([&] {
+            CheckOut(text);
+            *text = AllocString(WindowOf(host()).StatusText());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_StatusText(BSTR text) override {
+        return Run([&] { WindowOf(host()).SetStatusText(FromBstr(text)); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Units(TellurUnits* units) override {
+        return Run([&] {
+            CheckOut(units);
+            *units = static_cast<TellurUnits>(WindowOf(host()).CoordinateUnits());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Units(TellurUnits units) override {
+        return Run([&] {
+            if (units != unMeters && units != unKilometers && units != unFeet)
+                throw MapError(L"Неизвестные единицы измерения: " + std::to_wstring(units));
+            WindowOf(host()).SetCoordinateUnits(static_cast<Units>(units));
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetMap(ITellurMap** map) override {
+        return Run([&] {
+            CheckOut(map);
+            *map = new MapObject(shared());
+        });
+    }
+    HRESULT STDMETHODCALLTYPE OpenMap(BSTR path) override {
+        return Run([&] { WindowOf(host()).OpenMap(FromBstr(path)); });
+    }
+    HRESULT STDMETHODCALLTYPE Log(BSTR text) override {
+        return Run([&] {
+            if (host().log) host().log(L"script: " + FromBstr(text));
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetDataFolder(BSTR* folder) override {
+        return Run([&] {
+            CheckOut(folder);
+            *folder = AllocString(host().dataFolder);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Redraw() override {
+        return Run([&] { WindowOf(host()).RedrawNow(); });
+    }
+};
+
+}  // namespace
+
+ITypeLib* HostTypeLibrary() {
+    static ITypeLib* library = [] {
+        ITypeLib* lib = nullptr;
+        std::wstring path = ModulePath() + L"\\110";
+        if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib))) lib = nullptr;
+        return lib;  // kept for the life of the process
+    }();
+    return library;
+}
+
+HRESULT RegisterHostTypeLibrary() {
+    ITypeLib* lib = HostTypeLibrary();
+    if (!lib) return TYPE_E_CANTLOADLIBRARY;
+    std::wstring path = ModulePath() + L"\\110";
+    // Per-user registration needs no administrator; older systems lack it.
+    using ForUser = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+    auto forUser = reinterpret_cast<ForUser>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"oleaut32.dll"), "RegisterTypeLibForUser")));
+    HRESULT hr = forUser ? forUser(lib, const_cast<wchar_t*>(path.c_str()), nullptr) : E_NOTIMPL;
+    if (FAILED(hr)) hr = ::RegisterTypeLib(lib, const_cast<wchar_t*>(path.c_str()), nullptr);
+    return hr;
+}
+
+ComPtr<ITellurApplication> CreateApplication(std::shared_ptr<Host> host) {
+    return ComPtr<ITellurApplication>::Attach(new ApplicationObject(std::move(host)));
+}
+
+}  // namespace tellur

@@ -1,0 +1,131 @@
+// What the workbench presenter needs from the outside: the window (view), the host
+// application, the script engine and the store. The Win32 layer implements them over real
+// controls and COM objects; tests implement them with fakes.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zeph::workbench {
+
+enum class Language { VBScript, JavaScript };
+
+enum class MessageIcon { Error, Warning, Question, Information };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageResult { Ok, Yes, No, Cancel };
+
+// Editor positions, both counted from 1.
+struct CaretPos {
+    int line = 1;
+    int column = 1;
+    friend bool operator==(const CaretPos&, const CaretPos&) = default;
+};
+
+// The window: caption and timer, focus, the editor, the saved-script box, message boxes.
+// All texts are code page 1251.
+class IWorkbenchView {
+  public:
+    virtual ~IWorkbenchView() = default;
+
+    virtual std::string Caption() const = 0;
+    virtual void SetCaption(std::string_view caption) = 0;
+    // The caption-notice timer (3000 ms). Starting a running timer leaves its period alone.
+    virtual void StartTimer() = 0;
+    virtual void StopTimer() = 0;
+
+    virtual void FocusEditor() = 0;
+    // Focus to the saved-script box, with its list dropped down.
+    virtual void FocusSavedScriptsAndDropDown() = 0;
+    // The language menu at the bottom-left corner of the language button.
+    virtual void PopupLanguageMenu() = 0;
+    virtual void SetLanguageButtonHint(std::string_view hint) = 0;
+    // Asks the window to close; the close handling runs as for the caption's close box.
+    virtual void RequestClose() = 0;
+
+    // The editor's whole text: every line followed by CR LF.
+    virtual std::string EditorText() const = 0;
+    virtual void SetEditorText(std::string_view text) = 0;
+    virtual int LineCount() const = 0;
+    virtual std::string Line(int index) const = 0;  // zero-based
+    // Replaces line `index`; when the editor has fewer lines, empty ones are added first.
+    virtual void ReplaceLine(int index, std::string_view line) = 0;
+    virtual CaretPos Caret() const = 0;
+    virtual void SetCaret(CaretPos pos) = 0;
+    // The component name of the editor's highlighter ("VBScriptHighlighter" or
+    // "JavaScriptHighlighter").
+    virtual std::string HighlighterName() const = 0;
+    virtual void SetHighlighter(Language language) = 0;
+
+    virtual std::string SavedScriptText() const = 0;
+    virtual void SetSavedScriptText(std::string_view text) = 0;
+
+    virtual MessageResult ShowMessage(std::string_view text, std::string_view caption,
+                                      MessageIcon icon, MessageButtons buttons) = 0;
+};
+
+// The host application. Every call that fails throws.
+class IWorkbenchHost {
+  public:
+    virtual ~IWorkbenchHost() = default;
+    // A folder path ending in a separator; asked anew before every file access.
+    virtual std::string DataFolder() = 0;
+    // Each of these fetches the host's current selection first.
+    virtual int SelectedCount() = 0;
+    virtual std::string SelectedId(int index) = 0;
+};
+
+// Files and programs of the machine the window runs on.
+class ISystemShell {
+  public:
+    virtual ~ISystemShell() = default;
+    virtual bool FileExists(const std::string& path) = 0;
+    // Starts a command line as a normally shown window; does not wait, ignores failures.
+    virtual void StartProgram(const std::string& command_line) = 0;
+};
+
+// A script error as the engine reports it.
+struct ScriptError {
+    std::string description;
+    int line = 0;    // from 1
+    int column = 0;  // from 0
+};
+
+// One engine, made for one run and thrown away after it.
+class IScriptEngine {
+  public:
+    virtual ~IScriptEngine() = default;
+    virtual void SetLanguage(std::string_view language) = 0;
+    // Publishes the host application as "Application", its members global.
+    virtual void AddApplication() = 0;
+    virtual void SetSiteWindow() = 0;
+    // Adds code and runs its global statements. A script error is returned; any other
+    // failure throws.
+    virtual std::optional<ScriptError> AddCode(std::string_view code) = 0;
+};
+
+class IScriptEngineFactory {
+  public:
+    virtual ~IScriptEngineFactory() = default;
+    virtual std::unique_ptr<IScriptEngine> CreateEngine() = 0;
+    // Loads the object-model description (throws when it cannot be read); step one of a run.
+    virtual void LoadDescription(const std::string& path) = 0;
+    // The statement declaring the host's constants from the loaded description.
+    virtual std::string ConstantPrelude(std::string_view keyword) = 0;
+};
+
+// The configuration and script store as the window uses it.
+class IWorkbenchStore {
+  public:
+    virtual ~IWorkbenchStore() = default;
+    // Reads the whole store into the window; creates the default file when there is none.
+    virtual void ApplyStore() = 0;
+    virtual void SaveWorkbenchState() = 0;
+    virtual void StoreScript(const std::string& name, std::string_view language,
+                             const std::string& text) = 0;
+    // The closing save: the current script when it changed, then the window state.
+    virtual void SaveOnClose() = 0;
+};
+
+}  // namespace zeph::workbench

@@ -1,0 +1,321 @@
+#include "workbench/presenter.h"
+
+#include <exception>
+#include <memory>
+
+#include "text/cp1251.h"
+
+namespace zeph::workbench {
+
+using text::operator""_cp;
+
+namespace {
+
+constexpr std::string_view kNewScriptText = "option explicit\r\n\r\n";
+
+}  // namespace
+
+std::string_view LanguageCaption(Language language) {
+    return language == Language::VBScript ? u8"Модуль быстрого запуска скрипта (VBScript)"_cp
+                                          : u8"Модуль быстрого запуска скрипта (JavaScript)"_cp;
+}
+
+std::string_view LanguageName(Language language) {
+    return language == Language::VBScript ? "VBScript" : "JavaScript";
+}
+
+std::string_view SavedNotice() {
+    return u8" - Скрипт сохранен"_cp;
+}
+
+std::string ErrorMessageText(std::string_view message) {
+    std::string out(message);
+    if (!out.empty() && static_cast<unsigned char>(out.back()) > static_cast<unsigned char>('.'))
+        out += '.';
+    return out;
+}
+
+WorkbenchPresenter::WorkbenchPresenter(IWorkbenchView& view) : view_(view) {
+    enabled_.fill(true);
+    SetEnabled(ActionId::Enter, false);  // only while the saved-script box has the focus
+}
+
+void WorkbenchPresenter::AttachApplication() {
+    if (store_) store_->ApplyStore();
+}
+
+// --- actions and keys ---------------------------------------------------------------------
+
+std::optional<ActionId> WorkbenchPresenter::ActionForKey(KeyStroke key) {
+    for (const ActionInfo& a : ActionTable())
+        if (ActionCarriesKey(a, key)) return a.id;
+    return std::nullopt;
+}
+
+std::optional<ActionId> WorkbenchPresenter::ActionTakingKey(KeyStroke key) const {
+    std::optional<ActionId> id = ActionForKey(key);
+    if (id && !IsEnabled(*id)) return std::nullopt;
+    return id;
+}
+
+bool WorkbenchPresenter::HandleKey(KeyStroke key) {
+    std::optional<ActionId> id = ActionTakingKey(key);
+    if (!id) return false;
+    Execute(*id);
+    return true;
+}
+
+void WorkbenchPresenter::Execute(ActionId id) {
+    if (!IsEnabled(id)) return;
+    try {
+        Dispatch(id);
+    } catch (const std::exception& e) {
+        ReportError(e.what());
+    } catch (...) {
+        ReportError(u8"Неизвестная ошибка"_cp);
+    }
+}
+
+void WorkbenchPresenter::Dispatch(ActionId id) {
+    switch (id) {
+        case ActionId::Run:
+            return ExeButtonClick();
+        case ActionId::New:
+            return NewActionExecute();
+        case ActionId::Remove:
+            return RemoveToolButtonClick();
+        case ActionId::SetVBScript:
+            return SetVBScriptMenuItemClick();
+        case ActionId::SetJavaScript:
+            return SetJavaScriptMenuItemClick();
+        case ActionId::ReselectLanguage:
+            return SetLanguageClick();
+        case ActionId::OpenMenuLanguage:
+            return OpenMenuLanguageActionExecute();
+        case ActionId::MoveOnScriptText:
+            return MoveOnScriptTextActionExecute();
+        case ActionId::CloseMainModelessDialog:
+            return CloseMainModelessDialogExecute();
+        case ActionId::Enter:
+            return EnterActionExecute();
+        case ActionId::MoveToSaveScriptComboBox:
+            return MoveToSaveScriptComboBoxActionExecute();
+        case ActionId::SetupZephra:
+            return SetupZephraActionExecute();
+        case ActionId::SaveScriptToXML:
+            return EnterActionExecute();
+        case ActionId::AddObjectSelectID:
+            return AddObjectSelectIDActionExecute();
+        case ActionId::Help:
+            return HelpActionExecute();
+    }
+}
+
+// --- window events ------------------------------------------------------------------------
+
+void WorkbenchPresenter::SavedScriptsEnter() {
+    SetEnabled(ActionId::Enter, true);
+    active_script_name_ = view_.SavedScriptText();
+}
+
+void WorkbenchPresenter::SavedScriptsExit() {
+    SetEnabled(ActionId::Enter, false);
+}
+
+void WorkbenchPresenter::SavedScriptsDropDown() {
+    active_script_name_ = view_.SavedScriptText();
+}
+
+void WorkbenchPresenter::FormClose() {
+    // A failed save is reported, but the window still closes: a store that cannot be written
+    // must not keep the window open for good.
+    try {
+        if (store_) store_->SaveOnClose();
+    } catch (const std::exception& e) {
+        ReportError(e.what());
+    } catch (...) {
+        ReportError(u8"Неизвестная ошибка"_cp);
+    }
+}
+
+void WorkbenchPresenter::MarkCaptionSaved() {
+    std::string caption = view_.Caption();
+    if (!caption.ends_with(SavedNotice())) {
+        plain_caption_ = caption;
+        view_.SetCaption(plain_caption_ + std::string(SavedNotice()));
+    }
+    if (!timer_running_) {
+        timer_running_ = true;
+        view_.StartTimer();
+    }
+}
+
+void WorkbenchPresenter::TimerTimer() {
+    view_.SetCaption(plain_caption_);
+    timer_running_ = false;
+    view_.StopTimer();
+}
+
+std::string WorkbenchPresenter::CurrentLanguage() const {
+    return view_.HighlighterName() == "VBScriptHighlighter" ? "VBScript" : "JavaScript";
+}
+
+void WorkbenchPresenter::ReportError(std::string_view message) {
+    view_.ShowMessage(ErrorMessageText(message), u8"Ошибка"_cp, MessageIcon::Error,
+                      MessageButtons::Ok);
+}
+
+// --- running ------------------------------------------------------------------------------
+
+void WorkbenchPresenter::ExeButtonClick() {
+    if (!host_ || !engines_) return;
+    engines_->LoadDescription(host_->DataFolder() + "TellurTlb.xml");
+    const std::string language = CurrentLanguage();
+
+    // However the run ends, the engine goes and the editor gets the focus back.
+    struct Guard {
+        WorkbenchPresenter& p;
+        std::unique_ptr<IScriptEngine> engine;
+        ~Guard() {
+            engine.reset();
+            p.view_.FocusEditor();
+        }
+    } guard{*this, engines_->CreateEngine()};
+    IScriptEngine& engine = *guard.engine;
+
+    engine.SetLanguage(language);
+    engine.AddApplication();
+    const std::string_view keyword = language == "VBScript" ? "const" : "var";
+    engine.SetSiteWindow();
+    const std::string prelude = engines_->ConstantPrelude(keyword);
+
+    std::optional<ScriptError> error = engine.AddCode(prelude);
+    if (!error) error = engine.AddCode(view_.EditorText());
+    if (error) {
+        view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + error->description,
+                          u8"Ошибка"_cp, MessageIcon::Error, MessageButtons::Ok);
+        view_.SetCaret({error->line, error->column + 1});
+    }
+}
+
+// --- saved scripts ------------------------------------------------------------------------
+
+void WorkbenchPresenter::NewActionExecute() {
+    if (!store_) return;
+    store_->StoreScript(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+    MarkCaptionSaved();
+    active_script_name_.clear();
+    view_.SetSavedScriptText("");
+    view_.SetEditorText(kNewScriptText);
+    store_->StoreScript("", "VBScript", std::string(kNewScriptText));
+    view_.SetCaret({2, view_.Caret().column});
+    view_.FocusEditor();
+}
+
+void WorkbenchPresenter::RemoveToolButtonClick() {
+    // Needs the store's script list; nothing to do without it.
+}
+
+void WorkbenchPresenter::EnterActionExecute() {
+    if (!store_) return;
+    const std::string language = CurrentLanguage();
+    const std::string name = view_.SavedScriptText();
+    const std::string text = view_.EditorText();
+    const CaretPos caret = view_.Caret();
+    store_->StoreScript(name, language, text);
+    store_->SaveWorkbenchState();
+    store_->ApplyStore();
+    view_.SetCaret(caret);
+    MarkCaptionSaved();
+}
+
+// --- language -----------------------------------------------------------------------------
+
+void WorkbenchPresenter::SwitchLanguage(Language language) {
+    view_.SetLanguageButtonHint(u8"Изменить язык программирования скрипта"_cp);
+    view_.SetCaption(LanguageCaption(language));
+    view_.SetHighlighter(language);
+    if (store_) store_->StoreScript(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+    MarkCaptionSaved();
+}
+
+void WorkbenchPresenter::SetVBScriptMenuItemClick() {
+    SwitchLanguage(Language::VBScript);
+}
+
+void WorkbenchPresenter::SetJavaScriptMenuItemClick() {
+    SwitchLanguage(Language::JavaScript);
+}
+
+void WorkbenchPresenter::SetLanguageClick() {
+    if (CurrentLanguage() == "VBScript")
+        SetJavaScriptMenuItemClick();
+    else
+        SetVBScriptMenuItemClick();
+}
+
+// --- focus and closing --------------------------------------------------------------------
+
+void WorkbenchPresenter::OpenMenuLanguageActionExecute() {
+    view_.PopupLanguageMenu();
+}
+
+void WorkbenchPresenter::MoveOnScriptTextActionExecute() {
+    view_.FocusEditor();
+}
+
+void WorkbenchPresenter::MoveToSaveScriptComboBoxActionExecute() {
+    view_.FocusSavedScriptsAndDropDown();
+}
+
+void WorkbenchPresenter::CloseMainModelessDialogExecute() {
+    view_.RequestClose();
+}
+
+void WorkbenchPresenter::SetupZephraActionExecute() {
+    // The settings dialog comes with its own window; nothing to open yet.
+}
+
+// --- object IDs and help ------------------------------------------------------------------
+
+void WorkbenchPresenter::AddObjectSelectIDActionExecute() {
+    if (!host_) return;
+    const int count = host_->SelectedCount();
+    if (count <= 0) return;
+
+    std::string list;
+    const int again = host_->SelectedCount();
+    for (int i = 0; i < again; ++i) {
+        list += '"';
+        list += host_->SelectedId(i);
+        list += "\", ";
+    }
+    if (list.size() >= 2) list.resize(list.size() - 2);
+
+    const CaretPos caret = view_.Caret();
+    const std::size_t columns = caret.column > 1 ? static_cast<std::size_t>(caret.column - 1) : 0;
+    const int index = caret.line > 1 ? caret.line - 1 : 0;
+    const std::string line = index < view_.LineCount() ? view_.Line(index) : std::string();
+
+    std::string updated;
+    if (columns <= line.size()) {
+        updated = line.substr(0, columns) + list + line.substr(columns);
+    } else {
+        updated = line + std::string(columns - line.size(), ' ') + list;
+    }
+    view_.ReplaceLine(index, updated);
+    view_.SetCaret(caret);
+}
+
+void WorkbenchPresenter::HelpActionExecute() {
+    if (!host_ || !shell_) return;
+    const std::string path = host_->DataFolder() + "Zeph_Help.chm";
+    if (shell_->FileExists(path)) {
+        shell_->StartProgram("hh " + path);
+    } else {
+        view_.ShowMessage(std::string(u8"Не найден файл справки:"_cp) + path,
+                          u8"Файл справки не найден"_cp, MessageIcon::Warning, MessageButtons::Ok);
+    }
+}
+
+}  // namespace zeph::workbench

@@ -1,0 +1,103 @@
+// The workbench window's behaviour, free of any platform: the action list and its keys, focus
+// moves, the caption notice, closing, the general error report, language switching, running,
+// storing and the object-ID and help commands. The window forwards its events here.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "workbench/actions.h"
+#include "workbench/interfaces.h"
+#include "workbench/keys.h"
+
+namespace zeph::workbench {
+
+// Caption of a window whose editor uses the given language.
+std::string_view LanguageCaption(Language language);
+std::string_view LanguageName(Language language);
+// The caption notice appended after a store.
+std::string_view SavedNotice();
+// The text the general error handler shows: a "." is appended when the last character sorts
+// after ".".
+std::string ErrorMessageText(std::string_view message);
+
+class WorkbenchPresenter {
+  public:
+    explicit WorkbenchPresenter(IWorkbenchView& view);
+    WorkbenchPresenter(const WorkbenchPresenter&) = delete;
+    WorkbenchPresenter& operator=(const WorkbenchPresenter&) = delete;
+
+    // Collaborators that may be missing: a command that needs a missing one does nothing.
+    void SetHost(IWorkbenchHost* host) { host_ = host; }
+    void SetShell(ISystemShell* shell) { shell_ = shell; }
+    void SetEngines(IScriptEngineFactory* engines) { engines_ = engines; }
+    void SetStore(IWorkbenchStore* store) { store_ = store; }
+
+    // Set-up once the host application is known: applies the store. Errors are not reported
+    // here; they go to the caller, and the window stays hidden.
+    void AttachApplication();
+
+    // --- actions and keys ---
+    bool IsEnabled(ActionId id) const { return enabled_[static_cast<std::size_t>(id)]; }
+    void SetEnabled(ActionId id, bool enabled) { enabled_[static_cast<std::size_t>(id)] = enabled; }
+    // The first action in list order that carries the key, enabled or not.
+    static std::optional<ActionId> ActionForKey(KeyStroke key);
+    // The action that takes a pressed key, or none when the key goes on to the focused
+    // control (no action carries it, or the first that does is disabled).
+    std::optional<ActionId> ActionTakingKey(KeyStroke key) const;
+    // Takes the key and runs its action at once; false when the key goes on.
+    bool HandleKey(KeyStroke key);
+    // Runs an enabled action's handler under the general error handler.
+    void Execute(ActionId id);
+
+    // --- window events ---
+    void SavedScriptsEnter();
+    void SavedScriptsExit();
+    void SavedScriptsDropDown();
+    // The window is closing: stores the work; the window is freed afterwards in any case.
+    void FormClose();
+    void TimerTimer();
+
+    // --- operations used by the handlers ---
+    void MarkCaptionSaved();
+    bool TimerRunning() const { return timer_running_; }
+    const std::string& PlainCaption() const { return plain_caption_; }
+    std::string CurrentLanguage() const;
+    const std::string& ActiveScriptName() const { return active_script_name_; }
+    // The general error handler: an error icon message box; the window stays open.
+    void ReportError(std::string_view message);
+
+    // --- handlers of the actions ---
+    void ExeButtonClick();
+    void NewActionExecute();
+    void RemoveToolButtonClick();
+    void SetVBScriptMenuItemClick();
+    void SetJavaScriptMenuItemClick();
+    void SetLanguageClick();
+    void OpenMenuLanguageActionExecute();
+    void MoveOnScriptTextActionExecute();
+    void CloseMainModelessDialogExecute();
+    void EnterActionExecute();
+    void MoveToSaveScriptComboBoxActionExecute();
+    void SetupZephraActionExecute();
+    void AddObjectSelectIDActionExecute();
+    void HelpActionExecute();
+
+  private:
+    void SwitchLanguage(Language language);
+    void Dispatch(ActionId id);
+
+    IWorkbenchView& view_;
+    IWorkbenchHost* host_ = nullptr;
+    ISystemShell* shell_ = nullptr;
+    IScriptEngineFactory* engines_ = nullptr;
+    IWorkbenchStore* store_ = nullptr;
+    std::array<bool, kActionCount> enabled_;
+    std::string plain_caption_;
+    bool timer_running_ = false;
+    std::string active_script_name_;
+};
+
+}  // namespace zeph::workbench

@@ -1,0 +1,98 @@
+// Snapshots of highlighted scripts and of the completion list for a person to look at; they
+// land in the build tree's screens folder.
+#include <gtest/gtest.h>
+
+#include "editor/completion_popup.h"
+#include "text/cp1251.h"
+#include "win32/editor/harness.h"
+
+namespace zeph::win::test {
+namespace {
+
+using text::operator""_cp;
+
+TEST(EditorSnapshots, VBScriptSample) {
+    EditorHost host;
+    editor::TVBScriptHighlighter vb;
+    editor::ApplyWorkbenchLooks(vb);
+    host.editor().SetHighlighter(&vb);
+    host.editor().SetText(
+        u8"option explicit\r\n"
+        u8"' Перебор выделенных объектов карты\r\n"
+        u8"Dim map, obj, i\r\n"
+        u8"Set map = Application.ActiveMap\r\n"
+        u8"For i = 0 To map.Selection.Count - 1\r\n"
+        u8"\tSet obj = map.Selection.Item(i)\r\n"
+        u8"\tIf obj.Area >= 1.5E3 Then MsgBox \"Объект \" & obj.ID & \" велик\"\r\n"
+        u8"Next\r\n"
+        u8"d = #12/31/2026#  ' дата\r\n"
+        u8"Rem not a comment: Привет\r\n"_cp);
+    host.editor().SetRightMargin(60);
+    host.model().SetSelection({3, 4}, {3, 7});  // "map"
+    host.editor().SetCaretXY(8, 4);
+    host.model().SetSelection({3, 4}, {3, 7});
+    host.editor().Sync();
+    host.editor().Focus();
+    EditorHost::Pump();
+    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/vbscript.bmp"));
+}
+
+TEST(EditorSnapshots, JScriptSample) {
+    EditorHost host;
+    editor::TJScriptHighlighter js;
+    editor::ApplyWorkbenchLooks(js);
+    host.editor().SetHighlighter(&js);
+    host.editor().SetText(
+        u8"/* Площадь выделенных\r\n"
+        u8"   объектов */ var total = 0;\r\n"
+        u8"var map = Application.ActiveMap;\r\n"
+        u8"for (var i = 0; i < map.Selection.Count; i++) {\r\n"
+        u8"  total += map.Selection.Item(i).Area * 0x1F;\r\n"
+        u8"}\r\n"
+        u8"// Итог: Привет\r\n"
+        u8"if (total > 1.5) alert('Итог: ' + Math.round(total));\r\n"
+        u8"document.onClick = null; var s = \"a\\\"b\";\r\n"
+        u8"Имя = 1..2;\r\n"_cp);
+    host.editor().SetRightMargin(50);
+    host.editor().Focus();
+    host.Key(VK_INSERT);  // overwrite caret
+    host.editor().SetCaretXY(5, 3);
+    EditorHost::Pump();
+    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/jscript.bmp"));
+}
+
+TEST(EditorSnapshots, CompletionList) {
+    EditorHost host;
+    editor::TVBScriptHighlighter vb;
+    editor::ApplyWorkbenchLooks(vb);
+    host.editor().SetHighlighter(&vb);
+    auto& c = *host.editor().completion();
+    c.on_execute = [](editor::CompletionModel& m, editor::ProposalExecuteArgs&) {
+        m.ClearList();
+        m.AddItem("property\tName\t: String", "Name");
+        m.AddItem("property\tVisible\t: Boolean", "Visible");
+        m.AddItem("method\tAddObject\t(Layer: ILayer)", "AddObject");
+        m.AddItem(u8"constructor\tCreate\t: Объект"_cp, "Create");
+        m.AddItem("verylongfirstcolumnword\tCut\t: the first column is cut", "Cut");
+        for (int i = 0; i < 20; ++i)
+            m.AddItem("function\tItem" + std::to_string(i) + "\t(Index: Long)", "Item");
+        m.ResetFilteredToItems();
+    };
+    host.editor().SetText("Set map = Application.");
+    host.Key(VK_END);
+    host.Key(VK_SPACE, kCtrl);
+    host.Key(VK_DOWN);
+    HWND popup = host.editor().completion_window()->hwnd();
+    ASSERT_TRUE(::IsWindowVisible(popup));
+    EditorHost::Pump();
+    EXPECT_TRUE(SaveWindowBitmap(popup, ScreensDir() + "/completion.bmp"));
+    // The editor with the list under its caret line, as the screen shows them together.
+    RECT editor_rect, popup_rect, both;
+    ::GetWindowRect(host.hwnd(), &editor_rect);
+    ::GetWindowRect(popup, &popup_rect);
+    ::UnionRect(&both, &editor_rect, &popup_rect);
+    EXPECT_TRUE(SaveScreenBitmap(both, ScreensDir() + "/completion_editor.bmp"));
+}
+
+}  // namespace
+}  // namespace zeph::win::test

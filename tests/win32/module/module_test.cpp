@@ -1,0 +1,487 @@
+// The server DLL as the host meets it: loaded by path or through the registry, the module object
+// driven through its vtable and late-bound, its window checked from outside.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+#include "base/unique.h"
+#include "fake_host.h"
+#include "zeph.h"
+
+using namespace zeph::win;
+using zeph::test::FakeApplication;
+
+namespace {
+
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
+
+// A build-tree path as the Windows side sees it (Wine maps the Unix root to Z:).
+std::wstring WindowsPath(const std::string& narrow) {
+    std::wstring path(narrow.begin(), narrow.end());
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    if (!path.empty() && path[0] == L'\\') path = L"Z:" + path;
+    return path;
+}
+
+std::wstring ModuleFile() {
+    return WindowsPath(ZEPH_MODULE_DLL);
+}
+
+// A top-level window standing in for the host's main window.
+class HostWindow {
+  public:
+    HostWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"ModuleTestHost";
+        ::RegisterClassW(&wc);
+        hwnd_ = ::CreateWindowExW(0, L"ModuleTestHost", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 640,
+                                  480, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    ~HostWindow() { ::DestroyWindow(hwnd_); }
+    HWND get() const { return hwnd_; }
+
+  private:
+    HWND hwnd_;
+};
+
+// The module's windows: top-level windows of this thread owned by the host window.
+struct OwnedSearch {
+    HWND owner;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectOwned(HWND hwnd, LPARAM lparam) {
+    auto* s = reinterpret_cast<OwnedSearch*>(lparam);
+    if (::GetWindow(hwnd, GW_OWNER) == s->owner) s->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> OwnedWindows(HWND owner) {
+    OwnedSearch search{owner, {}};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectOwned, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring TestDataFolder() {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"zeph_module_test_" +
+                          std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+class ModuleTest : public ::testing::Test {
+  protected:
+    // The host registers its own library; the module's refers to it.
+    static void SetUpTestSuite() {
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ComPtr<ITypeLib> host;
+        ::LoadTypeLibEx(WindowsPath(TELLUR_TLB).c_str(), REGKIND_REGISTER, host.put());
+        ::CoUninitialize();
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        dll_.reset(::LoadLibraryW(ModuleFile().c_str()));
+        ASSERT_TRUE(dll_) << "cannot load the module, error " << ::GetLastError();
+        getClassObject_ = reinterpret_cast<GetClassObjectFn>(
+            reinterpret_cast<void*>(::GetProcAddress(dll_.get(), "DllGetClassObject")));
+        canUnloadNow_ = reinterpret_cast<CanUnloadNowFn>(
+            reinterpret_cast<void*>(::GetProcAddress(dll_.get(), "DllCanUnloadNow")));
+        ASSERT_TRUE(getClassObject_ && canUnloadNow_);
+    }
+    void TearDown() override {
+        dll_.reset();
+        ::CoUninitialize();
+    }
+
+    ComPtr<IComModule> CreateModule() {
+        ComPtr<IClassFactory> factory;
+        EXPECT_EQ(getClassObject_(CLSID_ComModule, IID_IClassFactory, factory.put_void()), S_OK);
+        ComPtr<IComModule> module;
+        if (factory) {
+            EXPECT_EQ(factory->CreateInstance(nullptr, IID_IComModule, module.put_void()), S_OK);
+        }
+        return module;
+    }
+
+    UniqueModule dll_;
+    GetClassObjectFn getClassObject_ = nullptr;
+    CanUnloadNowFn canUnloadNow_ = nullptr;
+    HostWindow host_;
+    FakeApplication app_{host_.get(), TestDataFolder()};
+};
+
+struct ErrorDetails {
+    std::wstring description, source;
+    GUID iid{};
+};
+
+ErrorDetails TakeErrorInfo() {
+    ErrorDetails details;
+    ComPtr<IErrorInfo> info;
+    if (::GetErrorInfo(0, info.put()) != S_OK || !info) return details;
+    UniqueBstr text;
+    if (SUCCEEDED(info->GetDescription(text.put())) && text) details.description = text.get();
+    if (SUCCEEDED(info->GetSource(text.put())) && text) details.source = text.get();
+    info->GetGUID(&details.iid);
+    return details;
+}
+
+}  // namespace
+
+TEST_F(ModuleTest, ClassObjectOnlyForTheModuleClass) {
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(getClassObject_(IID_IComModule, IID_IClassFactory, &object),
+              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(object, nullptr);
+    object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(getClassObject_(CLSID_ComModule, IID_IDispatch, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject_(CLSID_ComModule, IID_IClassFactory, factory.put_void()), S_OK);
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(&app_), IID_IUnknown,
+                                      unknown.put_void()),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, unknown.put_void()),
+              E_NOINTERFACE);
+    EXPECT_FALSE(unknown);
+    // A refused interface leaves no object behind.
+    EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+TEST_F(ModuleTest, CanUnloadOnlyWithoutObjectsAndLocks) {
+    EXPECT_EQ(canUnloadNow_(), S_OK);
+    ComPtr<IComModule> first = CreateModule();
+    ComPtr<IComModule> second = CreateModule();
+    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    first.reset();
+    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    second.reset();
+    EXPECT_EQ(canUnloadNow_(), S_OK);
+
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject_(CLSID_ComModule, IID_IClassFactory, factory.put_void()), S_OK);
+    factory->LockServer(TRUE);
+    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    factory->LockServer(FALSE);
+    EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+TEST_F(ModuleTest, OneWindowOwnedByTheHostUntilClosed) {
+    ComPtr<IComModule> module = CreateModule();
+    ASSERT_TRUE(module);
+    ASSERT_EQ(module->Init(&app_), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    std::vector<HWND> windows = OwnedWindows(host_.get());
+    ASSERT_EQ(windows.size(), 1u);
+    HWND first = windows[0];
+    EXPECT_TRUE(::IsWindowVisible(first));
+    EXPECT_EQ(::GetWindowLongW(first, GWL_STYLE) & WS_CHILD, 0);
+
+    // The second call shows the same window again.
+    ::ShowWindow(first, SW_HIDE);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    EXPECT_EQ(OwnedWindows(host_.get()), std::vector<HWND>{first});
+    EXPECT_TRUE(::IsWindowVisible(first));
+
+    // Closing frees the window; the module forgets it and makes a new one next time.
+    ::SendMessageW(first, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(first));
+    EXPECT_TRUE(OwnedWindows(host_.get()).empty());
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    windows = OwnedWindows(host_.get());
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_TRUE(::IsWindowVisible(windows[0]));
+
+    // Releasing the module destroys its open window and lets go of the application.
+    module.reset();
+    EXPECT_FALSE(::IsWindow(windows[0]));
+    EXPECT_EQ(app_.References(), 1u);
+    EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+TEST_F(ModuleTest, InitReplacesAndReleasesTheApplication) {
+    ComPtr<IComModule> module = CreateModule();
+    FakeApplication other(host_.get(), TestDataFolder());
+    ASSERT_EQ(module->Init(&app_), S_OK);
+    EXPECT_EQ(app_.References(), 2u);
+    ASSERT_EQ(module->Init(&other), S_OK);
+    EXPECT_EQ(app_.References(), 1u);
+    EXPECT_EQ(other.References(), 2u);
+    ASSERT_EQ(module->Init(nullptr), S_OK);
+    EXPECT_EQ(other.References(), 1u);
+    // Cleared again: nothing to open the window with.
+    EXPECT_TRUE(FAILED(module->OpenMainModelessDialog()));
+    EXPECT_TRUE(OwnedWindows(host_.get()).empty());
+}
+
+TEST_F(ModuleTest, OpenBeforeInitFailsWithErrorInfoAndNoWindow) {
+    ComPtr<IComModule> module = CreateModule();
+    ::SetErrorInfo(0, nullptr);
+    EXPECT_EQ(module->OpenMainModelessDialog(), E_UNEXPECTED);
+    ErrorDetails error = TakeErrorInfo();
+    EXPECT_FALSE(error.description.empty());
+    EXPECT_EQ(error.source, L"Zeph.ComModule");
+    EXPECT_TRUE(IsEqualGUID(error.iid, IID_IComModule));
+    EXPECT_TRUE(OwnedWindows(host_.get()).empty());
+
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(module.As(&support), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IComModule), S_OK);
+}
+
+TEST_F(ModuleTest, HostFailureCodesComeBackToTheHost) {
+    ComPtr<IComModule> module = CreateModule();
+    ASSERT_EQ(module->Init(&app_), S_OK);
+    app_.mainWindowResult = E_ACCESSDENIED;
+    ::SetErrorInfo(0, nullptr);
+    EXPECT_EQ(module->OpenMainModelessDialog(), E_ACCESSDENIED);
+    ErrorDetails error = TakeErrorInfo();
+    EXPECT_FALSE(error.description.empty());
+    EXPECT_EQ(error.source, L"Zeph.ComModule");
+
+    app_.mainWindowResult = S_OK;
+    app_.MainWindow().handleResult = DISP_E_OVERFLOW;
+    EXPECT_EQ(module->OpenMainModelessDialog(), DISP_E_OVERFLOW);
+    EXPECT_TRUE(OwnedWindows(host_.get()).empty());
+}
+
+TEST_F(ModuleTest, FailedSetUpKeepsTheHiddenWindowForTheNextCall) {
+#ifdef ZEPH_PRODUCT_WINDOW
+    GTEST_SKIP() << "the product window's set-up reads no host folder without a store";
+#endif
+    ComPtr<IComModule> module = CreateModule();
+    ASSERT_EQ(module->Init(&app_), S_OK);
+    app_.dataFolderResult = STG_E_PATHNOTFOUND;
+    EXPECT_EQ(module->OpenMainModelessDialog(), STG_E_PATHNOTFOUND);
+    std::vector<HWND> windows = OwnedWindows(host_.get());
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_FALSE(::IsWindowVisible(windows[0]));
+
+    app_.dataFolderResult = S_OK;
+    EXPECT_EQ(module->OpenMainModelessDialog(), S_OK);
+    EXPECT_EQ(OwnedWindows(host_.get()), windows);
+    EXPECT_TRUE(::IsWindowVisible(windows[0]));
+}
+
+TEST_F(ModuleTest, LateBoundCallsReachTheMethods) {
+    ComPtr<IComModule> module = CreateModule();
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(module.As(&dispatch), S_OK);
+    UINT count = 0;
+    EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+
+    const wchar_t* names[] = {L"Init", L"OpenMainModelessDialog", L"openmainmodelessdialog"};
+    DISPID ids[3] = {};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(
+            dispatch->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&names[i]), 1, 0, &ids[i]),
+            S_OK);
+    EXPECT_EQ(ids[0], 201);
+    EXPECT_EQ(ids[1], 202);
+    EXPECT_EQ(ids[2], 202);
+    const wchar_t* unknownName = L"Run";
+    DISPID unknownId = 0;
+    EXPECT_EQ(
+        dispatch->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&unknownName), 1, 0, &unknownId),
+        DISP_E_UNKNOWNNAME);
+
+    // Before Init the failure arrives as an exception with the module's description.
+    DISPPARAMS none{};
+    EXCEPINFO exception{};
+    EXPECT_EQ(
+        dispatch->Invoke(202, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &exception, nullptr),
+        DISP_E_EXCEPTION);
+    EXPECT_EQ(exception.scode, E_UNEXPECTED);
+    EXPECT_TRUE(exception.bstrDescription && ::SysStringLen(exception.bstrDescription) > 0);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrHelpFile);
+    EXPECT_TRUE(OwnedWindows(host_.get()).empty());
+
+    VARIANT arg;
+    ::VariantInit(&arg);
+    arg.vt = VT_DISPATCH;
+    arg.pdispVal = &app_;
+    DISPPARAMS one{&arg, nullptr, 1, 0};
+    ASSERT_EQ(dispatch->Invoke(201, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
+              S_OK);
+    ASSERT_EQ(dispatch->Invoke(202, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(OwnedWindows(host_.get()).size(), 1u);
+}
+
+TEST_F(ModuleTest, TypeLibraryResourceDescribesTheModule) {
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(::LoadTypeLibEx(ModuleFile().c_str(), REGKIND_NONE, library.put()), S_OK);
+    TLIBATTR* attr = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_Zeph));
+    EXPECT_EQ(attr->wMajorVerNum, 1);
+    EXPECT_EQ(attr->wMinorVerNum, 0);
+    EXPECT_EQ(attr->lcid, 0u);
+    library->ReleaseTLibAttr(attr);
+    UniqueBstr name, doc;
+    ASSERT_EQ(library->GetDocumentation(-1, name.put(), doc.put(), nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name.get(), L"Zeph");
+    EXPECT_TRUE(doc && ::SysStringLen(doc.get()) > 0);
+
+    // The interface: dual, derived from IDispatch, Init and OpenMainModelessDialog at 201/202.
+    ComPtr<ITypeInfo> dispatchInfo, info;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IComModule, dispatchInfo.put()), S_OK);
+    HREFTYPE vtableRef = 0;
+    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(-1, &vtableRef), S_OK);
+    ASSERT_EQ(dispatchInfo->GetRefTypeInfo(vtableRef, info.put()), S_OK);
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+    EXPECT_EQ(type->typekind, TKIND_INTERFACE);
+    EXPECT_TRUE(IsEqualGUID(type->guid, IID_IComModule));
+    EXPECT_EQ(type->wMajorVerNum, 1);
+    EXPECT_EQ(
+        type->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE),
+        TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE);
+    ASSERT_EQ(type->cFuncs, 2);
+    info->ReleaseTypeAttr(type);
+    struct Expected {
+        MEMBERID id;
+        const wchar_t* name;
+        int slot;
+        short params;
+    } expected[] = {{201, L"Init", 7, 1}, {202, L"OpenMainModelessDialog", 8, 0}};
+    for (int i = 0; i < 2; ++i) {
+        FUNCDESC* func = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(i, &func), S_OK);
+        EXPECT_EQ(func->memid, expected[i].id);
+        EXPECT_EQ(func->invkind, INVOKE_FUNC);
+        EXPECT_EQ(func->callconv, CC_STDCALL);
+        EXPECT_EQ(func->oVft, expected[i].slot * static_cast<int>(sizeof(void*)));
+        EXPECT_EQ(func->cParams, expected[i].params);
+        EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_HRESULT);
+        if (func->cParams == 1) {
+            // Init takes the host's application interface, referenced from the host's library.
+            const TYPEDESC& param = func->lprgelemdescParam[0].tdesc;
+            EXPECT_EQ(param.vt, VT_PTR);
+            EXPECT_EQ(param.lptdesc->vt, VT_USERDEFINED);
+            ComPtr<ITypeInfo> hostType;
+            ASSERT_EQ(info->GetRefTypeInfo(param.lptdesc->hreftype, hostType.put()), S_OK);
+            TYPEATTR* hostAttr = nullptr;
+            ASSERT_EQ(hostType->GetTypeAttr(&hostAttr), S_OK);
+            EXPECT_TRUE(IsEqualGUID(hostAttr->guid, IID_ITellurApplication));
+            hostType->ReleaseTypeAttr(hostAttr);
+        }
+        UniqueBstr funcName;
+        UINT got = 0;
+        info->GetNames(func->memid, funcName.put(), 1, &got);
+        EXPECT_STREQ(funcName.get(), expected[i].name);
+        info->ReleaseFuncDesc(func);
+    }
+
+    // The class: creatable, with IComModule as its default interface.
+    ComPtr<ITypeInfo> classInfo;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_ComModule, classInfo.put()), S_OK);
+    ASSERT_EQ(classInfo->GetTypeAttr(&type), S_OK);
+    EXPECT_EQ(type->typekind, TKIND_COCLASS);
+    EXPECT_EQ(type->wMajorVerNum, 1);
+    EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FCANCREATE);
+    EXPECT_EQ(type->cImplTypes, 1);
+    classInfo->ReleaseTypeAttr(type);
+    INT implFlags = 0;
+    EXPECT_EQ(classInfo->GetImplTypeFlags(0, &implFlags), S_OK);
+    EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
+
+    // The library carries only its own types, and names the host's library by its resource.
+    EXPECT_EQ(library->GetTypeInfoCount(), 2u);
+    HRSRC resource = ::FindResourceW(dll_.get(), MAKEINTRESOURCEW(1), L"TYPELIB");
+    ASSERT_TRUE(resource);
+    const char* bytes =
+        static_cast<const char*>(::LockResource(::LoadResource(dll_.get(), resource)));
+    std::string raw(bytes, ::SizeofResource(dll_.get(), resource));
+    EXPECT_NE(raw.find("Tellur.exe\\110"), std::string::npos);
+}
+
+namespace {
+
+// regsvr32 of the module's own bitness; waits for it and returns its exit code.
+DWORD RunRegsvr32(const std::wstring& options) {
+    wchar_t folder[MAX_PATH] = L"";
+    if (sizeof(void*) == 4 && ::GetSystemWow64DirectoryW(folder, MAX_PATH) == 0)
+        ::GetSystemDirectoryW(folder, MAX_PATH);
+    else if (sizeof(void*) == 8)
+        ::GetSystemDirectoryW(folder, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(folder) + L"\\regsvr32.exe\" /s " + options +
+                           L"\"" + ModuleFile() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process))
+        return static_cast<DWORD>(-1);
+    ::WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = static_cast<DWORD>(-1);
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return code;
+}
+
+std::wstring ReadClassesValue(const std::wstring& key, const wchar_t* name) {
+    wchar_t value[1024] = L"";
+    DWORD size = sizeof(value);
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value,
+                       &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+}  // namespace
+
+TEST_F(ModuleTest, RegisteredServerIsCreatedThroughTheProgId) {
+    ASSERT_EQ(RunRegsvr32(L""), 0u);
+    const std::wstring classKey = L"CLSID\\{1892F24B-0A84-4BAA-93FC-AB0FA34472A7}";
+    EXPECT_EQ(::lstrcmpiW(ReadClassesValue(classKey + L"\\InprocServer32", nullptr).c_str(),
+                          ModuleFile().c_str()),
+              0);
+    EXPECT_EQ(ReadClassesValue(classKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(ReadClassesValue(classKey + L"\\ProgID", nullptr), L"Zeph.ComModule");
+    EXPECT_NE(ReadClassesValue(classKey, nullptr), L"<missing>");
+
+    CLSID clsid{};
+    ASSERT_EQ(::CLSIDFromProgID(L"Zeph.ComModule", &clsid), S_OK);
+    EXPECT_TRUE(IsEqualGUID(clsid, CLSID_ComModule));
+    ComPtr<ITypeLib> registered;
+    EXPECT_EQ(::LoadRegTypeLib(LIBID_Zeph, 1, 0, 0, registered.put()), S_OK);
+
+    ComPtr<IComModule> module;
+    ASSERT_EQ(
+        ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IComModule, module.put_void()),
+        S_OK);
+    ASSERT_EQ(module->Init(&app_), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    std::vector<HWND> windows = OwnedWindows(host_.get());
+    ASSERT_EQ(windows.size(), 1u);
+    ::SendMessageW(windows[0], WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(windows[0]));
+    module.reset();
+    EXPECT_EQ(app_.References(), 1u);
+
+    ASSERT_EQ(RunRegsvr32(L"/u "), 0u);
+    EXPECT_EQ(::CLSIDFromProgID(L"Zeph.ComModule", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(ReadClassesValue(classKey + L"\\InprocServer32", nullptr), L"<missing>");
+    EXPECT_NE(::LoadRegTypeLib(LIBID_Zeph, 1, 0, 0, registered.put()), S_OK);
+    // A second removal finds nothing to remove and is no failure.
+    EXPECT_EQ(RunRegsvr32(L"/u "), 0u);
+}

@@ -1,0 +1,317 @@
+#include "workbench/main_form.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/wide.h"
+#include "text/cp1251.h"
+#include "win32/workbench/fake_tellur.h"
+
+namespace zeph::win {
+namespace {
+
+using text::operator""_cp;
+using testing::FakeApplication;
+
+struct RecordingStore : workbench::IWorkbenchStore {
+    std::vector<std::string> calls;
+    void ApplyStore() override { calls.push_back("ApplyStore"); }
+    void SaveWorkbenchState() override { calls.push_back("SaveWorkbenchState"); }
+    void StoreScript(const std::string& name, std::string_view language,
+                     const std::string& text) override {
+        calls.push_back("StoreScript(" + name + "," + std::string(language) + ")");
+    }
+    void SaveOnClose() override { calls.push_back("SaveOnClose"); }
+};
+
+// Runs a plain GetMessage loop, as the host does, for about `ms` milliseconds.
+void Pump(UINT ms = 150) {
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, nullptr);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    ::KillTimer(nullptr, timer);
+}
+
+void Press(WORD key, bool ctrl = false, bool shift = false) {
+    std::vector<INPUT> in;
+    auto add = [&](WORD vk, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    if (ctrl) add(VK_CONTROL, false);
+    if (shift) add(VK_SHIFT, false);
+    add(key, false);
+    add(key, true);
+    if (shift) add(VK_SHIFT, true);
+    if (ctrl) add(VK_CONTROL, true);
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    Pump();
+}
+
+// Message boxes shown while it lives are recorded and answered with OK.
+class MessageBoxCatcher {
+  public:
+    MessageBoxCatcher() {
+        current_ = this;
+        hook_ = ::SetWindowsHookExW(WH_CBT, &Hook, nullptr, ::GetCurrentThreadId());
+    }
+    ~MessageBoxCatcher() {
+        ::UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    std::vector<std::string> texts, captions;
+
+  private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) {
+        if (code == HCBT_ACTIVATE && current_) {
+            HWND box = reinterpret_cast<HWND>(wparam);
+            wchar_t cls[32] = L"";
+            ::GetClassNameW(box, cls, 32);
+            if (std::wstring(cls) == L"#32770") {
+                wchar_t text[512] = L"", caption[256] = L"";
+                ::GetDlgItemTextW(box, 0xFFFF, text, 512);
+                ::GetWindowTextW(box, caption, 256);
+                current_->texts.push_back(Narrow(text));
+                current_->captions.push_back(Narrow(caption));
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+        }
+        return ::CallNextHookEx(nullptr, code, wparam, lparam);
+    }
+    static inline MessageBoxCatcher* current_ = nullptr;
+    HHOOK hook_;
+};
+
+class WorkbenchWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"ZephTestOwner";
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        ::RegisterClassW(&wc);
+        owner = ::CreateWindowExW(0, L"ZephTestOwner", L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  40, 40, 700, 500, nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(owner);
+        form = TMainModelessDialogForm::CreateOwned(owner);
+        ASSERT_FALSE(::IsWindowVisible(form->Handle()));  // hidden until set up
+        form->AddFreeNotification([this](TExForm*) { ++freed; });
+        form->SetStore(&store);
+        form->AttachApplication(&app);
+        form->Show();
+        hwnd = form->Handle();
+        Pump();
+    }
+    void TearDown() override {
+        if (freed == 0) delete form;
+        ::DestroyWindow(owner);
+        Pump(50);
+    }
+    std::string Caption() const { return Narrow(Text(hwnd)); }
+    static std::wstring Text(HWND w) {
+        wchar_t buffer[1024] = L"";
+        ::GetWindowTextW(w, buffer, 1024);
+        return buffer;
+    }
+
+    FakeApplication app;
+    RecordingStore store;
+    HWND owner = nullptr;
+    TMainModelessDialogForm* form = nullptr;
+    HWND hwnd = nullptr;
+    int freed = 0;
+};
+
+const std::string kVbCaption(u8"Модуль быстрого запуска скрипта (VBScript)"_cp);
+const std::string kJsCaption(u8"Модуль быстрого запуска скрипта (JavaScript)"_cp);
+const std::string kNotice(u8" - Скрипт сохранен"_cp);
+
+TEST_F(WorkbenchWindowTest, SetUpShowsAnOwnedWindowWithItsLayout) {
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), owner);
+    EXPECT_EQ(Caption(), kVbCaption);
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore"));
+    EXPECT_EQ(app.refs, 2u);  // the window keeps its own reference
+
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, form->Scaled(376));
+    EXPECT_EQ(client.bottom, form->Scaled(160));
+    RECT editor{};
+    ::GetWindowRect(form->EditorHandle(), &editor);
+    ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&editor), 2);
+    EXPECT_EQ(editor.top, form->Scaled(31));
+    EXPECT_EQ(editor.bottom, client.bottom);
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+    EXPECT_EQ(Text(form->EditorHandle()), L"option explicit");
+}
+
+TEST_F(WorkbenchWindowTest, MinimumSizeIsEnforced) {
+    MINMAXINFO info{};
+    ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, form->Scaled(384));
+    EXPECT_EQ(info.ptMinTrackSize.y, form->Scaled(200));
+}
+
+TEST_F(WorkbenchWindowTest, EscMovesToTheEditorAndNeverCloses) {
+    ::SetFocus(form->SavedScriptsHandle());
+    Pump();
+    ASSERT_NE(::GetFocus(), form->EditorHandle());
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(::IsWindow(hwnd));
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+    Press(VK_ESCAPE);  // in the editor too
+    EXPECT_TRUE(::IsWindow(hwnd));
+    EXPECT_EQ(freed, 0);
+}
+
+TEST_F(WorkbenchWindowTest, EnterBreaksTheLineInTheEditorAndSavesInTheBox) {
+    ::SendMessageW(form->EditorHandle(), EM_SETSEL, 6, 6);
+    Press(VK_RETURN);
+    EXPECT_EQ(Text(form->EditorHandle()), L"option\r\n explicit");
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore"));
+
+    Press(VK_F4);  // to the saved-script box
+    EXPECT_TRUE(::SendMessageW(form->SavedScriptsHandle(), CB_GETDROPPEDSTATE, 0, 0));
+    ::SetWindowTextW(form->SavedScriptsHandle(), L"Report");
+    Press(VK_RETURN);
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore", "StoreScript(Report,VBScript)",
+                                                    "SaveWorkbenchState", "ApplyStore"));
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+    EXPECT_EQ(Text(form->EditorHandle()), L"option\r\n explicit");
+}
+
+TEST_F(WorkbenchWindowTest, WindowShortcutsComeBeforeTheEditorsKeys) {
+    app.selection.ids = {L"15", L"27"};
+    ::SendMessageW(form->EditorHandle(), EM_SETSEL, 0, 0);
+    Press(VK_F1, true);  // Ctrl+F1
+    EXPECT_EQ(Text(form->EditorHandle()), L"\"15\", \"27\"option explicit");
+
+    Press('X');  // plain letters still reach the editor
+    EXPECT_EQ(Text(form->EditorHandle()), L"x\"15\", \"27\"option explicit");
+
+    Press('L', true);  // Ctrl+L: language switch
+    EXPECT_EQ(Caption(), kJsCaption + kNotice);
+    EXPECT_EQ(form->Presenter().CurrentLanguage(), "JavaScript");
+    EXPECT_EQ(Text(form->EditorHandle()), L"x\"15\", \"27\"option explicit");
+}
+
+TEST_F(WorkbenchWindowTest, CaptionNoticeEndsWithItsTimer) {
+    form->Presenter().MarkCaptionSaved();
+    Pump(1000);
+    form->Presenter().MarkCaptionSaved();  // within the period: shown once, not restarted
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+    Pump(1500);
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+    Pump(900);
+    EXPECT_EQ(Caption(), kVbCaption);
+}
+
+TEST_F(WorkbenchWindowTest, CtrlQStoresAndFreesTheWindow) {
+    Press('Q', true);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(freed, 1);
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore", "SaveOnClose"));
+    EXPECT_EQ(app.refs, 1u);  // its reference went with it
+}
+
+TEST_F(WorkbenchWindowTest, CloseBoxClosesLikeCtrlQ) {
+    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(freed, 1);
+    EXPECT_EQ(store.calls.back(), "SaveOnClose");
+}
+
+TEST_F(WorkbenchWindowTest, DeleteDestroysWithoutCloseHandling) {
+    delete form;
+    EXPECT_EQ(freed, 1);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore"));
+    Press('Q', true);  // the key hook is gone with the window
+}
+
+TEST_F(WorkbenchWindowTest, HelpWithoutItsFileWarns) {
+    MessageBoxCatcher boxes;
+    Press(VK_F1);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0],
+              std::string(u8"Не найден файл справки:"_cp) + "C:\\nowhere\\Zeph_Help.chm");
+    EXPECT_EQ(boxes.captions[0], u8"Файл справки не найден"_cp);
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+TEST_F(WorkbenchWindowTest, ErrorsReachTheGeneralHandler) {
+    MessageBoxCatcher boxes;
+    app.selection.ids = {L"1"};
+    app.folder.clear();
+    form->Presenter().ReportError("Host failed");
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], "Host failed.");
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+// Saves the window as it looks on screen, for a look by eye.
+TEST_F(WorkbenchWindowTest, Screenshot) {
+    ::SetWindowTextW(form->SavedScriptsHandle(), L"Report");
+    ::SetWindowTextW(form->EditorHandle(),
+                     L"option explicit\r\n\r\nDim map\r\nSet map = Application.GetMap()\r\n"
+                     L"MsgBox map.Name");
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump(300);
+    // The screen has no window manager to draw frames: the caption is drawn here, over the
+    // client area as it is on screen.
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(hwnd, &origin);
+    const int caption = ::GetSystemMetrics(SM_CYCAPTION);
+    const int w = client.right, h = client.bottom + caption;
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    RECT bar{0, 0, w, caption};
+    ::DrawCaption(hwnd, mem, &bar, DC_ACTIVE | DC_TEXT | DC_ICON | DC_GRADIENT);
+    ::BitBlt(mem, 0, caption, w, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ::SelectObject(mem, old);
+    const DWORD stride = ((w * 3 + 3) & ~3);
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+    fh.bfSize = fh.bfOffBits + stride * h;
+    ::CreateDirectoryW(Wide(ZEPH_SCREENS_DIR).c_str(), nullptr);
+    const std::string path = std::string(ZEPH_SCREENS_DIR) + "/workbench.bmp";
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(&fh, sizeof(fh), 1, f);
+        std::fwrite(&bi.bmiHeader, sizeof(bi.bmiHeader), 1, f);
+        std::fwrite(bits, stride * h, 1, f);
+        std::fclose(f);
+    }
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_GT(w, 0);
+}
+
+}  // namespace
+}  // namespace zeph::win

@@ -1,0 +1,85 @@
+// A recording stand-in for the workbench window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "workbench/interfaces.h"
+
+namespace zeph::workbench::testing {
+
+struct ShownMessage {
+    std::string text, caption;
+    MessageIcon icon;
+    MessageButtons buttons;
+};
+
+class FakeView : public IWorkbenchView {
+  public:
+    std::string caption;
+    bool timer_on = false;
+    int timer_starts = 0;
+    std::string focus = "editor";
+    bool dropped_down = false;
+    int menu_popups = 0;
+    int close_requests = 0;
+    std::string button_hint;
+    std::vector<std::string> lines{"option explicit"};
+    CaretPos caret{1, 1};
+    std::string highlighter = "VBScriptHighlighter";
+    std::string box_text;
+    std::vector<ShownMessage> messages;
+    MessageResult answer = MessageResult::Ok;
+
+    std::string Caption() const override { return caption; }
+    void SetCaption(std::string_view c) override { caption = c; }
+    void StartTimer() override {
+        timer_on = true;
+        ++timer_starts;
+    }
+    void StopTimer() override { timer_on = false; }
+    void FocusEditor() override { focus = "editor"; }
+    void FocusSavedScriptsAndDropDown() override {
+        focus = "box";
+        dropped_down = true;
+    }
+    void PopupLanguageMenu() override { ++menu_popups; }
+    void SetLanguageButtonHint(std::string_view h) override { button_hint = h; }
+    void RequestClose() override { ++close_requests; }
+    std::string EditorText() const override {
+        std::string t;
+        for (const std::string& l : lines) t += l + "\r\n";
+        return t;
+    }
+    void SetEditorText(std::string_view text) override {
+        lines.clear();
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find("\r\n", start);
+            if (end == std::string_view::npos) end = text.size();
+            lines.emplace_back(text.substr(start, end - start));
+            start = end + 2;
+        }
+    }
+    int LineCount() const override { return static_cast<int>(lines.size()); }
+    std::string Line(int i) const override { return lines.at(i); }
+    void ReplaceLine(int i, std::string_view l) override {
+        if (static_cast<int>(lines.size()) <= i) lines.resize(i + 1);
+        lines[i] = l;
+    }
+    CaretPos Caret() const override { return caret; }
+    void SetCaret(CaretPos p) override { caret = p; }
+    std::string HighlighterName() const override { return highlighter; }
+    void SetHighlighter(Language l) override {
+        highlighter = l == Language::VBScript ? "VBScriptHighlighter" : "JavaScriptHighlighter";
+    }
+    std::string SavedScriptText() const override { return box_text; }
+    void SetSavedScriptText(std::string_view t) override { box_text = t; }
+    MessageResult ShowMessage(std::string_view text, std::string_view cap, MessageIcon icon,
+                              MessageButtons buttons) override {
+        messages.push_back({std::string(text), std::string(cap), icon, buttons});
+        return answer;
+    }
+};
+
+}  // namespace zeph::workbench::testing

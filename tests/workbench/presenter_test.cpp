@@ -1,0 +1,445 @@
+#include "workbench/presenter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "text/cp1251.h"
+#include "workbench/fake_view.h"
+
+namespace zeph::workbench {
+namespace {
+
+using testing::FakeView;
+using text::operator""_cp;
+
+struct FakeStore : IWorkbenchStore {
+    std::vector<std::string> calls;
+    std::vector<std::string> stored_languages;
+    bool fail = false;
+    void Maybe() {
+        if (fail) throw std::runtime_error(u8"Не удалось открыть файл"_cp.data());
+    }
+    void ApplyStore() override {
+        calls.push_back("ApplyStore");
+        Maybe();
+    }
+    void SaveWorkbenchState() override {
+        calls.push_back("SaveWorkbenchState");
+        Maybe();
+    }
+    void StoreScript(const std::string& name, std::string_view language,
+                     const std::string& text) override {
+        calls.push_back("StoreScript(" + name + "," + std::string(language) + ")");
+        stored_languages.emplace_back(language);
+        Maybe();
+    }
+    void SaveOnClose() override {
+        calls.push_back("SaveOnClose");
+        Maybe();
+    }
+};
+
+struct FakeHost : IWorkbenchHost {
+    std::string folder = "C:\\Data Folder\\";
+    std::vector<std::string> ids;
+    int count_calls = 0;
+    bool fail_ids = false;
+    std::string DataFolder() override { return folder; }
+    int SelectedCount() override {
+        ++count_calls;
+        return static_cast<int>(ids.size());
+    }
+    std::string SelectedId(int i) override {
+        if (fail_ids) throw std::runtime_error("host failed");
+        return ids.at(i);
+    }
+};
+
+struct FakeShell : ISystemShell {
+    bool exists = true;
+    std::vector<std::string> started;
+    bool FileExists(const std::string&) override { return exists; }
+    void StartProgram(const std::string& c) override { started.push_back(c); }
+};
+
+class PresenterTest : public ::testing::Test {
+  protected:
+    PresenterTest() {
+        view.caption = std::string(LanguageCaption(Language::VBScript));
+        p.SetStore(&store);
+        p.SetHost(&host);
+        p.SetShell(&shell);
+    }
+    FakeView view;
+    FakeStore store;
+    FakeHost host;
+    FakeShell shell;
+    WorkbenchPresenter p{view};
+};
+
+// --- action list ----------------------------------------------------------------------------
+
+TEST(ActionTable, OrderCaptionsKeysAndImages) {
+    struct Row {
+        const char* name;
+        std::string_view caption;
+        std::string key;
+        std::string_view second;
+        int image;
+    };
+    const Row rows[] = {
+        {"RunAction", u8"Выполнить"_cp, "F5", "CTRL+Enter", 0},
+        {"NewAction", u8"Новый скрипт"_cp, "Ctrl+N", "", 1},
+        {"RemoveAction", u8"Удалить"_cp, "", "", 2},
+        {"SetVBScript", "VBScript", "", "", -1},
+        {"SetJavaScript", "JavaScript", "", "", -1},
+        {"ReselectLanguageAction", u8"Поменять язык"_cp, "Ctrl+L", "", 3},
+        {"OpenMenuLanguageAction", u8"Открытие меню языка"_cp, "Shift+Ctrl+L", "", -1},
+        {"MoveOnScriptTextAction", u8"Переход на ScriptTextEdit"_cp, "Esc", "", -1},
+        {"CloseMainModelessDialog", u8"Выход"_cp, "Ctrl+Q", "Esc", -1},
+        {"EnterAction", u8"Сохранение по Enter"_cp, "Enter", "", -1},
+        {"MoveToSaveScriptComboBoxAction", u8"Переход к Списку Сохранений"_cp, "F4", "", -1},
+        {"SetupZephraAction", u8"Открытие окна настройки..."_cp, "Ctrl+O", "", 4},
+        {"SaveScriptToXMLAction", u8"Сохранить скрипт"_cp, "Ctrl+S", "", -1},
+        {"AddObjectSelectIDAction", u8"Вставка ID выделенного объекта"_cp, "Ctrl+F1", "", -1},
+        {"HelpAction", "HelpAction", "F1", "", -1},
+    };
+    const auto& table = ActionTable();
+    ASSERT_EQ(std::size(rows), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_EQ(static_cast<std::size_t>(table[i].id), i);
+        EXPECT_EQ(table[i].name, rows[i].name);
+        EXPECT_EQ(table[i].caption, rows[i].caption);
+        EXPECT_EQ(table[i].key ? KeyStrokeText(*table[i].key) : "", rows[i].key);
+        EXPECT_EQ(table[i].second_key, rows[i].second);
+        EXPECT_EQ(table[i].image, rows[i].image);
+        if (!table[i].second_key.empty()) {
+            EXPECT_TRUE(ParseKeyStroke(table[i].second_key));
+        }
+    }
+    EXPECT_EQ(Action(ActionId::SaveScriptToXML).handler, "EnterActionExecute");
+}
+
+TEST(KeyStrokes, TextRoundTripsAndIgnoresCase) {
+    EXPECT_EQ(ParseKeyStroke("CTRL+Enter"), Ctrl(vk::kReturn));
+    EXPECT_EQ(ParseKeyStroke("shift+ctrl+l"), (KeyStroke{'L', kCtrl | kShift}));
+    EXPECT_EQ(ParseKeyStroke("F12"), F(12));
+    EXPECT_EQ(ParseKeyStroke("Ctrl++"), std::nullopt);  // no such key name
+    EXPECT_EQ(ParseKeyStroke("Hyper+A"), std::nullopt);
+    EXPECT_EQ(ParseKeyStroke("F25"), std::nullopt);
+    EXPECT_EQ(ParseKeyStroke(""), std::nullopt);
+    for (KeyStroke k : {F(1), Ctrl('Q'), KeyStroke{vk::kEscape}, KeyStroke{'0', kAlt | kShift}})
+        EXPECT_EQ(ParseKeyStroke(KeyStrokeText(k)), k) << KeyStrokeText(k);
+}
+
+// --- key dispatch -------------------------------------------------------------------------
+
+TEST_F(PresenterTest, FirstActionInListOrderTakesTheKey) {
+    EXPECT_EQ(p.ActionTakingKey(F(5)), ActionId::Run);
+    EXPECT_EQ(p.ActionTakingKey(Ctrl(vk::kReturn)), ActionId::Run);
+    EXPECT_EQ(p.ActionTakingKey(Ctrl('L')), ActionId::ReselectLanguage);
+    EXPECT_EQ(p.ActionTakingKey(KeyStroke{'L', kCtrl | kShift}), ActionId::OpenMenuLanguage);
+    EXPECT_EQ(p.ActionTakingKey(Ctrl(vk::kF1)), ActionId::AddObjectSelectID);
+    EXPECT_EQ(p.ActionTakingKey(F(1)), ActionId::Help);
+    EXPECT_EQ(p.ActionTakingKey(Ctrl('S')), ActionId::SaveScriptToXML);
+    // Keys no action carries, or carried with other modifiers, go on to the control.
+    EXPECT_EQ(p.ActionTakingKey(Key('N')), std::nullopt);
+    EXPECT_EQ(p.ActionTakingKey(Key(vk::kF1 + 4, kAlt)), std::nullopt);
+    EXPECT_EQ(p.ActionTakingKey(Ctrl(vk::kSpace)), std::nullopt);  // the completion pop-up's
+}
+
+TEST_F(PresenterTest, EscMovesToTheEditorAndNeverCloses) {
+    view.focus = "box";
+    EXPECT_TRUE(p.HandleKey(Key(vk::kEscape)));
+    EXPECT_EQ(view.focus, "editor");
+    EXPECT_EQ(view.close_requests, 0);
+    EXPECT_TRUE(p.HandleKey(Ctrl('Q')));
+    EXPECT_EQ(view.close_requests, 1);
+}
+
+TEST_F(PresenterTest, DisabledFirstActionPassesTheKeyOn) {
+    // Esc belongs first to the focus move; with it disabled the key goes to the control,
+    // not on to the close action that carries Esc as its second key.
+    p.SetEnabled(ActionId::MoveOnScriptText, false);
+    EXPECT_FALSE(p.HandleKey(Key(vk::kEscape)));
+    EXPECT_EQ(view.close_requests, 0);
+    p.SetEnabled(ActionId::Run, false);
+    EXPECT_FALSE(p.HandleKey(Ctrl(vk::kReturn)));
+}
+
+TEST_F(PresenterTest, EnterSavesOnlyWhileTheBoxHasTheFocus) {
+    EXPECT_FALSE(p.HandleKey(Key(vk::kReturn)));  // a line break in the editor
+    EXPECT_TRUE(store.calls.empty());
+
+    view.box_text = "Report";
+    p.SavedScriptsEnter();
+    EXPECT_EQ(p.ActiveScriptName(), "Report");
+    view.caret = {3, 7};
+    EXPECT_TRUE(p.HandleKey(Key(vk::kReturn)));
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("StoreScript(Report,VBScript)",
+                                                    "SaveWorkbenchState", "ApplyStore"));
+    EXPECT_EQ(view.caret, (CaretPos{3, 7}));
+    EXPECT_TRUE(view.caption.ends_with(SavedNotice()));
+
+    p.SavedScriptsExit();
+    store.calls.clear();
+    EXPECT_FALSE(p.HandleKey(Key(vk::kReturn)));
+    EXPECT_TRUE(store.calls.empty());
+    EXPECT_TRUE(p.HandleKey(Ctrl('S')));  // Ctrl+S saves from anywhere
+    EXPECT_EQ(store.calls.size(), 3u);
+}
+
+TEST_F(PresenterTest, FocusMovesAndLanguageMenu) {
+    EXPECT_TRUE(p.HandleKey(F(4)));
+    EXPECT_EQ(view.focus, "box");
+    EXPECT_TRUE(view.dropped_down);
+    EXPECT_TRUE(p.HandleKey(KeyStroke{'L', kCtrl | kShift}));
+    EXPECT_EQ(view.menu_popups, 1);
+    EXPECT_EQ(view.highlighter, "VBScriptHighlighter");  // the menu only opens
+}
+
+// --- caption notice -----------------------------------------------------------------------
+
+TEST_F(PresenterTest, CaptionNoticeShowsOnceForABurstOfSaves) {
+    const std::string plain = view.caption;
+    p.MarkCaptionSaved();
+    p.MarkCaptionSaved();
+    EXPECT_EQ(view.caption, plain + std::string(SavedNotice()));
+    EXPECT_EQ(view.timer_starts, 1);  // a running timer is not restarted
+    p.TimerTimer();
+    EXPECT_EQ(view.caption, plain);
+    EXPECT_FALSE(view.timer_on);
+    EXPECT_FALSE(p.TimerRunning());
+    p.MarkCaptionSaved();
+    EXPECT_EQ(view.timer_starts, 2);
+}
+
+TEST_F(PresenterTest, LanguageSwitchDuringTheNoticeKeepsTheNewCaption) {
+    p.MarkCaptionSaved();
+    p.SetJavaScriptMenuItemClick();
+    EXPECT_EQ(view.caption,
+              std::string(LanguageCaption(Language::JavaScript)) + std::string(SavedNotice()));
+    p.TimerTimer();
+    EXPECT_EQ(view.caption, LanguageCaption(Language::JavaScript));
+}
+
+// --- language -----------------------------------------------------------------------------
+
+TEST_F(PresenterTest, CtrlLTwiceReturnsToTheFirstLanguageAndStoresTwice) {
+    view.box_text = "a";
+    p.HandleKey(Ctrl('L'));
+    EXPECT_EQ(p.CurrentLanguage(), "JavaScript");
+    EXPECT_EQ(view.button_hint, u8"Изменить язык программирования скрипта"_cp);
+    p.HandleKey(Ctrl('L'));
+    EXPECT_EQ(p.CurrentLanguage(), "VBScript");
+    EXPECT_THAT(store.calls,
+                ::testing::ElementsAre("StoreScript(a,JavaScript)", "StoreScript(a,VBScript)"));
+    EXPECT_EQ(view.caption,
+              std::string(LanguageCaption(Language::VBScript)) + std::string(SavedNotice()));
+}
+
+TEST_F(PresenterTest, ChoosingTheCurrentLanguageStillStores) {
+    p.Execute(ActionId::SetVBScript);
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("StoreScript(,VBScript)"));
+    EXPECT_TRUE(p.TimerRunning());
+}
+
+TEST_F(PresenterTest, FailedStoreInASwitchKeepsTheSwitchAndReportsTheError) {
+    store.fail = true;
+    p.Execute(ActionId::SetJavaScript);
+    EXPECT_EQ(p.CurrentLanguage(), "JavaScript");
+    EXPECT_EQ(view.caption, LanguageCaption(Language::JavaScript));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, u8"Не удалось открыть файл."_cp);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
+}
+
+// --- errors and closing -------------------------------------------------------------------
+
+TEST(ErrorMessage, DotIsAppendedAfterCharactersSortingAfterIt) {
+    EXPECT_EQ(ErrorMessageText("File not found"), "File not found.");
+    EXPECT_EQ(ErrorMessageText("Code 42"), "Code 42.");
+    EXPECT_EQ(ErrorMessageText("Done."), "Done.");
+    EXPECT_EQ(ErrorMessageText("Why!"), "Why!");
+    EXPECT_EQ(ErrorMessageText("(x)"), "(x)");     // ")" sorts before "."
+    EXPECT_EQ(ErrorMessageText("a/b/"), "a/b/.");  // "/" sorts after "."
+    EXPECT_EQ(ErrorMessageText(u8"Ошибка"_cp), std::string(u8"Ошибка."_cp));  // high bytes
+    EXPECT_EQ(ErrorMessageText(""), "");
+}
+
+TEST_F(PresenterTest, ClosingStoresAndSurvivesAFailedStore) {
+    p.CloseMainModelessDialogExecute();
+    EXPECT_EQ(view.close_requests, 1);
+    p.FormClose();
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveOnClose"));
+    store.fail = true;
+    p.FormClose();  // reports, does not throw: the window goes anyway
+    EXPECT_EQ(view.messages.size(), 1u);
+}
+
+TEST_F(PresenterTest, AttachApplicationAppliesTheStoreAndLetsErrorsThrough) {
+    p.AttachApplication();
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore"));
+    store.fail = true;
+    EXPECT_THROW(p.AttachApplication(), std::runtime_error);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+// --- new script ---------------------------------------------------------------------------
+
+TEST_F(PresenterTest, NewScriptStoresTheCurrentWorkAndStartsAfresh) {
+    view.box_text = "Report";
+    view.highlighter = "JavaScriptHighlighter";
+    view.lines = {"x = 1"};
+    view.caret = {1, 4};
+    view.focus = "box";
+    p.HandleKey(Ctrl('N'));
+    EXPECT_THAT(store.calls,
+                ::testing::ElementsAre("StoreScript(Report,JavaScript)", "StoreScript(,VBScript)"));
+    EXPECT_EQ(view.box_text, "");
+    EXPECT_EQ(view.EditorText(), "option explicit\r\n\r\n");
+    EXPECT_EQ(view.caret, (CaretPos{2, 4}));
+    EXPECT_EQ(view.focus, "editor");
+    EXPECT_EQ(view.highlighter, "JavaScriptHighlighter");
+    EXPECT_EQ(p.ActiveScriptName(), "");
+}
+
+// --- object IDs and help ------------------------------------------------------------------
+
+TEST_F(PresenterTest, InsertsSelectedIdsAtTheCaret) {
+    host.ids = {"15", "27"};
+    view.lines = {"abc"};
+    view.caret = {1, 1};
+    p.HandleKey(Ctrl(vk::kF1));
+    EXPECT_EQ(view.lines[0], "\"15\", \"27\"abc");
+    EXPECT_EQ(view.caret, (CaretPos{1, 1}));
+    EXPECT_EQ(host.count_calls, 2);
+
+    host.ids = {"15"};
+    view.lines = {"0123456789"};
+    view.caret = {1, 16};  // five columns beyond the end
+    p.AddObjectSelectIDActionExecute();
+    EXPECT_EQ(view.lines[0], "0123456789     \"15\"");
+}
+
+TEST_F(PresenterTest, InsertionEdgeCases) {
+    view.lines = {"keep"};
+    p.AddObjectSelectIDActionExecute();  // nothing selected
+    EXPECT_EQ(view.lines, std::vector<std::string>{"keep"});
+
+    host.ids = {"a\"b"};  // quotes are not escaped
+    view.lines.clear();   // an editor without lines gets one
+    p.AddObjectSelectIDActionExecute();
+    EXPECT_EQ(view.lines, std::vector<std::string>{"\"a\"b\""});
+
+    host.ids = {"1", "2"};
+    host.fail_ids = true;  // a failing host call leaves the editor alone
+    view.lines = {"keep"};
+    p.Execute(ActionId::AddObjectSelectID);
+    EXPECT_EQ(view.lines, std::vector<std::string>{"keep"});
+    EXPECT_EQ(view.messages.size(), 1u);
+}
+
+TEST_F(PresenterTest, HelpStartsTheViewerOrWarns) {
+    p.HandleKey(F(1));
+    EXPECT_THAT(shell.started, ::testing::ElementsAre("hh C:\\Data Folder\\Zeph_Help.chm"));
+    shell.exists = false;
+    p.HandleKey(F(1));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text,
+              std::string(u8"Не найден файл справки:"_cp) + "C:\\Data Folder\\Zeph_Help.chm");
+    EXPECT_EQ(view.messages[0].caption, u8"Файл справки не найден"_cp);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
+}
+
+// --- running ------------------------------------------------------------------------------
+
+struct FakeEngines : IScriptEngineFactory {
+    struct Engine : IScriptEngine {
+        FakeEngines& f;
+        explicit Engine(FakeEngines& owner) : f(owner) { ++f.alive; }
+        ~Engine() override { --f.alive; }
+        void SetLanguage(std::string_view l) override { f.log.push_back("lang " + std::string(l)); }
+        void AddApplication() override {
+            if (f.fail_publish) throw std::runtime_error("publish failed");
+            f.log.push_back("app");
+        }
+        void SetSiteWindow() override { f.log.push_back("site"); }
+        std::optional<ScriptError> AddCode(std::string_view code) override {
+            f.log.push_back("code " + std::string(code));
+            if (f.error_at == static_cast<int>(f.log.size())) return ScriptError{"bad", 3, 4};
+            return std::nullopt;
+        }
+    };
+    std::vector<std::string> log;
+    int alive = 0;
+    int error_at = 0;
+    bool fail_publish = false;
+    bool missing = false;
+    std::unique_ptr<IScriptEngine> CreateEngine() override {
+        return std::make_unique<Engine>(*this);
+    }
+    void LoadDescription(const std::string& path) override {
+        if (missing) throw std::runtime_error("no file");
+        log.push_back("load " + path);
+    }
+    std::string ConstantPrelude(std::string_view keyword) override {
+        return std::string(keyword) + " A=1";
+    }
+};
+
+TEST_F(PresenterTest, RunHandsPreludeAndTextToAFreshEngine) {
+    FakeEngines engines;
+    p.SetEngines(&engines);
+    view.highlighter = "JavaScriptHighlighter";
+    view.lines = {"x", "y"};
+    view.focus = "box";
+    p.HandleKey(F(5));
+    EXPECT_THAT(engines.log,
+                ::testing::ElementsAre("load C:\\Data Folder\\TellurTlb.xml", "lang JavaScript",
+                                       "app", "site", "code var A=1", "code x\r\ny\r\n"));
+    EXPECT_EQ(engines.alive, 0);
+    EXPECT_EQ(view.focus, "editor");
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
+    FakeEngines engines;
+    engines.error_at = 6;  // the script, not the prelude
+    p.SetEngines(&engines);
+    p.HandleKey(Ctrl(vk::kReturn));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, u8"Произошла ошибка: bad"_cp);
+    EXPECT_EQ(view.messages[0].caption, u8"Ошибка"_cp);
+    EXPECT_EQ(view.caret, (CaretPos{3, 5}));
+
+    engines.log.clear();
+    engines.error_at = 5;  // the prelude fails: the script is not added
+    p.HandleKey(F(5));
+    EXPECT_EQ(engines.log.back(), "code const A=1");
+}
+
+TEST_F(PresenterTest, RunFailuresReachTheGeneralHandlerAndFreeTheEngine) {
+    FakeEngines engines;
+    p.SetEngines(&engines);
+    engines.fail_publish = true;
+    view.focus = "box";
+    p.HandleKey(F(5));
+    EXPECT_EQ(engines.alive, 0);
+    EXPECT_EQ(view.focus, "editor");
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, "publish failed.");
+
+    engines.missing = true;
+    engines.log.clear();
+    p.HandleKey(F(5));
+    EXPECT_TRUE(engines.log.empty());  // no engine made
+    EXPECT_EQ(view.messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace zeph::workbench

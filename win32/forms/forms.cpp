@@ -1,0 +1,277 @@
+#include "forms/forms.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <set>
+#include <stdexcept>
+
+#include "base/result.h"
+#include "base/wide.h"
+
+namespace zeph::win {
+
+namespace {
+
+// The whole module runs on the host's user-interface thread; the state below is touched from
+// there only.
+struct WhatsThisState {
+    bool active = false;
+    TExForm* form = nullptr;
+};
+
+WhatsThisState& WhatsThis() noexcept {
+    static WhatsThisState state;
+    return state;
+}
+
+HINSTANCE ThisModule() noexcept {
+    static HINSTANCE module = [] {
+        HMODULE m = nullptr;
+        ::GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&ThisModule), &m);
+        return m;
+    }();
+    return module;
+}
+
+// Window property that leads from a native handle to its form. The process id in the name keeps
+// two copies of this code in one process (or other modules' forms) apart.
+const wchar_t* FormProperty() noexcept {
+    static const std::wstring name = [] {
+        wchar_t buffer[32];
+        std::swprintf(buffer, 32, L"ZephForm%08lX",
+                      static_cast<unsigned long>(::GetCurrentProcessId()));
+        return std::wstring(buffer);
+    }();
+    return name.c_str();
+}
+
+std::set<std::wstring>& RegisteredClasses() {
+    static std::set<std::wstring> classes;
+    return classes;
+}
+
+}  // namespace
+
+bool WhatsThisMode::Active() noexcept {
+    return WhatsThis().active;
+}
+
+void WhatsThisMode::SetActive(bool on) noexcept {
+    WhatsThisState& state = WhatsThis();
+    if (state.active == on) return;
+    state.active = on;
+    state.form = nullptr;
+    if (!on) {
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        if (HWND under = ::WindowFromPoint(cursor)) {
+            LRESULT hit = ::SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(cursor.x, cursor.y));
+            ::SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                           MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
+        } else {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+        }
+    }
+}
+
+TExForm* WhatsThisMode::Form() noexcept {
+    return WhatsThis().form;
+}
+
+void WhatsThisMode::SetForm(TExForm* form) noexcept {
+    WhatsThis().form = form;
+}
+
+TExForm::~TExForm() {
+    DestroyWindowHandle();
+    if (WhatsThis().form == this) WhatsThis().form = nullptr;
+    // Taken out first, so that a callback removing itself (or another) cannot disturb the walk
+    // and none can run twice.
+    std::vector<Subscriber> subscribers = std::move(freeNotifications_);
+    freeNotifications_.clear();
+    for (Subscriber& s : subscribers) {
+        try {
+            s.callback(this);
+        } catch (...) {
+            // A destructor has no one to report to.
+        }
+    }
+}
+
+TExForm* TExForm::FromHandle(HWND hwnd) noexcept {
+    if (!hwnd) return nullptr;
+    return static_cast<TExForm*>(::GetPropW(hwnd, FormProperty()));
+}
+
+TExForm::FreeNotificationId TExForm::AddFreeNotification(FreeNotification callback) {
+    FreeNotificationId id = nextFreeNotificationId_++;
+    freeNotifications_.push_back(Subscriber{id, std::move(callback)});
+    return id;
+}
+
+void TExForm::RemoveFreeNotification(FreeNotificationId id) noexcept {
+    std::erase_if(freeNotifications_, [id](const Subscriber& s) { return s.id == id; });
+}
+
+void TExForm::CreateWindowHandle(FormParams params) {
+    if (hwnd_) throw std::logic_error("form window already exists");
+    CreateParams(params);
+    HINSTANCE instance = ThisModule();
+
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    bool registered = ::GetClassInfoExW(instance, params.className.c_str(), &existing) != FALSE;
+    if (registered && existing.lpfnWndProc != &TExForm::WindowProc) {
+        // Left behind by an earlier load of this module at another address.
+        ::UnregisterClassW(params.className.c_str(), instance);
+        registered = false;
+    }
+    if (!registered) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.style = params.classStyle;
+        wc.lpfnWndProc = &TExForm::WindowProc;
+        wc.hInstance = instance;
+        wc.hIcon = params.icon;
+        wc.hIconSm = params.smallIcon;
+        wc.hCursor = params.cursor ? params.cursor : ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = params.background;
+        wc.lpszClassName = params.className.c_str();
+        if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            ThrowLastError("RegisterClassExW");
+        RegisteredClasses().insert(params.className);
+    }
+
+    creating_ = true;
+    HWND hwnd = ::CreateWindowExW(params.exStyle, params.className.c_str(), params.caption.c_str(),
+                                  params.style, params.x, params.y, params.width, params.height,
+                                  params.parent, params.menu, instance, this);
+    creating_ = false;
+    if (!hwnd) {
+        Detach();
+        ThrowLastError("CreateWindowExW");
+    }
+}
+
+void TExForm::Attach(HWND hwnd) noexcept {
+    hwnd_ = hwnd;
+    ::SetPropW(hwnd, FormProperty(), this);
+}
+
+void TExForm::Detach() noexcept {
+    if (hwnd_) ::RemovePropW(hwnd_, FormProperty());
+    hwnd_ = nullptr;
+}
+
+void TExForm::DestroyWindowHandle() noexcept {
+    if (!hwnd_) return;
+    HWND hwnd = hwnd_;
+    Detach();
+    ::DestroyWindow(hwnd);
+}
+
+LRESULT TExForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_HELP:
+            return WMHelp(wparam, lparam);
+        case WM_SYSCOMMAND:
+            return WMSysCommand(wparam, lparam);
+        case WM_SETCURSOR:
+            return WMSetCursor(wparam, lparam);
+        default:
+            return DefaultHandling(message, wparam, lparam);
+    }
+}
+
+LRESULT TExForm::WMHelp(WPARAM, LPARAM) {
+    // Not passed on: the default would hand it to the owner, i.e. the host's help.
+    return 0;
+}
+
+LRESULT TExForm::WMSysCommand(WPARAM wparam, LPARAM lparam) {
+    if ((wparam & 0xFFF0) == SC_CONTEXTHELP) {
+        WhatsThisMode::SetActive(true);
+        WhatsThisMode::SetForm(this);
+        return 0;
+    }
+    return DefaultHandling(WM_SYSCOMMAND, wparam, lparam);
+}
+
+LRESULT TExForm::WMSetCursor(WPARAM wparam, LPARAM lparam) {
+    if (WhatsThisMode::Active()) {
+        TExForm* form = WhatsThisMode::Form();
+        if (!form || form == this) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HELP));
+            return TRUE;
+        }
+    }
+    return DefaultHandling(WM_SETCURSOR, wparam, lparam);
+}
+
+void TExForm::HandleException(std::exception_ptr error) noexcept {
+    try {
+        std::string message;
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            message = e.what();
+        } catch (...) {
+            message = "Unknown error";
+        }
+        if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
+        wchar_t caption[256] = L"";
+        if (hwnd_) ::GetWindowTextW(hwnd_, caption, 256);
+        ::MessageBoxW(hwnd_, Wide(message).c_str(), caption, MB_OK | MB_ICONERROR);
+    } catch (...) {
+    }
+}
+
+LRESULT CALLBACK TExForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                     LPARAM lparam) noexcept {
+    TExForm* form = nullptr;
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+        form = static_cast<TExForm*>(create->lpCreateParams);
+        if (form) form->Attach(hwnd);
+    } else {
+        form = FromHandle(hwnd);
+    }
+    if (!form) return ::DefWindowProcW(hwnd, message, wparam, lparam);
+
+    LRESULT result = 0;
+    try {
+        result = form->HandleMessage(message, wparam, lparam);
+    } catch (...) {
+        form->HandleException(std::current_exception());
+        result = 0;
+    }
+    if (message == WM_NCDESTROY && form->hwnd_ == hwnd) {
+        form->Detach();
+        // A window that failed during creation is reported by CreateWindowHandle instead.
+        if (form->creating_) return result;
+        try {
+            form->WindowDestroyed();  // may delete the form
+        } catch (...) {
+        }
+    }
+    return result;
+}
+
+void TNonModalForm::CreateParams(FormParams& params) {
+    TExForm::CreateParams(params);
+    params.style &= ~static_cast<DWORD>(WS_CHILD);
+    params.parent = ownerWindow_;
+}
+
+void UnregisterFormClasses() noexcept {
+    try {
+        for (const std::wstring& name : RegisteredClasses())
+            ::UnregisterClassW(name.c_str(), ThisModule());
+        RegisteredClasses().clear();
+    } catch (...) {
+    }
+}
+
+}  // namespace zeph::win

@@ -1,0 +1,162 @@
+#include "module/com_module.h"
+
+#include <oleauto.h>
+
+#include <stdexcept>
+
+#include "base/result.h"
+#include "module/safe_call.h"
+#include "module/server.h"
+#include "text/cp1251.h"
+
+using zeph::text::operator""_cp;
+
+namespace zeph::module {
+
+namespace {
+
+constexpr const wchar_t* kProgId = L"Zeph.ComModule";
+
+}  // namespace
+
+void TDestroyNotifier::Notification(win::TExForm* component, TOperation operation) noexcept {
+    if (FModule && operation == TOperation::opRemove && FModule->FDialog &&
+        static_cast<win::TExForm*>(FModule->FDialog) == component)
+        FModule->FDialog = nullptr;
+}
+
+win::TExForm::FreeNotification TDestroyNotifier::Callback() noexcept {
+    return [this](win::TExForm* form) { Notification(form, TOperation::opRemove); };
+}
+
+TComModule::TComModule() {
+    FDestroyNotifier = std::make_unique<TDestroyNotifier>(this);
+    ObjectCreated();
+}
+
+TComModule::~TComModule() {
+    // The open window goes without its close handling; its free notification clears FDialog.
+    delete FDialog;
+    FDialog = nullptr;
+    FDestroyNotifier.reset();
+    FApplication.reset();
+    ObjectDestroyed();
+}
+
+STDMETHODIMP TComModule::QueryInterface(REFIID riid, void** object) noexcept {
+    if (!object) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IComModule) {
+        *object = static_cast<IComModule*>(this);
+    } else if (riid == IID_ISupportErrorInfo) {
+        *object = static_cast<ISupportErrorInfo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) TComModule::AddRef() noexcept {
+    return ++refCount_;
+}
+
+STDMETHODIMP_(ULONG) TComModule::Release() noexcept {
+    ULONG count = --refCount_;
+    if (count == 0) delete this;
+    return count;
+}
+
+ITypeInfo* TComModule::TypeInfo() {
+    if (!typeInfo_) {
+        win::ComPtr<ITypeLib> library;
+        THROW_IF_FAILED(::LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, library.put()));
+        THROW_IF_FAILED(library->GetTypeInfoOfGuid(IID_IComModule, typeInfo_.put()));
+    }
+    return typeInfo_.get();
+}
+
+STDMETHODIMP TComModule::GetTypeInfoCount(UINT* count) noexcept {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+STDMETHODIMP TComModule::GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    try {
+        *info = TypeInfo();
+        (*info)->AddRef();
+        return S_OK;
+    }
+    CATCH_RETURN();
+}
+
+STDMETHODIMP TComModule::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                       DISPID* ids) noexcept {
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    try {
+        return ::DispGetIDsOfNames(TypeInfo(), names, count, ids);
+    }
+    CATCH_RETURN();
+}
+
+STDMETHODIMP TComModule::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                                VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    try {
+        return ::DispInvoke(static_cast<IComModule*>(this), TypeInfo(), id, flags, params, result,
+                            exception, argError);
+    }
+    CATCH_RETURN();
+}
+
+STDMETHODIMP TComModule::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
+    return riid == IID_IComModule ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP TComModule::Init(ITellurApplication* anTellur) noexcept {
+    try {
+        FApplication = win::ComPtr<ITellurApplication>(anTellur);
+        return S_OK;
+    } catch (...) {
+        return HandleSafeCallException(IID_IComModule, kProgId);
+    }
+}
+
+STDMETHODIMP TComModule::OpenMainModelessDialog() noexcept {
+    try {
+        DoOpenMainModelessDialog();
+        return S_OK;
+    } catch (...) {
+        return HandleSafeCallException(IID_IComModule, kProgId);
+    }
+}
+
+HWND TComModule::HostMainWindow() {
+    if (!FApplication)
+        throw std::runtime_error(
+            std::string(u8"Модуль не инициализирован: нет объекта приложения"_cp));
+    win::ComPtr<ITellurMainWindow> mainWindow;
+    THROW_IF_FAILED(FApplication->GetMainWindow(mainWindow.put()));
+    if (!mainWindow) win::ThrowHResult(E_POINTER, "GetMainWindow");
+    long handle = 0;
+    THROW_IF_FAILED(mainWindow->GetWindowHandle(&handle));
+    // Window handles are 32-bit values, sign-extended in a 64-bit process.
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(handle));
+}
+
+void TComModule::DoOpenMainModelessDialog() {
+    if (!FDialog) {
+        HWND owner = HostMainWindow();
+        FDialog = TMainModelessDialogForm::CreateOwned(owner);
+        FDialog->AddFreeNotification(FDestroyNotifier->Callback());
+        // A failure from here on keeps the window: the next call shows it as it is.
+        FDialog->AttachApplication(FApplication.get());
+    }
+    FDialog->Show();
+}
+
+}  // namespace zeph::module

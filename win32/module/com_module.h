@@ -1,0 +1,79 @@
+// The automation object the host creates: keeps the host's application object and owns at most
+// one workbench window, which it opens over the host's main window and forgets when the window
+// goes away.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+
+#include "base/unique.h"
+#include "forms/forms.h"
+#include "workbench/main_form.h"
+#include "zeph.h"
+
+namespace zeph::module {
+
+class TComModule;
+
+enum class TOperation { opInsert, opRemove };
+
+// Hears when the module's window is freed, so that the module forgets it.
+class TDestroyNotifier {
+  public:
+    explicit TDestroyNotifier(TComModule* module) noexcept : FModule(module) {}
+
+    void Notification(win::TExForm* component, TOperation operation) noexcept;
+    // The callback to register with a window's free notifications.
+    win::TExForm::FreeNotification Callback() noexcept;
+
+  private:
+    TComModule* FModule;
+};
+
+class TComModule final : public IComModule, public ISupportErrorInfo {
+  public:
+    using TMainModelessDialogForm = win::TMainModelessDialogForm;
+
+    TComModule();
+    TComModule(const TComModule&) = delete;
+    TComModule& operator=(const TComModule&) = delete;
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
+    STDMETHODIMP_(ULONG) AddRef() noexcept override;
+    STDMETHODIMP_(ULONG) Release() noexcept override;
+
+    // IDispatch, served from the module's type library
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                               DISPID* ids) noexcept override;
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept override;
+
+    // IComModule
+    STDMETHODIMP Init(ITellurApplication* anTellur) noexcept override;
+    STDMETHODIMP OpenMainModelessDialog() noexcept override;
+
+    // ISupportErrorInfo
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) noexcept override;
+
+  private:
+    friend class TDestroyNotifier;
+    ~TComModule();
+
+    void DoOpenMainModelessDialog();
+    HWND HostMainWindow();
+    ITypeInfo* TypeInfo();
+
+    win::ComPtr<ITellurApplication> FApplication;
+    TMainModelessDialogForm* FDialog = nullptr;
+    std::unique_ptr<TDestroyNotifier> FDestroyNotifier;
+
+    std::atomic<ULONG> refCount_{1};
+    win::ComPtr<ITypeInfo> typeInfo_;
+};
+
+}  // namespace zeph::module

@@ -1,0 +1,97 @@
+// Module entry points: DllMain and the four exports of an in-process server.
+#include "module/server.h"
+
+#include <atomic>
+
+#include "base/result.h"
+#include "forms/forms.h"
+#include "module/class_factory.h"
+#include "module/registration.h"
+#include "zeph.h"
+
+namespace zeph::module {
+
+namespace {
+
+HINSTANCE g_instance = nullptr;
+std::atomic<long> g_objects{0};
+std::atomic<long> g_locks{0};
+
+}  // namespace
+
+HINSTANCE ModuleInstance() noexcept {
+    return g_instance;
+}
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(g_instance, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) win::ThrowLastError("GetModuleFileNameW");
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+void ObjectCreated() noexcept {
+    ++g_objects;
+}
+void ObjectDestroyed() noexcept {
+    --g_objects;
+}
+void LockServer(bool lock) noexcept {
+    if (lock)
+        ++g_locks;
+    else
+        --g_locks;
+}
+bool CanUnload() noexcept {
+    return g_objects == 0 && g_locks <= 0;
+}
+
+}  // namespace zeph::module
+
+using namespace zeph::module;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_instance = instance;
+        ::DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // FreeLibrary, not process exit: a later load may sit at another address.
+        zeph::win::UnregisterFormClasses();
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (clsid != CLSID_ComModule) return CLASS_E_CLASSNOTAVAILABLE;
+    return Factory().QueryInterface(riid, object);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return CanUnload() ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    try {
+        RegisterServer();
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    try {
+        UnregisterServer();
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}

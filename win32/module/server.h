@@ -1,0 +1,21 @@
+// Process-wide state of the in-process server: the module handle, the count of live objects
+// and the factory's lock count, which together answer DllCanUnloadNow.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace zeph::module {
+
+HINSTANCE ModuleInstance() noexcept;
+// Full path of this module file, for the type library and the server registration.
+std::wstring ModulePath();
+
+void ObjectCreated() noexcept;
+void ObjectDestroyed() noexcept;
+void LockServer(bool lock) noexcept;
+// No module object alive and no factory lock held.
+bool CanUnload() noexcept;
+
+}  // namespace zeph::module

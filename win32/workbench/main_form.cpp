@@ -1,0 +1,671 @@
+#include "workbench/main_form.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "base/result.h"
+#include "base/wide.h"
+#include "text/cp1251.h"
+#include "workbench/glyphs.h"
+
+namespace zeph::win {
+
+using text::operator""_cp;
+using workbench::ActionId;
+using workbench::KeyStroke;
+
+namespace {
+
+constexpr UINT_PTR kCaptionTimer = 1;
+constexpr UINT kCaptionTimerPeriod = 3000;
+// Posted by the key hook: runs the action given in wparam once the key message is gone.
+constexpr UINT kRunActionMessage = WM_APP + 0x101;
+
+constexpr WORD kComboId = 100;
+constexpr WORD kEditorId = 101;
+constexpr WORD kToolBarId = 102;
+// Tool buttons and menu items carry the action's index plus this base as their command.
+constexpr WORD kActionCommandBase = 1000;
+
+constexpr WORD CommandOf(ActionId id) {
+    return static_cast<WORD>(kActionCommandBase + static_cast<WORD>(id));
+}
+
+// Designed sizes, at 120 dots per inch.
+constexpr int kDesignDpi = 120;
+constexpr int kClientWidth = 376;
+constexpr int kClientHeight = 160;
+constexpr int kMinWidth = 384;
+constexpr int kMinHeight = 200;
+constexpr int kToolBarHeight = 31;
+constexpr int kButtonWidth = 28;
+constexpr int kButtonHeight = 27;
+constexpr int kSeparatorWidth = 8;
+constexpr int kToolBarIndent = 4;
+constexpr int kComboWidth = 148;
+constexpr int kComboHeight = 24;
+constexpr int kComboDropDownCount = 32;
+
+// The forms of this thread, for the key hook. Everything runs on the host's UI thread.
+struct HookState {
+    HHOOK hook = nullptr;
+    std::vector<TMainModelessDialogForm*> forms;
+};
+thread_local HookState hook_state;
+
+std::uint8_t KeyModifiers(const MSG& msg) {
+    std::uint8_t m = workbench::kNoModifier;
+    if (::GetKeyState(VK_SHIFT) < 0) m |= workbench::kShift;
+    if (::GetKeyState(VK_CONTROL) < 0) m |= workbench::kCtrl;
+    if (::GetKeyState(VK_MENU) < 0 || (msg.message == WM_SYSKEYDOWN && (msg.lParam & (1 << 29))))
+        m |= workbench::kAlt;
+    return m;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    const int length = ::GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+    const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return text;
+}
+
+// The tool bar's buttons, left to right; a zero command is a separator.
+struct ButtonDef {
+    WORD command;
+    int image;
+    BYTE style;
+};
+
+}  // namespace
+
+// --- host and shell ---------------------------------------------------------------------------
+
+class TMainModelessDialogForm::HostAdapter : public workbench::IWorkbenchHost {
+  public:
+    explicit HostAdapter(ITellurApplication* app) : app_(app) {}
+
+    std::string DataFolder() override {
+        UniqueBstr folder;
+        THROW_IF_FAILED(app_->GetDataFolder(folder.put()));
+        return Narrow(folder.get() ? std::wstring_view(folder.get(), ::SysStringLen(folder.get()))
+                                   : std::wstring_view());
+    }
+    int SelectedCount() override {
+        ComPtr<ITellurSelection> selection;
+        THROW_IF_FAILED(app_->GetSelection(selection.put()));
+        if (!selection) ThrowHResult(E_POINTER, "GetSelection");
+        LONG count = 0;
+        THROW_IF_FAILED(selection->GetSelectedCount(&count));
+        return static_cast<int>(count);
+    }
+    std::string SelectedId(int index) override {
+        ComPtr<ITellurSelection> selection;
+        THROW_IF_FAILED(app_->GetSelection(selection.put()));
+        if (!selection) ThrowHResult(E_POINTER, "GetSelection");
+        UniqueBstr id;
+        THROW_IF_FAILED(selection->GetSelectedID(index, id.put()));
+        return Narrow(id.get() ? std::wstring_view(id.get(), ::SysStringLen(id.get()))
+                               : std::wstring_view());
+    }
+
+  private:
+    ITellurApplication* app_;  // kept alive by the form
+};
+
+class TMainModelessDialogForm::ShellAdapter : public workbench::ISystemShell {
+  public:
+    bool FileExists(const std::string& path) override {
+        const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    void StartProgram(const std::string& command_line) override {
+        std::wstring line = Wide(command_line);
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &si, &pi)) {
+            ::CloseHandle(pi.hThread);
+            ::CloseHandle(pi.hProcess);
+        }
+    }
+};
+
+// --- creation and destruction ---------------------------------------------------------------
+
+TMainModelessDialogForm::TMainModelessDialogForm(HWND owner)
+    : TNonModalForm(owner), presenter_(*this), shell_(std::make_unique<ShellAdapter>()) {
+    presenter_.SetShell(shell_.get());
+    WindowDc screen(nullptr);
+    if (screen) dpi_ = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    if (dpi_ <= 0) dpi_ = 96;
+}
+
+int TMainModelessDialogForm::Scaled(int length) const noexcept {
+    return ::MulDiv(length, dpi_, kDesignDpi);
+}
+
+TMainModelessDialogForm* TMainModelessDialogForm::CreateOwned(HWND owner) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
+    std::unique_ptr<TMainModelessDialogForm> form(new TMainModelessDialogForm(owner));
+    form->icon_.reset(CreateWorkbenchIcon(32));
+    form->small_icon_.reset(CreateWorkbenchIcon(16));
+
+    FormParams params;
+    params.className = L"TMainModelessDialogForm";
+    params.caption = Wide(workbench::LanguageCaption(workbench::Language::VBScript));
+    params.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;  // sizeable border
+    params.exStyle = WS_EX_CONTROLPARENT;
+    RECT frame{0, 0, form->Scaled(kClientWidth), form->Scaled(kClientHeight)};
+    ::AdjustWindowRectEx(&frame, params.style, FALSE, params.exStyle);
+    params.width = frame.right - frame.left;
+    params.height = frame.bottom - frame.top;
+    form->CreateWindowHandle(std::move(params));
+
+    ::SendMessageW(form->Handle(), WM_SETICON, ICON_BIG,
+                   reinterpret_cast<LPARAM>(form->icon_.get()));
+    ::SendMessageW(form->Handle(), WM_SETICON, ICON_SMALL,
+                   reinterpret_cast<LPARAM>(form->small_icon_.get()));
+    form->CreateControls();
+    form->Layout();
+
+    HookState& state = hook_state;
+    if (!state.hook) {
+        state.hook =
+            ::SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, ::GetCurrentThreadId());
+        if (!state.hook) ThrowLastError("SetWindowsHookExW");
+    }
+    state.forms.push_back(form.get());
+    return form.release();
+}
+
+TMainModelessDialogForm::~TMainModelessDialogForm() {
+    // The window goes first, while every member is still there; no close handling runs.
+    DestroyWindowHandle();
+    HookState& state = hook_state;
+    std::erase(state.forms, this);
+    if (state.forms.empty() && state.hook) {
+        ::UnhookWindowsHookEx(state.hook);
+        state.hook = nullptr;
+    }
+    if (images_) ImageList_Destroy(images_);
+}
+
+void TMainModelessDialogForm::WindowDestroyed() {
+    delete this;
+}
+
+void TMainModelessDialogForm::CreateControls() {
+    HWND hwnd = Handle();
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
+
+    form_font_.reset(::CreateFontW(-Scaled(14), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                   RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    editor_font_.reset(::CreateFontW(-Scaled(13), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                     RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                     DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New"));
+    ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(form_font_.get()), FALSE);
+
+    // Tool bar: flat, transparent, no edges, tool tips.
+    toolbar_ = ::CreateWindowExW(
+        0, TOOLBARCLASSNAMEW, L"",
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TRANSPARENT |
+            TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN,
+        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolBarId)), instance,
+        nullptr);
+    if (!toolbar_) ThrowLastError("CreateWindowExW(toolbar)");
+    ::SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    ::SendMessageW(toolbar_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    images_ = CreateWorkbenchImages();
+    ::SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+    ::SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
+    ::SendMessageW(toolbar_, TB_SETINDENT, Scaled(kToolBarIndent), 0);
+
+    const ButtonDef buttons[] = {
+        {CommandOf(ActionId::Run), 0, BTNS_BUTTON},
+        {0, 0, BTNS_SEP},
+        {CommandOf(ActionId::New), 1, BTNS_BUTTON},
+        {CommandOf(ActionId::Remove), 2, BTNS_BUTTON},
+        {0, 0, BTNS_SEP},
+        {CommandOf(ActionId::ReselectLanguage), 3, BTNS_DROPDOWN},
+        {0, 0, BTNS_SEP},
+        {CommandOf(ActionId::SetupZephra), 4, BTNS_BUTTON},
+        {0, 0, BTNS_SEP},
+        {CommandOf(ActionId::AddObjectSelectID), 5, BTNS_BUTTON},
+    };
+    std::vector<TBBUTTON> tb;
+    for (const ButtonDef& b : buttons) {
+        TBBUTTON t{};
+        t.idCommand = b.command;
+        t.fsState = TBSTATE_ENABLED;
+        t.fsStyle = b.style;
+        t.iBitmap = b.style == BTNS_SEP ? Scaled(kSeparatorWidth) : b.image;
+        t.iString = -1;
+        tb.push_back(t);
+    }
+    ::SendMessageW(toolbar_, TB_ADDBUTTONSW, tb.size(), reinterpret_cast<LPARAM>(tb.data()));
+    ::SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0,
+                   MAKELPARAM(Scaled(kButtonWidth), Scaled(kButtonHeight)));
+    tooltip_ = reinterpret_cast<HWND>(::SendMessageW(toolbar_, TB_GETTOOLTIPS, 0, 0));
+    language_hint_ = Wide(u8"Изменить язык программирования скрипта"_cp);
+
+    // Saved-script box: editable, sorted, 32 lines when dropped down.
+    combo_ = ::CreateWindowExW(0, L"COMBOBOX", L"",
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_CLIPSIBLINGS |
+                                   CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL,
+                               0, 0, Scaled(kComboWidth), Scaled(kComboHeight), hwnd,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)), instance,
+                               nullptr);
+    if (!combo_) ThrowLastError("CreateWindowExW(combo box)");
+    ::SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(form_font_.get()), FALSE);
+    if (tooltip_) {
+        static std::wstring combo_hint = Wide(u8"Список сохраненных скриптов"_cp);
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = hwnd;
+        ti.uId = reinterpret_cast<UINT_PTR>(combo_);
+        ti.lpszText = combo_hint.data();
+        ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+        // The edit field inside the box takes the mouse; give it the same hint.
+        if (HWND edit = ::GetWindow(combo_, GW_CHILD)) {
+            ti.uId = reinterpret_cast<UINT_PTR>(edit);
+            ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+        }
+    }
+
+    // Script editor.
+    editor_ = ::CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", L"option explicit",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+            ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | ES_NOHIDESEL,
+        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditorId)), instance,
+        nullptr);
+    if (!editor_) ThrowLastError("CreateWindowExW(editor)");
+    ::SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(editor_font_.get()), FALSE);
+    ::SendMessageW(editor_, EM_SETLIMITTEXT, 0, 0);
+    const int tab_stops = 2 * 4;  // dialog units: two characters
+    ::SendMessageW(editor_, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tab_stops));
+
+    // Language menu.
+    language_menu_.reset(::CreatePopupMenu());
+    ::AppendMenuW(language_menu_.get(), MF_STRING, CommandOf(ActionId::SetVBScript), L"VBScript");
+    ::AppendMenuW(language_menu_.get(), MF_STRING, CommandOf(ActionId::SetJavaScript),
+                  L"JavaScript");
+
+    last_focus_ = editor_;
+}
+
+void TMainModelessDialogForm::Layout() {
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    const int width = client.right - client.left;
+    const int bar = Scaled(kToolBarHeight);
+
+    // The box follows the last button.
+    int buttons_right = Scaled(kToolBarIndent);
+    const int count = static_cast<int>(::SendMessageW(toolbar_, TB_BUTTONCOUNT, 0, 0));
+    if (count > 0) {
+        RECT last{};
+        ::SendMessageW(toolbar_, TB_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last));
+        buttons_right = last.right;
+    }
+    ::MoveWindow(toolbar_, 0, 0, buttons_right, bar, TRUE);
+
+    RECT combo_rect{};
+    ::GetWindowRect(combo_, &combo_rect);
+    const int combo_height = combo_rect.bottom - combo_rect.top;
+    const int item = static_cast<int>(::SendMessageW(combo_, CB_GETITEMHEIGHT, 0, 0));
+    const int drop = combo_height + std::max(item, 1) * kComboDropDownCount + 2;
+    ::MoveWindow(combo_, buttons_right + 1, std::max(0, (bar - combo_height) / 2),
+                 Scaled(kComboWidth), drop, TRUE);
+
+    ::MoveWindow(editor_, 0, bar, width, std::max(0, static_cast<int>(client.bottom) - bar), TRUE);
+}
+
+// --- set-up and showing -----------------------------------------------------------------------
+
+void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
+    application_ = ComPtr<ITellurApplication>(app);
+    host_ = app ? std::make_unique<HostAdapter>(app) : nullptr;
+    presenter_.SetHost(host_.get());
+    presenter_.AttachApplication();
+    ::ShowWindow(Handle(), SW_SHOW);
+}
+
+void TMainModelessDialogForm::Show() {
+    HWND hwnd = Handle();
+    ::ShowWindow(hwnd, ::IsIconic(hwnd) ? SW_RESTORE : SW_SHOW);
+    ::BringWindowToTop(hwnd);
+    ::SetForegroundWindow(hwnd);
+}
+
+// --- messages ---------------------------------------------------------------------------------
+
+LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_SIZE:
+            if (toolbar_) Layout();
+            return 0;
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+            info->ptMinTrackSize.x = Scaled(kMinWidth);
+            info->ptMinTrackSize.y = Scaled(kMinHeight);
+            return 0;
+        }
+        case WM_ACTIVATE:
+            Activate(LOWORD(wparam) != WA_INACTIVE);
+            return 0;
+        case WM_SETFOCUS:
+            ::SetFocus(last_focus_ && ::IsWindow(last_focus_) ? last_focus_ : editor_);
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+            return 0;
+        case WM_NOTIFY:
+            return OnNotify(reinterpret_cast<NMHDR*>(lparam));
+        case WM_TIMER:
+            if (wparam == kCaptionTimer) {
+                presenter_.TimerTimer();
+                return 0;
+            }
+            break;
+        case kRunActionMessage:
+            if (wparam < workbench::kActionCount) presenter_.Execute(static_cast<ActionId>(wparam));
+            return 0;
+        case WM_CLOSE:
+            presenter_.FormClose();
+            ::DestroyWindow(Handle());
+            return 0;
+        default:
+            break;
+    }
+    return TNonModalForm::HandleMessage(message, wparam, lparam);
+}
+
+void TMainModelessDialogForm::Activate(bool active) {
+    if (!active) {
+        HWND focus = ::GetFocus();
+        if (focus && OwnsWindow(focus) && focus != Handle()) last_focus_ = focus;
+        return;
+    }
+    ::SetFocus(last_focus_ && ::IsWindow(last_focus_) ? last_focus_ : editor_);
+}
+
+void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
+    if (control == combo_) {
+        switch (code) {
+            case CBN_SETFOCUS:
+                last_focus_ = combo_;
+                presenter_.SavedScriptsEnter();
+                break;
+            case CBN_KILLFOCUS:
+                presenter_.SavedScriptsExit();
+                break;
+            case CBN_DROPDOWN:
+                presenter_.SavedScriptsDropDown();
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    if (control == editor_) {
+        if (code == EN_SETFOCUS) last_focus_ = editor_;
+        return;
+    }
+    if (id >= kActionCommandBase && id < kActionCommandBase + workbench::kActionCount)
+        presenter_.Execute(static_cast<ActionId>(id - kActionCommandBase));
+}
+
+LRESULT TMainModelessDialogForm::OnNotify(NMHDR* header) {
+    if (header->code == TBN_DROPDOWN && header->hwndFrom == toolbar_) {
+        RunLanguageMenu();
+        return TBDDRET_DEFAULT;
+    }
+    if (header->code == TTN_GETDISPINFOW) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        static std::wstring hint;
+        hint.clear();
+        switch (static_cast<WORD>(info->hdr.idFrom)) {
+            case CommandOf(ActionId::Run):
+                hint = Wide(u8"Выполнить скрипт"_cp);
+                break;
+            case CommandOf(ActionId::New):
+                hint = Wide(u8"Новый скрипт"_cp);
+                break;
+            case CommandOf(ActionId::Remove):
+                hint = Wide(u8"Удалить существующий скрипт из списка сохранений"_cp);
+                break;
+            case CommandOf(ActionId::ReselectLanguage):
+                hint = language_hint_;
+                break;
+            case CommandOf(ActionId::SetupZephra):
+                hint = Wide(u8"Настройки..."_cp);
+                break;
+            default:
+                break;
+        }
+        if (!(info->uFlags & TTF_IDISHWND)) {
+            info->lpszText = hint.data();
+            info->hinst = nullptr;
+        }
+        return 0;
+    }
+    return 0;
+}
+
+void TMainModelessDialogForm::RunLanguageMenu() {
+    RECT button{};
+    ::SendMessageW(toolbar_, TB_GETRECT, CommandOf(ActionId::ReselectLanguage),
+                   reinterpret_cast<LPARAM>(&button));
+    POINT at{button.left, button.bottom};
+    ::ClientToScreen(toolbar_, &at);
+    in_menu_ = true;
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(language_menu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, at.x,
+                         at.y, 0, Handle(), nullptr));
+    in_menu_ = false;
+    if (chosen == CommandOf(ActionId::SetVBScript))
+        presenter_.Execute(ActionId::SetVBScript);
+    else if (chosen == CommandOf(ActionId::SetJavaScript))
+        presenter_.Execute(ActionId::SetJavaScript);
+}
+
+// --- keys -------------------------------------------------------------------------------------
+
+bool TMainModelessDialogForm::OwnsWindow(HWND hwnd) const noexcept {
+    HWND self = Handle();
+    return self && (hwnd == self || ::IsChild(self, hwnd));
+}
+
+bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
+    if (in_menu_ || !OwnsWindow(msg.hwnd) || !::IsWindowEnabled(Handle())) return false;
+    KeyStroke key{static_cast<std::uint16_t>(msg.wParam), KeyModifiers(msg)};
+    std::optional<ActionId> action = presenter_.ActionTakingKey(key);
+    if (!action) return false;
+    // The action runs once this message is dropped, from the window's own queue, so that no
+    // dialog it opens runs inside the hook.
+    ::PostMessageW(Handle(), kRunActionMessage, static_cast<WPARAM>(*action), 0);
+    return true;
+}
+
+LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam,
+                                                         LPARAM lparam) noexcept {
+    HookState& state = hook_state;
+    if (code == HC_ACTION && wparam == PM_REMOVE) {
+        MSG& msg = *reinterpret_cast<MSG*>(lparam);
+        if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+            for (TMainModelessDialogForm* form : state.forms) {
+                if (form->RouteKey(msg)) {
+                    msg.message = WM_NULL;
+                    break;
+                }
+            }
+        }
+    }
+    return ::CallNextHookEx(state.hook, code, wparam, lparam);
+}
+
+// --- the view ---------------------------------------------------------------------------------
+
+std::string TMainModelessDialogForm::Caption() const {
+    return Narrow(WindowText(Handle()));
+}
+
+void TMainModelessDialogForm::SetCaption(std::string_view caption) {
+    ::SetWindowTextW(Handle(), Wide(caption).c_str());
+}
+
+void TMainModelessDialogForm::StartTimer() {
+    ::SetTimer(Handle(), kCaptionTimer, kCaptionTimerPeriod, nullptr);
+}
+
+void TMainModelessDialogForm::StopTimer() {
+    ::KillTimer(Handle(), kCaptionTimer);
+}
+
+void TMainModelessDialogForm::FocusEditor() {
+    ::SetFocus(editor_);
+}
+
+void TMainModelessDialogForm::FocusSavedScriptsAndDropDown() {
+    ::SetFocus(combo_);
+    ::SendMessageW(combo_, CB_SHOWDROPDOWN, TRUE, 0);
+}
+
+void TMainModelessDialogForm::PopupLanguageMenu() {
+    RunLanguageMenu();
+}
+
+void TMainModelessDialogForm::SetLanguageButtonHint(std::string_view hint) {
+    language_hint_ = Wide(hint);
+}
+
+void TMainModelessDialogForm::RequestClose() {
+    ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+std::string TMainModelessDialogForm::EditorText() const {
+    std::string text = Narrow(WindowText(editor_));
+    if (!text.empty()) text += "\r\n";
+    return text;
+}
+
+void TMainModelessDialogForm::SetEditorText(std::string_view text) {
+    if (text.ends_with("\r\n")) text.remove_suffix(2);
+    ::SetWindowTextW(editor_, Wide(text).c_str());
+}
+
+int TMainModelessDialogForm::LineCount() const {
+    if (::GetWindowTextLengthW(editor_) == 0) return 0;
+    return static_cast<int>(::SendMessageW(editor_, EM_GETLINECOUNT, 0, 0));
+}
+
+std::string TMainModelessDialogForm::Line(int index) const {
+    const LRESULT start = ::SendMessageW(editor_, EM_LINEINDEX, index, 0);
+    if (start < 0) return {};
+    const LRESULT length = ::SendMessageW(editor_, EM_LINELENGTH, start, 0);
+    std::wstring line(static_cast<std::size_t>(std::max<LRESULT>(length, 1)), L'\0');
+    *reinterpret_cast<WORD*>(line.data()) = static_cast<WORD>(line.size());
+    const LRESULT got =
+        ::SendMessageW(editor_, EM_GETLINE, index, reinterpret_cast<LPARAM>(line.data()));
+    line.resize(static_cast<std::size_t>(std::max<LRESULT>(got, 0)));
+    return Narrow(line);
+}
+
+void TMainModelessDialogForm::ReplaceLine(int index, std::string_view line) {
+    int lines = LineCount();
+    std::wstring text = Wide(line);
+    if (lines <= index) {
+        // Add the missing lines at the end, the last of them being the new one.
+        std::wstring tail;
+        for (int i = std::max(lines, 1); i <= index; ++i) tail += L"\r\n";
+        if (lines == 0) tail.erase(0, std::min<std::size_t>(2, tail.size()));
+        const int end = ::GetWindowTextLengthW(editor_);
+        ::SendMessageW(editor_, EM_SETSEL, end, end);
+        tail += text;
+        ::SendMessageW(editor_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(tail.c_str()));
+        return;
+    }
+    const LRESULT start = ::SendMessageW(editor_, EM_LINEINDEX, index, 0);
+    const LRESULT length = ::SendMessageW(editor_, EM_LINELENGTH, start, 0);
+    ::SendMessageW(editor_, EM_SETSEL, start, start + length);
+    ::SendMessageW(editor_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+workbench::CaretPos TMainModelessDialogForm::Caret() const {
+    DWORD start = 0;
+    ::SendMessageW(editor_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+    const LRESULT line = ::SendMessageW(editor_, EM_LINEFROMCHAR, start, 0);
+    const LRESULT first = ::SendMessageW(editor_, EM_LINEINDEX, line, 0);
+    return {static_cast<int>(line) + 1, static_cast<int>(start - first) + 1};
+}
+
+void TMainModelessDialogForm::SetCaret(workbench::CaretPos pos) {
+    const int lines = std::max(1, static_cast<int>(::SendMessageW(editor_, EM_GETLINECOUNT, 0, 0)));
+    const int line = std::clamp(pos.line, 1, lines) - 1;
+    const LRESULT start = ::SendMessageW(editor_, EM_LINEINDEX, line, 0);
+    const LRESULT length = ::SendMessageW(editor_, EM_LINELENGTH, start, 0);
+    const LRESULT at = start + std::clamp<LRESULT>(pos.column - 1, 0, length);
+    ::SendMessageW(editor_, EM_SETSEL, at, at);
+    ::SendMessageW(editor_, EM_SCROLLCARET, 0, 0);
+}
+
+std::string TMainModelessDialogForm::HighlighterName() const {
+    return highlighter_;
+}
+
+void TMainModelessDialogForm::SetHighlighter(workbench::Language language) {
+    highlighter_ =
+        language == workbench::Language::VBScript ? "VBScriptHighlighter" : "JavaScriptHighlighter";
+}
+
+std::string TMainModelessDialogForm::SavedScriptText() const {
+    return Narrow(WindowText(combo_));
+}
+
+void TMainModelessDialogForm::SetSavedScriptText(std::string_view text) {
+    ::SetWindowTextW(combo_, Wide(text).c_str());
+}
+
+workbench::MessageResult TMainModelessDialogForm::ShowMessage(std::string_view text,
+                                                              std::string_view caption,
+                                                              workbench::MessageIcon icon,
+                                                              workbench::MessageButtons buttons) {
+    UINT type = buttons == workbench::MessageButtons::YesNo ? MB_YESNO : MB_OK;
+    switch (icon) {
+        case workbench::MessageIcon::Error:
+            type |= MB_ICONERROR;
+            break;
+        case workbench::MessageIcon::Warning:
+            type |= MB_ICONWARNING;
+            break;
+        case workbench::MessageIcon::Question:
+            type |= MB_ICONQUESTION;
+            break;
+        case workbench::MessageIcon::Information:
+            type |= MB_ICONINFORMATION;
+            break;
+    }
+    switch (::MessageBoxW(Handle(), Wide(text).c_str(), Wide(caption).c_str(), type)) {
+        case IDYES:
+            return workbench::MessageResult::Yes;
+        case IDNO:
+            return workbench::MessageResult::No;
+        case IDCANCEL:
+            return workbench::MessageResult::Cancel;
+        default:
+            return workbench::MessageResult::Ok;
+    }
+}
+
+}  // namespace zeph::win
