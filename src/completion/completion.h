@@ -182,6 +182,8 @@ class CodeCompletion {
     void Load();
     // MemberTypes of the loaded description, remembered for the request.
     const Candidates& CachedMemberTypes(std::string_view name);
+    // Looks every word of the chain up in one walk over the members.
+    void PrefetchMemberTypes(const Chain& chain);
 
     // Lists entry `entry` and then the entries of its base chain.
     void ListWithBases(int entry);
