@@ -467,7 +467,7 @@ void MainWindow::OpenWorkbench() {
 }
 
 LaunchResult MainWindow::TryOpenWorkbench() {
-    Log(L"workbench: opening " + std::wstring(WorkbenchLauncher::kProgId));
+    Log(L"workbench: opening " + workbench_.progId());
     LaunchResult r = workbench_.Open(application_.get());
     if (FAILED(r.code)) {
         wchar_t code[16];

@@ -4,13 +4,16 @@
 
 namespace tellur {
 
-namespace {
-
 // The module's dual interface; called through its vtable (slots 7 and 8 after IDispatch).
+// External linkage on purpose: a class only this file could implement would let the compiler
+// treat calls through it as unreachable.
 struct IComModuleCalls : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Init(ITellurApplication* application) = 0;
     virtual HRESULT STDMETHODCALLTYPE OpenMainModelessDialog() = 0;
 };
+
+namespace {
+
 constexpr IID kIidComModule = {
     0xBB70A3BD, 0x76BF, 0x46F7, {0xB1, 0x8B, 0xA5, 0x38, 0x01, 0xAB, 0xFF, 0xCA}};
 
@@ -45,12 +48,11 @@ LaunchResult Failure(HRESULT hr, const wchar_t* step) {
 LaunchResult WorkbenchLauncher::Open(ITellurApplication* application) {
     if (!module_) {
         CLSID clsid;
-        HRESULT hr = ::CLSIDFromProgID(kProgId, &clsid);
+        HRESULT hr = ::CLSIDFromProgID(progId_.c_str(), &clsid);
         if (FAILED(hr)) {
             LaunchResult r = Failure(hr, L"CLSIDFromProgID");
             std::wstring system = r.description;
-            r.description =
-                L"Модуль " + std::wstring(kProgId) + L" не зарегистрирован (regsvr32 zeph.dll).";
+            r.description = L"Модуль " + progId_ + L" не зарегистрирован (regsvr32 zeph.dll).";
             if (!system.empty()) r.description += L" " + system;
             return r;
         }

@@ -21,12 +21,16 @@ class WorkbenchLauncher {
   public:
     static constexpr wchar_t kProgId[] = L"Zeph.ComModule";
 
+    explicit WorkbenchLauncher(std::wstring progId = kProgId) : progId_(std::move(progId)) {}
+    const std::wstring& progId() const noexcept { return progId_; }
+
     LaunchResult Open(ITellurApplication* application);
     // Releases the module object; it closes its window with it.
     void Release() { module_.reset(); }
     bool loaded() const noexcept { return static_cast<bool>(module_); }
 
   private:
+    std::wstring progId_;
     zeph::win::ComPtr<IDispatch> module_;
 };
 
