@@ -32,8 +32,12 @@ STDMETHODIMP TComModuleFactory::CreateInstance(IUnknown* outer, REFIID riid,
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    auto* module = new (std::nothrow) TComModule();
-    if (!module) return E_OUTOFMEMORY;
+    TComModule* module = nullptr;
+    try {
+        module = new TComModule();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
     HRESULT hr = module->QueryInterface(riid, object);
     module->Release();  // the object goes again when the interface was refused
     return hr;
