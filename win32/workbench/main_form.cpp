@@ -330,18 +330,17 @@ void TMainModelessDialogForm::CreateControls() {
                                nullptr);
     if (!combo_) ThrowLastError("CreateWindowExW(combo box)");
     ::SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(form_font_.get()), FALSE);
+    combo_hint_ = Wide(u8"Список сохраненных скриптов"_cp);
     if (tooltip_) {
-        static std::wstring combo_hint = Wide(u8"Список сохраненных скриптов"_cp);
-        TOOLINFOW ti{};
-        ti.cbSize = sizeof(ti);
-        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        ti.hwnd = hwnd;
-        ti.uId = reinterpret_cast<UINT_PTR>(combo_);
-        ti.lpszText = combo_hint.data();
-        ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-        // The edit field inside the box takes the mouse; give it the same hint.
-        if (HWND edit = ::GetWindow(combo_, GW_CHILD)) {
-            ti.uId = reinterpret_cast<UINT_PTR>(edit);
+        // The box and the edit field inside it, which takes the mouse, share the hint.
+        for (HWND tool : {combo_, ::GetWindow(combo_, GW_CHILD)}) {
+            if (!tool) continue;
+            TOOLINFOW ti{};
+            ti.cbSize = sizeof(ti);
+            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            ti.hwnd = hwnd;
+            ti.uId = reinterpret_cast<UINT_PTR>(tool);
+            ti.lpszText = combo_hint_.data();
             ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
         }
     }
@@ -516,6 +515,20 @@ void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
             case CBN_DROPDOWN:
                 presenter_.SavedScriptsDropDown();
                 break;
+            case CBN_SELCHANGE: {
+                // The edit field takes the picked name only after this notification.
+                const LRESULT index = ::SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+                if (index < 0) break;
+                const LRESULT length = ::SendMessageW(combo_, CB_GETLBTEXTLEN, index, 0);
+                std::wstring item(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1,
+                                  L'\0');
+                ::SendMessageW(combo_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(item.data()));
+                item.resize(static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
+                ::SetWindowTextW(combo_, item.c_str());
+                presenter_.SavedScriptsSelect();
+                SyncLooks();
+                break;
+            }
             default:
                 break;
         }
@@ -739,6 +752,40 @@ void TMainModelessDialogForm::SelectScript(const std::string& name) {
         }
     }
     ::SetWindowTextW(combo_, wanted.c_str());
+}
+
+std::vector<std::string> TMainModelessDialogForm::ScriptNames() {
+    std::vector<std::string> names;
+    const int count = static_cast<int>(::SendMessageW(combo_, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageW(combo_, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0) continue;
+        std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+        ::SendMessageW(combo_, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        item.resize(static_cast<std::size_t>(length));
+        names.push_back(Narrow(item));
+    }
+    return names;
+}
+
+void TMainModelessDialogForm::DeleteScriptName(int index) {
+    const std::wstring text = WindowText(combo_);
+    ::SendMessageW(combo_, CB_DELETESTRING, index, 0);
+    ::SetWindowTextW(combo_, text.c_str());
+}
+
+void TMainModelessDialogForm::SetSavedScriptHintShown(bool shown) {
+    if (!tooltip_) return;
+    static wchar_t empty[] = L"";
+    for (HWND tool : {combo_, ::GetWindow(combo_, GW_CHILD)}) {
+        if (!tool) continue;
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.hwnd = Handle();
+        ti.uId = reinterpret_cast<UINT_PTR>(tool);
+        ti.lpszText = shown ? combo_hint_.data() : empty;
+        ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
 }
 
 std::string TMainModelessDialogForm::FontName() {

@@ -104,6 +104,9 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     void ClearScriptList() override;
     void AddScriptNames(const std::vector<std::string>& names) override;
     void SelectScript(const std::string& name) override;
+    std::vector<std::string> ScriptNames() override;
+    void DeleteScriptName(int index) override;
+    void SetSavedScriptHintShown(bool shown) override;
     std::string FontName() override;
     int FontSize() override;
     void SetFontName(const std::string& family) override;
@@ -156,6 +159,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     UniqueIcon icon_;
     UniqueIcon small_icon_;
     std::wstring language_hint_;
+    std::wstring combo_hint_;
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
 };
