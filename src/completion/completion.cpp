@@ -67,6 +67,9 @@ void CodeCompletion::ClearLists() {
 void CodeCompletion::Load() {
     // One load per request is enough: the file cannot change while the request runs.
     if (loaded_) return;
+    // Let the previous document go first: the new one then reuses its memory.
+    description_ = Description();
+    member_types_.clear();
     description_ = Description(source_.LoadDescription());
     member_types_.clear();
     loaded_ = true;
@@ -77,6 +80,21 @@ const Candidates& CodeCompletion::CachedMemberTypes(std::string_view name) {
         if (text::EqualsNoCase(word, name)) return types;
     member_types_.emplace_back(std::string(name), description_.MemberTypes(name));
     return member_types_.back().second;
+}
+
+void CodeCompletion::PrefetchMemberTypes(const Chain& chain) {
+    std::vector<std::string> words;
+    auto known = [&](const std::string& w) {
+        return std::any_of(member_types_.begin(), member_types_.end(),
+                           [&](const auto& e) { return text::EqualsNoCase(e.first, w); }) ||
+               std::any_of(words.begin(), words.end(),
+                           [&](const auto& other) { return text::EqualsNoCase(other, w); });
+    };
+    for (const auto& w : chain)
+        if (!known(w)) words.push_back(w);
+    auto found = description_.MemberTypesOfEach(words);
+    for (std::size_t k = 0; k < words.size(); ++k)
+        member_types_.emplace_back(std::move(words[k]), std::move(found[k]));
 }
 
 // --- chain --------------------------------------------------------------------------------
@@ -111,6 +129,7 @@ Chain CodeCompletion::SplitChain(int p, std::string_view t) const {
 void CodeCompletion::ResolveChain(int p, std::string_view t, Mode mode) {
     Load();
     Chain chain = SplitChain(p, t);
+    PrefetchMemberTypes(chain);
     bool removed = false;
     if (mode == Mode::kWord && chain.size() >= 2) {
         // The partial name being typed; the pop-up filters by it instead.

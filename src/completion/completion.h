@@ -14,6 +14,11 @@
 // makes ScriptTextProposalExecute throw the loading error; the caller lets it reach the window's
 // general error handler and the pop-up does not open.
 //
+// Wiring: EditorCompletion (completion/editor_binding.h) connects the editor's
+// editor::CompletionModel events to these handlers, given the editor::EditorModel, a
+// FolderDescriptionSource (the host's data folder) and a text measure. Whoever calls
+// CompletionModel::Execute (Ctrl+Space, the trigger timer) catches what it throws.
+//
 // Everything runs on the window's thread. CodeCompletion holds references to the four parts
 // below; they must outlive it.
 #pragma once
@@ -152,6 +157,12 @@ class CodeCompletion {
     Candidates MemberTypes(std::string_view name);
     // The same as (type, name) pairs, on the description loaded last.
     Candidates MemberTypesWordMode(std::string_view name);
+    // Position of the first node of `nodes` whose "name" (default "error") equals `name`
+    // ignoring case, or -1: the lookup of entries among the root's children and of members
+    // among an entry's.
+    static int FindEntry(std::string_view name, xml::IXmlNodeList& nodes) {
+        return store::Description::FindByName(nodes, name);
+    }
     void ListApplicationMembers();
     // Lists the members of the entry at `entry` (nothing when negative) and fits the width.
     void ListEntryMembers(int entry);
@@ -171,6 +182,8 @@ class CodeCompletion {
     void Load();
     // MemberTypes of the loaded description, remembered for the request.
     const Candidates& CachedMemberTypes(std::string_view name);
+    // Looks every word of the chain up in one walk over the members.
+    void PrefetchMemberTypes(const Chain& chain);
 
     // Lists entry `entry` and then the entries of its base chain.
     void ListWithBases(int entry);

@@ -12,6 +12,16 @@ namespace {
 using Lookups = store::Description;
 namespace defaults = store::description_defaults;
 
+// An attribute's text, without a copy where it is stored as text.
+std::string_view AttrView(const xml::IXmlNode& node, std::string_view attr,
+                          std::string_view fallback, std::string& scratch) {
+    const xml::XmlValue* value = node.FindAttr(attr);
+    if (!value) return fallback;
+    if (value->type() == xml::XmlValue::Type::Text) return value->Raw();
+    scratch = value->ToText();
+    return scratch;
+}
+
 }  // namespace
 
 Description::Description(xml::XmlRef<xml::IXmlDocument> document) : document_(std::move(document)) {
@@ -56,16 +66,32 @@ std::string Description::MemberTypeIn(std::string type, std::string_view word) c
 
 std::vector<std::pair<std::string, std::string>> Description::MemberTypes(
     std::string_view name) const {
-    std::vector<std::pair<std::string, std::string>> result;
-    if (!lookups_) return result;
-    for (const auto& member : lookups_->MembersNamed(name)) {
-        std::string type = Lookups::LookupType(*member);
-        const bool known = std::any_of(result.begin(), result.end(), [&](const auto& pair) {
-            return text::EqualsNoCase(pair.second, type);
-        });
-        if (!known) result.emplace_back(Lookups::LookupName(*member), std::move(type));
+    return std::move(MemberTypesOfEach({std::string(name)}).front());
+}
+
+std::vector<std::vector<std::pair<std::string, std::string>>> Description::MemberTypesOfEach(
+    const std::vector<std::string>& names) const {
+    // The members lie scattered over the heap; one walk for all names touches each of them once.
+    std::vector<std::vector<std::pair<std::string, std::string>>> results(names.size());
+    if (!lookups_) return results;
+    std::string scratch;
+    for (int e = 0, entries = EntryCount(); e < entries; ++e) {
+        auto members = lookups_->Entry(e)->ChildNodes();
+        for (int i = 0, count = members->Count(); i < count; ++i) {
+            auto member = members->Item(i);
+            const std::string_view name = AttrView(*member, "name", defaults::kLookupName, scratch);
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                if (!text::EqualsNoCase(name, names[k])) continue;
+                std::string type = Lookups::LookupType(*member);
+                auto& result = results[k];
+                const bool known = std::any_of(result.begin(), result.end(), [&](const auto& pair) {
+                    return text::EqualsNoCase(pair.second, type);
+                });
+                if (!known) result.emplace_back(std::string(name), std::move(type));
+            }
+        }
     }
-    return result;
+    return results;
 }
 
 void Description::ForEachMember(int entry, const std::function<void(const MemberInfo&)>& f) const {

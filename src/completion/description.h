@@ -50,6 +50,9 @@ class Description {
     // One (name, type) pair per distinct type (ignoring case) among all members called `name`,
     // in document order. Absent names and types read as "error".
     std::vector<std::pair<std::string, std::string>> MemberTypes(std::string_view name) const;
+    // MemberTypes of each name, in one walk over the members.
+    std::vector<std::vector<std::pair<std::string, std::string>>> MemberTypesOfEach(
+        const std::vector<std::string>& names) const;
 
     // Calls `f` for each property, method and constant of `entry`, in document order.
     void ForEachMember(int entry, const std::function<void(const MemberInfo&)>& f) const;

@@ -1,9 +1,8 @@
 // A one-line editor and a pop-up that records what the handlers do, for completion tests.
 #pragma once
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -84,8 +83,9 @@ class TempDescription {
   public:
     explicit TempDescription(std::string_view entries) {
         static int counter = 0;
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         dir_ = std::filesystem::temp_directory_path() /
-               ("zeph_completion_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+               ("zeph_completion_" + std::to_string(stamp) + "_" + std::to_string(++counter));
         std::filesystem::create_directories(dir_);
         std::ofstream out(Path(), std::ios::binary);
         out << "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Lib>" << entries << "</Lib>";

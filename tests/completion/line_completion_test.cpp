@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "completion/editor_binding.h"
 #include "completion/fakes.h"
 #include "text/cp1251.h"
 
@@ -41,9 +42,16 @@ TEST_F(LineCompletionJson, NothingListedHasNoWidth) {
               R"j({"items":[],"inserts":[],"width":null,"input":"X","shown":[]})j");
 }
 
-TEST_F(LineCompletionJson, MissingDescriptionRaises) {
-    EXPECT_THROW(CompleteLine(d.Path().parent_path() / "missing.xml", "", 1, measure),
-                 std::exception);
+TEST_F(LineCompletionJson, MissingDescriptionLeavesThePopupClosedAndTheTextAlone) {
+    editor::EditorModel editor(editor::EditorOptions::ScriptEditor());
+    editor.SetText("Application.");
+    editor.SetCaretXY(13, 1);
+    editor::CompletionModel popup(editor);
+    FileDescriptionSource missing(d.Path().parent_path() / "missing.xml");
+    EditorCompletion binding(editor, popup, missing, measure);
+    EXPECT_THROW(popup.Execute(), std::exception);
+    EXPECT_FALSE(popup.IsOpen());
+    EXPECT_EQ(editor.Text(), "Application.\r\n");
 }
 
 }  // namespace

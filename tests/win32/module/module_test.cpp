@@ -11,6 +11,7 @@
 
 #include "base/unique.h"
 #include "fake_host.h"
+#include "host/automation.h"
 #include "zeph.h"
 
 using namespace zeph::win;
@@ -85,8 +86,7 @@ class ModuleTest : public ::testing::Test {
     // The host registers its own library; the module's refers to it.
     static void SetUpTestSuite() {
         ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ComPtr<ITypeLib> host;
-        ::LoadTypeLibEx(WindowsPath(TELLUR_TLB).c_str(), REGKIND_REGISTER, host.put());
+        ASSERT_EQ(tellur::RegisterHostTypeLibrary(), S_OK);
         ::CoUninitialize();
     }
 
@@ -278,9 +278,6 @@ TEST_F(ModuleTest, HostFailureCodesComeBackToTheHost) {
 }
 
 TEST_F(ModuleTest, FailedSetUpKeepsTheHiddenWindowForTheNextCall) {
-#ifdef ZEPH_PRODUCT_WINDOW
-    GTEST_SKIP() << "the product window's set-up reads no host folder without a store";
-#endif
     ComPtr<IComModule> module = CreateModule();
     ASSERT_EQ(module->Init(&app_), S_OK);
     app_.dataFolderResult = STG_E_PATHNOTFOUND;
@@ -510,4 +507,52 @@ TEST_F(ModuleTest, RegisteredServerIsCreatedThroughTheProgId) {
     EXPECT_NE(::LoadRegTypeLib(LIBID_Zeph, 1, 0, 0, registered.put()), S_OK);
     // A second removal finds nothing to remove and is no failure.
     EXPECT_EQ(RunRegsvr32(L"/u "), 0u);
+}
+
+namespace {
+
+// The demo host's main window as its object model sees it: only the handle matters here.
+class StubHostWindow : public tellur::HostWindow {
+  public:
+    explicit StubHostWindow(HWND hwnd) : hwnd_(hwnd) {}
+    HWND Handle() const override { return hwnd_; }
+    void RedrawNow() override {}
+    void ZoomAll() override {}
+    double Zoom() const override { return 1.0; }
+    void SetZoom(double) override {}
+    std::wstring StatusText() const override { return L""; }
+    void SetStatusText(const std::wstring&) override {}
+    tellur::Units CoordinateUnits() const override { return tellur::Units{}; }
+    void SetCoordinateUnits(tellur::Units) override {}
+    void OpenMap(const std::wstring&) override {}
+
+  private:
+    HWND hwnd_;
+};
+
+}  // namespace
+
+TEST_F(ModuleTest, DrivenByTheDemoHostsApplicationObject) {
+    StubHostWindow window(host_.get());
+    auto host = std::make_shared<tellur::Host>();
+    host->window = &window;
+    host->dataFolder = TestDataFolder();
+    ::DeleteFileW((host->dataFolder + L"zpconfig.cfg").c_str());
+    ComPtr<ITellurApplication> application = tellur::CreateApplication(host);
+    ASSERT_TRUE(application);
+
+    ComPtr<IComModule> module = CreateModule();
+    ASSERT_EQ(module->Init(application.get()), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    std::vector<HWND> windows = OwnedWindows(host_.get());
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_TRUE(::IsWindowVisible(windows[0]));
+    ::SendMessageW(windows[0], WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(windows[0]));
+#ifdef ZEPH_PRODUCT_WINDOW
+    // Closing stored the work in the host's data folder.
+    EXPECT_NE(::GetFileAttributesW((host->dataFolder + L"zpconfig.cfg").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+#endif
+    module.reset();
 }
