@@ -12,7 +12,7 @@
 #include "store/script_store.h"
 #include "text/cp1251.h"
 #include "workbench/glyphs.h"
-#include "workbench/script_control.h"
+#include "workbench/script_engines.h"
 #include "xml/xml.h"
 
 namespace zeph::win {
@@ -149,45 +149,6 @@ class TMainModelessDialogForm::ShellAdapter : public workbench::ISystemShell {
 };
 
 // --- script engines and the description ------------------------------------------------------
-
-class TMainModelessDialogForm::Engines : public workbench::IScriptEngineFactory {
-  public:
-    explicit Engines(TMainModelessDialogForm& form) : form_(form) {}
-
-    std::unique_ptr<workbench::IScriptEngine> CreateEngine() override {
-        return std::make_unique<Engine>(form_.Handle(), form_.application_.get());
-    }
-    void LoadDescription(const std::filesystem::path& path) override {
-        doc_ = xml::LoadXmlDocument(path);
-        store::SharedDocument() = doc_;
-    }
-    std::string ConstantPrelude(std::string_view keyword) override {
-        return doc_ ? store::ConstantPrelude(*doc_, keyword) : std::string();
-    }
-
-  private:
-    class Engine : public workbench::IScriptEngine {
-      public:
-        Engine(HWND site, IDispatch* application) : site_(site), application_(application) {}
-        void SetLanguage(std::string_view language) override { control_.SetLanguage(language); }
-        void AddApplication() override { control_.AddObject("Application", application_, true); }
-        void SetSiteWindow() override { control_.SetSiteWindow(site_); }
-        std::optional<workbench::ScriptError> AddCode(std::string_view code) override {
-            if (control_.AddCode(code)) return std::nullopt;
-            ScriptControl::ErrorInfo e = control_.LastError();
-            return workbench::ScriptError{e.description, static_cast<int>(e.line),
-                                          static_cast<int>(e.column)};
-        }
-
-      private:
-        ScriptControl control_;
-        HWND site_;
-        IDispatch* application_;
-    };
-
-    TMainModelessDialogForm& form_;
-    xml::XmlRef<xml::IXmlDocument> doc_;
-};
 
 // The description file, loaded afresh from the host's data folder for every request.
 class TMainModelessDialogForm::DescriptionSource : public completion::IDescriptionSource {
@@ -407,7 +368,7 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
         presenter_.SetStore(store_.get());
     }
     if (app) {
-        engines_ = std::make_unique<Engines>(*this);
+        engines_ = std::make_unique<ScriptEngines>(Handle(), app);
         presenter_.SetEngines(engines_.get());
         if (editor_window_->completion()) {
             completion_.reset();

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "base/wide.h"
 #include "store/description.h"
 #include "store/script_store.h"
 #include "workbench/script_control.h"
@@ -41,8 +40,8 @@ std::unique_ptr<workbench::IScriptEngine> ScriptEngines::CreateEngine() {
     return std::make_unique<Engine>(site_, application_.get());
 }
 
-void ScriptEngines::LoadDescription(const std::string& path) {
-    store::SharedDocument() = xml::LoadXmlDocument(std::filesystem::path(Wide(path)));
+void ScriptEngines::LoadDescription(const std::filesystem::path& path) {
+    store::SharedDocument() = xml::LoadXmlDocument(path);
 }
 
 std::string ScriptEngines::ConstantPrelude(std::string_view keyword) {

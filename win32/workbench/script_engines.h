@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,8 +22,7 @@ class ScriptEngines : public workbench::IScriptEngineFactory {
     ScriptEngines(HWND site, IDispatch* application);
 
     std::unique_ptr<workbench::IScriptEngine> CreateEngine() override;
-    // `path` is code page 1251 text, as the data folder reaches the workbench.
-    void LoadDescription(const std::string& path) override;
+    void LoadDescription(const std::filesystem::path& path) override;
     std::string ConstantPrelude(std::string_view keyword) override;
 
   private:
