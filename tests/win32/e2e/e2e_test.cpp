@@ -1,0 +1,371 @@
+// The workbench as a user meets it over the demo host: scripts run with the real engine against
+// the host's map, the saved-script list and the language switch write the store file, and the
+// completion pop-up offers the host's members. Everything goes through keys and clicks.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/wide.h"
+#include "e2e_fixture.h"
+#include "text/cp1251.h"
+
+namespace zeph::e2e {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using text::operator""_cp;
+using win::Narrow;
+using win::Wide;
+
+const std::wstring kVbCaption = L"Модуль быстрого запуска скрипта (VBScript)";
+const std::wstring kJsCaption = L"Модуль быстрого запуска скрипта (JavaScript)";
+const std::wstring kNotice = L" - Скрипт сохранен";
+
+// The copied text without the line break that ends the last line.
+std::wstring Trimmed(std::wstring text) {
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return text;
+}
+
+// What the Script Control itself reports for `code`: its error line and column.
+POINT EngineErrorPosition(const wchar_t* language, const std::wstring& code) {
+    CLSID clsid{};
+    ::CLSIDFromString(L"{0E59F1D5-1FBE-11D0-8FF2-00A0D10038BC}", &clsid);
+    win::ComPtr<IDispatch> control;
+    if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  control.put_void())))
+        return {-1, -1};
+    auto id = [](IDispatch* d, const wchar_t* name) {
+        DISPID dispid = DISPID_UNKNOWN;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
+        return dispid;
+    };
+    auto get = [&](IDispatch* d, const wchar_t* name, VARIANT* out) {
+        DISPPARAMS none{};
+        return d->Invoke(id(d, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                         out, nullptr, nullptr);
+    };
+    VARIANT arg;
+    arg.vt = VT_BSTR;
+    arg.bstrVal = ::SysAllocString(language);
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS set{&arg, &put, 1, 1};
+    control->Invoke(id(control.get(), L"Language"), IID_NULL, LOCALE_USER_DEFAULT,
+                    DISPATCH_PROPERTYPUT, &set, nullptr, nullptr, nullptr);
+    ::VariantClear(&arg);
+    arg.vt = VT_BSTR;
+    arg.bstrVal = ::SysAllocString((code + L"\r\n").c_str());
+    DISPPARAMS call{&arg, nullptr, 1, 0};
+    EXCEPINFO excep{};
+    control->Invoke(id(control.get(), L"AddCode"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                    &call, nullptr, &excep, nullptr);
+    ::VariantClear(&arg);
+    ::SysFreeString(excep.bstrDescription);
+    ::SysFreeString(excep.bstrSource);
+    ::SysFreeString(excep.bstrHelpFile);
+    VARIANT error;
+    ::VariantInit(&error);
+    POINT pos{-1, -1};
+    if (SUCCEEDED(get(control.get(), L"Error", &error)) && error.vt == VT_DISPATCH) {
+        VARIANT v;
+        ::VariantInit(&v);
+        if (SUCCEEDED(get(error.pdispVal, L"Line", &v)) &&
+            SUCCEEDED(::VariantChangeType(&v, &v, 0, VT_I4)))
+            pos.y = v.lVal;
+        ::VariantClear(&v);
+        if (SUCCEEDED(get(error.pdispVal, L"Column", &v)) &&
+            SUCCEEDED(::VariantChangeType(&v, &v, 0, VT_I4)))
+            pos.x = v.lVal;
+        ::VariantClear(&v);
+    }
+    ::VariantClear(&error);
+    return pos;
+}
+
+// --- running scripts --------------------------------------------------------------------------
+
+TEST_F(EndToEndTest, F5RunsVBScriptThatMovesAndRecoloursMapObjects) {
+    OpenWorkbench();
+    EXPECT_EQ(Caption(), kVbCaption);
+    const std::wstring script =
+        L"option explicit\r\n"
+        L"Dim m\r\n"
+        L"Set m = Application.GetMap()\r\n"
+        L"m.GetObject(\"P1\").Move 30, 20\r\n"
+        L"m.GetObject(\"A1\").Style.FillColor = 255\r\n"
+        L"m.GetObject(\"L1\").Style.LineStyle = lsDash\r\n"
+        L"m.GetObject(\"L1\").Style.LineWidth = 4\r\n"
+        L"Application.Redraw";
+    PasteIntoEditor(script);
+    BoxWatcher boxes;
+    Press(VK_F5);
+    EXPECT_TRUE(boxes.boxes.empty()) << Narrow(boxes.boxes[0].text);
+    EXPECT_EQ(host_->map.Get(L"P1")->vertices[0], (tellur::Vertex{40, 30}));
+    EXPECT_EQ(host_->map.Get(L"A1")->style.fillColor, 0x0000FFu);
+    EXPECT_EQ(host_->map.Get(L"L1")->style.lineStyle, tellur::LineStyle::Dash);  // the prelude
+    EXPECT_EQ(host_->map.Get(L"L1")->style.lineWidth, 4);
+    EXPECT_EQ(::GetFocus(), editor_);
+    SaveScreenshot("e2e_run.bmp");
+    // A run neither changes nor stores the text.
+    EXPECT_EQ(Trimmed(EditorText()), script);
+    EXPECT_EQ(ScriptLines(), std::vector<std::string>{"<Script Name=\"\"/>"});
+}
+
+TEST_F(EndToEndTest, CtrlEnterRunsJScriptAfterTheLanguageSwitch) {
+    OpenWorkbench();
+    Press('L', true);
+    EXPECT_EQ(Caption(), kJsCaption + kNotice);
+    PasteIntoEditor(
+        L"var m = Application.GetMap();\r\n"
+        L"m.GetObject('P2').Move(-10, 5);\r\n"
+        L"var a = m.GetObject('A1');\r\n"
+        L"a.Name = 'Луг';\r\n"
+        L"a.Style.LineColor = 0x00FF00;\r\n"
+        L"Application.StatusText = 'js ' + okPolygon + ' ' + m.Count;");
+    BoxWatcher boxes;
+    Press(VK_RETURN, true);
+    EXPECT_TRUE(boxes.boxes.empty()) << Narrow(boxes.boxes[0].text);
+    EXPECT_EQ(host_->map.Get(L"P2")->vertices[0], (tellur::Vertex{80, 95}));
+    EXPECT_EQ(host_->map.Get(L"A1")->name, L"Луг");
+    EXPECT_EQ(host_->map.Get(L"A1")->style.lineColor, 0x00FF00u);
+    EXPECT_EQ(window_->StatusText(), L"js 3 4");
+}
+
+TEST_F(EndToEndTest, SyntaxErrorOnLineThreeShowsTheBoxAndPutsTheCaretThere) {
+    OpenWorkbench();
+    const std::wstring script = L"option explicit\r\nDim x\r\nx = (1 +\r\nx = 2";
+    PasteIntoEditor(script);
+    BoxWatcher boxes;
+    Press(VK_F5);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_THAT(boxes.boxes[0].text, StartsWith(L"Произошла ошибка: "));
+    EXPECT_GT(boxes.boxes[0].text.size(), std::wstring(L"Произошла ошибка: ").size());
+    EXPECT_EQ(boxes.boxes[0].caption, L"Ошибка");
+    EXPECT_TRUE(boxes.boxes[0].errorIcon);
+    EXPECT_EQ(::GetFocus(), editor_);
+
+    const POINT engine = EngineErrorPosition(L"VBScript", script);
+    ASSERT_EQ(engine.y, 3);
+    const POINT caret = CaretByMarker();
+    EXPECT_EQ(caret.y, 3);
+    EXPECT_EQ(caret.x, engine.x + 1);
+}
+
+TEST_F(EndToEndTest, RuntimeErrorCarriesTheHostsTextAndKeepsEarlierChanges) {
+    OpenWorkbench();
+    PasteIntoEditor(
+        L"Application.Map.GetObject(\"P1\").Move 1, 1\r\n"
+        L"Application.Map.GetObject(\"Q7\").Move 1, 1\r\n"
+        L"Application.Map.GetObject(\"P2\").Move 1, 1");
+    BoxWatcher boxes;
+    Press(VK_F5);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_THAT(boxes.boxes[0].text, StartsWith(L"Произошла ошибка: "));
+    EXPECT_THAT(boxes.boxes[0].text, HasSubstr(L"Q7"));
+    EXPECT_EQ(boxes.boxes[0].caption, L"Ошибка");
+    EXPECT_EQ(host_->map.Get(L"P1")->vertices[0], (tellur::Vertex{11, 11}));
+    EXPECT_EQ(host_->map.Get(L"P2")->vertices[0], (tellur::Vertex{90, 90}));
+    EXPECT_EQ(CaretByMarker().y, 2);
+}
+
+TEST_F(EndToEndTest, EachRunHasAFreshEngineAndAnEmptyEditorRunsQuietly) {
+    OpenWorkbench();
+    BoxWatcher boxes;
+    PasteIntoEditor(L"Dim kept\r\nkept = 5\r\nApplication.StatusText = TypeName(kept)");
+    Press(VK_F5);
+    EXPECT_EQ(window_->StatusText(), L"Integer");
+    PasteIntoEditor(L"Application.StatusText = TypeName(kept)");
+    Press(VK_F5);
+    EXPECT_EQ(window_->StatusText(), L"Empty");  // not defined any more
+    EXPECT_TRUE(boxes.boxes.empty()) << Narrow(boxes.boxes[0].text);
+
+    PasteIntoEditor(L"");
+    EXPECT_EQ(Trimmed(EditorText()), L"");
+    Press(VK_F5);
+    EXPECT_TRUE(boxes.boxes.empty()) << Narrow(boxes.boxes[0].text);
+    EXPECT_EQ(::GetFocus(), editor_);
+}
+
+TEST_F(EndToEndTest, MissingDescriptionReportsAndRunsNothing) {
+    OpenWorkbench();
+    ASSERT_TRUE(::DeleteFileW((folder_ + L"TellurTlb.xml").c_str()));
+    const std::wstring script = L"Application.Map.GetObject(\"P1\").Move 1, 1";
+    PasteIntoEditor(script);
+    BoxWatcher boxes;
+    Press(VK_F5);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_THAT(boxes.boxes[0].text, HasSubstr(L"TellurTlb.xml"));
+    EXPECT_THAT(boxes.boxes[0].text, ::testing::Not(StartsWith(L"Произошла ошибка")));
+    EXPECT_TRUE(boxes.boxes[0].errorIcon);
+    EXPECT_EQ(host_->map.Get(L"P1")->vertices[0], (tellur::Vertex{10, 10}));
+    EXPECT_EQ(Trimmed(EditorText()), script);
+    EXPECT_EQ(FindWorkbench(), wb_);
+}
+
+// --- the saved-script list and the store file -------------------------------------------------
+
+TEST_F(EndToEndTest, SavingPickingRemovingClosingAndReopeningKeepTheStoreRight) {
+    OpenWorkbench();
+    const std::string defaults = ReadFileBytes(Wide(ZEPH_DEFAULT_STORE));
+    ASSERT_FALSE(defaults.empty());
+    EXPECT_EQ(StoreBytes(), defaults);  // the first open writes the default file
+    EXPECT_EQ(Caption(), kVbCaption);
+    EXPECT_TRUE(ListEntries().empty());
+
+    // A name typed in the box, then Enter.
+    PasteIntoEditor(L"Application.StatusText = 1");
+    Press(VK_F4);  // to the box, its list dropped down
+    Type(L"Report");
+    Press(VK_RETURN);
+    EXPECT_EQ(ListEntries(), std::vector<std::wstring>{L"Report"});
+    EXPECT_EQ(BoxText(), L"Report");
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+    EXPECT_THAT(ScriptLines(), ElementsAre("<Script Name=\"\"/>",
+                                           "<Script Name=\"Report\" Language=\"VBScript\" "
+                                           "Text=\"Application.StatusText = 1\r\n\"/>"));
+    EXPECT_THAT(ConfigurationLine(), HasSubstr("DefaultSave=\"Report\" FontName=\"Courier New\" "
+                                               "FontSize=\"8\" LastText=\"Application.StatusText "
+                                               "= 1\r\n\">"));
+    // The caption notice ends with its timer.
+    EXPECT_TRUE(PumpUntil([&] { return Caption() == kVbCaption; }, 5000));
+
+    // Ctrl+N stores the work and starts an unnamed script.
+    Press('N', true);
+    EXPECT_EQ(BoxText(), L"");
+    EXPECT_THAT(
+        ScriptLines(),
+        ElementsAre("<Script Name=\"\" Language=\"VBScript\" Text=\"option explicit\r\n\r\n\"/>",
+                    "<Script Name=\"Report\" Language=\"VBScript\" "
+                    "Text=\"Application.StatusText = 1\r\n\"/>"));
+    // "option explicit" and an empty second line that holds the caret.
+    const POINT caret = CaretByMarker();
+    EXPECT_EQ(caret.y, 2);
+    EXPECT_THAT(markedText_, StartsWith(L"option explicit\r\n"));
+    EXPECT_EQ(markedText_.find_first_not_of(L" \x00A4", 17), std::wstring::npos);
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+
+    // A second script, saved with Ctrl+S from the editor after naming it.
+    PasteIntoEditor(L"Application.StatusText = 2");
+    ::SetFocus(combo_);
+    Pump();
+    Type(L"Alpha");
+    FocusEditor();
+    Press('S', true);
+    EXPECT_EQ(ListEntries(), (std::vector<std::wstring>{L"Alpha", L"Report"}));
+
+    // Editing Alpha and picking Report stores the edit under Alpha first. The notice of the
+    // save above ends first, so that the pick's own notice can be seen.
+    ASSERT_TRUE(PumpUntil([&] { return Caption() == kVbCaption; }, 5000));
+    PasteIntoEditor(L"Application.StatusText = 22");
+    PickFromList(L"Report");
+    EXPECT_EQ(BoxText(), L"Report");
+    EXPECT_EQ(Trimmed(EditorText()), L"Application.StatusText = 1");
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+    EXPECT_THAT(
+        ScriptLines(),
+        ElementsAre("<Script Name=\"\" Language=\"VBScript\" Text=\"option explicit\r\n\r\n\"/>",
+                    "<Script Name=\"Report\" Language=\"VBScript\" "
+                    "Text=\"Application.StatusText = 1\r\n\"/>",
+                    "<Script Name=\"Alpha\" Language=\"VBScript\" "
+                    "Text=\"Application.StatusText = 22\r\n\"/>"));
+
+    // Removing Report after the confirmation; Alpha becomes the open script.
+    {
+        BoxWatcher boxes(IDYES);
+        ClickToolButton(3);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, L"Удаление записи \"Report\"\n\rВы уверены?");
+        EXPECT_EQ(boxes.boxes[0].caption, L"Подверждение...");
+    }
+    EXPECT_EQ(ListEntries(), std::vector<std::wstring>{L"Alpha"});
+    EXPECT_EQ(BoxText(), L"Alpha");
+    EXPECT_EQ(Trimmed(EditorText()), L"Application.StatusText = 22");
+    EXPECT_THAT(
+        ScriptLines(),
+        ElementsAre("<Script Name=\"\" Language=\"VBScript\" Text=\"option explicit\r\n\r\n\"/>",
+                    "<Script Name=\"Alpha\" Language=\"VBScript\" "
+                    "Text=\"Application.StatusText = 22\r\n\"/>"));
+
+    // Ctrl+Q closes; an unchanged script rewrites only the window state.
+    const std::vector<std::string> before = ScriptLines();
+    Press('Q', true);
+    EXPECT_FALSE(::IsWindow(wb_));
+    EXPECT_EQ(ScriptLines(), before);
+    EXPECT_THAT(ConfigurationLine(), HasSubstr("DefaultSave=\"Alpha\""));
+
+    // Opening again brings Alpha back.
+    ReopenWorkbench();
+    EXPECT_EQ(BoxText(), L"Alpha");
+    EXPECT_EQ(Trimmed(EditorText()), L"Application.StatusText = 22");
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+}
+
+TEST_F(EndToEndTest, CtrlLSwitchesTheLanguageAndStoresItWithTheScript) {
+    OpenWorkbench();
+    PasteIntoEditor(L"var x = 1;");
+    ::SetFocus(combo_);
+    Pump();
+    Type(L"Js");
+    Press(VK_RETURN);
+    FocusEditor();
+    Press('L', true);
+    EXPECT_EQ(Caption(), kJsCaption + kNotice);
+    EXPECT_THAT(ScriptLines(), ElementsAre("<Script Name=\"\"/>",
+                                           "<Script Name=\"Js\" Language=\"JavaScript\" "
+                                           "Text=\"var x = 1;\r\n\"/>"));
+    Press('L', true);
+    EXPECT_THAT(Caption(), StartsWith(kVbCaption));
+    EXPECT_THAT(ScriptLines()[1], HasSubstr("Language=\"VBScript\""));
+    Press('L', true);
+
+    // Closed and opened again: the script comes back in its language.
+    Press('Q', true);
+    EXPECT_FALSE(::IsWindow(wb_));
+    ReopenWorkbench();
+    EXPECT_EQ(BoxText(), L"Js");
+    EXPECT_THAT(Caption(), StartsWith(kJsCaption));
+    EXPECT_EQ(Trimmed(EditorText()), L"var x = 1;");
+    EXPECT_THAT(ScriptLines()[1], HasSubstr("Language=\"JavaScript\""));
+}
+
+TEST_F(EndToEndTest, AnUnnamedTextComesBackAfterClosingAndOpening) {
+    OpenWorkbench();
+    PasteIntoEditor(L"Application.StatusText = 3");
+    Press('Q', true);
+    EXPECT_FALSE(::IsWindow(wb_));
+    EXPECT_EQ(ScriptLines(), std::vector<std::string>{"<Script Name=\"\" Language=\"VBScript\" "
+                                                      "Text=\"Application.StatusText = 3\r\n\"/>"});
+    EXPECT_THAT(ConfigurationLine(),
+                HasSubstr("DefaultSave=\"\" FontName=\"Courier New\" FontSize=\"8\" "
+                          "LastText=\"Application.StatusText = 3\r\n\">"));
+    ReopenWorkbench();
+    EXPECT_EQ(Trimmed(EditorText()), L"Application.StatusText = 3");
+    EXPECT_EQ(BoxText(), L"");
+    EXPECT_EQ(Caption(), kVbCaption);
+}
+
+// --- completion -------------------------------------------------------------------------------
+
+TEST_F(EndToEndTest, CtrlSpaceAfterApplicationOffersTheHostsMembers) {
+    OpenWorkbench();
+    PasteIntoEditor(L"");
+    Type(L"Application.");
+    Press(VK_SPACE, true);
+    HWND popup = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        popup = ::FindWindowW(L"TCompletionProposalForm", nullptr);
+        return popup && ::IsWindowVisible(popup);
+    }));
+    Type(L"GetDa");
+    Press(VK_RETURN);
+    EXPECT_FALSE(::IsWindowVisible(popup));
+    EXPECT_EQ(Trimmed(EditorText()), L"Application.GetDataFolder");
+}
+
+}  // namespace
+}  // namespace zeph::e2e
