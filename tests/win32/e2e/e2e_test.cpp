@@ -349,6 +349,103 @@ TEST_F(EndToEndTest, AnUnnamedTextComesBackAfterClosingAndOpening) {
     EXPECT_EQ(Caption(), kVbCaption);
 }
 
+TEST_F(EndToEndTest, CyrillicQuotesAndMarkupSurviveTheEngineAndTheStore) {
+    OpenWorkbench();
+    const std::wstring script =
+        L"Application.Map.GetObject(\"P2\").Name = \"Родник <№2> & \"\"ёлка\"\"\"";
+    PasteIntoEditor(script);
+    BoxWatcher boxes;
+    Press(VK_F5);
+    EXPECT_TRUE(boxes.boxes.empty()) << Narrow(boxes.boxes[0].text);
+    EXPECT_EQ(host_->map.Get(L"P2")->name, L"Родник <№2> & \"ёлка\"");
+
+    Press(VK_F4);
+    Type(L"Отчёт");
+    Press(VK_RETURN);
+    EXPECT_EQ(ListEntries(), std::vector<std::wstring>{L"Отчёт"});
+    EXPECT_EQ(ScriptLines()[1],
+              u8"<Script Name=\"Отчёт\" Language=\"VBScript\" "
+              u8"Text=\"Application.Map.GetObject(&quot;P2&quot;).Name = &quot;Родник &lt;№2&gt; "
+              u8"&amp; &quot;&quot;ёлка&quot;&quot;&quot;\r\n\"/>"_cp);
+    Press('Q', true);
+    ReopenWorkbench();
+    EXPECT_EQ(BoxText(), L"Отчёт");
+    EXPECT_EQ(Trimmed(EditorText()), script);
+}
+
+TEST_F(EndToEndTest, EnterInTheEmptyBoxStoresTheScratchScriptAndEscGoesBack) {
+    OpenWorkbench();
+    PasteIntoEditor(L"x = 1");
+    Press(VK_F4);
+    ASSERT_EQ(::GetFocus(), ::GetWindow(combo_, GW_CHILD));
+    Press(VK_RETURN);
+    EXPECT_TRUE(ListEntries().empty());
+    EXPECT_EQ(BoxText(), L"");
+    EXPECT_EQ(ScriptLines(), std::vector<std::string>{
+                                 "<Script Name=\"\" Language=\"VBScript\" Text=\"x = 1\r\n\"/>"});
+    EXPECT_THAT(ConfigurationLine(), HasSubstr("DefaultSave=\"\" FontName=\"Courier New\" "
+                                               "FontSize=\"8\" LastText=\"x = 1\r\n\">"));
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+
+    ::SetFocus(combo_);
+    Pump();
+    Press(VK_ESCAPE);
+    EXPECT_EQ(::GetFocus(), editor_);
+    EXPECT_EQ(FindWorkbench(), wb_);
+    Press(VK_END, true);
+    Press(VK_RETURN);  // in the editor a line break
+    Type(L"y = 2");
+    EXPECT_EQ(Trimmed(EditorText()), L"x = 1\r\ny = 2");
+    EXPECT_EQ(ScriptLines()[0], "<Script Name=\"\" Language=\"VBScript\" Text=\"x = 1\r\n\"/>");
+}
+
+TEST_F(EndToEndTest, RemovalAsksFirstAndChoosesTheNextScript) {
+    OpenWorkbench();
+    for (const wchar_t* name : {L"A", L"B", L"C"}) {
+        PasteIntoEditor(std::wstring(L"text ") + name);
+        Press(VK_F4);
+        Type(name);
+        Press(VK_RETURN);
+    }
+    ASSERT_EQ(ListEntries(), (std::vector<std::wstring>{L"A", L"B", L"C"}));
+    PickFromList(L"B");
+    ASSERT_EQ(BoxText(), L"B");
+    const std::vector<std::string> three = ScriptLines();
+    ASSERT_EQ(three.size(), 4u);
+    {
+        BoxWatcher boxes(IDNO);
+        ClickToolButton(3);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, L"Удаление записи \"B\"\n\rВы уверены?");
+    }
+    EXPECT_EQ(ScriptLines(), three);
+    EXPECT_EQ(ListEntries().size(), 3u);
+    {
+        BoxWatcher boxes(IDYES);
+        ClickToolButton(3);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+    }
+    // B was the active one: the last entry, C, is chosen.
+    EXPECT_EQ(ListEntries(), (std::vector<std::wstring>{L"A", L"C"}));
+    EXPECT_EQ(BoxText(), L"C");
+    EXPECT_EQ(Trimmed(EditorText()), L"text C");
+    EXPECT_THAT(ScriptLines(), ElementsAre(three[0], three[1], three[3]));
+    EXPECT_THAT(ConfigurationLine(), HasSubstr("DefaultSave=\"C\""));
+
+    // A name that is not in the list is refused with a warning.
+    ::SetFocus(combo_);
+    ::SetWindowTextW(combo_, L"");
+    Type(L"Z");
+    {
+        BoxWatcher boxes;
+        ClickToolButton(3);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, L"Выделите в списке сохранений удаляемый объект");
+        EXPECT_EQ(boxes.boxes[0].caption, L"Ошибка");
+    }
+    EXPECT_EQ(ListEntries().size(), 2u);
+}
+
 // --- completion -------------------------------------------------------------------------------
 
 TEST_F(EndToEndTest, CtrlSpaceAfterApplicationOffersTheHostsMembers) {
