@@ -170,6 +170,7 @@ BOOL CALLBACK BoxWatcher::Visit(HWND hwnd, LPARAM) {
     // The box's own static with the message; the icon is the static showing an icon.
     SeenBox box;
     box.caption = WindowText(hwnd);
+    box.owner = ::GetWindow(hwnd, GW_OWNER);
     wchar_t text[1024] = L"";
     ::GetDlgItemTextW(hwnd, 0xFFFF, text, 1024);
     box.text = text;

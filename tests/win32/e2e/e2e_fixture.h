@@ -42,6 +42,7 @@ struct SeenBox {
     std::wstring text;
     std::wstring caption;
     bool errorIcon = false;
+    HWND owner = nullptr;
 };
 
 // While it lives, every message box of this thread is read and answered with `answer`

@@ -199,7 +199,8 @@ TEST_F(EndToEndTest, MissingDescriptionReportsAndRunsNothing) {
     BoxWatcher boxes;
     Press(VK_F5);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_THAT(boxes.boxes[0].text, HasSubstr(L"TellurTlb.xml"));
+    EXPECT_THAT(boxes.boxes[0].text, HasSubstr(L"TellurTlb.xml")) << Narrow(boxes.boxes[0].text);
+    EXPECT_EQ(boxes.boxes[0].text.back(), L'.');
     EXPECT_THAT(boxes.boxes[0].text, ::testing::Not(StartsWith(L"Произошла ошибка")));
     EXPECT_TRUE(boxes.boxes[0].errorIcon);
     EXPECT_EQ(host_->map.Get(L"P1")->vertices[0], (tellur::Vertex{10, 10}));
@@ -446,6 +447,29 @@ TEST_F(EndToEndTest, RemovalAsksFirstAndChoosesTheNextScript) {
     EXPECT_EQ(ListEntries().size(), 2u);
 }
 
+TEST_F(EndToEndTest, ScriptDialogsAreOwnedByTheWorkbench) {
+    OpenWorkbench();
+    PasteIntoEditor(L"MsgBox \"Привет, \" & Application.Map.Count");
+    BoxWatcher boxes;
+    Press(VK_F5);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, L"Привет, 4");
+    EXPECT_EQ(boxes.boxes[0].owner, wb_);
+    EXPECT_EQ(::GetFocus(), editor_);
+}
+
+TEST_F(EndToEndTest, JScriptRuntimeErrorPutsTheCaretOnItsLine) {
+    OpenWorkbench();
+    Press('L', true);
+    PasteIntoEditor(L"var m = Application.Map;\r\nm.Zoom = 2;\r\nm.Zoom = -1;\r\nm.Zoom = 3;");
+    BoxWatcher boxes;
+    Press(VK_RETURN, true);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_THAT(boxes.boxes[0].text, StartsWith(L"Произошла ошибка: "));
+    EXPECT_THAT(boxes.boxes[0].text, HasSubstr(L"Масштаб"));
+    EXPECT_EQ(CaretByMarker().y, 3);
+}
+
 // --- completion -------------------------------------------------------------------------------
 
 TEST_F(EndToEndTest, CtrlSpaceAfterApplicationOffersTheHostsMembers) {
@@ -462,6 +486,15 @@ TEST_F(EndToEndTest, CtrlSpaceAfterApplicationOffersTheHostsMembers) {
     Press(VK_RETURN);
     EXPECT_FALSE(::IsWindowVisible(popup));
     EXPECT_EQ(Trimmed(EditorText()), L"Application.GetDataFolder");
+
+    // A property's type leads to its interface's members; a method with parameters gets "()".
+    PasteIntoEditor(L"");
+    Type(L"Application.Map.");
+    Press(VK_SPACE, true);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(popup); }));
+    Type(L"GetOb");
+    Press(VK_RETURN);
+    EXPECT_EQ(Trimmed(EditorText()), L"Application.Map.GetObject()");
 }
 
 }  // namespace
