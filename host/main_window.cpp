@@ -220,6 +220,19 @@ int PenStyle(LineStyle s) {
     }
 }
 
+// A cosmetic pen wider than one pixel draws every style solid; wide dashes need a
+// geometric pen.
+zeph::win::UniquePen FeaturePen(const Style& s) {
+    if (s.lineWidth == 0) return zeph::win::UniquePen(::CreatePen(PS_NULL, 0, 0));
+    const int style = PenStyle(s.lineStyle);
+    if (s.lineWidth > 1 && style != PS_SOLID && style != PS_NULL) {
+        LOGBRUSH brush{BS_SOLID, s.lineColor, 0};
+        return zeph::win::UniquePen(
+            ::ExtCreatePen(PS_GEOMETRIC | style | PS_ENDCAP_FLAT, s.lineWidth, &brush, 0, nullptr));
+    }
+    return zeph::win::UniquePen(::CreatePen(style, s.lineWidth, s.lineColor));
+}
+
 }  // namespace
 
 MainWindow::MainWindow(std::shared_ptr<Host> host) : host_(std::move(host)) {
@@ -918,9 +931,7 @@ void MainWindow::DrawFeature(HDC dc, const Feature& f, bool selected) {
         else
             ::Polygon(dc, pts.data(), static_cast<int>(pts.size()));
     }
-    zeph::win::UniquePen pen(s.lineWidth == 0
-                                 ? ::CreatePen(PS_NULL, 0, 0)
-                                 : ::CreatePen(PenStyle(s.lineStyle), s.lineWidth, s.lineColor));
+    zeph::win::UniquePen pen = FeaturePen(s);
     zeph::win::UniqueBrush fill(::CreateSolidBrush(s.fillColor));
     zeph::win::SelectedObject keepPen(dc, pen.get());
     zeph::win::SelectedObject keepBrush(dc, fill.get());

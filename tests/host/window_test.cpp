@@ -113,5 +113,31 @@ TEST_F(WindowTest, ZoomKeepsClicksOnTarget) {
     EXPECT_EQ(Selected(), L"P1");
 }
 
+// Red pixels on the screen row through the road L1 (0 50 to 100 50), between x 10 and 80.
+TEST_F(WindowTest, WideLinesKeepTheirDashes) {
+    auto red_run = [&] {
+        window_->RedrawNow();
+        Pump();
+        const POINT from = window_->ToClient({10, 50}), to = window_->ToClient({80, 50});
+        HDC dc = ::GetDC(window_->mapView());
+        int red = 0, other = 0;
+        for (int x = from.x; x <= to.x; ++x)
+            (::GetPixel(dc, x, from.y) == RGB(255, 0, 0) ? red : other)++;
+        ::ReleaseDC(window_->mapView(), dc);
+        return std::pair{red, other};
+    };
+    auto road = host_->map.Get(L"L1");
+    road->style.lineColor = RGB(255, 0, 0);
+    road->style.lineWidth = 4;
+    road->style.lineStyle = LineStyle::Solid;
+    auto [solidRed, solidGaps] = red_run();
+    EXPECT_GT(solidRed, 0);
+    EXPECT_EQ(solidGaps, 0);
+    road->style.lineStyle = LineStyle::Dash;
+    auto [dashRed, dashGaps] = red_run();
+    EXPECT_GT(dashRed, 0);
+    EXPECT_GT(dashGaps, 0);
+}
+
 }  // namespace
 }  // namespace tellur::testing
