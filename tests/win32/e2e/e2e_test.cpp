@@ -470,6 +470,37 @@ TEST_F(EndToEndTest, JScriptRuntimeErrorPutsTheCaretOnItsLine) {
     EXPECT_EQ(CaretByMarker().y, 3);
 }
 
+TEST_F(EndToEndTest, PickingKeepsAnUnnamedTextAndNeverOverwritesThePickedScript) {
+    OpenWorkbench();
+    PasteIntoEditor(L"text A");
+    Press(VK_F4);
+    Type(L"A");
+    Press(VK_RETURN);
+    Press('N', true);
+
+    // An unnamed text is kept in the scratch script and as the last text.
+    PasteIntoEditor(L"scratch");
+    PickFromList(L"A");
+    EXPECT_EQ(BoxText(), L"A");
+    EXPECT_EQ(Trimmed(EditorText()), L"text A");
+    EXPECT_THAT(ScriptLines(),
+                ElementsAre("<Script Name=\"\" Language=\"VBScript\" Text=\"scratch\r\n\"/>",
+                            "<Script Name=\"A\" Language=\"VBScript\" Text=\"text A\r\n\"/>"));
+    EXPECT_THAT(ConfigurationLine(), HasSubstr("LastText=\"scratch\r\n\""));
+
+    // A name typed but never saved, then a pick: A's stored text stays its own.
+    Press('N', true);
+    PasteIntoEditor(L"other");
+    ::SetFocus(combo_);
+    Pump();
+    Type(L"Never");
+    PickFromList(L"A");
+    EXPECT_EQ(BoxText(), L"A");
+    EXPECT_EQ(Trimmed(EditorText()), L"text A");
+    EXPECT_THAT(ScriptLines()[1], "<Script Name=\"A\" Language=\"VBScript\" Text=\"text A\r\n\"/>");
+    EXPECT_EQ(ListEntries(), std::vector<std::wstring>{L"A"});
+}
+
 // --- completion -------------------------------------------------------------------------------
 
 TEST_F(EndToEndTest, CtrlSpaceAfterApplicationOffersTheHostsMembers) {
