@@ -89,6 +89,27 @@ void Press(WORD key, bool ctrl, bool shift) {
     Pump();
 }
 
+namespace {
+std::vector<WORD> menu_keys;
+
+void CALLBACK MenuTick(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND menu = ::FindWindowW(L"#32768", nullptr);
+    if (!menu || !::IsWindowVisible(menu)) return;
+    ::KillTimer(nullptr, timer);
+    std::vector<INPUT> in;
+    for (WORD key : menu_keys) {
+        in.push_back(Key(key, false));
+        in.push_back(Key(key, true));
+    }
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+}  // namespace
+
+void PressInMenu(std::vector<WORD> keys) {
+    menu_keys = std::move(keys);
+    ::SetTimer(nullptr, 0, 50, &MenuTick);
+}
+
 void Type(const std::wstring& text) {
     std::vector<INPUT> in;
     for (wchar_t c : text) {

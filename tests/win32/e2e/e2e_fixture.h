@@ -28,6 +28,9 @@ bool PumpUntil(F done, UINT ms = 3000) {
 
 // Key presses as the keyboard makes them; the loop runs after them.
 void Press(WORD key, bool ctrl = false, bool shift = false);
+// Presses `keys` as soon as a pop-up menu of this thread is open (from a timer that runs in
+// the menu's own loop).
+void PressInMenu(std::vector<WORD> keys);
 // Types UTF-16 text character by character (no line breaks).
 void Type(const std::wstring& text);
 // A left click at a screen point.

@@ -110,6 +110,7 @@ TEST_F(EndToEndTest, F5RunsVBScriptThatMovesAndRecoloursMapObjects) {
     EXPECT_EQ(host_->map.Get(L"L1")->style.lineStyle, tellur::LineStyle::Dash);  // the prelude
     EXPECT_EQ(host_->map.Get(L"L1")->style.lineWidth, 4);
     EXPECT_EQ(::GetFocus(), editor_);
+    ::SetWindowPos(wb_, nullptr, 420, 330, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SaveScreenshot("e2e_run.bmp");
     // A run neither changes nor stores the text.
     EXPECT_EQ(Trimmed(EditorText()), script);
@@ -322,6 +323,13 @@ TEST_F(EndToEndTest, CtrlLSwitchesTheLanguageAndStoresItWithTheScript) {
     Press('L', true);
     EXPECT_THAT(Caption(), StartsWith(kVbCaption));
     EXPECT_THAT(ScriptLines()[1], HasSubstr("Language=\"VBScript\""));
+    // The language menu: VBScript while VBScript is current still stores and notifies.
+    ASSERT_TRUE(PumpUntil([&] { return Caption() == kVbCaption; }, 5000));
+    PressInMenu({VK_DOWN, VK_RETURN});  // the first item, VBScript, once the menu is up
+    Press('L', true, true);
+    Pump();
+    EXPECT_EQ(Caption(), kVbCaption + kNotice);
+    EXPECT_THAT(ScriptLines()[1], HasSubstr("Language=\"VBScript\""));
     Press('L', true);
 
     // Closed and opened again: the script comes back in its language.
@@ -337,6 +345,10 @@ TEST_F(EndToEndTest, CtrlLSwitchesTheLanguageAndStoresItWithTheScript) {
 TEST_F(EndToEndTest, AnUnnamedTextComesBackAfterClosingAndOpening) {
     OpenWorkbench();
     PasteIntoEditor(L"Application.StatusText = 3");
+    ::SetWindowPos(wb_, nullptr, 150, 120, 460, 280, SWP_NOZORDER);
+    Pump();
+    RECT placed{};
+    ::GetWindowRect(wb_, &placed);
     Press('Q', true);
     EXPECT_FALSE(::IsWindow(wb_));
     EXPECT_EQ(ScriptLines(), std::vector<std::string>{"<Script Name=\"\" Language=\"VBScript\" "
@@ -348,6 +360,10 @@ TEST_F(EndToEndTest, AnUnnamedTextComesBackAfterClosingAndOpening) {
     EXPECT_EQ(Trimmed(EditorText()), L"Application.StatusText = 3");
     EXPECT_EQ(BoxText(), L"");
     EXPECT_EQ(Caption(), kVbCaption);
+    RECT reopened{};
+    ::GetWindowRect(wb_, &reopened);
+    EXPECT_TRUE(::EqualRect(&placed, &reopened))
+        << reopened.left << "," << reopened.top << " " << reopened.right << "," << reopened.bottom;
 }
 
 TEST_F(EndToEndTest, CyrillicQuotesAndMarkupSurviveTheEngineAndTheStore) {
