@@ -461,6 +461,16 @@ TEST_F(EndToEndTest, RemovalAsksFirstAndChoosesTheNextScript) {
         EXPECT_EQ(boxes.boxes[0].caption, L"Ошибка");
     }
     EXPECT_EQ(ListEntries().size(), 2u);
+
+    // Closing after a change moves the open script's record to the end. (The typed name Z was
+    // never saved; what the pick keeps of the text it had is the scratch script's business.)
+    PickFromList(L"A");
+    PasteIntoEditor(L"text A2");
+    Press('Q', true);
+    EXPECT_FALSE(::IsWindow(wb_));
+    EXPECT_THAT(ScriptLines(),
+                ElementsAre(::testing::_, three[3],
+                            "<Script Name=\"A\" Language=\"VBScript\" Text=\"text A2\r\n\"/>"));
 }
 
 TEST_F(EndToEndTest, ScriptDialogsAreOwnedByTheWorkbench) {
