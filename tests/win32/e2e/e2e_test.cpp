@@ -344,6 +344,9 @@ TEST_F(EndToEndTest, CtrlLSwitchesTheLanguageAndStoresItWithTheScript) {
 
 TEST_F(EndToEndTest, AnUnnamedTextComesBackAfterClosingAndOpening) {
     OpenWorkbench();
+    const HWND first = wb_;
+    ReopenWorkbench();  // while open: the same window again
+    EXPECT_EQ(wb_, first);
     PasteIntoEditor(L"Application.StatusText = 3");
     ::SetWindowPos(wb_, nullptr, 150, 120, 460, 280, SWP_NOZORDER);
     Pump();
