@@ -321,6 +321,7 @@ void MainWindow::Layout() {
     ::MoveWindow(map_, 0, top, client.right, std::max(0L, bottom - top), TRUE);
     int parts[4] = {130, 260, 480, -1};
     ::SendMessageW(status_, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(parts));
+    UpdateStatus();  // new parts start empty
 }
 
 LRESULT CALLBACK MainWindow::FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -702,11 +703,12 @@ LRESULT MainWindow::OnMap(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_LBUTTONUP: {
             if (!pressing_) return 0;
-            pressing_ = false;
+            // Releasing the capture sends WM_CAPTURECHANGED, which resets the gesture state.
+            bool band = banding_;
+            pressing_ = banding_ = false;
             ::ReleaseCapture();
             bool add = (wp & MK_CONTROL) != 0;
-            if (banding_) {
-                banding_ = false;
+            if (band) {
                 FinishBand(p, add);
                 ::InvalidateRect(map_, nullptr, FALSE);
                 return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -387,7 +388,7 @@ Map::FeaturePtr Map::SelectedAt(long index) const {
 }
 
 void Map::Load(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
     if (!in) throw MapError(L"Не удалось открыть файл карты " + path);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -396,7 +397,7 @@ void Map::Load(const std::wstring& path) {
 
 void Map::Save(const std::wstring& path) {
     std::string text = Write();
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
     if (!out || !out.write(text.data(), text.size()) || !out.flush())
         throw MapError(L"Не удалось записать файл карты " + path);
     fileName_ = path;

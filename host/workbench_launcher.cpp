@@ -48,8 +48,10 @@ LaunchResult WorkbenchLauncher::Open(ITellurApplication* application) {
         HRESULT hr = ::CLSIDFromProgID(kProgId, &clsid);
         if (FAILED(hr)) {
             LaunchResult r = Failure(hr, L"CLSIDFromProgID");
+            std::wstring system = r.description;
             r.description =
-                L"Модуль " + std::wstring(kProgId) + L" не зарегистрирован. " + r.description;
+                L"Модуль " + std::wstring(kProgId) + L" не зарегистрирован (regsvr32 zeph.dll).";
+            if (!system.empty()) r.description += L" " + system;
             return r;
         }
         zeph::win::ComPtr<IDispatch> module;

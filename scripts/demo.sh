@@ -1,8 +1,96 @@
 #!/usr/bin/env bash
-# Builds the product and shows it.
+# Shows the product: the demo map host Tellur.exe with the script workbench of zeph.dll.
+# Without a display: a private Xvfb, the host with its workbench, and a screenshot saved to
+# build/demo/screenshot.png. With a display: the host is simply started there.
+# Environment: DEMO_PRESET (win64), DEMO_WAIT (seconds to wait for the windows, 90).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset native >/dev/null && cmake --build --preset native -j "$(nproc)" >/dev/null
-if [ -x build/native/zeph ] && [ -f tests/data/xml/sample.xml ]; then
-  build/native/zeph xml tests/data/xml/sample.xml
+root=$(pwd)
+preset=${DEMO_PRESET:-win64}
+wait_for=${DEMO_WAIT:-90}
+build=build/$preset
+out=build/demo
+mkdir -p "$out/data"
+
+echo "demo: building Tellur.exe ($preset)"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j2 --target Tellur >/dev/null
+if cmake --build --preset "$preset" --target help 2>/dev/null | grep -q '^zeph:'; then
+  echo "demo: building zeph.dll"
+  cmake --build --preset "$preset" -j2 --target zeph >/dev/null || echo "demo: zeph.dll did not build; the host runs without it"
 fi
+
+exe=$build/host/Tellur.exe
+dll=$build/win32/module/zeph.dll
+arch=--arch=64
+[ "$preset" = win32 ] && arch=--arch=32
+export WINEPREFIX=${ZEPH_WINEPREFIX:-$root/build/wine/prefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+
+xvfb_pid=""
+host_pid=""
+cleanup() {
+  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null || true
+  # Only our own prefix's server, and only when we started a private display for it.
+  if [ -n "$xvfb_pid" ]; then
+    timeout 20 wineserver -k 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+}
+trap cleanup EXIT INT TERM
+
+private_display=0
+if [ -z "${DISPLAY:-}" ]; then
+  private_display=1
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    sleep 1
+    if kill -0 "$xvfb_pid" 2>/dev/null; then
+      export DISPLAY=":$n"
+      break
+    fi
+    xvfb_pid=""
+  done
+  [ -n "$xvfb_pid" ] || { echo "demo: no free X display for Xvfb" >&2; exit 1; }
+  echo "demo: Xvfb on $DISPLAY"
+fi
+
+winpath() { timeout 60 scripts/wine-run.sh winepath -w "$1" 2>/dev/null | tr -d "\r"; }
+
+if [ -f "$dll" ]; then
+  echo "demo: registering $dll"
+  timeout 120 scripts/wine-run.sh $arch regsvr32 /s "$(winpath "$dll")" ||
+    echo "demo: regsvr32 failed; the host will say why the workbench does not open"
+else
+  echo "demo: $dll is not built yet; starting the host without the workbench module"
+fi
+
+data=$(winpath "$out/data")
+log=$out/tellur.log
+rm -f "$log"
+args=(--data-folder "$data" --log "$(winpath "$out")\\tellur.log" --open-workbench)
+
+if [ $private_display -eq 0 ]; then
+  echo "demo: starting Tellur.exe on $DISPLAY"
+  trap - EXIT INT TERM
+  exec scripts/wine-run.sh $arch "$exe" "${args[@]}"
+fi
+
+# A virtual desktop draws window captions, which a bare Xvfb (no window manager) would not.
+scripts/wine-run.sh $arch explorer /desktop=Tellur,1280x1024 "$(winpath "$exe")" "${args[@]}" \
+  >"$out/wine.out" 2>&1 &
+host_pid=$!
+echo "demo: waiting for the host (up to ${wait_for}s)"
+for _ in $(seq "$wait_for"); do
+  if [ -f "$log" ] && grep -qE 'workbench: (open|.* failed)' "$log"; then break; fi
+  kill -0 "$host_pid" 2>/dev/null || break
+  sleep 1
+done
+sleep 3
+import -window root -display "$DISPLAY" "$out/screenshot.png"
+echo "demo: host log:"
+sed 's/^/  /' "$log" 2>/dev/null || true
+echo "demo: screenshot saved to $root/$out/screenshot.png"

@@ -3,10 +3,15 @@
 // controls and COM objects; tests implement them with fakes.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "editor/highlighter.h"
+#include "store/store_window.h"
 
 namespace zeph::workbench {
 
@@ -60,6 +65,29 @@ class IWorkbenchView {
 
     virtual std::string SavedScriptText() const = 0;
     virtual void SetSavedScriptText(std::string_view text) = 0;
+    // The saved-script list: emptied, filled in one batch (it sorts itself and keeps
+    // duplicates), and the entry equal to a name selected.
+    virtual void ClearScriptList() = 0;
+    virtual void AddScriptNames(const std::vector<std::string>& names) = 0;
+    virtual void SelectScript(const std::string& name) = 0;
+
+    // The editor's looks, as the store reads and writes them.
+    virtual std::string FontName() = 0;
+    virtual int FontSize() = 0;  // points
+    virtual void SetFontName(const std::string& family) = 0;
+    virtual void SetFontSize(int points) = 0;
+    virtual void SetRightMargin(int column) = 0;
+    virtual void SetRightMarginVisible(bool visible) = 0;
+    virtual void SetGutterWidth(int pixels) = 0;
+    virtual void SetGutterVisible(bool visible) = 0;
+    // Both highlighters live as long as the window; the editor uses one of them.
+    virtual editor::Highlighter& JavaScriptHighlighter() = 0;
+    virtual editor::Highlighter& VBScriptHighlighter() = 0;
+
+    virtual store::WindowState GetWindowState() = 0;
+    virtual void SetWindowState(store::WindowState state) = 0;
+    virtual store::WindowBounds GetWindowBounds() = 0;
+    virtual void SetWindowBounds(const store::WindowBounds& bounds) = 0;
 
     virtual MessageResult ShowMessage(std::string_view text, std::string_view caption,
                                       MessageIcon icon, MessageButtons buttons) = 0;
@@ -71,6 +99,8 @@ class IWorkbenchHost {
     virtual ~IWorkbenchHost() = default;
     // A folder path ending in a separator; asked anew before every file access.
     virtual std::string DataFolder() = 0;
+    // The same folder as a path, for opening files (no code page conversion on the way).
+    virtual std::filesystem::path DataFolderPath() = 0;
     // Each of these fetches the host's current selection first.
     virtual int SelectedCount() = 0;
     virtual std::string SelectedId(int index) = 0;
@@ -110,9 +140,15 @@ class IScriptEngineFactory {
     virtual ~IScriptEngineFactory() = default;
     virtual std::unique_ptr<IScriptEngine> CreateEngine() = 0;
     // Loads the object-model description (throws when it cannot be read); step one of a run.
-    virtual void LoadDescription(const std::string& path) = 0;
-    // The statement declaring the host's constants from the loaded description.
+    virtual void LoadDescription(const std::filesystem::path& path) = 0;
+    // The statement declaring the host's constants from the loaded description; empty when
+    // it declares none.
     virtual std::string ConstantPrelude(std::string_view keyword) = 0;
+};
+
+struct StoredScript {
+    std::string language;  // "VBScript" when the record has none
+    std::string text;
 };
 
 // The configuration and script store as the window uses it.
@@ -124,8 +160,12 @@ class IWorkbenchStore {
     virtual void SaveWorkbenchState() = 0;
     virtual void StoreScript(const std::string& name, std::string_view language,
                              const std::string& text) = 0;
-    // The closing save: the current script when it changed, then the window state.
-    virtual void SaveOnClose() = 0;
+    // The first script of that name (byte for byte), loaded afresh; none when there is none.
+    virtual std::optional<StoredScript> FindScript(const std::string& name) = 0;
+    // The closing save: the script shown under `name` when it is new or changed, then the
+    // window state. Nothing when the store file is missing.
+    virtual void SaveOnClose(const std::string& name, std::string_view language,
+                             const std::string& text) = 0;
 };
 
 }  // namespace zeph::workbench

@@ -130,7 +130,8 @@ void WorkbenchPresenter::FormClose() {
     // A failed save is reported, but the window still closes: a store that cannot be written
     // must not keep the window open for good.
     try {
-        if (store_) store_->SaveOnClose();
+        if (store_)
+            store_->SaveOnClose(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
     } catch (const std::exception& e) {
         ReportError(e.what());
     } catch (...) {
@@ -169,7 +170,9 @@ void WorkbenchPresenter::ReportError(std::string_view message) {
 
 void WorkbenchPresenter::ExeButtonClick() {
     if (!host_ || !engines_) return;
-    engines_->LoadDescription(host_->DataFolder() + "TellurTlb.xml");
+    std::filesystem::path description = host_->DataFolderPath();
+    description += "TellurTlb.xml";
+    engines_->LoadDescription(description);
     const std::string language = CurrentLanguage();
 
     // However the run ends, the engine goes and the editor gets the focus back.
@@ -189,7 +192,10 @@ void WorkbenchPresenter::ExeButtonClick() {
     engine.SetSiteWindow();
     const std::string prelude = engines_->ConstantPrelude(keyword);
 
-    std::optional<ScriptError> error = engine.AddCode(prelude);
+    // A description without constants gives no statement: the bare keyword would be a syntax
+    // error that stops every run.
+    std::optional<ScriptError> error;
+    if (!prelude.empty()) error = engine.AddCode(prelude);
     if (!error) error = engine.AddCode(view_.EditorText());
     if (error) {
         view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + error->description,
@@ -210,6 +216,23 @@ void WorkbenchPresenter::NewActionExecute() {
     store_->StoreScript("", "VBScript", std::string(kNewScriptText));
     view_.SetCaret({2, view_.Caret().column});
     view_.FocusEditor();
+}
+
+void WorkbenchPresenter::OpenScript(const std::string& name) {
+    view_.SelectScript(name);
+    SaveScriptComboBoxFulling();
+}
+
+void WorkbenchPresenter::SaveScriptComboBoxFulling() {
+    if (!store_) return;
+    std::optional<StoredScript> script = store_->FindScript(view_.SavedScriptText());
+    if (!script) return;
+    view_.SetEditorText(script->text);
+    // The switch stores the script again under its language, normalising the record.
+    if (script->language == "VBScript")
+        SetVBScriptMenuItemClick();
+    else
+        SetJavaScriptMenuItemClick();
 }
 
 void WorkbenchPresenter::RemoveToolButtonClick() {

@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "store/store_window.h"
 #include "workbench/actions.h"
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
@@ -23,7 +25,8 @@ std::string_view SavedNotice();
 // after ".".
 std::string ErrorMessageText(std::string_view message);
 
-class WorkbenchPresenter {
+// Also the window as the store operations see it.
+class WorkbenchPresenter : public store::IStoreWindow {
   public:
     explicit WorkbenchPresenter(IWorkbenchView& view);
     WorkbenchPresenter(const WorkbenchPresenter&) = delete;
@@ -84,6 +87,35 @@ class WorkbenchPresenter {
     void SetupZephraActionExecute();
     void AddObjectSelectIDActionExecute();
     void HelpActionExecute();
+    // Opens the stored script named by the saved-script box text.
+    void SaveScriptComboBoxFulling();
+
+    // --- store::IStoreWindow ---
+    void ClearScriptList() override { view_.ClearScriptList(); }
+    void AddScriptNames(const std::vector<std::string>& names) override {
+        view_.AddScriptNames(names);
+    }
+    std::string ScriptBoxText() override { return view_.SavedScriptText(); }
+    void SetScriptBoxText(const std::string& text) override { view_.SetSavedScriptText(text); }
+    void OpenScript(const std::string& name) override;
+    std::string EditorText() override { return view_.EditorText(); }
+    void ReplaceEditorText(const std::string& text) override { view_.SetEditorText(text); }
+    std::string FontName() override { return view_.FontName(); }
+    int FontSize() override { return view_.FontSize(); }
+    void SetFontName(const std::string& family) override { view_.SetFontName(family); }
+    void SetFontSize(int points) override { view_.SetFontSize(points); }
+    void SetRightMargin(int column) override { view_.SetRightMargin(column); }
+    void SetRightMarginVisible(bool visible) override { view_.SetRightMarginVisible(visible); }
+    void SetGutterWidth(int pixels) override { view_.SetGutterWidth(pixels); }
+    void SetGutterVisible(bool visible) override { view_.SetGutterVisible(visible); }
+    editor::Highlighter& JavaScriptHighlighter() override { return view_.JavaScriptHighlighter(); }
+    editor::Highlighter& VBScriptHighlighter() override { return view_.VBScriptHighlighter(); }
+    store::WindowState GetWindowState() override { return view_.GetWindowState(); }
+    void SetWindowState(store::WindowState state) override { view_.SetWindowState(state); }
+    store::WindowBounds GetWindowBounds() override { return view_.GetWindowBounds(); }
+    void SetWindowBounds(const store::WindowBounds& bounds) override {
+        view_.SetWindowBounds(bounds);
+    }
 
   private:
     void SwitchLanguage(Language language);

@@ -23,6 +23,13 @@ NameTable::NameTable() {
         Intern(n);
 }
 
+void NameTable::Reset() {
+    names_.clear();
+    for (auto& b : buckets_) std::vector<std::int32_t>().swap(b);
+    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
+        Intern(n);
+}
+
 std::int32_t NameTable::Intern(std::string_view name) {
     if (name.empty()) return -1;
     auto& bucket = buckets_[Hash(name) % kBuckets];
@@ -309,8 +316,8 @@ int NodeBase::GetEnumAttr(std::string_view name, std::span<const std::string_vie
         if (i) list += "\r\n";
         list += allowed[i];
     }
-    std::string msg(
-        u8"Неверное значение атрибута \"%s\" элемента \"%s\".\r\nДопустимые значения:\r\n%s"_cp);
+    const std::string_view msg =
+        u8"Неверное значение атрибута \"%s\" элемента \"%s\".\r\nДопустимые значения:\r\n%s"_cp;
     std::string out;
     std::string_view args[3] = {name, NameTable::Shared().Name(name_), list};
     std::size_t arg = 0;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/pool.h"
 #include "xml/xml.h"
 
 namespace zeph::xml::detail {
@@ -28,6 +29,9 @@ class NameTable {
         return id < 0 ? std::string_view() : std::string_view(names_[static_cast<std::size_t>(id)]);
     }
     std::size_t Size() const noexcept { return names_.size(); }
+    // Forgets every name but the pre-entered ones. Only for a process that holds no node any
+    // more (the fuzzers, between inputs).
+    void Reset();
 
     static std::uint32_t Hash(std::string_view name) noexcept {
         std::uint32_t h = 0;
@@ -62,7 +66,7 @@ struct Attr {
 
 class NodeBase;
 
-class NodeList final : public IXmlNodeList {
+class NodeList final : public IXmlNodeList, public Pooled {
   public:
     explicit NodeList(NodeBase* owner) noexcept : owner_(owner) {}
     ~NodeList() override;
@@ -146,13 +150,13 @@ class NodeBase : public virtual IXmlNode {
     std::vector<Attr> attrs_;
 };
 
-class Element final : public NodeBase, public IXmlElement {
+class Element final : public NodeBase, public IXmlElement, public Pooled {
   public:
     explicit Element(std::int32_t name) noexcept : NodeBase(kElementNode, name) {}
 };
 
 // Text, CDATA section, comment and processing instruction.
-class Leaf final : public NodeBase {
+class Leaf final : public NodeBase, public Pooled {
   public:
     Leaf(NodeKind kind, std::int32_t name, std::string text) noexcept
         : NodeBase(kind, name), text_(std::move(text)) {}

@@ -1,4 +1,5 @@
 // The text parser: one pass over the bytes, no recursion, names interned as they are read.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -93,9 +94,22 @@ class Parser {
     std::string_view Name() {
         if (p_ == end_ || !IsXmlNameStart(*p_))
             Fail(u8"Имя должно начинаться с буквы или \"_\""_cp);
-        const char* start = p_++;
-        while (p_ != end_ && (kTable[static_cast<unsigned char>(*p_)] & kNameChar)) ++p_;
+        const char* start = p_;
+        std::uint32_t h = static_cast<unsigned char>(*p_++);
+        while (p_ != end_ && (kTable[static_cast<unsigned char>(*p_)] & kNameChar))
+            h = h * 33 + static_cast<unsigned char>(*p_++);
+        hash_ = h;
         return std::string_view(start, static_cast<std::size_t>(p_ - start));
+    }
+
+    // The id of the name Name() just read; most names repeat, so a small cache keyed by the
+    // hash saves the table's lookup.
+    std::int32_t Id(std::string_view name) {
+        auto& slot = cache_[hash_ % kCacheSize];
+        if (slot.id >= 0 && slot.hash == hash_ && names_.Name(slot.id) == name) return slot.id;
+        std::int32_t id = names_.Intern(name);
+        slot = {hash_, id};
+        return id;
     }
 
     // After "&": appends the character the reference stands for.
@@ -158,15 +172,24 @@ class Parser {
         parent.EnsureChildren().Add(new Leaf(kTextNode, kTextName, std::move(text)));
     }
 
+    // Duplicate names are found by a linear search while a node has few attributes, and through
+    // a table indexed by name id once it has many, so hostile input stays linear.
+    bool Marked(std::int32_t id) const {
+        auto i = static_cast<std::size_t>(id);
+        return i < seen_.size() && seen_[i] == generation_;
+    }
+    void Mark(std::int32_t id) {
+        auto i = static_cast<std::size_t>(id);
+        if (i >= seen_.size()) seen_.resize(std::max(i + 1, seen_.size() * 2), 0u);
+        seen_[i] = generation_;
+    }
+
     void Attributes(NodeBase& node) {
-        if (++generation_ == 0) {
-            std::fill(seen_.begin(), seen_.end(), 0u);
-            generation_ = 1;
-        }
+        bool indexed = false;
         for (;;) {
             SkipBlanks();
             if (p_ == end_ || !IsXmlNameStart(*p_)) return;
-            std::string_view name = Name();
+            std::int32_t id = Id(Name());
             SkipBlanks();
             if (p_ == end_ || *p_ != '=') Expected('=');
             ++p_;
@@ -177,6 +200,22 @@ class Parser {
             ++p_;
             std::uint8_t stop = quote == '"' ? kQuoteStop : kApostropheStop;
             const char* start = p_;
+            while (end_ - p_ >= 4) {
+                if (kTable[static_cast<unsigned char>(p_[0])] & stop) break;
+                if (kTable[static_cast<unsigned char>(p_[1])] & stop) {
+                    p_ += 1;
+                    break;
+                }
+                if (kTable[static_cast<unsigned char>(p_[2])] & stop) {
+                    p_ += 2;
+                    break;
+                }
+                if (kTable[static_cast<unsigned char>(p_[3])] & stop) {
+                    p_ += 3;
+                    break;
+                }
+                p_ += 4;
+            }
             while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
             XmlValue value;
             if (p_ != end_ && *p_ == quote) {
@@ -198,14 +237,20 @@ class Parser {
                 value = XmlValue(std::string_view(buf));
             }
             ++p_;  // closing quote
-            std::int32_t id = names_.Intern(name);
-            auto index = static_cast<std::size_t>(id);
-            if (index >= seen_.size()) seen_.resize(names_.Size() + 64, 0u);
-            if (seen_[index] == generation_) {
+            auto& attrs = node.attrs();
+            if (!indexed && attrs.size() >= 16) {
+                indexed = true;
+                if (++generation_ == 0) {
+                    std::fill(seen_.begin(), seen_.end(), 0u);
+                    generation_ = 1;
+                }
+                for (const Attr& a : attrs) Mark(a.name);
+            }
+            bool repeated = indexed ? Marked(id) : node.FindAttrById(id) != nullptr;
+            if (repeated) {
                 node.SetAttrById(id, std::move(value));  // a repeated name keeps its place
             } else {
-                seen_[index] = generation_;
-                auto& attrs = node.attrs();
+                if (indexed) Mark(id);
                 Reserve1(attrs);
                 attrs.push_back(Attr{id, std::move(value)});
             }
@@ -218,7 +263,7 @@ class Parser {
         if (p_ == end_) Fail(u8"Не завершено определение элемента"_cp);
         if (!(IsBlank(*p_) || *p_ == '/' || *p_ == '>'))
             Fail(u8"Некорретный символ в имени элемента"_cp);
-        auto* e = new Element(names_.Intern(name));
+        auto* e = new Element(Id(name));
         parent.EnsureChildren().Add(e);
         Attributes(*e);
         if (p_ != end_ && *p_ == '/') {
@@ -303,6 +348,13 @@ class Parser {
     std::string buffer_;               // reused for texts and values with references
     std::vector<std::uint32_t> seen_;  // by name id: the generation that set it on this node
     std::uint32_t generation_ = 0;
+    static constexpr std::size_t kCacheSize = 256;
+    struct CacheSlot {
+        std::uint32_t hash = 0;
+        std::int32_t id = -1;
+    };
+    std::array<CacheSlot, kCacheSize> cache_;
+    std::uint32_t hash_ = 0;  // of the last name read
 };
 
 }  // namespace

@@ -25,8 +25,14 @@ void AppendEscaped(std::string& out, std::string_view s) {
     const char* p = s.data();
     const char* end = p + s.size();
     const char* run = p;
-    for (; p != end; ++p) {
-        if (!kEscape[static_cast<unsigned char>(*p)]) continue;
+    for (;;) {
+        while (end - p >= 4 && !kEscape[static_cast<unsigned char>(p[0])] &&
+               !kEscape[static_cast<unsigned char>(p[1])] &&
+               !kEscape[static_cast<unsigned char>(p[2])] &&
+               !kEscape[static_cast<unsigned char>(p[3])])
+            p += 4;
+        while (p != end && !kEscape[static_cast<unsigned char>(*p)]) ++p;
+        if (p == end) break;
         out.append(run, static_cast<std::size_t>(p - run));
         switch (*p) {
             case '&':
@@ -42,7 +48,7 @@ void AppendEscaped(std::string& out, std::string_view s) {
                 out.append("&quot;");
                 break;
         }
-        run = p + 1;
+        run = ++p;
     }
     out.append(run, static_cast<std::size_t>(end - run));
 }
@@ -113,7 +119,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 }
                 return true;
             case kDocumentNode:
-                stack.push_back(Frame{&n});
+                if (n.children()) stack.push_back(Frame{&n});
                 return false;
             default:
                 break;

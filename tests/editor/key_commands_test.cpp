@@ -289,3 +289,21 @@ TEST(KeyStrokes, ReadOnlyMovesButDoesNotEdit) {
 
 }  // namespace
 }  // namespace zeph::editor
+
+namespace zeph::editor {
+namespace {
+
+TEST(KeyStrokes, SmartTabsLineUpWithTheWordsAbove) {
+    EditorOptions o = EditorOptions::ScriptEditor();
+    o.smart_tabs = true;
+    EditorModel m(o);
+    testing::Load(m, "Dim  name   value\n|");
+    m.ExecuteKey(vk::kTab, 0);
+    EXPECT_EQ(testing::Dump(m), "Dim  name   value\n~~~~~|");
+    m.TypeChar('x');
+    m.ExecuteKey(vk::kTab, 0);
+    EXPECT_EQ(testing::Dump(m), "Dim  name   value\n     x~~~~~~|");
+}
+
+}  // namespace
+}  // namespace zeph::editor

@@ -305,6 +305,16 @@ TEST_F(ScriptStoreTest, TheFolderIsAskedBeforeEveryAccessAndJoinedWithoutSeparat
     EXPECT_GT(asked, after_create);
 }
 
+TEST_F(ScriptStoreTest, AFolderGivenAsCodePageTextKeepsItsCyrillicName) {
+    const std::string text =
+        text::FromUtf16(folder.Folder().u16string()) + std::string(u8"Данные"_cp);
+    fs::create_directories(PathFromText(text));
+    ScriptStore cyrillic([&] { return PathFromText(text + "/"); });
+    cyrillic.CreateDefaultStore();
+    EXPECT_TRUE(fs::exists(PathFromText(text) / "zpconfig.cfg"));
+    EXPECT_EQ(PathFromText(text).filename().u16string(), u"Данные");
+}
+
 TEST_F(ScriptStoreTest, ScriptLanguageDefaultsToVBScript) {
     auto doc = xml::CreateXmlDocument("Scripts");
     auto script = doc->DocumentElement()->AppendElement("Script");

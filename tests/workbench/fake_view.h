@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/highlighter.h"
 #include "workbench/interfaces.h"
 
 namespace zeph::workbench::testing {
@@ -30,6 +31,17 @@ class FakeView : public IWorkbenchView {
     std::string box_text;
     std::vector<ShownMessage> messages;
     MessageResult answer = MessageResult::Ok;
+    std::vector<std::string> list;
+    std::string font = "Courier New";
+    int font_size = 10;
+    int margin = 80;
+    bool margin_visible = true;
+    int gutter = 30;
+    bool gutter_visible = true;
+    editor::TJScriptHighlighter js;
+    editor::TVBScriptHighlighter vb;
+    store::WindowState state = store::WindowState::kNormal;
+    store::WindowBounds bounds{10, 20, 300, 200};
 
     std::string Caption() const override { return caption; }
     void SetCaption(std::string_view c) override { caption = c; }
@@ -75,6 +87,25 @@ class FakeView : public IWorkbenchView {
     }
     std::string SavedScriptText() const override { return box_text; }
     void SetSavedScriptText(std::string_view t) override { box_text = t; }
+    void ClearScriptList() override { list.clear(); }
+    void AddScriptNames(const std::vector<std::string>& names) override {
+        list.insert(list.end(), names.begin(), names.end());
+    }
+    void SelectScript(const std::string& name) override { box_text = name; }
+    std::string FontName() override { return font; }
+    int FontSize() override { return font_size; }
+    void SetFontName(const std::string& f) override { font = f; }
+    void SetFontSize(int points) override { font_size = points; }
+    void SetRightMargin(int column) override { margin = column; }
+    void SetRightMarginVisible(bool v) override { margin_visible = v; }
+    void SetGutterWidth(int pixels) override { gutter = pixels; }
+    void SetGutterVisible(bool v) override { gutter_visible = v; }
+    editor::Highlighter& JavaScriptHighlighter() override { return js; }
+    editor::Highlighter& VBScriptHighlighter() override { return vb; }
+    store::WindowState GetWindowState() override { return state; }
+    void SetWindowState(store::WindowState s) override { state = s; }
+    store::WindowBounds GetWindowBounds() override { return bounds; }
+    void SetWindowBounds(const store::WindowBounds& b) override { bounds = b; }
     MessageResult ShowMessage(std::string_view text, std::string_view cap, MessageIcon icon,
                               MessageButtons buttons) override {
         messages.push_back({std::string(text), std::string(cap), icon, buttons});

@@ -35,8 +35,15 @@ struct FakeStore : IWorkbenchStore {
         stored_languages.emplace_back(language);
         Maybe();
     }
-    void SaveOnClose() override {
-        calls.push_back("SaveOnClose");
+    std::optional<StoredScript> FindScript(const std::string& name) override {
+        calls.push_back("FindScript(" + name + ")");
+        Maybe();
+        if (name == "js") return StoredScript{"JavaScript", "alert(1)\r\n"};
+        return std::nullopt;
+    }
+    void SaveOnClose(const std::string& name, std::string_view language,
+                     const std::string&) override {
+        calls.push_back("SaveOnClose(" + name + "," + std::string(language) + ")");
         Maybe();
     }
 };
@@ -47,6 +54,7 @@ struct FakeHost : IWorkbenchHost {
     int count_calls = 0;
     bool fail_ids = false;
     std::string DataFolder() override { return folder; }
+    std::filesystem::path DataFolderPath() override { return folder; }
     int SelectedCount() override {
         ++count_calls;
         return static_cast<int>(ids.size());
@@ -275,7 +283,7 @@ TEST_F(PresenterTest, ClosingStoresAndSurvivesAFailedStore) {
     p.CloseMainModelessDialogExecute();
     EXPECT_EQ(view.close_requests, 1);
     p.FormClose();
-    EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveOnClose"));
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveOnClose(,VBScript)"));
     store.fail = true;
     p.FormClose();  // reports, does not throw: the window goes anyway
     EXPECT_EQ(view.messages.size(), 1u);
@@ -287,6 +295,21 @@ TEST_F(PresenterTest, AttachApplicationAppliesTheStoreAndLetsErrorsThrough) {
     store.fail = true;
     EXPECT_THROW(p.AttachApplication(), std::runtime_error);
     EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(PresenterTest, OpeningAStoredScriptTakesItsTextAndLanguage) {
+    p.OpenScript("js");
+    EXPECT_EQ(view.box_text, "js");
+    EXPECT_EQ(view.lines, std::vector<std::string>{"alert(1)"});
+    EXPECT_EQ(p.CurrentLanguage(), "JavaScript");
+    EXPECT_THAT(store.calls,
+                ::testing::ElementsAre("FindScript(js)", "StoreScript(js,JavaScript)"));
+    EXPECT_TRUE(view.caption.ends_with(SavedNotice()));
+
+    store.calls.clear();
+    p.OpenScript("missing");  // nothing changes
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("FindScript(missing)"));
+    EXPECT_EQ(view.lines, std::vector<std::string>{"alert(1)"});
 }
 
 // --- new script ---------------------------------------------------------------------------
@@ -383,12 +406,13 @@ struct FakeEngines : IScriptEngineFactory {
     std::unique_ptr<IScriptEngine> CreateEngine() override {
         return std::make_unique<Engine>(*this);
     }
-    void LoadDescription(const std::string& path) override {
+    bool no_constants = false;
+    void LoadDescription(const std::filesystem::path& path) override {
         if (missing) throw std::runtime_error("no file");
-        log.push_back("load " + path);
+        log.push_back("load " + path.string());
     }
     std::string ConstantPrelude(std::string_view keyword) override {
-        return std::string(keyword) + " A=1";
+        return no_constants ? std::string() : std::string(keyword) + " A=1";
     }
 };
 
@@ -421,6 +445,13 @@ TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
     engines.error_at = 5;  // the prelude fails: the script is not added
     p.HandleKey(F(5));
     EXPECT_EQ(engines.log.back(), "code const A=1");
+
+    engines.log.clear();
+    engines.error_at = 0;
+    engines.no_constants = true;  // no prelude statement at all
+    p.HandleKey(F(5));
+    EXPECT_EQ(engines.log.back(), "code option explicit\r\n");
+    EXPECT_EQ(engines.log.size(), 5u);
 }
 
 TEST_F(PresenterTest, RunFailuresReachTheGeneralHandlerAndFreeTheEngine) {

@@ -112,13 +112,13 @@ TEST(XmlBinary, TruncationAnywhereIsAReadError) {
     b.Packed(256).Str("value").Packed(1).Fixed<std::uint8_t>(3).Packed(8).Packed(2);
     b.Fixed<char16_t>(u'a').Fixed<char16_t>(u'b');
     ASSERT_EQ(LoadError(b.s), "");
-    const std::string truncated(u8"Ошибка чтения данных."_cp);
+    const std::string truncated = std::string(u8"Ошибка чтения данных."_cp);
     for (std::size_t n = 15; n < b.s.size(); ++n)
         EXPECT_EQ(LoadError(b.s.substr(0, n)), truncated) << n;
 }
 
 TEST(XmlBinary, CountsAreCheckedBeforeAllocating) {
-    const std::string truncated(u8"Ошибка чтения данных."_cp);
+    const std::string truncated = std::string(u8"Ошибка чтения данных."_cp);
     Bin huge_names;
     huge_names.Fixed<std::uint32_t>(0).Packed(0x7FFFFFFF);
     EXPECT_EQ(LoadError(huge_names.s), truncated);

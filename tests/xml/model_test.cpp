@@ -29,7 +29,8 @@ TEST(XmlModel, NodeKindsAndNames) {
 TEST(XmlModel, ItemOutsideTheListIsAnError) {
     auto doc = CreateXmlDocument("R");
     auto list = doc->ChildNodes();
-    const std::string message(u8"Ошибка получения элемента списка: индекс выходит за пределы"_cp);
+    const std::string message =
+        std::string(u8"Ошибка получения элемента списка: индекс выходит за пределы"_cp);
     for (int index : {-1, 2, 1000}) {
         try {
             list->Item(index);

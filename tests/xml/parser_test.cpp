@@ -8,7 +8,7 @@ std::string Expected(std::string_view what) {
 }
 
 TEST(XmlParser, EveryErrorText) {
-    const std::string name_start(u8"Имя должно начинаться с буквы или \"_\""_cp);
+    const std::string name_start = std::string(u8"Имя должно начинаться с буквы или \"_\""_cp);
     struct Case {
         std::string_view input;
         std::string message;

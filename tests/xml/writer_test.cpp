@@ -7,6 +7,7 @@ TEST(XmlWriter, NewDocumentIsDeclarationAndEmptyRoot) {
     auto doc = CreateXmlDocument("Scripts", "1.0", "");
     EXPECT_EQ(doc->GetXml(), "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Scripts/>");
     EXPECT_EQ(doc->DocumentElement()->NodeName(), "Scripts");
+    EXPECT_EQ(CreateXmlDocument()->GetXml(), "");
 }
 
 TEST(XmlWriter, IndentsNestedElementsWithTabsAndClosesOnOwnLine) {

@@ -190,6 +190,7 @@ void CompletionPopupWindow::Refresh() {
 }
 
 void CompletionPopupWindow::ScrollLines(int delta) {
+    if (!hwnd_) return;
     int visible = std::max(1, model_.visible_lines);
     top_ = std::clamp(top_ + delta, 0, std::max(0, ShownCount() - visible));
     UpdateScrollBar();

@@ -7,6 +7,12 @@
 
 namespace zeph::win {
 
+FontSpec FontSpec::FromPoints(std::string face, int points) {
+    WindowDc dc(nullptr);
+    int dpi = dc ? ::GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
+    return FontSpec{std::move(face), ::MulDiv(std::max(1, points), dpi, 72)};
+}
+
 UniqueFont CreateCyrillicFont(const std::string& face, int height, bool bold, bool italic,
                               bool underline, bool fixed_pitch) {
     LOGFONTW lf{};

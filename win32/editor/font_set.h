@@ -15,6 +15,9 @@ struct FontSpec {
     std::string face;  // code page 1251
     int height = 13;   // character height in pixels (the em height, not the cell)
     bool operator==(const FontSpec&) const = default;
+
+    // A size in points (as the configuration stores it) at the screen's resolution.
+    static FontSpec FromPoints(std::string face, int points);
 };
 
 class FontSet {

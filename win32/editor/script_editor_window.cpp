@@ -323,6 +323,9 @@ LRESULT ScriptEditorWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
+        case WM_SYSCOLORCHANGE:
+            ::InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
         case WM_VSCROLL:
             OnVScroll(LOWORD(wp));
             return 0;
@@ -407,8 +410,11 @@ void ScriptEditorWindow::Paint(HDC target, const RECT& update) {
     ::GetClientRect(hwnd_.get(), &client);
     if (client.right <= 0 || client.bottom <= 0) return;
     if (!buffer_dc_ || buffer_size_.cx < client.right || buffer_size_.cy < client.bottom) {
-        buffer_dc_.reset(::CreateCompatibleDC(target));
-        buffer_bitmap_.reset(::CreateCompatibleBitmap(target, client.right, client.bottom));
+        // Compatible with the window's own DC, not with `target`, which may be a memory DC
+        // holding a monochrome bitmap when the window is printed.
+        WindowDc window(hwnd_.get());
+        buffer_dc_.reset(::CreateCompatibleDC(window.get()));
+        buffer_bitmap_.reset(::CreateCompatibleBitmap(window.get(), client.right, client.bottom));
         ::SelectObject(buffer_dc_.get(), buffer_bitmap_.get());
         buffer_size_ = {client.right, client.bottom};
     }
@@ -623,7 +629,7 @@ void ScriptEditorWindow::ApplyChanges() {
     model_.TakeChanges();
 
     if (ch.all || scrolled) {
-        ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+        InvalidateAll();
     } else if (ch.first_line <= ch.last_line) {
         // A changed line count moves every line below, with its number in the gutter.
         InvalidateLines(ch.first_line, ch.line_count_changed ? INT_MAX : ch.last_line);
@@ -639,7 +645,13 @@ void ScriptEditorWindow::ApplyChanges() {
     if (ch.caret_moved && on_caret_moved) on_caret_moved();
 }
 
+void ScriptEditorWindow::InvalidateAll() {
+    // Never with a null handle: that would repaint every window on the desktop.
+    if (hwnd_) ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+}
+
 void ScriptEditorWindow::InvalidateLines(int first, int last) {
+    if (!hwnd_) return;
     int top = model_.TopLine();
     int visible = VisibleLineCount() + 1;
     first = std::max(first, top);
@@ -701,8 +713,7 @@ void ScriptEditorWindow::ScrollTo(int top_line, int left_column) {
     if (top_line == model_.TopLine() && left_column == left_column_) return;
     model_.SetTopLine(top_line);
     left_column_ = left_column;
-    model_.TakeChanges();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
     UpdateScrollBars();
 }
 
@@ -726,26 +737,26 @@ void ScriptEditorWindow::SetFont(const FontSpec& font) {
     text_font_.Reset(font);
     UpdateMetrics();
     UpdateScrollBars();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetGutterFont(const FontSpec& font) {
     gutter_font_.Reset(font);
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetColours(std::int32_t text_colour, std::int32_t background) {
     text_colour_ = HasOwnColour(text_colour) ? text_colour : kWindowText;
     background_ = HasOwnColour(background) ? background : kWindow;
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetOptions(const editor::EditorOptions& options) {
     model_.SetOptions(options);
     UpdateMetrics();
-    model_.TakeChanges();
+    ApplyChanges();
     UpdateScrollBars();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetRightMargin(int column) {
@@ -769,11 +780,11 @@ void ScriptEditorWindow::SetGutterVisible(bool visible) {
 void ScriptEditorWindow::SetHighlighter(const editor::Highlighter* highlighter) {
     model_.SetHighlighter(highlighter);
     ApplyChanges();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::RefreshLooks() {
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetText(std::string_view text) {
@@ -782,7 +793,7 @@ void ScriptEditorWindow::SetText(std::string_view text) {
     left_column_ = 0;
     model_.SetTopLine(0);
     ApplyChanges();
-    ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+    InvalidateAll();
 }
 
 void ScriptEditorWindow::SetCaretXY(int x, int y) {
@@ -932,7 +943,7 @@ void ScriptEditorWindow::OnAutoScroll() {
         ApplyChanges();
     } else {
         drop_pos_ = PositionAt(x, y);
-        ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+        InvalidateAll();
     }
 }
 
@@ -946,7 +957,7 @@ void ScriptEditorWindow::OnMouseUp(int x, int y) {
     } else if (mode == MouseMode::kDragging) {
         bool copy = ::GetKeyState(VK_CONTROL) < 0;
         model_.DropSelection(drop_pos_, copy);
-        ::InvalidateRect(hwnd_.get(), nullptr, FALSE);
+        InvalidateAll();
     }
     ApplyChanges();
 }

@@ -125,6 +125,7 @@ class ScriptEditorWindow {
 
     // Model changes to screen: repaint, scroll bars, scroll to caret, events.
     void ApplyChanges();
+    void InvalidateAll();
     void InvalidateLines(int first, int last);
     void InvalidateCaret();
     void UpdateScrollBars();
@@ -167,8 +168,9 @@ class ScriptEditorWindow {
                           // columns (horizontal scroll range)
 
     // Back buffer, kept between paints and recreated when the client area grows.
-    UniqueMemoryDc buffer_dc_;
+    // (The DC is declared last so that it goes first, releasing the bitmap it holds.)
     UniqueBitmap buffer_bitmap_;
+    UniqueMemoryDc buffer_dc_;
     SIZE buffer_size_{0, 0};
     std::vector<editor::TokenRun> runs_;  // scratch for painting
 

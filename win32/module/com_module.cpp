@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "base/result.h"
 #include "module/safe_call.h"
@@ -152,7 +153,13 @@ void TComModule::DoOpenMainModelessDialog() {
     if (!FDialog) {
         HWND owner = HostMainWindow();
         FDialog = TMainModelessDialogForm::CreateOwned(owner);
-        FDialog->AddFreeNotification(FDestroyNotifier->Callback());
+        try {
+            FDialog->AddFreeNotification(FDestroyNotifier->Callback());
+        } catch (...) {
+            // Unheard of, the window would outlive our reference to it.
+            delete std::exchange(FDialog, nullptr);
+            throw;
+        }
         // A failure from here on keeps the window: the next call shows it as it is.
         FDialog->AttachApplication(FApplication.get());
     }

@@ -7,8 +7,13 @@
 
 #include "base/result.h"
 #include "base/wide.h"
+#include "editor/completion_popup.h"
+#include "store/description.h"
+#include "store/script_store.h"
 #include "text/cp1251.h"
 #include "workbench/glyphs.h"
+#include "workbench/script_control.h"
+#include "xml/xml.h"
 
 namespace zeph::win {
 
@@ -93,6 +98,13 @@ class TMainModelessDialogForm::HostAdapter : public workbench::IWorkbenchHost {
         return Narrow(folder.get() ? std::wstring_view(folder.get(), ::SysStringLen(folder.get()))
                                    : std::wstring_view());
     }
+    std::filesystem::path DataFolderPath() override {
+        UniqueBstr folder;
+        THROW_IF_FAILED(app_->GetDataFolder(folder.put()));
+        return std::filesystem::path(folder.get()
+                                         ? std::wstring(folder.get(), ::SysStringLen(folder.get()))
+                                         : std::wstring());
+    }
     int SelectedCount() override {
         ComPtr<ITellurSelection> selection;
         THROW_IF_FAILED(app_->GetSelection(selection.put()));
@@ -135,6 +147,61 @@ class TMainModelessDialogForm::ShellAdapter : public workbench::ISystemShell {
         }
     }
 };
+
+// --- script engines and the description ------------------------------------------------------
+
+class TMainModelessDialogForm::Engines : public workbench::IScriptEngineFactory {
+  public:
+    explicit Engines(TMainModelessDialogForm& form) : form_(form) {}
+
+    std::unique_ptr<workbench::IScriptEngine> CreateEngine() override {
+        return std::make_unique<Engine>(form_.Handle(), form_.application_.get());
+    }
+    void LoadDescription(const std::filesystem::path& path) override {
+        doc_ = xml::LoadXmlDocument(path);
+        store::SharedDocument() = doc_;
+    }
+    std::string ConstantPrelude(std::string_view keyword) override {
+        return doc_ ? store::ConstantPrelude(*doc_, keyword) : std::string();
+    }
+
+  private:
+    class Engine : public workbench::IScriptEngine {
+      public:
+        Engine(HWND site, IDispatch* application) : site_(site), application_(application) {}
+        void SetLanguage(std::string_view language) override { control_.SetLanguage(language); }
+        void AddApplication() override { control_.AddObject("Application", application_, true); }
+        void SetSiteWindow() override { control_.SetSiteWindow(site_); }
+        std::optional<workbench::ScriptError> AddCode(std::string_view code) override {
+            if (control_.AddCode(code)) return std::nullopt;
+            ScriptControl::ErrorInfo e = control_.LastError();
+            return workbench::ScriptError{e.description, static_cast<int>(e.line),
+                                          static_cast<int>(e.column)};
+        }
+
+      private:
+        ScriptControl control_;
+        HWND site_;
+        IDispatch* application_;
+    };
+
+    TMainModelessDialogForm& form_;
+    xml::XmlRef<xml::IXmlDocument> doc_;
+};
+
+// The description file, loaded afresh from the host's data folder for every request.
+class TMainModelessDialogForm::DescriptionSource : public completion::IDescriptionSource {
+  public:
+    explicit DescriptionSource(HostAdapter& host) : host_(host) {}
+    xml::XmlRef<xml::IXmlDocument> LoadDescription() override;
+
+  private:
+    HostAdapter& host_;
+};
+
+xml::XmlRef<xml::IXmlDocument> TMainModelessDialogForm::DescriptionSource::LoadDescription() {
+    return store::LoadDescription([this] { return host_.DataFolderPath(); });
+}
 
 // --- creation and destruction ---------------------------------------------------------------
 
@@ -209,9 +276,6 @@ void TMainModelessDialogForm::CreateControls() {
     form_font_.reset(::CreateFontW(-Scaled(14), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                    RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
-    editor_font_.reset(::CreateFontW(-Scaled(13), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                     RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                     DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New"));
     ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(form_font_.get()), FALSE);
 
     // Tool bar: flat, transparent, no edges, tool tips.
@@ -282,18 +346,18 @@ void TMainModelessDialogForm::CreateControls() {
         }
     }
 
-    // Script editor.
-    editor_ = ::CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"EDIT", L"option explicit",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-            ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | ES_NOHIDESEL,
-        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditorId)), instance,
-        nullptr);
-    if (!editor_) ThrowLastError("CreateWindowExW(editor)");
-    ::SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(editor_font_.get()), FALSE);
-    ::SendMessageW(editor_, EM_SETLIMITTEXT, 0, 0);
-    const int tab_stops = 2 * 4;  // dialog units: two characters
-    ::SendMessageW(editor_, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tab_stops));
+    // Script editor, VBScript at first.
+    editor::ApplyWorkbenchLooks(vb_);
+    editor::ApplyWorkbenchLooks(js_);
+    ScriptEditorWindow::Settings settings = ScriptEditorWindow::WorkbenchSettings();
+    settings.font.height = Scaled(settings.font.height);
+    settings.gutter_font.height = Scaled(settings.gutter_font.height);
+    RECT bounds{0, 0, 10, 10};
+    editor_window_ = std::make_unique<ScriptEditorWindow>(hwnd, kEditorId, bounds, settings);
+    editor_ = editor_window_->hwnd();
+    editor_window_->SetHighlighter(&vb_);
+    right_margin_ = editor_window_->RightMargin();
+    looks_seen_ = vb_.LooksVersion() + js_.LooksVersion();
 
     // Language menu.
     language_menu_.reset(::CreatePopupMenu());
@@ -337,8 +401,35 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
     application_ = ComPtr<ITellurApplication>(app);
     host_ = app ? std::make_unique<HostAdapter>(app) : nullptr;
     presenter_.SetHost(host_.get());
+    if (own_store_ && host_) {
+        HostAdapter* host = host_.get();
+        store_ = std::make_unique<workbench::ScriptStoreLink>(
+            [host] { return host->DataFolderPath(); }, presenter_);
+        presenter_.SetStore(store_.get());
+    }
+    if (app) {
+        engines_ = std::make_unique<Engines>(*this);
+        presenter_.SetEngines(engines_.get());
+        if (editor_window_->completion()) {
+            completion_.reset();
+            description_ = std::make_unique<DescriptionSource>(*host_);
+            completion_ = std::make_unique<completion::EditorCompletion>(
+                editor_window_->model(), *editor_window_->completion(), *description_, measure_);
+        }
+    }
     presenter_.AttachApplication();
-    ::ShowWindow(Handle(), SW_SHOW);
+    SyncLooks();
+    switch (pending_state_) {
+        case store::WindowState::kMaximized:
+            ::ShowWindow(Handle(), SW_SHOWMAXIMIZED);
+            break;
+        case store::WindowState::kMinimized:
+            ::ShowWindow(Handle(), SW_SHOWMINNOACTIVE);
+            break;
+        default:
+            ::ShowWindow(Handle(), SW_SHOW);
+            break;
+    }
 }
 
 void TMainModelessDialogForm::Show() {
@@ -400,6 +491,18 @@ void TMainModelessDialogForm::Activate(bool active) {
     ::SetFocus(last_focus_ && ::IsWindow(last_focus_) ? last_focus_ : editor_);
 }
 
+void TMainModelessDialogForm::RunAction(ActionId id) {
+    presenter_.Execute(id);
+    SyncLooks();
+}
+
+void TMainModelessDialogForm::SyncLooks() {
+    const std::uint32_t version = vb_.LooksVersion() + js_.LooksVersion();
+    if (version == looks_seen_ || !editor_window_) return;
+    looks_seen_ = version;
+    editor_window_->RefreshLooks();
+}
+
 void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
     if (control == combo_) {
         switch (code) {
@@ -418,12 +521,9 @@ void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
         }
         return;
     }
-    if (control == editor_) {
-        if (code == EN_SETFOCUS) last_focus_ = editor_;
-        return;
-    }
+    if (control == editor_) return;
     if (id >= kActionCommandBase && id < kActionCommandBase + workbench::kActionCount)
-        presenter_.Execute(static_cast<ActionId>(id - kActionCommandBase));
+        RunAction(static_cast<ActionId>(id - kActionCommandBase));
 }
 
 LRESULT TMainModelessDialogForm::OnNotify(NMHDR* header) {
@@ -475,9 +575,9 @@ void TMainModelessDialogForm::RunLanguageMenu() {
                          at.y, 0, Handle(), nullptr));
     in_menu_ = false;
     if (chosen == CommandOf(ActionId::SetVBScript))
-        presenter_.Execute(ActionId::SetVBScript);
+        RunAction(ActionId::SetVBScript);
     else if (chosen == CommandOf(ActionId::SetJavaScript))
-        presenter_.Execute(ActionId::SetJavaScript);
+        RunAction(ActionId::SetJavaScript);
 }
 
 // --- keys -------------------------------------------------------------------------------------
@@ -490,6 +590,10 @@ bool TMainModelessDialogForm::OwnsWindow(HWND hwnd) const noexcept {
 bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     if (in_menu_ || !OwnsWindow(msg.hwnd) || !::IsWindowEnabled(Handle())) return false;
     KeyStroke key{static_cast<std::uint16_t>(msg.wParam), KeyModifiers(msg)};
+    // An open completion pop-up closes on Esc rather than losing it to the focus move.
+    if (key == KeyStroke{workbench::vk::kEscape} && editor_window_ &&
+        editor_window_->completion_window() && editor_window_->completion_window()->Visible())
+        return false;
     std::optional<ActionId> action = presenter_.ActionTakingKey(key);
     if (!action) return false;
     // The action runs once this message is dropped, from the window's own queue, so that no
@@ -555,78 +659,45 @@ void TMainModelessDialogForm::RequestClose() {
 }
 
 std::string TMainModelessDialogForm::EditorText() const {
-    std::string text = Narrow(WindowText(editor_));
-    if (!text.empty()) text += "\r\n";
-    return text;
+    return editor_window_->Text();
 }
 
 void TMainModelessDialogForm::SetEditorText(std::string_view text) {
-    if (text.ends_with("\r\n")) text.remove_suffix(2);
-    ::SetWindowTextW(editor_, Wide(text).c_str());
+    editor_window_->SetText(text);
 }
 
 int TMainModelessDialogForm::LineCount() const {
-    if (::GetWindowTextLengthW(editor_) == 0) return 0;
-    return static_cast<int>(::SendMessageW(editor_, EM_GETLINECOUNT, 0, 0));
+    return editor_window_->model().LineCount();
 }
 
 std::string TMainModelessDialogForm::Line(int index) const {
-    const LRESULT start = ::SendMessageW(editor_, EM_LINEINDEX, index, 0);
-    if (start < 0) return {};
-    const LRESULT length = ::SendMessageW(editor_, EM_LINELENGTH, start, 0);
-    std::wstring line(static_cast<std::size_t>(std::max<LRESULT>(length, 1)), L'\0');
-    *reinterpret_cast<WORD*>(line.data()) = static_cast<WORD>(line.size());
-    const LRESULT got =
-        ::SendMessageW(editor_, EM_GETLINE, index, reinterpret_cast<LPARAM>(line.data()));
-    line.resize(static_cast<std::size_t>(std::max<LRESULT>(got, 0)));
-    return Narrow(line);
+    return editor_window_->model().Line(index);
 }
 
 void TMainModelessDialogForm::ReplaceLine(int index, std::string_view line) {
-    int lines = LineCount();
-    std::wstring text = Wide(line);
-    if (lines <= index) {
-        // Add the missing lines at the end, the last of them being the new one.
-        std::wstring tail;
-        for (int i = std::max(lines, 1); i <= index; ++i) tail += L"\r\n";
-        if (lines == 0) tail.erase(0, std::min<std::size_t>(2, tail.size()));
-        const int end = ::GetWindowTextLengthW(editor_);
-        ::SendMessageW(editor_, EM_SETSEL, end, end);
-        tail += text;
-        ::SendMessageW(editor_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(tail.c_str()));
-        return;
-    }
-    const LRESULT start = ::SendMessageW(editor_, EM_LINEINDEX, index, 0);
-    const LRESULT length = ::SendMessageW(editor_, EM_LINELENGTH, start, 0);
-    ::SendMessageW(editor_, EM_SETSEL, start, start + length);
-    ::SendMessageW(editor_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    editor::EditorModel& model = editor_window_->model();
+    while (model.LineCount() <= index) model.InsertLine(model.LineCount(), "");
+    model.ReplaceLine(index, line);
+    editor_window_->Sync();
 }
 
 workbench::CaretPos TMainModelessDialogForm::Caret() const {
-    DWORD start = 0;
-    ::SendMessageW(editor_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-    const LRESULT line = ::SendMessageW(editor_, EM_LINEFROMCHAR, start, 0);
-    const LRESULT first = ::SendMessageW(editor_, EM_LINEINDEX, line, 0);
-    return {static_cast<int>(line) + 1, static_cast<int>(start - first) + 1};
+    return {editor_window_->CaretY(), editor_window_->CaretX()};
 }
 
 void TMainModelessDialogForm::SetCaret(workbench::CaretPos pos) {
-    const int lines = std::max(1, static_cast<int>(::SendMessageW(editor_, EM_GETLINECOUNT, 0, 0)));
-    const int line = std::clamp(pos.line, 1, lines) - 1;
-    const LRESULT start = ::SendMessageW(editor_, EM_LINEINDEX, line, 0);
-    const LRESULT length = ::SendMessageW(editor_, EM_LINELENGTH, start, 0);
-    const LRESULT at = start + std::clamp<LRESULT>(pos.column - 1, 0, length);
-    ::SendMessageW(editor_, EM_SETSEL, at, at);
-    ::SendMessageW(editor_, EM_SCROLLCARET, 0, 0);
+    editor_window_->SetCaretXY(pos.column, pos.line);
 }
 
 std::string TMainModelessDialogForm::HighlighterName() const {
-    return highlighter_;
+    const editor::Highlighter* h = editor_window_->Highlighter();
+    return h ? std::string(h->ComponentName()) : std::string();
 }
 
 void TMainModelessDialogForm::SetHighlighter(workbench::Language language) {
-    highlighter_ =
-        language == workbench::Language::VBScript ? "VBScriptHighlighter" : "JavaScriptHighlighter";
+    editor_window_->SetHighlighter(language == workbench::Language::VBScript
+                                       ? static_cast<const editor::Highlighter*>(&vb_)
+                                       : &js_);
 }
 
 std::string TMainModelessDialogForm::SavedScriptText() const {
@@ -635,6 +706,118 @@ std::string TMainModelessDialogForm::SavedScriptText() const {
 
 void TMainModelessDialogForm::SetSavedScriptText(std::string_view text) {
     ::SetWindowTextW(combo_, Wide(text).c_str());
+}
+
+void TMainModelessDialogForm::ClearScriptList() {
+    ::SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+}
+
+void TMainModelessDialogForm::AddScriptNames(const std::vector<std::string>& names) {
+    // The box keeps its text: resetting the list or adding to it must not change the name.
+    const std::wstring text = WindowText(combo_);
+    ::SendMessageW(combo_, WM_SETREDRAW, FALSE, 0);
+    for (const std::string& name : names)
+        ::SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
+    ::SendMessageW(combo_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(combo_, nullptr, TRUE);
+    ::SetWindowTextW(combo_, text.c_str());
+}
+
+void TMainModelessDialogForm::SelectScript(const std::string& name) {
+    // Names compare byte for byte: the box's own search ignores case.
+    const std::wstring wanted = Wide(name);
+    const int count = static_cast<int>(::SendMessageW(combo_, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageW(combo_, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0) continue;
+        std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+        ::SendMessageW(combo_, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        item.resize(static_cast<std::size_t>(length));
+        if (item == wanted) {
+            ::SendMessageW(combo_, CB_SETCURSEL, i, 0);
+            return;
+        }
+    }
+    ::SetWindowTextW(combo_, wanted.c_str());
+}
+
+std::string TMainModelessDialogForm::FontName() {
+    return editor_window_->font().face;
+}
+
+int TMainModelessDialogForm::FontSize() {
+    return ::MulDiv(editor_window_->font().height, 72, dpi_);
+}
+
+void TMainModelessDialogForm::SetFontName(const std::string& family) {
+    FontSpec font = editor_window_->font();
+    font.face = family;
+    editor_window_->SetFont(font);
+}
+
+void TMainModelessDialogForm::SetFontSize(int points) {
+    FontSpec font = editor_window_->font();
+    font.height = ::MulDiv(std::clamp(points, 1, 400), dpi_, 72);
+    editor_window_->SetFont(font);
+}
+
+void TMainModelessDialogForm::SetRightMargin(int column) {
+    right_margin_ = column;
+    editor_window_->SetRightMargin(column);
+}
+
+void TMainModelessDialogForm::SetRightMarginVisible(bool visible) {
+    editor_window_->SetRightMargin(visible ? right_margin_ : -1);
+}
+
+void TMainModelessDialogForm::SetGutterWidth(int pixels) {
+    editor_window_->SetGutterWidth(pixels);
+}
+
+void TMainModelessDialogForm::SetGutterVisible(bool visible) {
+    editor_window_->SetGutterVisible(visible);
+}
+
+store::WindowState TMainModelessDialogForm::GetWindowState() {
+    if (!::IsWindowVisible(Handle())) return pending_state_;
+    if (::IsIconic(Handle())) return store::WindowState::kMinimized;
+    if (::IsZoomed(Handle())) return store::WindowState::kMaximized;
+    return store::WindowState::kNormal;
+}
+
+void TMainModelessDialogForm::SetWindowState(store::WindowState state) {
+    pending_state_ = state;
+    if (!::IsWindowVisible(Handle())) return;  // applied when the window is shown
+    switch (state) {
+        case store::WindowState::kMaximized:
+            ::ShowWindow(Handle(), SW_MAXIMIZE);
+            break;
+        case store::WindowState::kMinimized:
+            ::ShowWindow(Handle(), SW_MINIMIZE);
+            break;
+        default:
+            ::ShowWindow(Handle(), SW_RESTORE);
+            break;
+    }
+}
+
+store::WindowBounds TMainModelessDialogForm::GetWindowBounds() {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof(wp);
+    ::GetWindowPlacement(Handle(), &wp);
+    const RECT& r = wp.rcNormalPosition;
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void TMainModelessDialogForm::SetWindowBounds(const store::WindowBounds& bounds) {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof(wp);
+    ::GetWindowPlacement(Handle(), &wp);
+    wp.rcNormalPosition = {bounds.left, bounds.top, bounds.left + bounds.width,
+                           bounds.top + bounds.height};
+    if (!::IsWindowVisible(Handle())) wp.showCmd = SW_HIDE;
+    wp.flags = 0;
+    ::SetWindowPlacement(Handle(), &wp);
 }
 
 workbench::MessageResult TMainModelessDialogForm::ShowMessage(std::string_view text,

@@ -19,12 +19,18 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/unique.h"
+#include "completion/completion.h"
+#include "completion/editor_binding.h"
+#include "editor/highlighter.h"
+#include "editor/script_editor_window.h"
 #include "forms/forms.h"
 #include "tellur.h"
 #include "workbench/interfaces.h"
 #include "workbench/presenter.h"
+#include "workbench/store_link.h"
 
 namespace zeph::win {
 
@@ -36,14 +42,17 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     void AttachApplication(ITellurApplication* app);
     void Show();
 
-    // The store behind the window; until one is set, nothing is read or written.
-    void SetStore(workbench::IWorkbenchStore* store) { presenter_.SetStore(store); }
-    // The script engines for runs; until they are set, running does nothing.
-    void SetEngines(workbench::IScriptEngineFactory* engines) { presenter_.SetEngines(engines); }
+    // The store behind the window: by default the configuration file in the host's data
+    // folder, from AttachApplication on. Tests may put their own in its place.
+    void SetStore(workbench::IWorkbenchStore* store) {
+        own_store_ = false;
+        presenter_.SetStore(store);
+    }
 
     // For tests and the module.
     workbench::WorkbenchPresenter& Presenter() noexcept { return presenter_; }
     HWND EditorHandle() const noexcept { return editor_; }
+    ScriptEditorWindow& Editor() noexcept { return *editor_window_; }
     HWND SavedScriptsHandle() const noexcept { return combo_; }
     HWND ToolBarHandle() const noexcept { return toolbar_; }
     ITellurApplication* Application() const noexcept { return application_.get(); }
@@ -62,6 +71,9 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     LRESULT OnNotify(NMHDR* header);
     void RunLanguageMenu();
     void Activate(bool active);
+    void RunAction(workbench::ActionId id);
+    // Repaints the editor when the store changed the looks of its token classes.
+    void SyncLooks();
 
     // Key routing inside the host's plain message loop.
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) noexcept;
@@ -89,16 +101,49 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     void SetHighlighter(workbench::Language language) override;
     std::string SavedScriptText() const override;
     void SetSavedScriptText(std::string_view text) override;
+    void ClearScriptList() override;
+    void AddScriptNames(const std::vector<std::string>& names) override;
+    void SelectScript(const std::string& name) override;
+    std::string FontName() override;
+    int FontSize() override;
+    void SetFontName(const std::string& family) override;
+    void SetFontSize(int points) override;
+    void SetRightMargin(int column) override;
+    void SetRightMarginVisible(bool visible) override;
+    void SetGutterWidth(int pixels) override;
+    void SetGutterVisible(bool visible) override;
+    editor::Highlighter& JavaScriptHighlighter() override { return js_; }
+    editor::Highlighter& VBScriptHighlighter() override { return vb_; }
+    store::WindowState GetWindowState() override;
+    void SetWindowState(store::WindowState state) override;
+    store::WindowBounds GetWindowBounds() override;
+    void SetWindowBounds(const store::WindowBounds& bounds) override;
     workbench::MessageResult ShowMessage(std::string_view text, std::string_view caption,
                                          workbench::MessageIcon icon,
                                          workbench::MessageButtons buttons) override;
 
     class HostAdapter;
     class ShellAdapter;
+    class Engines;
+    class DescriptionSource;
 
+    editor::TVBScriptHighlighter vb_;
+    editor::TJScriptHighlighter js_;
     workbench::WorkbenchPresenter presenter_;
     ComPtr<ITellurApplication> application_;
     std::unique_ptr<HostAdapter> host_;
+    std::unique_ptr<workbench::ScriptStoreLink> store_;
+    bool own_store_ = true;
+    std::unique_ptr<Engines> engines_;
+    std::unique_ptr<ScriptEditorWindow> editor_window_;
+    // Completion for the editor; goes before the editor whose pop-up it is bound to.
+    std::unique_ptr<DescriptionSource> description_;
+    completion::FixedPitchMeasure measure_;
+    std::unique_ptr<completion::EditorCompletion> completion_;
+    std::uint32_t looks_seen_ = 0;
+    // The state the store asked for while the window was still hidden.
+    store::WindowState pending_state_ = store::WindowState::kNormal;
+    int right_margin_ = 80;
     std::unique_ptr<ShellAdapter> shell_;
     int dpi_ = 96;
     HWND toolbar_ = nullptr;
@@ -107,12 +152,10 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     HWND tooltip_ = nullptr;
     HIMAGELIST images_ = nullptr;
     UniqueFont form_font_;
-    UniqueFont editor_font_;
     UniqueMenu language_menu_;
     UniqueIcon icon_;
     UniqueIcon small_icon_;
     std::wstring language_hint_;
-    std::string highlighter_ = "VBScriptHighlighter";
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
 };

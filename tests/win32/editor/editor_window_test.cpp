@@ -14,6 +14,27 @@ std::string S(std::string_view v) {
     return std::string(v);
 }
 
+// A top-level window of this thread with the given class (other processes may have one too).
+struct ClassSearch {
+    const wchar_t* name;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<ClassSearch*>(lp);
+    wchar_t name[64] = L"";
+    ::GetClassNameW(hwnd, name, 64);
+    if (std::wstring_view(name) != s->name) return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
+HWND ThreadWindow(const wchar_t* class_name) {
+    ClassSearch search{class_name, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 TEST(ScriptEditorWindow, TypesLatinAndCyrillicCharactersAndBreaksLines) {
     EditorHost host;
     host.editor().SetText("");
@@ -198,7 +219,7 @@ TEST(ScriptEditorWindow, ScrollsToTheCaretAndByTheScrollBarAndWheel) {
 
     // Dragging the thumb shows the top line in a tip beside the scroll bar.
     ::SendMessageW(host.hwnd(), WM_VSCROLL, SB_THUMBTRACK, 0);
-    HWND hint = ::FindWindowW(L"TScrollHint", nullptr);
+    HWND hint = ThreadWindow(L"TScrollHint");
     ASSERT_NE(hint, nullptr);
     EXPECT_TRUE(::IsWindowVisible(hint));
     EXPECT_NE(::GetFocus(), hint);
@@ -227,7 +248,7 @@ TEST(ScriptEditorWindow, PreviewSettingsHideTheHintAndLeaveTabToTheDialog) {
     for (int i = 0; i < 100; ++i) text += "x\r\n";
     host.editor().SetText(text);
     ::SendMessageW(host.hwnd(), WM_VSCROLL, SB_THUMBTRACK, 0);
-    HWND hint = ::FindWindowW(L"TScrollHint", nullptr);
+    HWND hint = ThreadWindow(L"TScrollHint");
     EXPECT_TRUE(hint == nullptr || !::IsWindowVisible(hint));
 }
 
@@ -312,6 +333,50 @@ TEST(ScriptEditorWindow, PaintsSelectionTokenBackgroundGutterMarginAndCaret) {
     EXPECT_EQ(ClientPixel(host.hwnd(), margin.x, lh * 4), window);
     host.editor().SetGutterVisible(false);
     EXPECT_EQ(ClientPixel(host.hwnd(), 0, lh * 4), window);
+}
+
+TEST(ScriptEditorWindow, RepaintsExactlyWhatSelectionAndEditingChange) {
+    EditorHost host;
+    host.editor().SetText("aaaa\r\nbbbb\r\ncccc\r\ndddd\r\neeee");
+    host.Key(VK_HOME, kCtrl);
+    const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+    auto at = [&](int line) {
+        POINT p = host.editor().PointOf({line, 8});  // beyond the text: only background
+        return ScreenPixel(host.hwnd(), p.x + 2, p.y + 2);
+    };
+    for (int i = 0; i < 3; ++i) host.Key(VK_DOWN, kShift);
+    EXPECT_EQ(at(1), highlight);
+    EXPECT_EQ(at(2), highlight);
+    host.Key(VK_UP, kShift);
+    host.Key(VK_UP, kShift);
+    EXPECT_EQ(at(0), highlight);
+    EXPECT_EQ(at(1), window);
+    EXPECT_EQ(at(2), window);
+
+    // Mouse selection, then a click elsewhere clears it on screen.
+    host.Drag(host.CaretPoint(2, 1), host.CaretPoint(4, 1));
+    EXPECT_EQ(at(3), highlight);
+    host.Click(host.CaretPoint(0, 0));
+    EXPECT_EQ(at(3), window);
+
+    // Deleting a line moves the lines below up, gutter numbers included.
+    host.Key(VK_DOWN);
+    host.Key('Y', kCtrl);
+    EXPECT_EQ(host.model().LineCount(), 4);
+    POINT gone = host.editor().PointOf({4, 0});
+    ::UpdateWindow(host.hwnd());
+    WindowDc dc(host.hwnd());
+    int ink = 0;  // no number left behind for a line 5
+    for (int y = gone.y; y < gone.y + host.editor().LineHeight(); ++y)
+        for (int x = 0; x < host.editor().GutterWidth() - 2; ++x)
+            ink += ::GetPixel(dc.get(), x, y) != ::GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(ink, 0);
+    POINT kept = host.editor().PointOf({3, 0});
+    for (int y = kept.y; y < kept.y + host.editor().LineHeight(); ++y)
+        for (int x = 0; x < host.editor().GutterWidth() - 2; ++x)
+            ink += ::GetPixel(dc.get(), x, y) != ::GetSysColor(COLOR_BTNFACE);
+    EXPECT_GT(ink, 0);  // while line 4 has its number
 }
 
 TEST(ScriptEditorWindow, SurvivesItsParentBeingDestroyedFirst) {

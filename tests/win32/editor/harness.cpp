@@ -256,6 +256,12 @@ bool SaveScreenBitmap(const RECT& area, const std::string& path) {
     return SaveDcArea(dc.get(), area.right - area.left, area.bottom - area.top, path);
 }
 
+COLORREF ScreenPixel(HWND hwnd, int x, int y) {
+    ::UpdateWindow(hwnd);
+    WindowDc dc(hwnd);
+    return ::GetPixel(dc.get(), x, y);
+}
+
 COLORREF ClientPixel(HWND hwnd, int x, int y) {
     RECT rc{};
     ::GetClientRect(hwnd, &rc);

@@ -69,6 +69,10 @@ bool SaveScreenBitmap(const RECT& area, const std::string& path);
 // The folder in the build tree where the snapshots go.
 std::string ScreensDir();
 
+// The colour of a client pixel as the screen shows it after pending paints: catches lines
+// that were changed but never invalidated.
+COLORREF ScreenPixel(HWND hwnd, int x, int y);
+
 // The colour of a client pixel of the window as the window paints it.
 COLORREF ClientPixel(HWND hwnd, int x, int y);
 

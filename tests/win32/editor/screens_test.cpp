@@ -28,6 +28,8 @@ TEST(EditorSnapshots, VBScriptSample) {
         u8"d = #12/31/2026#  ' дата\r\n"
         u8"Rem not a comment: Привет\r\n"_cp);
     host.editor().SetRightMargin(60);
+    host.editor().SetCaretXY(1, 5);
+    host.Key('1', kCtrl | kShift);              // bookmark 1 in the gutter
     host.model().SetSelection({3, 4}, {3, 7});  // "map"
     host.editor().SetCaretXY(8, 4);
     host.model().SetSelection({3, 4}, {3, 7});
@@ -59,6 +61,23 @@ TEST(EditorSnapshots, JScriptSample) {
     host.editor().SetCaretXY(5, 3);
     EditorHost::Pump();
     EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/jscript.bmp"));
+}
+
+TEST(EditorSnapshots, PreviewWithLargerFontAndColumnSelection) {
+    EditorHost host(ScriptEditorWindow::PreviewSettings(), SIZE{349, 205});
+    editor::TJScriptHighlighter js;
+    host.editor().SetHighlighter(&js);
+    host.editor().SetText(js.SampleSource());
+    host.editor().SetRightMargin(30);
+    host.editor().Focus();
+    host.Key(VK_HOME, kCtrl);
+    host.Key('C', kCtrl | kShift);  // column selection
+    host.Key(VK_DOWN, kShift);
+    host.Key(VK_DOWN, kShift);
+    host.Key(VK_RIGHT, kShift);
+    host.Key(VK_RIGHT, kShift);
+    host.Key(VK_RIGHT, kShift);
+    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/preview.bmp"));
 }
 
 TEST(EditorSnapshots, CompletionList) {

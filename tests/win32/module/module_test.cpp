@@ -11,6 +11,7 @@
 
 #include "base/unique.h"
 #include "fake_host.h"
+#include "host/automation.h"
 #include "zeph.h"
 
 using namespace zeph::win;
@@ -85,8 +86,7 @@ class ModuleTest : public ::testing::Test {
     // The host registers its own library; the module's refers to it.
     static void SetUpTestSuite() {
         ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ComPtr<ITypeLib> host;
-        ::LoadTypeLibEx(WindowsPath(TELLUR_TLB).c_str(), REGKIND_REGISTER, host.put());
+        ASSERT_EQ(tellur::RegisterHostTypeLibrary(), S_OK);
         ::CoUninitialize();
     }
 
@@ -213,6 +213,24 @@ TEST_F(ModuleTest, OneWindowOwnedByTheHostUntilClosed) {
     EXPECT_EQ(canUnloadNow_(), S_OK);
 }
 
+TEST_F(ModuleTest, WindowGoneWithTheHostWindowIsForgotten) {
+    ComPtr<IComModule> module = CreateModule();
+    HostWindow otherHost;
+    FakeApplication other(otherHost.get(), TestDataFolder());
+    ASSERT_EQ(module->Init(&other), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    std::vector<HWND> windows = OwnedWindows(otherHost.get());
+    ASSERT_EQ(windows.size(), 1u);
+    ::DestroyWindow(otherHost.get());
+    EXPECT_FALSE(::IsWindow(windows[0]));
+    // No window to show any more, and none to free with the module.
+    ASSERT_EQ(module->Init(&app_), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    EXPECT_EQ(OwnedWindows(host_.get()).size(), 1u);
+    module.reset();
+    EXPECT_TRUE(OwnedWindows(host_.get()).empty());
+}
+
 TEST_F(ModuleTest, InitReplacesAndReleasesTheApplication) {
     ComPtr<IComModule> module = CreateModule();
     FakeApplication other(host_.get(), TestDataFolder());
@@ -260,9 +278,6 @@ TEST_F(ModuleTest, HostFailureCodesComeBackToTheHost) {
 }
 
 TEST_F(ModuleTest, FailedSetUpKeepsTheHiddenWindowForTheNextCall) {
-#ifdef ZEPH_PRODUCT_WINDOW
-    GTEST_SKIP() << "the product window's set-up reads no host folder without a store";
-#endif
     ComPtr<IComModule> module = CreateModule();
     ASSERT_EQ(module->Init(&app_), S_OK);
     app_.dataFolderResult = STG_E_PATHNOTFOUND;
@@ -316,8 +331,15 @@ TEST_F(ModuleTest, LateBoundCallsReachTheMethods) {
     VARIANT arg;
     ::VariantInit(&arg);
     arg.vt = VT_DISPATCH;
-    arg.pdispVal = &app_;
     DISPPARAMS one{&arg, nullptr, 1, 0};
+    // The type library makes late-bound callers hand over the host's application interface:
+    // another automation object does not reach Init.
+    arg.pdispVal = &app_.MainWindow();
+    EXPECT_TRUE(FAILED(
+        dispatch->Invoke(201, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr)));
+    EXPECT_EQ(module->OpenMainModelessDialog(), E_UNEXPECTED);
+
+    arg.pdispVal = &app_;
     ASSERT_EQ(dispatch->Invoke(201, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
               S_OK);
     ASSERT_EQ(dispatch->Invoke(202, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
@@ -334,6 +356,7 @@ TEST_F(ModuleTest, TypeLibraryResourceDescribesTheModule) {
     EXPECT_EQ(attr->wMajorVerNum, 1);
     EXPECT_EQ(attr->wMinorVerNum, 0);
     EXPECT_EQ(attr->lcid, 0u);
+    EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     library->ReleaseTLibAttr(attr);
     UniqueBstr name, doc;
     ASSERT_EQ(library->GetDocumentation(-1, name.put(), doc.put(), nullptr, nullptr), S_OK);
@@ -484,4 +507,52 @@ TEST_F(ModuleTest, RegisteredServerIsCreatedThroughTheProgId) {
     EXPECT_NE(::LoadRegTypeLib(LIBID_Zeph, 1, 0, 0, registered.put()), S_OK);
     // A second removal finds nothing to remove and is no failure.
     EXPECT_EQ(RunRegsvr32(L"/u "), 0u);
+}
+
+namespace {
+
+// The demo host's main window as its object model sees it: only the handle matters here.
+class StubHostWindow : public tellur::HostWindow {
+  public:
+    explicit StubHostWindow(HWND hwnd) : hwnd_(hwnd) {}
+    HWND Handle() const override { return hwnd_; }
+    void RedrawNow() override {}
+    void ZoomAll() override {}
+    double Zoom() const override { return 1.0; }
+    void SetZoom(double) override {}
+    std::wstring StatusText() const override { return L""; }
+    void SetStatusText(const std::wstring&) override {}
+    tellur::Units CoordinateUnits() const override { return tellur::Units{}; }
+    void SetCoordinateUnits(tellur::Units) override {}
+    void OpenMap(const std::wstring&) override {}
+
+  private:
+    HWND hwnd_;
+};
+
+}  // namespace
+
+TEST_F(ModuleTest, DrivenByTheDemoHostsApplicationObject) {
+    StubHostWindow window(host_.get());
+    auto host = std::make_shared<tellur::Host>();
+    host->window = &window;
+    host->dataFolder = TestDataFolder();
+    ::DeleteFileW((host->dataFolder + L"zpconfig.cfg").c_str());
+    ComPtr<ITellurApplication> application = tellur::CreateApplication(host);
+    ASSERT_TRUE(application);
+
+    ComPtr<IComModule> module = CreateModule();
+    ASSERT_EQ(module->Init(application.get()), S_OK);
+    ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    std::vector<HWND> windows = OwnedWindows(host_.get());
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_TRUE(::IsWindowVisible(windows[0]));
+    ::SendMessageW(windows[0], WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(windows[0]));
+#ifdef ZEPH_PRODUCT_WINDOW
+    // Closing stored the work in the host's data folder.
+    EXPECT_NE(::GetFileAttributesW((host->dataFolder + L"zpconfig.cfg").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+#endif
+    module.reset();
 }

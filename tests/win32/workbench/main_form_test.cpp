@@ -25,7 +25,12 @@ struct RecordingStore : workbench::IWorkbenchStore {
                      const std::string& text) override {
         calls.push_back("StoreScript(" + name + "," + std::string(language) + ")");
     }
-    void SaveOnClose() override { calls.push_back("SaveOnClose"); }
+    std::optional<workbench::StoredScript> FindScript(const std::string&) override {
+        return std::nullopt;
+    }
+    void SaveOnClose(const std::string&, std::string_view, const std::string&) override {
+        calls.push_back("SaveOnClose");
+    }
 };
 
 // Runs a plain GetMessage loop, as the host does, for about `ms` milliseconds.
@@ -120,6 +125,8 @@ class WorkbenchWindowTest : public ::testing::Test {
         Pump(50);
     }
     std::string Caption() const { return Narrow(Text(hwnd)); }
+    std::string EditorText() const { return form->Editor().Text(); }
+    void SetCaretXY(int x, int y) { form->Editor().SetCaretXY(x, y); }
     static std::wstring Text(HWND w) {
         wchar_t buffer[1024] = L"";
         ::GetWindowTextW(w, buffer, 1024);
@@ -155,7 +162,8 @@ TEST_F(WorkbenchWindowTest, SetUpShowsAnOwnedWindowWithItsLayout) {
     EXPECT_EQ(editor.top, form->Scaled(31));
     EXPECT_EQ(editor.bottom, client.bottom);
     EXPECT_EQ(::GetFocus(), form->EditorHandle());
-    EXPECT_EQ(Text(form->EditorHandle()), L"option explicit");
+    EXPECT_EQ(EditorText(), "option explicit\r\n");
+    EXPECT_EQ(form->Presenter().CurrentLanguage(), "VBScript");
 }
 
 TEST_F(WorkbenchWindowTest, MinimumSizeIsEnforced) {
@@ -178,9 +186,9 @@ TEST_F(WorkbenchWindowTest, EscMovesToTheEditorAndNeverCloses) {
 }
 
 TEST_F(WorkbenchWindowTest, EnterBreaksTheLineInTheEditorAndSavesInTheBox) {
-    ::SendMessageW(form->EditorHandle(), EM_SETSEL, 6, 6);
+    SetCaretXY(7, 1);
     Press(VK_RETURN);
-    EXPECT_EQ(Text(form->EditorHandle()), L"option\r\n explicit");
+    EXPECT_EQ(EditorText(), "option\r\n explicit\r\n");
     EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore"));
 
     Press(VK_F4);  // to the saved-script box
@@ -190,22 +198,23 @@ TEST_F(WorkbenchWindowTest, EnterBreaksTheLineInTheEditorAndSavesInTheBox) {
     EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore", "StoreScript(Report,VBScript)",
                                                     "SaveWorkbenchState", "ApplyStore"));
     EXPECT_EQ(Caption(), kVbCaption + kNotice);
-    EXPECT_EQ(Text(form->EditorHandle()), L"option\r\n explicit");
+    EXPECT_EQ(EditorText(), "option\r\n explicit\r\n");
 }
 
 TEST_F(WorkbenchWindowTest, WindowShortcutsComeBeforeTheEditorsKeys) {
     app.selection.ids = {L"15", L"27"};
-    ::SendMessageW(form->EditorHandle(), EM_SETSEL, 0, 0);
+    SetCaretXY(1, 1);
     Press(VK_F1, true);  // Ctrl+F1
-    EXPECT_EQ(Text(form->EditorHandle()), L"\"15\", \"27\"option explicit");
+    EXPECT_EQ(EditorText(), "\"15\", \"27\"option explicit\r\n");
 
     Press('X');  // plain letters still reach the editor
-    EXPECT_EQ(Text(form->EditorHandle()), L"x\"15\", \"27\"option explicit");
+    EXPECT_EQ(EditorText(), "x\"15\", \"27\"option explicit\r\n");
 
     Press('L', true);  // Ctrl+L: language switch
     EXPECT_EQ(Caption(), kJsCaption + kNotice);
     EXPECT_EQ(form->Presenter().CurrentLanguage(), "JavaScript");
-    EXPECT_EQ(Text(form->EditorHandle()), L"x\"15\", \"27\"option explicit");
+    EXPECT_EQ(EditorText(), "x\"15\", \"27\"option explicit\r\n");
+    EXPECT_EQ(form->Editor().Highlighter()->ComponentName(), "JavaScriptHighlighter");
 }
 
 TEST_F(WorkbenchWindowTest, CaptionNoticeEndsWithItsTimer) {
@@ -263,12 +272,83 @@ TEST_F(WorkbenchWindowTest, ErrorsReachTheGeneralHandler) {
     EXPECT_TRUE(::IsWindow(hwnd));
 }
 
+TEST_F(WorkbenchWindowTest, RunWithoutTheDescriptionReportsAndKeepsTheText) {
+    MessageBoxCatcher boxes;
+    form->Editor().SetText("x = 1");
+    Press(VK_F5);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_THAT(boxes.texts[0], ::testing::HasSubstr("TellurTlb.xml"));
+    EXPECT_EQ(EditorText(), "x = 1\r\n");
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+TEST_F(WorkbenchWindowTest, RunsWithTheConstantsAndShowsScriptErrors) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_run\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs(
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb><Units name=\"Units\">"
+            "<const name=\"unFeet\" value=\"2\"/></Units></Tlb>",
+            f);
+        std::fclose(f);
+    }
+    MessageBoxCatcher boxes;
+    form->Editor().SetText("option explicit\r\nDim x\r\nx = unFeet\r\nIf x <> 2 Then Err.Raise 5");
+    Press(VK_F5);
+    EXPECT_TRUE(boxes.texts.empty()) << (boxes.texts.empty() ? "" : boxes.texts[0]);
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+
+    form->Editor().SetText("option explicit\r\nDim x\r\nx = (1 +\r\n");
+    Press(VK_RETURN, true);  // Ctrl+Enter
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_THAT(boxes.texts[0], ::testing::StartsWith(u8"Произошла ошибка: "_cp.data()));
+    EXPECT_EQ(boxes.captions[0], u8"Ошибка"_cp);
+    EXPECT_EQ(form->Editor().CaretY(), 3);
+    EXPECT_EQ(EditorText(), "option explicit\r\nDim x\r\nx = (1 +\r\n");
+}
+
+TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"zeph_workbench_store\\";
+    ::DeleteFileW((folder + L"zpconfig.cfg").c_str());
+    ::DeleteFileW((folder + L"zpconfig.cfg.bak").c_str());
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    FakeApplication app;
+    app.folder = folder;
+
+    TMainModelessDialogForm* form = TMainModelessDialogForm::CreateOwned(nullptr);
+    form->AttachApplication(&app);  // no store yet: the default one is written
+    EXPECT_NE(::GetFileAttributesW((folder + L"zpconfig.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(form->Editor().Text(), "option explicit\r\n");
+    form->Editor().SetText("MsgBox 1");
+    ::SetWindowPos(form->Handle(), nullptr, 30, 40, 420, 260, SWP_NOZORDER);
+    HWND hwnd = form->Handle();
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    Pump();
+    ASSERT_FALSE(::IsWindow(hwnd));
+
+    form = TMainModelessDialogForm::CreateOwned(nullptr);
+    form->AttachApplication(&app);
+    EXPECT_EQ(form->Editor().Text(), "MsgBox 1\r\n");
+    RECT r{};
+    ::GetWindowRect(form->Handle(), &r);
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_EQ(r.right - r.left, 420);
+    EXPECT_EQ(r.bottom - r.top, 260);
+    delete form;
+    EXPECT_EQ(app.refs, 1u);
+}
+
 // Saves the window as it looks on screen, for a look by eye.
 TEST_F(WorkbenchWindowTest, Screenshot) {
     ::SetWindowTextW(form->SavedScriptsHandle(), L"Report");
-    ::SetWindowTextW(form->EditorHandle(),
-                     L"option explicit\r\n\r\nDim map\r\nSet map = Application.GetMap()\r\n"
-                     L"MsgBox map.Name");
+    form->Editor().SetText(
+        "option explicit\r\n\r\nDim map\r\n' The open map\r\nSet map = Application.GetMap()\r\n"
+        "MsgBox map.Name & \" objects\"");
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Pump(300);
     // The screen has no window manager to draw frames: the caption is drawn here, over the

@@ -1,0 +1,306 @@
+// bench_xml: load (parse from memory) and save (write to memory and to a file) of our XML
+// document model against pugixml and libxml2 in the same process, on two generated 5 MB shapes:
+// store-like (few elements, long multi-line attribute values) and description-like (many small
+// elements and attributes). Prints MB/s, the ratios to pugixml, and the memory of the loaded
+// trees as counted by allocation hooks.
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <new>
+#include <pugixml.hpp>
+#include <string>
+
+#include "xml/xml.h"
+
+// The replaced global operator new below hands out CountedMalloc blocks, which GCC cannot see.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#pragma GCC diagnostic ignored "-Warray-bounds"
+
+namespace {
+
+// --- allocation counting ------------------------------------------------------------------
+
+std::size_t live_bytes = 0;
+
+void* CountedMalloc(std::size_t n) {
+    auto* p = static_cast<std::size_t*>(std::malloc(n + 16));
+    if (!p) return nullptr;
+    *p = n;
+    live_bytes += n;
+    return reinterpret_cast<char*>(p) + 16;
+}
+void CountedFree(void* q) {
+    if (!q) return;
+    auto* p = reinterpret_cast<std::size_t*>(static_cast<char*>(q) - 16);
+    live_bytes -= *p;
+    std::free(p);
+}
+void* CountedRealloc(void* q, std::size_t n) {
+    if (!q) return CountedMalloc(n);
+    auto* p = reinterpret_cast<std::size_t*>(static_cast<char*>(q) - 16);
+    std::size_t old = *p;
+    auto* r = static_cast<std::size_t*>(std::realloc(p, n + 16));
+    if (!r) return nullptr;
+    *r = n;
+    live_bytes = live_bytes - old + n;
+    return reinterpret_cast<char*>(r) + 16;
+}
+char* CountedStrdup(const char* s) {
+    std::size_t n = std::strlen(s) + 1;
+    auto* d = static_cast<char*>(CountedMalloc(n));
+    if (d) std::memcpy(d, s, n);
+    return d;
+}
+
+}  // namespace
+
+void* operator new(std::size_t n) {
+    if (void* p = CountedMalloc(n)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    CountedFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    CountedFree(p);
+}
+
+namespace {
+
+using namespace zeph::xml;
+
+// --- inputs -------------------------------------------------------------------------------
+
+std::string StoreLike(std::size_t target) {
+    auto doc = CreateXmlDocument("Config");
+    auto root = doc->DocumentElement();
+    auto window = root->AppendElement("Window");
+    window->SetIntAttr("Left", 100);
+    window->SetAttr("State", "Normal");
+    auto scripts = root->AppendElement("Scripts");
+    std::string text;
+    for (int line = 0; line < 60; ++line)
+        text += "\tIf obj.Count > " + std::to_string(line) +
+                " Then MsgBox \"\xc2\xfb\xe1\xf0\xe0\xed\xee: \" & obj.Name ' note\r\n";
+    for (int i = 0; doc->GetXml().size() < target; ++i) {
+        for (int k = 0; k < 50; ++k) {
+            auto s = scripts->AppendElement("Script");
+            s->SetAttr("Name", "\xd1\xea\xf0\xe8\xef\xf2 " + std::to_string(i * 50 + k));
+            s->SetAttr("Language", k % 2 ? "VBScript" : "JavaScript");
+            s->SetAttr("Text", text);
+        }
+    }
+    return doc->GetXml();
+}
+
+std::string DescriptionLike(std::size_t target) {
+    auto doc = CreateXmlDocument("TypeLibrary");
+    auto root = doc->DocumentElement();
+    for (int i = 0; doc->GetXml().size() < target; ++i) {
+        for (int k = 0; k < 200; ++k) {
+            auto itf = root->AppendElement("Interface");
+            itf->SetAttr("Name", "ITellurObject" + std::to_string(i * 200 + k));
+            itf->SetAttr("Guid", "{6B29FC40-CA47-1067-B31D-00DD010662DA}");
+            for (int m = 0; m < 12; ++m) {
+                auto p = itf->AppendElement(m % 3 ? "Property" : "Method");
+                p->SetAttr("Name", "Member" + std::to_string(m));
+                p->SetAttr("Type", m % 2 ? "Long" : "BSTR");
+                p->SetBoolAttr("ReadOnly", m % 4 == 0);
+                p->SetIntAttr("DispId", m + 1);
+                if (m % 3 == 0) p->AppendElement("Param")->SetAttr("Name", "Index");
+            }
+        }
+    }
+    return doc->GetXml();
+}
+
+// --- timing -------------------------------------------------------------------------------
+
+// CPU time of this thread: the figures stay comparable on a machine busy with other work.
+double CpuSeconds() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+struct Timer {
+    double t0 = 0, t1 = 0;
+    void Start() { t0 = CpuSeconds(); }
+    void Stop() { t1 = CpuSeconds(); }
+};
+
+// Best time in seconds of `runs` calls, each timing its own part.
+double Best(int runs, const std::function<void(Timer&)>& fn) {
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        Timer t;
+        fn(t);
+        best = std::min(best, t.t1 - t.t0);
+    }
+    return best;
+}
+
+double Best(int runs, const std::function<void()>& fn) {
+    return Best(runs, [&](Timer& t) {
+        t.Start();
+        fn();
+        t.Stop();
+    });
+}
+
+struct StringWriter : pugi::xml_writer {
+    std::string out;
+    void write(const void* data, size_t size) override {
+        out.append(static_cast<const char*>(data), size);
+    }
+};
+
+void Shape(const char* name, const std::string& input, int runs) {
+    const double mb = static_cast<double>(input.size()) / 1e6;
+    std::filesystem::path folder = std::filesystem::temp_directory_path();
+    std::printf("\n%s: %.2f MB\n", name, mb);
+
+    // Load: the parse alone; each library frees its tree outside the timed part.
+    double ours_load = Best(runs, [&](Timer& t) {
+        auto doc = CreateXmlDocument();
+        t.Start();
+        doc->LoadFromBytes(input);
+        t.Stop();
+    });
+    double pugi_load = Best(runs, [&](Timer& t) {
+        pugi::xml_document doc;
+        t.Start();
+        doc.load_buffer(input.data(), input.size());
+        t.Stop();
+    });
+    double lx_load = Best(runs, [&](Timer& t) {
+        t.Start();
+        xmlDocPtr doc = xmlReadMemory(input.data(), static_cast<int>(input.size()), nullptr,
+                                      nullptr, XML_PARSE_NONET | XML_PARSE_HUGE);
+        t.Stop();
+        xmlFreeDoc(doc);
+    });
+    // Freeing a loaded tree.
+    double ours_free = Best(runs, [&](Timer& t) {
+        auto doc = CreateXmlDocument();
+        doc->LoadFromBytes(input);
+        t.Start();
+        doc.reset();
+        t.Stop();
+    });
+    double pugi_free = Best(runs, [&](Timer& t) {
+        auto doc = std::make_unique<pugi::xml_document>();
+        doc->load_buffer(input.data(), input.size());
+        t.Start();
+        doc.reset();
+        t.Stop();
+    });
+    double lx_free = Best(runs, [&](Timer& t) {
+        xmlDocPtr doc = xmlReadMemory(input.data(), static_cast<int>(input.size()), nullptr,
+                                      nullptr, XML_PARSE_NONET | XML_PARSE_HUGE);
+        t.Start();
+        xmlFreeDoc(doc);
+        t.Stop();
+    });
+
+    // Tree memory.
+    std::size_t before = live_bytes;
+    std::size_t ours_mem, pugi_mem, lx_mem;
+    {
+        auto doc = CreateXmlDocument();
+        doc->LoadFromBytes(input);
+        ours_mem = live_bytes - before;
+    }
+    {
+        pugi::xml_document doc;
+        before = live_bytes;
+        doc.load_buffer(input.data(), input.size());
+        pugi_mem = live_bytes - before;
+    }
+    {
+        before = live_bytes;
+        xmlDocPtr doc = xmlReadMemory(input.data(), static_cast<int>(input.size()), nullptr,
+                                      nullptr, XML_PARSE_NONET | XML_PARSE_HUGE);
+        lx_mem = live_bytes - before;
+        xmlFreeDoc(doc);
+    }
+
+    // Save, to memory and to a file.
+    auto ours = CreateXmlDocument();
+    ours->LoadFromBytes(input);
+    pugi::xml_document pdoc;
+    pdoc.load_buffer(input.data(), input.size());
+    xmlDocPtr ldoc = xmlReadMemory(input.data(), static_cast<int>(input.size()), nullptr, nullptr,
+                                   XML_PARSE_NONET | XML_PARSE_HUGE);
+    double ours_save = Best(runs, [&] {
+        std::string out;
+        StringSink sink(&out);
+        ours->SaveToStream(sink);
+    });
+    double pugi_save = Best(runs, [&] {
+        StringWriter w;
+        pdoc.save(w);
+    });
+    double lx_save = Best(runs, [&] {
+        xmlChar* mem = nullptr;
+        int size = 0;
+        xmlDocDumpMemory(ldoc, &mem, &size);
+        xmlFree(mem);
+    });
+    auto file = folder / "zeph_bench_xml.xml";
+    double ours_file = Best(runs, [&] { ours->SaveToFile(file); });
+    double pugi_file = Best(runs, [&] { pdoc.save_file(file.c_str()); });
+    double lx_file = Best(runs, [&] { xmlSaveFile(file.c_str(), ldoc); });
+    std::filesystem::remove(file);
+    xmlFreeDoc(ldoc);
+
+    auto row = [&](const char* what, double o, double p, double l) {
+        std::printf(
+            "  %-16s ours %8.1f MB/s   pugixml %8.1f MB/s   libxml2 %8.1f MB/s   "
+            "ours/pugixml %.2fx   ours/libxml2 %.2fx\n",
+            what, mb / o, mb / p, mb / l, p / o, l / o);
+    };
+    row("load", ours_load, pugi_load, lx_load);
+    row("free", ours_free, pugi_free, lx_free);
+    row("save to memory", ours_save, pugi_save, lx_save);
+    row("save to file", ours_file, pugi_file, lx_file);
+    std::printf(
+        "  %-16s ours %8.1f MB        pugixml %8.1f MB        libxml2 %8.1f MB        "
+        "ours/pugixml %.2fx   ours/libxml2 %.2fx\n",
+        "tree memory", ours_mem / 1e6, pugi_mem / 1e6, lx_mem / 1e6,
+        static_cast<double>(ours_mem) / pugi_mem, static_cast<double>(ours_mem) / lx_mem);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    pugi::set_memory_management_functions(CountedMalloc, CountedFree);
+    xmlMemSetup(CountedFree, CountedMalloc, CountedRealloc, CountedStrdup);
+    xmlInitParser();
+    std::printf(
+        "bench_xml: best of %d runs (thread CPU time); ratios above 1 mean ours is faster (or "
+        "smaller is "
+        "better for memory)\n",
+        runs);
+    if (std::getenv("BENCH_DUMP")) {
+        std::FILE* f = std::fopen(std::getenv("BENCH_DUMP"), "wb");
+        auto s = DescriptionLike(5000000);
+        std::fwrite(s.data(), 1, s.size(), f);
+        std::fclose(f);
+        return 0;
+    }
+    Shape("store-like (multi-line attribute values)", StoreLike(5'000'000), runs);
+    Shape("description-like (many small elements and attributes)", DescriptionLike(5'000'000),
+          runs);
+    xmlCleanupParser();
+    return 0;
+}

@@ -1,0 +1,36 @@
+// The workbench's store operations over the configuration file in the host's data folder.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "store/script_store.h"
+#include "store/store_window.h"
+#include "workbench/interfaces.h"
+
+namespace zeph::workbench {
+
+class ScriptStoreLink : public IWorkbenchStore {
+  public:
+    ScriptStoreLink(store::DataFolder folder, store::IStoreWindow& window)
+        : store_(std::move(folder)), window_(window) {}
+
+    void ApplyStore() override { store_.ApplyStore(window_); }
+    void SaveWorkbenchState() override { store_.SaveWorkbenchState(window_); }
+    void StoreScript(const std::string& name, std::string_view language,
+                     const std::string& text) override {
+        store_.StoreScript(name, language, text);
+    }
+    std::optional<StoredScript> FindScript(const std::string& name) override;
+    void SaveOnClose(const std::string& name, std::string_view language,
+                     const std::string& text) override;
+
+    store::ScriptStore& Store() { return store_; }
+
+  private:
+    store::ScriptStore store_;
+    store::IStoreWindow& window_;
+};
+
+}  // namespace zeph::workbench
