@@ -380,13 +380,17 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     return doc;
 }
 
-void ScriptStore::Remember(std::string bytes, xml::IXmlDocument& doc) {
+void ScriptStore::Remember(std::string bytes, xml::IXmlDocument& doc) noexcept {
     known_doc_.reset();
-    known_bytes_.clear();
-    auto copy = CopyAsLoaded(doc);
-    if (!copy) return;
-    known_doc_ = std::move(copy);
-    known_bytes_ = std::move(bytes);
+    std::string().swap(known_bytes_);
+    try {
+        auto copy = CopyAsLoaded(doc);
+        if (!copy) return;
+        known_doc_ = std::move(copy);
+        known_bytes_ = std::move(bytes);
+    } catch (const std::exception&) {
+        known_doc_.reset();  // only a later load's speed depends on it
+    }
 }
 
 void ScriptStore::SaveStore(xml::IXmlDocument& doc) {

@@ -1,6 +1,8 @@
 // The configuration and script store "zpconfig.cfg": saved scripts, the scratch script, window
 // placement and the editor's looks. Every operation loads the file afresh and, when it changes
-// something, saves the whole document again; nothing read is kept between operations.
+// something, saves the whole document again. The file's bytes are read every time; only when
+// they are exactly the bytes this store last read or wrote is the document reused (as a copy)
+// instead of being parsed again.
 //
 // Saving never risks the user's scripts: the document is written to "zpconfig.cfg.tmp" and only
 // then put in place of the store, and the file it replaces is kept as "zpconfig.cfg.bak" (a
@@ -71,7 +73,7 @@ class ScriptStore {
     bool RecoverIfMissing(const std::filesystem::path& path);
 
     // Keeps `bytes` and a copy of the document they hold (when it can be copied exactly).
-    void Remember(std::string bytes, xml::IXmlDocument& doc);
+    void Remember(std::string bytes, xml::IXmlDocument& doc) noexcept;
 
     DataFolder folder_;
     // The bytes this store last read or wrote and the document a load of them gives. Loads
