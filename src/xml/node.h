@@ -26,9 +26,9 @@ class NameTable {
     // The id of the name, or -1 when it was never entered (or is empty).
     std::int32_t Find(std::string_view name) const;
     std::string_view Name(std::int32_t id) const noexcept {
-        return id < 0 ? std::string_view() : std::string_view(names_[static_cast<std::size_t>(id)]);
+        return id < 0 ? std::string_view() : views_[static_cast<std::size_t>(id)];
     }
-    std::size_t Size() const noexcept { return names_.size(); }
+    std::size_t Size() const noexcept { return views_.size(); }
     // Forgets every name but the pre-entered ones. Only for a process that holds no node any
     // more (the fuzzers, between inputs).
     void Reset();
@@ -40,7 +40,8 @@ class NameTable {
     }
 
   private:
-    std::deque<std::string> names_;  // a deque keeps the strings in place as it grows
+    std::deque<std::string> names_;        // a deque keeps the strings in place as it grows
+    std::vector<std::string_view> views_;  // of names_, for quick access by id
     std::array<std::vector<std::int32_t>, kBuckets> buckets_;
 };
 
