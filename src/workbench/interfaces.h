@@ -70,6 +70,11 @@ class IWorkbenchView {
     virtual void ClearScriptList() = 0;
     virtual void AddScriptNames(const std::vector<std::string>& names) = 0;
     virtual void SelectScript(const std::string& name) = 0;
+    // The list's entries in display order, and removing one of them.
+    virtual std::vector<std::string> ScriptNames() = 0;
+    virtual void DeleteScriptName(int index) = 0;
+    // The box's tool tip: off while its list is dropped down.
+    virtual void SetSavedScriptHintShown(bool shown) = 0;
 
     // The editor's looks, as the store reads and writes them.
     virtual std::string FontName() = 0;
@@ -160,6 +165,7 @@ class IWorkbenchStore {
     virtual void SaveWorkbenchState() = 0;
     virtual void StoreScript(const std::string& name, std::string_view language,
                              const std::string& text) = 0;
+    virtual void RemoveScript(const std::string& name) = 0;
     // The first script of that name (byte for byte), loaded afresh; none when there is none.
     virtual std::optional<StoredScript> FindScript(const std::string& name) = 0;
     // The closing save: the script shown under `name` when it is new or changed, then the

@@ -1,5 +1,6 @@
 #include "workbench/presenter.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
@@ -65,15 +66,20 @@ bool WorkbenchPresenter::HandleKey(KeyStroke key) {
     return true;
 }
 
-void WorkbenchPresenter::Execute(ActionId id) {
-    if (!IsEnabled(id)) return;
+template <typename F>
+void WorkbenchPresenter::Guarded(F&& handler) {
     try {
-        Dispatch(id);
+        handler();
     } catch (const std::exception& e) {
         ReportError(e.what());
     } catch (...) {
         ReportError(u8"Неизвестная ошибка"_cp);
     }
+}
+
+void WorkbenchPresenter::Execute(ActionId id) {
+    if (!IsEnabled(id)) return;
+    Guarded([&] { Dispatch(id); });
 }
 
 void WorkbenchPresenter::Dispatch(ActionId id) {
@@ -123,7 +129,13 @@ void WorkbenchPresenter::SavedScriptsExit() {
 }
 
 void WorkbenchPresenter::SavedScriptsDropDown() {
+    // No tool tip over the open list.
+    view_.SetSavedScriptHintShown(false);
     active_script_name_ = view_.SavedScriptText();
+}
+
+void WorkbenchPresenter::SavedScriptsSelect() {
+    Guarded([&] { SaveScriptComboBoxSelect(); });
 }
 
 void WorkbenchPresenter::FormClose() {
@@ -235,8 +247,69 @@ void WorkbenchPresenter::SaveScriptComboBoxFulling() {
         SetJavaScriptMenuItemClick();
 }
 
+bool WorkbenchPresenter::InScriptList(const std::string& name) {
+    const std::vector<std::string> names = view_.ScriptNames();
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+void WorkbenchPresenter::SaveScriptComboBoxSelect() {
+    view_.SetSavedScriptHintShown(true);
+    if (!store_) return;
+    const std::string previous = active_script_name_;
+    const std::string language = CurrentLanguage();
+    const std::string text = view_.EditorText();
+    if (previous.empty()) {
+        // The unnamed text goes to the scratch script and "LastText"; the picked name becomes
+        // the default, which the store then opens.
+        store_->StoreScript("", language, text);
+        store_->SaveWorkbenchState();
+        store_->ApplyStore();
+    } else if (InScriptList(previous)) {
+        std::optional<StoredScript> stored = store_->FindScript(previous);
+        if ((stored ? stored->text : std::string()) != text) {
+            store_->StoreScript(previous, language, text);
+            SaveScriptComboBoxFulling();
+            MarkCaptionSaved();
+        } else {
+            SaveScriptComboBoxFulling();
+        }
+    } else {
+        // A name never stored (or removed since): its text is kept in the scratch script,
+        // and the picked script's own record is left as it is.
+        store_->StoreScript("", language, text);
+        SaveScriptComboBoxFulling();
+    }
+    active_script_name_ = view_.SavedScriptText();
+}
+
 void WorkbenchPresenter::RemoveToolButtonClick() {
-    // Needs the store's script list; nothing to do without it.
+    if (!store_) return;
+    const std::string name = view_.SavedScriptText();
+    if (name.empty() || !InScriptList(name)) {
+        view_.ShowMessage(u8"Выделите в списке сохранений удаляемый объект"_cp, u8"Ошибка"_cp,
+                          MessageIcon::Warning, MessageButtons::Ok);
+        return;
+    }
+    const std::string question = std::string(u8"Удаление записи"_cp) + " \"" + name + "\"\n\r" +
+                                 std::string(u8"Вы уверены?"_cp);
+    if (view_.ShowMessage(question, u8"Подверждение..."_cp, MessageIcon::Question,
+                          MessageButtons::YesNo) != MessageResult::Yes)
+        return;
+
+    std::vector<std::string> names = view_.ScriptNames();
+    const auto it = std::find(names.begin(), names.end(), name);
+    view_.DeleteScriptName(static_cast<int>(it - names.begin()));
+    store_->RemoveScript(name);
+
+    names = view_.ScriptNames();
+    if (names.empty()) return;
+    int index = static_cast<int>(names.size()) - 1;
+    if (names[index] == active_script_name_) --index;
+    if (index < 0) return;
+    active_script_name_ = names[index];
+    view_.SetSavedScriptText(names[index]);
+    store_->SaveWorkbenchState();
+    store_->ApplyStore();
 }
 
 void WorkbenchPresenter::EnterActionExecute() {
@@ -248,6 +321,9 @@ void WorkbenchPresenter::EnterActionExecute() {
     store_->StoreScript(name, language, text);
     store_->SaveWorkbenchState();
     store_->ApplyStore();
+    // The stored name is now the open script: a later pick must compare against it, not
+    // against a name from before, whose record it would otherwise overwrite.
+    active_script_name_ = name;
     view_.SetCaret(caret);
     MarkCaptionSaved();
 }

@@ -59,6 +59,8 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void SavedScriptsEnter();
     void SavedScriptsExit();
     void SavedScriptsDropDown();
+    // An entry was picked; the box text is already the picked name.
+    void SavedScriptsSelect();
     // The window is closing: stores the work; the window is freed afterwards in any case.
     void FormClose();
     void TimerTimer();
@@ -89,6 +91,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void HelpActionExecute();
     // Opens the stored script named by the saved-script box text.
     void SaveScriptComboBoxFulling();
+    void SaveScriptComboBoxSelect();
 
     // --- store::IStoreWindow ---
     void ClearScriptList() override { view_.ClearScriptList(); }
@@ -119,6 +122,10 @@ class WorkbenchPresenter : public store::IStoreWindow {
 
   private:
     void SwitchLanguage(Language language);
+    bool InScriptList(const std::string& name);
+    // Runs an event handler under the general error handler.
+    template <typename F>
+    void Guarded(F&& handler);
     void Dispatch(ActionId id);
 
     IWorkbenchView& view_;

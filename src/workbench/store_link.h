@@ -22,6 +22,7 @@ class ScriptStoreLink : public IWorkbenchStore {
                      const std::string& text) override {
         store_.StoreScript(name, language, text);
     }
+    void RemoveScript(const std::string& name) override { store_.RemoveScript(name); }
     std::optional<StoredScript> FindScript(const std::string& name) override;
     void SaveOnClose(const std::string& name, std::string_view language,
                      const std::string& text) override;

@@ -92,6 +92,10 @@ class FakeView : public IWorkbenchView {
         list.insert(list.end(), names.begin(), names.end());
     }
     void SelectScript(const std::string& name) override { box_text = name; }
+    std::vector<std::string> ScriptNames() override { return list; }
+    void DeleteScriptName(int index) override { list.erase(list.begin() + index); }
+    void SetSavedScriptHintShown(bool shown) override { hint_shown = shown; }
+    bool hint_shown = true;
     std::string FontName() override { return font; }
     int FontSize() override { return font_size; }
     void SetFontName(const std::string& f) override { font = f; }

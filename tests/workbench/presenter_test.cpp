@@ -35,6 +35,10 @@ struct FakeStore : IWorkbenchStore {
         stored_languages.emplace_back(language);
         Maybe();
     }
+    void RemoveScript(const std::string& name) override {
+        calls.push_back("RemoveScript(" + name + ")");
+        Maybe();
+    }
     std::optional<StoredScript> FindScript(const std::string& name) override {
         calls.push_back("FindScript(" + name + ")");
         Maybe();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "text/cp1251.h"
 #include "workbench/fake_view.h"
 #include "workbench/presenter.h"
 
@@ -14,6 +15,7 @@ namespace zeph::workbench {
 namespace {
 
 namespace fs = std::filesystem;
+using text::operator""_cp;
 
 class StoreLinkTest : public ::testing::Test {
   protected:
@@ -113,6 +115,113 @@ TEST_F(StoreLinkTest, UnreadableStoreIsReportedAndTheWindowStillCloses) {
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(File(), "<Scripts><Script");  // never overwritten
+}
+
+// The saved-script list against a real store file.
+class SavedScriptsTest : public StoreLinkTest {
+  protected:
+    void SetUp() override {
+        p.AttachApplication();
+        for (const char* n : {"A", "B", "C"})
+            link.StoreScript(n, "VBScript", std::string(n) + "\r\n");
+        link.ApplyStore();
+        view.list = {"A", "B", "C"};
+    }
+    void Pick(const std::string& name) {
+        view.box_text = name;
+        p.SavedScriptsSelect();
+    }
+};
+
+TEST_F(SavedScriptsTest, PickingStoresAnEditedScriptFirst) {
+    p.OpenScript("A");
+    p.SavedScriptsDropDown();
+    EXPECT_FALSE(view.hint_shown);
+    Pick("A");
+    EXPECT_TRUE(view.hint_shown);
+    EXPECT_EQ(view.lines, std::vector<std::string>{"A"});
+    EXPECT_EQ(p.ActiveScriptName(), "A");
+
+    view.lines = {"A edited"};
+    p.TimerTimer();
+    Pick("B");
+    EXPECT_EQ(link.FindScript("A")->text, "A edited\r\n");
+    EXPECT_EQ(view.lines, std::vector<std::string>{"B"});
+    EXPECT_TRUE(view.caption.ends_with(SavedNotice()));
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(SavedScriptsTest, PickingFromAnUnnamedTextKeepsItInTheScratchScript) {
+    view.lines = {"scratch work"};
+    Pick("C");
+    EXPECT_EQ(link.FindScript("")->text, "scratch work\r\n");
+    EXPECT_EQ(view.lines, std::vector<std::string>{"C"});
+    EXPECT_EQ(p.ActiveScriptName(), "C");
+}
+
+TEST_F(SavedScriptsTest, PickingAfterATypedNameNeverOverwritesThePickedScript) {
+    view.box_text = "Typed";
+    p.SavedScriptsEnter();
+    view.lines = {"typed work"};
+    Pick("B");
+    EXPECT_EQ(link.FindScript("B")->text, "B\r\n");
+    EXPECT_EQ(link.FindScript("")->text, "typed work\r\n");
+    EXPECT_EQ(view.lines, std::vector<std::string>{"B"});
+}
+
+TEST_F(SavedScriptsTest, PickingAfterSavingUnderANewNameLeavesTheOldRecordAlone) {
+    p.OpenScript("A");
+    p.SavedScriptsEnter();  // A current when the box got the focus
+    view.box_text = "D";    // typed without leaving the box
+    view.lines = {"D text"};
+    p.HandleKey(Key(vk::kReturn));
+    view.list = {"A", "B", "C", "D"};
+    Pick("B");  // a pick by the arrow keys, with no drop-down first
+    EXPECT_EQ(link.FindScript("A")->text, "A\r\n");
+    EXPECT_EQ(link.FindScript("D")->text, "D text\r\n");
+    EXPECT_EQ(view.lines, std::vector<std::string>{"B"});
+}
+
+TEST_F(SavedScriptsTest, RemovingAsksAndChoosesTheNextEntry) {
+    view.answer = MessageResult::No;
+    view.box_text = "B";
+    p.Execute(ActionId::Remove);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, std::string(u8"Удаление записи \"B\"\n\rВы уверены?"_cp));
+    EXPECT_EQ(view.messages[0].caption, u8"Подверждение..."_cp);
+    EXPECT_EQ(view.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(link.FindScript("B"));  // No changes nothing
+
+    view.answer = MessageResult::Yes;
+    p.SavedScriptsEnter();  // B active
+    p.Execute(ActionId::Remove);
+    EXPECT_FALSE(link.FindScript("B"));
+    EXPECT_EQ(view.box_text, "C");  // the last entry
+    EXPECT_EQ(p.ActiveScriptName(), "C");
+
+    view.box_text = "A";  // only C is left, and it is active: nothing to choose
+    p.Execute(ActionId::Remove);
+    EXPECT_EQ(view.box_text, "A");
+    EXPECT_EQ(view.list, std::vector<std::string>{"C"});
+}
+
+TEST_F(SavedScriptsTest, RemovingBeforeTheActiveLastEntryChoosesTheOneBeforeIt) {
+    view.answer = MessageResult::Yes;
+    view.box_text = "C";
+    p.SavedScriptsEnter();  // C active
+    view.box_text = "A";
+    p.Execute(ActionId::Remove);
+    EXPECT_EQ(view.box_text, "B");
+    EXPECT_EQ(view.lines, std::vector<std::string>{"B"});  // opened by the store
+}
+
+TEST_F(SavedScriptsTest, RemovingNeedsAListedName) {
+    view.box_text = "a";  // names compare case-sensitively
+    p.Execute(ActionId::Remove);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, u8"Выделите в списке сохранений удаляемый объект"_cp);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(link.FindScript("A"));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "store/script_store.h"
 #include "text/cp1251.h"
 #include "workbench/glyphs.h"
-#include "workbench/script_control.h"
+#include "workbench/script_engines.h"
 #include "xml/xml.h"
 
 namespace zeph::win {
@@ -149,45 +149,6 @@ class TMainModelessDialogForm::ShellAdapter : public workbench::ISystemShell {
 };
 
 // --- script engines and the description ------------------------------------------------------
-
-class TMainModelessDialogForm::Engines : public workbench::IScriptEngineFactory {
-  public:
-    explicit Engines(TMainModelessDialogForm& form) : form_(form) {}
-
-    std::unique_ptr<workbench::IScriptEngine> CreateEngine() override {
-        return std::make_unique<Engine>(form_.Handle(), form_.application_.get());
-    }
-    void LoadDescription(const std::filesystem::path& path) override {
-        doc_ = xml::LoadXmlDocument(path);
-        store::SharedDocument() = doc_;
-    }
-    std::string ConstantPrelude(std::string_view keyword) override {
-        return doc_ ? store::ConstantPrelude(*doc_, keyword) : std::string();
-    }
-
-  private:
-    class Engine : public workbench::IScriptEngine {
-      public:
-        Engine(HWND site, IDispatch* application) : site_(site), application_(application) {}
-        void SetLanguage(std::string_view language) override { control_.SetLanguage(language); }
-        void AddApplication() override { control_.AddObject("Application", application_, true); }
-        void SetSiteWindow() override { control_.SetSiteWindow(site_); }
-        std::optional<workbench::ScriptError> AddCode(std::string_view code) override {
-            if (control_.AddCode(code)) return std::nullopt;
-            ScriptControl::ErrorInfo e = control_.LastError();
-            return workbench::ScriptError{e.description, static_cast<int>(e.line),
-                                          static_cast<int>(e.column)};
-        }
-
-      private:
-        ScriptControl control_;
-        HWND site_;
-        IDispatch* application_;
-    };
-
-    TMainModelessDialogForm& form_;
-    xml::XmlRef<xml::IXmlDocument> doc_;
-};
 
 // The description file, loaded afresh from the host's data folder for every request.
 class TMainModelessDialogForm::DescriptionSource : public completion::IDescriptionSource {
@@ -330,18 +291,17 @@ void TMainModelessDialogForm::CreateControls() {
                                nullptr);
     if (!combo_) ThrowLastError("CreateWindowExW(combo box)");
     ::SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(form_font_.get()), FALSE);
+    combo_hint_ = Wide(u8"Список сохраненных скриптов"_cp);
     if (tooltip_) {
-        static std::wstring combo_hint = Wide(u8"Список сохраненных скриптов"_cp);
-        TOOLINFOW ti{};
-        ti.cbSize = sizeof(ti);
-        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        ti.hwnd = hwnd;
-        ti.uId = reinterpret_cast<UINT_PTR>(combo_);
-        ti.lpszText = combo_hint.data();
-        ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-        // The edit field inside the box takes the mouse; give it the same hint.
-        if (HWND edit = ::GetWindow(combo_, GW_CHILD)) {
-            ti.uId = reinterpret_cast<UINT_PTR>(edit);
+        // The box and the edit field inside it, which takes the mouse, share the hint.
+        for (HWND tool : {combo_, ::GetWindow(combo_, GW_CHILD)}) {
+            if (!tool) continue;
+            TOOLINFOW ti{};
+            ti.cbSize = sizeof(ti);
+            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            ti.hwnd = hwnd;
+            ti.uId = reinterpret_cast<UINT_PTR>(tool);
+            ti.lpszText = combo_hint_.data();
             ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
         }
     }
@@ -408,7 +368,7 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
         presenter_.SetStore(store_.get());
     }
     if (app) {
-        engines_ = std::make_unique<Engines>(*this);
+        engines_ = std::make_unique<ScriptEngines>(Handle(), app);
         presenter_.SetEngines(engines_.get());
         if (editor_window_->completion()) {
             completion_.reset();
@@ -516,6 +476,20 @@ void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
             case CBN_DROPDOWN:
                 presenter_.SavedScriptsDropDown();
                 break;
+            case CBN_SELCHANGE: {
+                // The edit field takes the picked name only after this notification.
+                const LRESULT index = ::SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+                if (index < 0) break;
+                const LRESULT length = ::SendMessageW(combo_, CB_GETLBTEXTLEN, index, 0);
+                std::wstring item(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1,
+                                  L'\0');
+                ::SendMessageW(combo_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(item.data()));
+                item.resize(static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
+                ::SetWindowTextW(combo_, item.c_str());
+                presenter_.SavedScriptsSelect();
+                SyncLooks();
+                break;
+            }
             default:
                 break;
         }
@@ -739,6 +713,40 @@ void TMainModelessDialogForm::SelectScript(const std::string& name) {
         }
     }
     ::SetWindowTextW(combo_, wanted.c_str());
+}
+
+std::vector<std::string> TMainModelessDialogForm::ScriptNames() {
+    std::vector<std::string> names;
+    const int count = static_cast<int>(::SendMessageW(combo_, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageW(combo_, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0) continue;
+        std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+        ::SendMessageW(combo_, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        item.resize(static_cast<std::size_t>(length));
+        names.push_back(Narrow(item));
+    }
+    return names;
+}
+
+void TMainModelessDialogForm::DeleteScriptName(int index) {
+    const std::wstring text = WindowText(combo_);
+    ::SendMessageW(combo_, CB_DELETESTRING, index, 0);
+    ::SetWindowTextW(combo_, text.c_str());
+}
+
+void TMainModelessDialogForm::SetSavedScriptHintShown(bool shown) {
+    if (!tooltip_) return;
+    static wchar_t empty[] = L"";
+    for (HWND tool : {combo_, ::GetWindow(combo_, GW_CHILD)}) {
+        if (!tool) continue;
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.hwnd = Handle();
+        ti.uId = reinterpret_cast<UINT_PTR>(tool);
+        ti.lpszText = shown ? combo_hint_.data() : empty;
+        ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
 }
 
 std::string TMainModelessDialogForm::FontName() {

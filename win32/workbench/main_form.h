@@ -104,6 +104,9 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     void ClearScriptList() override;
     void AddScriptNames(const std::vector<std::string>& names) override;
     void SelectScript(const std::string& name) override;
+    std::vector<std::string> ScriptNames() override;
+    void DeleteScriptName(int index) override;
+    void SetSavedScriptHintShown(bool shown) override;
     std::string FontName() override;
     int FontSize() override;
     void SetFontName(const std::string& family) override;
@@ -124,7 +127,6 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
 
     class HostAdapter;
     class ShellAdapter;
-    class Engines;
     class DescriptionSource;
 
     editor::TVBScriptHighlighter vb_;
@@ -134,7 +136,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::unique_ptr<HostAdapter> host_;
     std::unique_ptr<workbench::ScriptStoreLink> store_;
     bool own_store_ = true;
-    std::unique_ptr<Engines> engines_;
+    std::unique_ptr<workbench::IScriptEngineFactory> engines_;
     std::unique_ptr<ScriptEditorWindow> editor_window_;
     // Completion for the editor; goes before the editor whose pop-up it is bound to.
     std::unique_ptr<DescriptionSource> description_;
@@ -156,6 +158,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     UniqueIcon icon_;
     UniqueIcon small_icon_;
     std::wstring language_hint_;
+    std::wstring combo_hint_;
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
 };

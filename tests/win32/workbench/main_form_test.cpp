@@ -25,6 +25,7 @@ struct RecordingStore : workbench::IWorkbenchStore {
                      const std::string& text) override {
         calls.push_back("StoreScript(" + name + "," + std::string(language) + ")");
     }
+    void RemoveScript(const std::string& name) override { calls.push_back("RemoveScript"); }
     std::optional<workbench::StoredScript> FindScript(const std::string&) override {
         return std::nullopt;
     }
@@ -341,6 +342,40 @@ TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     EXPECT_EQ(r.bottom - r.top, 260);
     delete form;
     EXPECT_EQ(app.refs, 1u);
+}
+
+TEST(WorkbenchWindowStore, SavingAndPickingScriptsInTheBox) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"zeph_workbench_list\\";
+    ::DeleteFileW((folder + L"zpconfig.cfg").c_str());
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    FakeApplication app;
+    app.folder = folder;
+    TMainModelessDialogForm* form = TMainModelessDialogForm::CreateOwned(nullptr);
+    form->AttachApplication(&app);
+    form->Show();
+    Pump();
+    HWND combo = form->SavedScriptsHandle();
+    for (const char* name : {"Second", "First"}) {
+        form->Editor().SetText(std::string("text of ") + name);
+        ::SetFocus(combo);
+        ::SetWindowTextW(combo, Wide(name).c_str());
+        Press(VK_RETURN);
+    }
+    ASSERT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
+    wchar_t item[64] = L"";
+    ::SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
+    EXPECT_STREQ(item, L"First");  // sorted
+
+    ::SendMessageW(combo, CB_SETCURSEL, 1, 0);
+    ::SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+    EXPECT_EQ(form->Editor().Text(), "text of Second\r\n");
+    wchar_t box[64] = L"";
+    ::GetWindowTextW(combo, box, 64);
+    EXPECT_STREQ(box, L"Second");
+    delete form;
 }
 
 // Saves the window as it looks on screen, for a look by eye.
