@@ -60,6 +60,10 @@ inline void Reserve1(V& v) {
 }
 
 struct Attr {
+    Attr(std::int32_t n, XmlValue v) noexcept : name(n), value(std::move(v)) {}
+    // A text value made in place, without a move of its text.
+    Attr(std::int32_t n, std::string_view text) : name(n), value(text) {}
+
     std::int32_t name;
     XmlValue value;
 };
