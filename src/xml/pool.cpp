@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -43,7 +44,34 @@ void ReleaseChunks(Group* g, std::size_t n) noexcept {
     }
 }
 
+// Emptied chunks wait here for reuse while few, so that the next document is carved from memory
+// still in the cache rather than from a new group.
+constexpr std::size_t kSpares = 8;
+struct Spares {
+    std::mutex mutex;
+    Chunk* chunks[kSpares];
+    std::size_t count = 0;
+};
+Spares& SpareChunks() {
+    static auto* spares = new Spares;  // chunks may be freed by any static's destructor
+    return *spares;
+}
+
+Chunk* TakeSpare() noexcept {
+    Spares& s = SpareChunks();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.count ? s.chunks[--s.count] : nullptr;
+}
+
 void Release(Chunk* c) noexcept {
+    {
+        Spares& s = SpareChunks();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.count < kSpares) {
+            s.chunks[s.count++] = c;
+            return;
+        }
+    }
     Group* g = c->group;
     c->~Chunk();
     ReleaseChunks(g, 1);
@@ -89,6 +117,17 @@ struct ThreadEnd {
 thread_local ThreadEnd thread_end;
 
 void ThreadChunk::Open() {
+    if (Chunk* spare = TakeSpare()) {
+        Close();
+        spare->live.store(kOpen, std::memory_order_relaxed);
+        chunk = spare;
+        char* mem = reinterpret_cast<char*>(spare);
+        next = mem + kHeader;
+        end = mem + kChunk;
+        carved = 0;
+        thread_end.armed = true;
+        return;
+    }
     if (group_left == 0) {
         void* raw = ::operator new(sizeof(Group) + (kGroup + 1) * kChunk);
         group = new (raw) Group{raw};
