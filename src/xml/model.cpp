@@ -103,7 +103,7 @@ int NodeList::Remove(NodeBase* node) {
 }
 
 void NodeList::Clear() noexcept {
-    std::vector<NodeBase*> items;
+    NodeArray items;
     items.swap(items_);
     for (NodeBase* n : items) {
         if (owner_ && n->parent() == owner_) n->set_parent(nullptr);

@@ -61,11 +61,17 @@ inline void Reserve1(V& v) {
 }
 
 struct Attr {
+    Attr(std::int32_t n, XmlValue v) noexcept : name(n), value(std::move(v)) {}
+    // A text value made in place, without a move of its text.
+    Attr(std::int32_t n, std::string_view text) : name(n), value(text) {}
+
     std::int32_t name;
     XmlValue value;
 };
 
 class NodeBase;
+using AttrArray = std::vector<Attr, PoolAllocator<Attr>>;
+using NodeArray = std::vector<NodeBase*, PoolAllocator<NodeBase*>>;
 
 class NodeList final : public IXmlNodeList, public Pooled {
   public:
@@ -80,12 +86,12 @@ class NodeList final : public IXmlNodeList, public Pooled {
     void Insert(std::size_t index, NodeBase* node);
     int Remove(NodeBase* node);
     void Clear() noexcept;
-    const std::vector<NodeBase*>& items() const noexcept { return items_; }
+    const NodeArray& items() const noexcept { return items_; }
     void Orphan() noexcept;  // the owner is going away
 
   private:
     NodeBase* owner_;
-    std::vector<NodeBase*> items_;  // each holds a reference
+    NodeArray items_;  // each holds a reference
 };
 
 class NodeBase : public virtual IXmlNode {
@@ -97,8 +103,8 @@ class NodeBase : public virtual IXmlNode {
     std::int32_t name() const noexcept { return name_; }
     NodeBase* parent() const noexcept { return parent_; }
     void set_parent(NodeBase* p) noexcept { parent_ = p; }
-    std::vector<Attr>& attrs() noexcept { return attrs_; }
-    const std::vector<Attr>& attrs() const noexcept { return attrs_; }
+    AttrArray& attrs() noexcept { return attrs_; }
+    const AttrArray& attrs() const noexcept { return attrs_; }
     NodeList* children() const noexcept { return children_; }
     NodeList& EnsureChildren();
     // Text of leaves; the data text of an instruction.
@@ -148,7 +154,7 @@ class NodeBase : public virtual IXmlNode {
     std::int32_t name_;
     NodeBase* parent_ = nullptr;
     NodeList* children_ = nullptr;  // holds a reference
-    std::vector<Attr> attrs_;
+    AttrArray attrs_;
 };
 
 class Element final : public NodeBase, public IXmlElement, public Pooled {
