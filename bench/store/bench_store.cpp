@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <pugixml.hpp>
@@ -114,6 +115,14 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// Processor time of the whole process: other builds on the machine stretch the wall time of
+// both sides unevenly, not this. Time spent waiting for the disk is not in it.
+double CpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 }  // namespace
 
 int main() {
@@ -140,8 +149,10 @@ int main() {
     window.box = "Script 500";
     NoSyncFileSystem no_sync;
     std::vector<double> ours, ours_no_sync, peer, peer_durable, store_ms, state_ms, apply_ms;
+    std::vector<double> ours_cpu, peer_cpu;
     for (int round = 0; round < kRounds; ++round) {
         window.text = ScriptText(round);
+        const double cpu_start = CpuMs();
         const auto start = Clock::now();
         store.StoreScript(window.box, "VBScript", window.text);
         const auto stored = Clock::now();
@@ -149,6 +160,7 @@ int main() {
         const auto saved = Clock::now();
         store.ApplyStore(window);
         const auto applied = Clock::now();
+        ours_cpu.push_back(CpuMs() - cpu_start);
         ours.push_back(Ms(applied - start));
         store_ms.push_back(Ms(stored - start));
         state_ms.push_back(Ms(saved - stored));
@@ -165,11 +177,13 @@ int main() {
         }
 
         const fs::path copy = folder / "pugixml.cfg";
+        const double peer_cpu_start = CpuMs();
         const auto peer_start = Clock::now();
         pugi::xml_document pdoc;
         if (!pdoc.load_file(store.StorePath().c_str())) return 1;
         if (!pdoc.save_file(copy.c_str(), "\t")) return 1;
         peer.push_back(Ms(Clock::now() - peer_start));
+        peer_cpu.push_back(CpuMs() - peer_cpu_start);
 
         // The same, saved as durably as the store saves: flushed, then renamed into place.
         const auto durable_start = Clock::now();
@@ -185,18 +199,25 @@ int main() {
     fs::remove_all(folder);
 
     const double ours_ms = Median(ours), quick_ms = Median(ours_no_sync), peer_ms = Median(peer);
+    const double ours_cpu_ms = Median(ours_cpu), peer_cpu_ms = Median(peer_cpu);
     std::printf("store of %d scripts x %zu bytes: %.1f MB; medians of %d rounds\n", kScripts,
                 kScriptBytes, file_size / 1e6, kRounds);
-    std::printf("save by Enter (store script, save state, apply store): %8.2f ms\n", ours_ms);
-    std::printf("  store script %.2f ms, save state %.2f ms, apply store %.2f ms\n",
+    std::printf("                                                          wall ms    cpu ms\n");
+    std::printf("save by Enter (store script, save state, apply store): %8.2f  %8.2f\n", ours_ms,
+                ours_cpu_ms);
+    std::printf("  store script %.2f ms, save state %.2f ms, apply store %.2f ms (wall)\n",
                 Median(store_ms), Median(state_ms), Median(apply_ms));
-    std::printf("the same without flushing to the disk:                 %8.2f ms\n", quick_ms);
-    std::printf("pugixml load + save of the same file (no flush):       %8.2f ms\n", peer_ms);
-    std::printf("pugixml load + save flushed and renamed into place:    %8.2f ms\n",
+    std::printf("the same without flushing to the disk:                 %8.2f\n", quick_ms);
+    std::printf("pugixml load + save of the same file (no flush):       %8.2f  %8.2f\n", peer_ms,
+                peer_cpu_ms);
+    std::printf("pugixml load + save flushed and renamed into place:    %8.2f\n",
                 Median(peer_durable));
+    const double wall_ratio = ours_ms / peer_ms, cpu_ratio = ours_cpu_ms / peer_cpu_ms;
     std::printf(
-        "ratio: %.2f (target below 2.00); without our flushes %.2f; against the flushed "
-        "pugixml save %.2f\n",
-        ours_ms / peer_ms, quick_ms / peer_ms, ours_ms / Median(peer_durable));
+        "ratio (wall): %.2f; without our flushes %.2f; against the flushed pugixml save %.2f\n",
+        wall_ratio, quick_ms / peer_ms, ours_ms / Median(peer_durable));
+    std::printf("ratio (cpu):  %.2f\n", cpu_ratio);
+    std::printf("target below 2.00: wall %s, cpu %s\n", wall_ratio < 2.0 ? "met" : "NOT met",
+                cpu_ratio < 2.0 ? "met" : "NOT met");
     return 0;
 }

@@ -94,16 +94,24 @@ class FixedPitchMeasure final : public ITextMeasure {
     int pitch_;
 };
 
-// The description's file name in the host's data folder.
-inline constexpr std::string_view kDescriptionFileName = "TellurTlb.xml";
-
-// Loads the host object-model description; loading errors propagate. The workbench's source asks
-// the host for its data folder anew, loads folder + kDescriptionFileName and keeps the document
-// as the shared document.
+// Loads the host object-model description; loading errors propagate.
 class IDescriptionSource {
   public:
     virtual ~IDescriptionSource() = default;
     virtual xml::XmlRef<xml::IXmlDocument> LoadDescription() = 0;
+};
+
+// The workbench's source: asks the host for its data folder anew, loads "TellurTlb.xml" from it
+// and makes it the shared document.
+class FolderDescriptionSource final : public IDescriptionSource {
+  public:
+    explicit FolderDescriptionSource(store::DataFolder folder) : folder_(std::move(folder)) {}
+    xml::XmlRef<xml::IXmlDocument> LoadDescription() override {
+        return store::LoadDescription(folder_);
+    }
+
+  private:
+    store::DataFolder folder_;
 };
 
 // Loads one fixed file.

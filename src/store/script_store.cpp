@@ -98,10 +98,113 @@ void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
     }
 }
 
+// Keeps the store about to be replaced as the backup. A second name for the same file costs
+// nothing, and a save never writes into the old file (it puts a new one in its place), so the
+// backup keeps the old bytes. Where the volume has no such names, the bytes are copied.
+// Either way the store itself is untouched: a crash here leaves it as it was.
+void KeepBackup(const fs::path& store, const fs::path& backup) noexcept {
+    if (!FileExists(store)) return;  // nothing is replaced; an older backup stays
+    auto& files = xml::CurrentFileSystem();
+    files.Remove(backup);
+    std::error_code ec;
+    fs::create_hard_link(store, backup, ec);
+    if (!ec) return;
+    try {
+        WriteBackup(backup, ReadAll(store));
+    } catch (const std::exception&) {
+    }
+}
+
 xml::XmlRef<xml::IXmlDocument> Parse(std::string_view bytes) {
     auto doc = xml::CreateXmlDocument();
     doc->LoadFromBytes(bytes);
     return doc;
+}
+
+// --- copies of the document a load would give ---------------------------------------------
+//
+// Parsing the store costs several times more than copying the tree, so the store keeps the
+// document of the bytes it last read or wrote and hands out copies while the file still holds
+// exactly those bytes. A copy has to be what a parse of the bytes gives: only elements below
+// the declaration, every attribute value as the text the writer puts into the file (attribute
+// values read back byte for byte, whatever they hold). A document of any other shape (comments,
+// texts, instructions, unusual declarations, names the reader would not take) is simply not kept.
+
+constexpr int kMaxCopyDepth = 64;
+
+bool IsNameForReader(std::string_view name) {
+    if (name.empty() || !text::IsXmlNameStart(name[0])) return false;
+    for (char c : name.substr(1))
+        if (!text::IsXmlNameChar(c)) return false;
+    return true;
+}
+
+bool IsPlainDeclValue(std::string_view value) {
+    return value.find_first_of("&<>\"") == std::string_view::npos;
+}
+
+// The version and encoding of a declaration that NewDocument writes byte for byte the same.
+bool DeclarationOf(xml::IXmlNode& decl, std::string& version, std::string& encoding) {
+    if (decl.NodeType() != xml::kProcessingInstructionNode || decl.NodeName() != "xml")
+        return false;
+    if (decl.AttrCount() == 2 && decl.AttrName(0) == "version" && decl.AttrName(1) == "encoding") {
+        if (!decl.NodeValue().empty()) return false;
+        version = decl.FindAttr("version")->ToFileText();
+        encoding = decl.FindAttr("encoding")->ToFileText();
+    } else if (decl.AttrCount() == 0) {
+        // The form NewDocument itself makes: version="..." encoding="..."
+        const std::string data = decl.NodeValue();
+        constexpr std::string_view kVersion = "version=\"", kEncoding = "\" encoding=\"";
+        if (!data.starts_with(kVersion) || !data.ends_with('"')) return false;
+        const std::size_t split = data.find(kEncoding, kVersion.size());
+        if (split == std::string::npos) return false;
+        version = data.substr(kVersion.size(), split - kVersion.size());
+        encoding =
+            data.substr(split + kEncoding.size(), data.size() - 1 - split - kEncoding.size());
+    } else {
+        return false;
+    }
+    return !encoding.empty() && IsPlainDeclValue(version) && IsPlainDeclValue(encoding);
+}
+
+bool CopyElement(xml::IXmlNode& from, xml::IXmlNode& to, int depth) {
+    for (int i = 0, count = from.AttrCount(); i < count; ++i) {
+        const std::string name = from.AttrName(i);
+        if (!IsNameForReader(name)) return false;
+        const xml::XmlValue& value = *from.FindAttr(name);
+        if (value.type() == xml::XmlValue::Type::Text)
+            to.SetAttrValue(name, value);
+        else
+            to.SetAttrValue(name, xml::XmlValue(value.ToFileText()));
+    }
+    auto children = from.ChildNodes();
+    const int count = children->Count();
+    if (count > 0 && depth >= kMaxCopyDepth) return false;
+    for (int i = 0; i < count; ++i) {
+        auto child = children->Item(i);
+        if (child->NodeType() != xml::kElementNode) return false;
+        const std::string name = child->NodeName();
+        if (!IsNameForReader(name)) return false;
+        if (!CopyElement(*child, *to.AppendElement(name), depth + 1)) return false;
+    }
+    return true;
+}
+
+// A new document equal to what parsing the saved bytes of `doc` gives, or none when the copy
+// could differ from that.
+xml::XmlRef<xml::IXmlDocument> CopyAsLoaded(xml::IXmlDocument& doc) {
+    auto children = doc.ChildNodes();
+    if (children->Count() != 2) return {};
+    std::string version, encoding;
+    if (!DeclarationOf(*children->Item(0), version, encoding)) return {};
+    auto root = children->Item(1);
+    if (root->NodeType() != xml::kElementNode) return {};
+    const std::string root_name = root->NodeName();
+    if (!IsNameForReader(root_name)) return {};
+    auto copy = xml::CreateXmlDocument();
+    auto copy_root = copy->NewDocument(version, encoding, root_name);
+    if (!CopyElement(*root, *copy_root, 1)) return {};
+    return copy;
 }
 
 xml::XmlRef<xml::IXmlElement> RootOf(xml::IXmlDocument& doc, const fs::path& path) {
@@ -264,46 +367,63 @@ bool ScriptStore::StoreExists() {
 xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     const fs::path path = StorePath();
     RecoverIfMissing(path);
-    loaded_doc_.reset();
-    loaded_bytes_.clear();
     loaded_path_ = path;
+    // The file is always read: a change by anyone else shows in its bytes.
     std::string bytes = ReadAll(path);
-    auto doc = Parse(bytes);
+    xml::XmlRef<xml::IXmlDocument> doc;
+    if (known_doc_ && bytes == known_bytes_) doc = CopyAsLoaded(*known_doc_);
+    if (!doc) {
+        doc = Parse(bytes);
+        Remember(std::move(bytes), *doc);
+    }
     SharedDocument() = doc;
-    loaded_doc_ = doc;
-    loaded_bytes_ = std::move(bytes);
     return doc;
 }
 
-void ScriptStore::ForgetLoaded() noexcept {
-    loaded_doc_.reset();
-    std::string().swap(loaded_bytes_);
+void ScriptStore::Remember(std::string bytes, xml::IXmlDocument& doc) noexcept {
+    known_doc_.reset();
+    std::string().swap(known_bytes_);
+    try {
+        auto copy = CopyAsLoaded(doc);
+        if (!copy) return;
+        known_doc_ = std::move(copy);
+        known_bytes_ = std::move(bytes);
+    } catch (const std::exception&) {
+        known_doc_.reset();  // only a later load's speed depends on it
+    }
 }
 
 void ScriptStore::SaveStore(xml::IXmlDocument& doc) {
     const fs::path path = StorePath();
-    std::string previous;
-    bool have_previous = false;
-    if (loaded_doc_.get() == &doc) {
-        previous = std::move(loaded_bytes_);
-        have_previous = true;
-    } else if (FileExists(path)) {
-        try {
-            previous = ReadAll(path);
-            have_previous = true;
-        } catch (const std::exception&) {
-        }
-    }
-    ForgetLoaded();
-    if (have_previous) WriteBackup(BackupPath(path), previous);
+    KeepBackup(path, BackupPath(path));
+    auto& files = xml::CurrentFileSystem();
+    const fs::path temp = xml::TempFileName(path);
+    std::string bytes;
     try {
-        doc.SaveToFile(path);
+        xml::StringSink sink(&bytes);
+        doc.SaveToStream(sink);
+        // The new store is complete on the disk before it takes the old one's place, so a crash
+        // leaves one or the other. The file system's Replace also makes the renaming itself
+        // durable: a store that came back old after a power cut would lose a script the user
+        // was told was saved.
+        try {
+            auto writer = files.Create(temp);
+            writer->Write(bytes);
+            writer->Flush();
+            writer->Close();
+            writer.reset();
+            files.Replace(temp, path);
+        } catch (...) {
+            files.Remove(temp);
+            throw;
+        }
     } catch (const std::exception& e) {
         std::string reason = e.what();
         throw StoreError(std::string(u8"Не удалось сохранить файл настроек \""_cp) +
                          PathText(path) + std::string(u8"\"; файл остался прежним.\r\n"_cp) +
                          reason);
     }
+    Remember(std::move(bytes), doc);
 }
 
 xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
@@ -348,7 +468,6 @@ void ScriptStore::ApplyStore(IStoreWindow& window) {
         return;
     }
     auto doc = LoadStore();
-    ForgetLoaded();  // nothing is saved here
     const fs::path path = loaded_path_;
     auto root = RootOf(*doc, path);
 

@@ -1,9 +1,12 @@
 // The configuration and script store "zpconfig.cfg": saved scripts, the scratch script, window
 // placement and the editor's looks. Every operation loads the file afresh and, when it changes
-// something, saves the whole document again; nothing read is kept between operations.
+// something, saves the whole document again. The file's bytes are read every time; only when
+// they are exactly the bytes this store last read or wrote is the document reused (as a copy)
+// instead of being parsed again.
 //
 // Saving never risks the user's scripts: the document is written to "zpconfig.cfg.tmp" and only
-// then put in place of the store, and the file it replaces is kept as "zpconfig.cfg.bak". When
+// then put in place of the store, and the file it replaces is kept as "zpconfig.cfg.bak" (a
+// second name of that file where the volume allows it, otherwise a copy). When
 // the store is missing but an interrupted save left its temporary file, the store is recovered
 // from that file (or, when it does not load, from the backup) instead of being replaced by the
 // default file. A store that does not load is never overwritten.
@@ -69,13 +72,15 @@ class ScriptStore {
     // store is missing and the temporary file exists. Returns true when the store exists.
     bool RecoverIfMissing(const std::filesystem::path& path);
 
-    void ForgetLoaded() noexcept;
+    // Keeps `bytes` and a copy of the document they hold (when it can be copied exactly).
+    void Remember(std::string bytes, xml::IXmlDocument& doc) noexcept;
 
     DataFolder folder_;
-    // What the last LoadStore read, kept only until the save that follows it: the bytes become
-    // the backup without the file being read again.
-    xml::XmlRef<xml::IXmlDocument> loaded_doc_;
-    std::string loaded_bytes_;
+    // The bytes this store last read or wrote and the document a load of them gives. Loads
+    // still read the file every time; when it holds exactly these bytes, they hand out a copy
+    // of this document instead of parsing again. It is never handed out itself.
+    std::string known_bytes_;
+    xml::XmlRef<xml::IXmlDocument> known_doc_;
     std::filesystem::path loaded_path_;
 };
 

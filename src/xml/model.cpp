@@ -25,6 +25,7 @@ NameTable::NameTable() {
 
 void NameTable::Reset() {
     names_.clear();
+    views_.clear();
     for (auto& b : buckets_) std::vector<std::int32_t>().swap(b);
     for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
         Intern(n);
@@ -34,9 +35,10 @@ std::int32_t NameTable::Intern(std::string_view name) {
     if (name.empty()) return -1;
     auto& bucket = buckets_[Hash(name) % kBuckets];
     for (std::int32_t id : bucket)
-        if (names_[static_cast<std::size_t>(id)] == name) return id;
-    auto id = static_cast<std::int32_t>(names_.size());
+        if (views_[static_cast<std::size_t>(id)] == name) return id;
+    auto id = static_cast<std::int32_t>(views_.size());
     names_.emplace_back(name);
+    views_.push_back(names_.back());
     Reserve1(bucket);
     bucket.push_back(id);
     return id;
@@ -45,7 +47,7 @@ std::int32_t NameTable::Intern(std::string_view name) {
 std::int32_t NameTable::Find(std::string_view name) const {
     if (name.empty()) return -1;
     for (std::int32_t id : buckets_[Hash(name) % kBuckets])
-        if (names_[static_cast<std::size_t>(id)] == name) return id;
+        if (views_[static_cast<std::size_t>(id)] == name) return id;
     return -1;
 }
 
@@ -101,7 +103,7 @@ int NodeList::Remove(NodeBase* node) {
 }
 
 void NodeList::Clear() noexcept {
-    std::vector<NodeBase*> items;
+    NodeArray items;
     items.swap(items_);
     for (NodeBase* n : items) {
         if (owner_ && n->parent() == owner_) n->set_parent(nullptr);

@@ -26,9 +26,9 @@ class NameTable {
     // The id of the name, or -1 when it was never entered (or is empty).
     std::int32_t Find(std::string_view name) const;
     std::string_view Name(std::int32_t id) const noexcept {
-        return id < 0 ? std::string_view() : std::string_view(names_[static_cast<std::size_t>(id)]);
+        return id < 0 ? std::string_view() : views_[static_cast<std::size_t>(id)];
     }
-    std::size_t Size() const noexcept { return names_.size(); }
+    std::size_t Size() const noexcept { return views_.size(); }
     // Forgets every name but the pre-entered ones. Only for a process that holds no node any
     // more (the fuzzers, between inputs).
     void Reset();
@@ -40,7 +40,8 @@ class NameTable {
     }
 
   private:
-    std::deque<std::string> names_;  // a deque keeps the strings in place as it grows
+    std::deque<std::string> names_;        // a deque keeps the strings in place as it grows
+    std::vector<std::string_view> views_;  // of names_, for quick access by id
     std::array<std::vector<std::int32_t>, kBuckets> buckets_;
 };
 
@@ -60,11 +61,17 @@ inline void Reserve1(V& v) {
 }
 
 struct Attr {
+    Attr(std::int32_t n, XmlValue v) noexcept : name(n), value(std::move(v)) {}
+    // A text value made in place, without a move of its text.
+    Attr(std::int32_t n, std::string_view text) : name(n), value(text) {}
+
     std::int32_t name;
     XmlValue value;
 };
 
 class NodeBase;
+using AttrArray = std::vector<Attr, PoolAllocator<Attr>>;
+using NodeArray = std::vector<NodeBase*, PoolAllocator<NodeBase*>>;
 
 class NodeList final : public IXmlNodeList, public Pooled {
   public:
@@ -79,12 +86,12 @@ class NodeList final : public IXmlNodeList, public Pooled {
     void Insert(std::size_t index, NodeBase* node);
     int Remove(NodeBase* node);
     void Clear() noexcept;
-    const std::vector<NodeBase*>& items() const noexcept { return items_; }
+    const NodeArray& items() const noexcept { return items_; }
     void Orphan() noexcept;  // the owner is going away
 
   private:
     NodeBase* owner_;
-    std::vector<NodeBase*> items_;  // each holds a reference
+    NodeArray items_;  // each holds a reference
 };
 
 class NodeBase : public virtual IXmlNode {
@@ -96,8 +103,8 @@ class NodeBase : public virtual IXmlNode {
     std::int32_t name() const noexcept { return name_; }
     NodeBase* parent() const noexcept { return parent_; }
     void set_parent(NodeBase* p) noexcept { parent_ = p; }
-    std::vector<Attr>& attrs() noexcept { return attrs_; }
-    const std::vector<Attr>& attrs() const noexcept { return attrs_; }
+    AttrArray& attrs() noexcept { return attrs_; }
+    const AttrArray& attrs() const noexcept { return attrs_; }
     NodeList* children() const noexcept { return children_; }
     NodeList& EnsureChildren();
     // Text of leaves; the data text of an instruction.
@@ -147,7 +154,7 @@ class NodeBase : public virtual IXmlNode {
     std::int32_t name_;
     NodeBase* parent_ = nullptr;
     NodeList* children_ = nullptr;  // holds a reference
-    std::vector<Attr> attrs_;
+    AttrArray attrs_;
 };
 
 class Element final : public NodeBase, public IXmlElement, public Pooled {

@@ -36,6 +36,28 @@ bool IsBlankOnly(std::string_view s) {
     return true;
 }
 
+template <class Word>
+Word Load(const char* p) {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Compares names, most of them short, without a call: words from both ends overlap in the middle.
+bool SameBytes(const char* a, const char* b, std::size_t n) {
+    if (n >= 8) {
+        if (n > 16 && std::memcmp(a + 8, b + 8, n - 16) != 0) return false;
+        return Load<std::uint64_t>(a) == Load<std::uint64_t>(b) &&
+               Load<std::uint64_t>(a + n - 8) == Load<std::uint64_t>(b + n - 8);
+    }
+    if (n >= 4)
+        return Load<std::uint32_t>(a) == Load<std::uint32_t>(b) &&
+               Load<std::uint32_t>(a + n - 4) == Load<std::uint32_t>(b + n - 4);
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -94,21 +116,22 @@ class Parser {
     std::string_view Name() {
         if (p_ == end_ || !IsXmlNameStart(*p_))
             Fail(u8"Имя должно начинаться с буквы или \"_\""_cp);
-        const char* start = p_;
-        std::uint32_t h = static_cast<unsigned char>(*p_++);
-        while (p_ != end_ && (kTable[static_cast<unsigned char>(*p_)] & kNameChar))
-            h = h * 33 + static_cast<unsigned char>(*p_++);
-        hash_ = h;
+        const char* start = p_++;
+        while (p_ != end_ && (kTable[static_cast<unsigned char>(*p_)] & kNameChar)) ++p_;
         return std::string_view(start, static_cast<std::size_t>(p_ - start));
     }
 
-    // The id of the name Name() just read; most names repeat, so a small cache keyed by the
-    // hash saves the table's lookup.
+    // The id of a name Name() read. Most names repeat, so a small cache keyed by the length and
+    // the end bytes saves hashing the name and the table's lookup.
     std::int32_t Id(std::string_view name) {
-        auto& slot = cache_[hash_ % kCacheSize];
-        if (slot.id >= 0 && slot.hash == hash_ && names_.Name(slot.id) == name) return slot.id;
+        std::size_t key = name.size() * 31 + static_cast<unsigned char>(name.front()) * 7u +
+                          static_cast<unsigned char>(name.back());
+        CacheSlot& slot = cache_[key % kCacheSize];
+        if (slot.name.size() == name.size() &&
+            SameBytes(slot.name.data(), name.data(), name.size()))
+            return slot.id;
         std::int32_t id = names_.Intern(name);
-        slot = {hash_, id};
+        slot = {names_.Name(id), id};
         return id;
     }
 
@@ -217,9 +240,9 @@ class Parser {
                 p_ += 4;
             }
             while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
-            XmlValue value;
+            std::string_view value;
             if (p_ != end_ && *p_ == quote) {
-                value = XmlValue(std::string_view(start, static_cast<std::size_t>(p_ - start)));
+                value = std::string_view(start, static_cast<std::size_t>(p_ - start));
             } else {
                 std::string& buf = buffer_;
                 buf.assign(start, p_);
@@ -234,7 +257,7 @@ class Parser {
                     while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
                     buf.append(run, p_);
                 }
-                value = XmlValue(std::string_view(buf));
+                value = buf;
             }
             ++p_;  // closing quote
             auto& attrs = node.attrs();
@@ -248,11 +271,11 @@ class Parser {
             }
             bool repeated = indexed ? Marked(id) : node.FindAttrById(id) != nullptr;
             if (repeated) {
-                node.SetAttrById(id, std::move(value));  // a repeated name keeps its place
+                node.SetAttrById(id, XmlValue(value));  // a repeated name keeps its place
             } else {
                 if (indexed) Mark(id);
                 Reserve1(attrs);
-                attrs.push_back(Attr{id, std::move(value)});
+                attrs.emplace_back(id, value);  // the value's text is copied once, in place
             }
         }
     }
@@ -350,11 +373,10 @@ class Parser {
     std::uint32_t generation_ = 0;
     static constexpr std::size_t kCacheSize = 256;
     struct CacheSlot {
-        std::uint32_t hash = 0;
+        std::string_view name;  // the table's own copy, which stays in place
         std::int32_t id = -1;
     };
     std::array<CacheSlot, kCacheSize> cache_;
-    std::uint32_t hash_ = 0;  // of the last name read
 };
 
 }  // namespace

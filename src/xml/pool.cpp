@@ -1,70 +1,174 @@
 #include "xml/pool.h"
 
-#include <cstdlib>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
-#include <vector>
+#include <new>
+#include <utility>
 
 namespace zeph::xml::detail {
 
 namespace {
 
-constexpr std::size_t kGranule = 16;
-constexpr std::size_t kClasses = 16;  // blocks up to 256 bytes
-constexpr std::size_t kSlab = 64 * 1024;
+// Chunks are aligned to their size, so a block finds its chunk from its own address. They are
+// cut from groups of 16, taken from the heap in one piece and returned when all 16 are free.
+constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kGroup = 16;
+constexpr std::size_t kLargest = 2048;  // bigger blocks come from the heap directly
+constexpr std::size_t kAlign = alignof(std::max_align_t);
+// Keeps a chunk that is still being carved from looking empty however many of its blocks are
+// freed; taken off when the chunk is given up.
+constexpr std::int64_t kOpen = std::int64_t{1} << 40;
 
-struct FreeBlock {
-    FreeBlock* next;
+struct Group {
+    void* raw;
+    std::atomic<std::size_t> chunks{kGroup};  // not yet released
 };
 
-// Every slab stays reachable from here, whichever thread made it.
-std::mutex slabs_mutex;
-std::vector<void*>& Slabs() {
-    static auto* slabs = new std::vector<void*>;
-    return *slabs;
+struct Chunk {
+    std::atomic<std::int64_t> live{kOpen};
+    Group* group;
+};
+constexpr std::size_t kHeader = (sizeof(Chunk) + kAlign - 1) / kAlign * kAlign;
+
+Chunk* ChunkOf(void* block) {
+    return reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(block) & ~(kChunk - 1));
 }
 
-struct ThreadPool {
-    FreeBlock* free[kClasses] = {};
-};
-thread_local ThreadPool pool;
+void ReleaseChunks(Group* g, std::size_t n) noexcept {
+    if (g->chunks.fetch_sub(n, std::memory_order_acq_rel) == n) {
+        void* raw = g->raw;
+        g->~Group();
+        ::operator delete(raw);
+    }
+}
 
-void Refill(std::size_t cls) {
-    std::size_t block = (cls + 1) * kGranule;
-    void* slab = std::malloc(kSlab);
-    if (!slab) throw std::bad_alloc();
+// Emptied chunks wait here for reuse while few, so that the next document is carved from memory
+// still in the cache rather than from a new group.
+constexpr std::size_t kSpares = 8;
+struct Spares {
+    std::mutex mutex;
+    Chunk* chunks[kSpares];
+    std::size_t count = 0;
+};
+Spares& SpareChunks() {
+    static auto* spares = new Spares;  // chunks may be freed by any static's destructor
+    return *spares;
+}
+
+Chunk* TakeSpare() noexcept {
+    Spares& s = SpareChunks();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.count ? s.chunks[--s.count] : nullptr;
+}
+
+void Release(Chunk* c) noexcept {
     {
-        std::lock_guard<std::mutex> lock(slabs_mutex);
-        Slabs().push_back(slab);
+        Spares& s = SpareChunks();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.count < kSpares) {
+            s.chunks[s.count++] = c;
+            return;
+        }
     }
-    auto* bytes = static_cast<char*>(slab);
-    for (std::size_t off = 0; off + block <= kSlab; off += block) {
-        auto* b = reinterpret_cast<FreeBlock*>(bytes + off);
-        b->next = pool.free[cls];
-        pool.free[cls] = b;
+    Group* g = c->group;
+    c->~Chunk();
+    ReleaseChunks(g, 1);
+}
+
+// The chunk a thread carves from. Trivially destructible, so that reaching it costs no guard.
+struct ThreadChunk {
+    Chunk* chunk = nullptr;
+    char* next = nullptr;
+    char* end = nullptr;
+    std::int64_t carved = 0;  // blocks handed out from `chunk`
+    Group* group = nullptr;
+    char* group_next = nullptr;  // the next chunk of `group` to hand out
+    std::size_t group_left = 0;
+
+    void Close() noexcept {
+        if (!chunk) return;
+        Chunk* c = std::exchange(chunk, nullptr);
+        next = end = nullptr;
+        if (c->live.fetch_add(carved - kOpen, std::memory_order_acq_rel) + (carved - kOpen) == 0)
+            Release(c);
     }
+
+    // At the end of the thread: gives up the chunk and the chunks of the group not handed out.
+    void Finish() noexcept {
+        Close();
+        Group* g = std::exchange(group, nullptr);
+        std::size_t left = std::exchange(group_left, 0);
+        if (g && left) ReleaseChunks(g, left);
+    }
+
+    void Open();
+};
+thread_local ThreadChunk current;
+
+// Made on a thread's first chunk only, so that the blocks' own path needs no guard.
+struct ThreadEnd {
+    bool armed = false;
+    ~ThreadEnd() {
+        if (armed) current.Finish();
+    }
+};
+thread_local ThreadEnd thread_end;
+
+void ThreadChunk::Open() {
+    if (Chunk* spare = TakeSpare()) {
+        Close();
+        spare->live.store(kOpen, std::memory_order_relaxed);
+        chunk = spare;
+        char* mem = reinterpret_cast<char*>(spare);
+        next = mem + kHeader;
+        end = mem + kChunk;
+        carved = 0;
+        thread_end.armed = true;
+        return;
+    }
+    if (group_left == 0) {
+        void* raw = ::operator new(sizeof(Group) + (kGroup + 1) * kChunk);
+        group = new (raw) Group{raw};
+        auto first =
+            (reinterpret_cast<std::uintptr_t>(raw) + sizeof(Group) + kChunk - 1) & ~(kChunk - 1);
+        group_next = reinterpret_cast<char*>(first);
+        group_left = kGroup;
+    }
+    Close();
+    char* mem = group_next;
+    group_next += kChunk;
+    --group_left;
+    chunk = new (mem) Chunk{};
+    chunk->group = group;
+    next = mem + kHeader;
+    end = mem + kChunk;
+    carved = 0;
+    thread_end.armed = true;
 }
 
 }  // namespace
 
 void* PoolAllocate(std::size_t size) {
-    if (size == 0 || size > kClasses * kGranule) return ::operator new(size);
-    std::size_t cls = (size - 1) / kGranule;
-    if (!pool.free[cls]) Refill(cls);
-    FreeBlock* b = pool.free[cls];
-    pool.free[cls] = b->next;
-    return b;
+    if (size == 0 || size > kLargest) return ::operator new(size);
+    std::size_t need = (size + kAlign - 1) / kAlign * kAlign;
+    ThreadChunk& t = current;
+    if (static_cast<std::size_t>(t.end - t.next) < need) t.Open();
+    char* block = t.next;
+    t.next += need;
+    ++t.carved;
+    return block;
 }
 
 void PoolFree(void* p, std::size_t size) noexcept {
     if (!p) return;
-    if (size == 0 || size > kClasses * kGranule) {
+    if (size == 0 || size > kLargest) {
         ::operator delete(p);
         return;
     }
-    std::size_t cls = (size - 1) / kGranule;
-    auto* b = static_cast<FreeBlock*>(p);
-    b->next = pool.free[cls];
-    pool.free[cls] = b;
+    Chunk* c = ChunkOf(p);
+    if (c->live.fetch_sub(1, std::memory_order_acq_rel) == 1) Release(c);
 }
 
 }  // namespace zeph::xml::detail

@@ -1,7 +1,10 @@
-// Fixed-size blocks for node objects. Loading and freeing a document makes and frees one object
-// per node; taking them from per-thread free lists instead of the general heap makes both several
-// times cheaper. Blocks are carved from 64 KiB slabs that are kept for reuse and never returned.
-// Under AddressSanitizer the plain heap is used, so that it still sees every misuse of a node.
+// Blocks for node objects, node lists, attribute arrays and child lists. Loading a document makes
+// several of them per node, and they die together when the document goes; taking them from a
+// bump pointer in 64 KiB chunks instead of the general heap makes loading and freeing cheaper and
+// keeps a tree in the order it was read. Each chunk counts its live blocks: a chunk is given up
+// when its last block is freed, from whichever document or thread. A node that outlives its
+// document therefore keeps only its chunk alive. Under AddressSanitizer the plain heap is used,
+// so that it still sees every misuse of a node.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +25,34 @@ namespace zeph::xml::detail {
 
 void* PoolAllocate(std::size_t size);
 void PoolFree(void* p, std::size_t size) noexcept;
+
+// Storage of attribute arrays and child lists.
+template <class T>
+struct PoolAllocator {
+    using value_type = T;
+    PoolAllocator() noexcept = default;
+    template <class U>
+    PoolAllocator(const PoolAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+#if ZEPH_XML_POOL
+        return static_cast<T*>(PoolAllocate(n * sizeof(T)));
+#else
+        return static_cast<T*>(::operator new(n * sizeof(T)));
+#endif
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+#if ZEPH_XML_POOL
+        PoolFree(p, n * sizeof(T));
+#else
+        (void)n;
+        ::operator delete(p);
+#endif
+    }
+    template <class U>
+    bool operator==(const PoolAllocator<U>&) const noexcept {
+        return true;
+    }
+};
 
 // Base for classes whose objects come from the pool.
 struct Pooled {

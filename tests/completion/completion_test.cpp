@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "completion/fakes.h"
+#include "store/script_store.h"
 #include "text/cp1251.h"
 
 namespace zeph::completion {
@@ -452,6 +453,31 @@ TEST(Slice, CountsColumnsFromOneAndClampsTheStart) {
     EXPECT_EQ(Slice("abc", -7, 2), "ab");
     EXPECT_EQ(Slice("abc", 4, 1), "");
     EXPECT_EQ(Slice("", 1, 1), "");
+}
+
+}  // namespace
+}  // namespace zeph::completion
+
+namespace zeph::completion {
+namespace {
+
+TEST(FolderDescriptionSource, AsksForTheFolderEachRequestAndSharesTheDocument) {
+    int asked = 0;
+    FolderDescriptionSource source([&] {
+        ++asked;
+        return testing::DataFile("app/");
+    });
+    testing::LineEditor editor("Application.");
+    testing::RecordingPopup popup;
+    FixedPitchMeasure measure;
+    CodeCompletion completion(editor, popup, source, measure);
+    for (int request = 1; request <= 2; ++request) {
+        bool can_open = true;
+        completion.ScriptTextProposalExecute(can_open);
+        EXPECT_EQ(asked, request);
+        EXPECT_TRUE(popup.Lists("Application"));
+        EXPECT_EQ(store::SharedDocument(), completion.LoadedDescription().Document());
+    }
 }
 
 }  // namespace

@@ -197,6 +197,36 @@ TEST_F(StoreFaultTest, AFailingBackupDoesNotStopTheSave) {
     EXPECT_THAT(ListAfterOpening(), ElementsAre("A"));
 }
 
+TEST_F(StoreFaultTest, ABackupThatCannotBeMadeAtAllDoesNotStopTheSave) {
+    store.CreateDefaultStore();
+    fs::create_directories(Backup() / "in the way");  // neither a second name nor a copy fits
+    store.StoreScript("A", "VBScript", "a");
+    EXPECT_THAT(ListAfterOpening(), ElementsAre("A"));
+    EXPECT_TRUE(fs::is_directory(Backup()));
+}
+
+TEST_F(StoreFaultTest, TheBackupKeepsTheOldBytesWhenTheSaveStopsAfterIt) {
+    store.CreateDefaultStore();
+    store.StoreScript("A", "VBScript", "a");
+    const std::string before = ReadBytes(Store());
+    const std::string error = WithFaults(
+        [](FileStep step, const fs::path& path) {
+            if (step == FileStep::Replace && Is(path, "zpconfig.cfg")) Crash();
+            if (step == FileStep::Remove && Is(path, "zpconfig.cfg.tmp")) Crash();
+        },
+        [&] { store.StoreScript("A", "VBScript", "changed"); });
+    EXPECT_THAT(error, HasSubstr("crash"));
+    EXPECT_EQ(ReadBytes(Store()), before);
+    EXPECT_EQ(ReadBytes(Backup()), before);
+    EXPECT_TRUE(fs::exists(Temp()));  // the complete new store, left by the crash
+
+    // The next save replaces the store; the backup still holds what was replaced.
+    store.StoreScript("B", "VBScript", "b");
+    EXPECT_EQ(ReadBytes(Backup()), before);
+    EXPECT_THAT(ListAfterOpening(), ElementsAre("A", "B"));
+    EXPECT_FALSE(fs::exists(Temp()));
+}
+
 TEST_F(StoreFaultTest, AStoreThatCannotBeOpenedIsNotTakenForMissing) {
     store.CreateDefaultStore();
     store.StoreScript("A", "VBScript", "a");

@@ -1,4 +1,6 @@
+#include <string>
 #include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -232,6 +234,65 @@ TEST(XmlModel, WritesUpToTheDepthLimit) {
     auto doc = Parse(text);
     auto back = Parse(doc->GetXml());
     EXPECT_EQ(back->GetXml(), doc->GetXml());
+}
+
+// Nodes come from chunks shared by whole documents; a node that outlives its document, alone or
+// listed by another document, must stay intact however much is loaded and freed meanwhile.
+TEST(XmlModel, NodesOutliveTheirDocumentsThroughChurn) {
+    std::string big = "<R>";
+    for (int i = 0; i < 3000; ++i)
+        big += "<E Name='element number " + std::to_string(i) + "' Kind='k'><P/><P/></E>";
+    big += "</R>";
+    std::vector<XmlRef<IXmlElement>> kept;
+    auto keeper = CreateXmlDocument("Keeper");
+    auto shelf = keeper->DocumentElement();
+    for (int round = 0; round < 20; ++round) {
+        auto doc = Parse(big);
+        auto root = doc->DocumentElement();
+        XmlRef<IXmlElement> e(
+            dynamic_cast<IXmlElement*>(root->ChildNodes()->Item(round * 97).get()));
+        ASSERT_TRUE(e);
+        if (round % 2)
+            shelf->AppendChild(e);  // listed by a second document
+        else
+            kept.push_back(e);
+        // Grows the element's arrays after its document is gone.
+        doc.reset();
+        root.reset();
+        e->SetAttr("Round", std::to_string(round));
+        e->AppendElement("Late");
+    }
+    for (int i = 0; i < 20; ++i) Parse(big);  // reuse of everything freed
+    int round = 0;
+    for (const auto& e : kept) {
+        EXPECT_EQ(e->GetAttr("Name", ""), "element number " + std::to_string(round * 97));
+        EXPECT_EQ(e->GetAttr("Round", ""), std::to_string(round));
+        EXPECT_EQ(e->ChildNodes()->Count(), 3);
+        round += 2;
+    }
+    auto shelved = shelf->ChildNodes();
+    ASSERT_EQ(shelved->Count(), 10);
+    EXPECT_EQ(shelved->Item(9)->GetXml(),
+              "\r\n<E Name=\"element number 1843\" Kind=\"k\" Round=\"19\">"
+              "\r\n\t<P/>\r\n\t<P/>\r\n\t<Late/>\r\n</E>");
+    kept.clear();
+    EXPECT_EQ(shelved->Item(0)->GetAttr("Round", ""), "1");
+}
+
+// A document made on one thread may be used and freed on another after that thread ended.
+TEST(XmlModel, DocumentsMoveBetweenThreads) {
+    XmlRef<IXmlDocument> doc;
+    std::thread([&] {
+        std::string text = "<R>";
+        for (int i = 0; i < 2000; ++i) text += "<E N='" + std::to_string(i) + "'/>";
+        doc = Parse(text + "</R>");
+    }).join();
+    auto root = doc->DocumentElement();
+    EXPECT_EQ(root->ChildNodes()->Count(), 2000);
+    EXPECT_EQ(root->ChildNodes()->Item(1999)->GetAttr("N", ""), "1999");
+    root->AppendElement("Main");
+    doc.reset();
+    EXPECT_EQ(root->ChildNodes()->Count(), 2001);
 }
 
 TEST(XmlModel, NameTableIsShared) {

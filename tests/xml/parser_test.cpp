@@ -1,3 +1,6 @@
+#include <string>
+#include <vector>
+
 #include "xml_test_util.h"
 
 namespace zeph::xml::testing {
@@ -101,6 +104,30 @@ TEST(XmlParser, NamesAllowCyrillicLettersAndPunctuation) {
     EXPECT_EQ(e->NodeName(), u8"Скрипт"_cp);
     EXPECT_EQ(e->AttrName(0), "_a.b-c:d");
     EXPECT_EQ(e->GetAttr(u8"Имя2"_cp, ""), "x");
+}
+
+// Names of one length with the same first and last bytes, differing anywhere between, at every
+// length the name comparison treats apart; each must stay its own name.
+TEST(XmlParser, NamesDifferingOnlyInsideAreDistinct) {
+    std::string text = "<r";
+    std::vector<std::string> names;
+    for (std::size_t len : {3, 5, 7, 8, 12, 16, 17, 30}) {
+        for (std::size_t at = 1; at + 1 < len; ++at) {
+            std::string a(len, 'n'), b(len, 'n');
+            a[at] = 'a';
+            b[at] = 'b';
+            names.push_back(a);
+            names.push_back(b);
+        }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += " " + names[i] + "='" + std::to_string(i) + "'";
+    text += "><" + names[0] + "/><" + names[1] + "/></r>";
+    auto r = Parse(text)->DocumentElement();
+    ASSERT_EQ(r->AttrCount(), static_cast<int>(names.size()));
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(r->GetAttr(names[i], ""), std::to_string(i)) << names[i];
+    EXPECT_EQ(r->ChildNodes()->Item(1)->NodeName(), names[1]);
 }
 
 TEST(XmlParser, RepeatedAttributeKeepsFirstPlaceAndLastValue) {
