@@ -23,7 +23,7 @@ struct FontSpec {
 class FontSet {
   public:
     FontSet() = default;
-    explicit FontSet(const FontSpec& spec) { Reset(spec); }
+    explicit FontSet(const FontSpec& font) { Reset(font); }
 
     void Reset(const FontSpec& spec);
     const FontSpec& spec() const { return spec_; }
