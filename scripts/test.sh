@@ -42,11 +42,14 @@ build asan && run_ctest asan
 
 # One private display for all Windows tests.
 if [ -z "${DISPLAY:-}" ]; then
-  Xvfb :97 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
+  for n in $(seq 97 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    sleep 1
+    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+  done
   trap 'kill $xvfb_pid 2>/dev/null; wineserver -k 2>/dev/null' EXIT
-  export DISPLAY=:97
-  sleep 1
 fi
 build win64 && run_ctest win64
 # The 32-bit build only needs what its smoke tests run (test names are their executables' names).
