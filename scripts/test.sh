@@ -49,7 +49,7 @@ if [ -z "${DISPLAY:-}" ]; then
     sleep 1
     if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
   done
-  trap 'kill $xvfb_pid 2>/dev/null; wineserver -k 2>/dev/null' EXIT
+  trap 'kill $xvfb_pid 2>/dev/null; WINEPREFIX=$PWD/build/wine/prefix wineserver -k 2>/dev/null' EXIT
 fi
 build win64 && run_ctest win64
 # The 32-bit build only needs what its smoke tests run (test names are their executables' names).
