@@ -45,6 +45,7 @@ class FaultySource final : public IByteSource {
         hook_(FileStep::Read, name_);
         return inner_->Read(buffer, size);
     }
+    std::size_t SizeHint() const override { return inner_->SizeHint(); }
 
   private:
     std::unique_ptr<IByteSource> inner_;

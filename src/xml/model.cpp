@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "text/cp1251.h"
 #include "xml/node.h"
@@ -27,6 +28,7 @@ void NameTable::Reset() {
     names_.clear();
     views_.clear();
     for (auto& b : buckets_) std::vector<std::int32_t>().swap(b);
+    for (auto& r : recent_) r.store(0, std::memory_order_relaxed);
     for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
         Intern(n);
 }
@@ -46,8 +48,18 @@ std::int32_t NameTable::Intern(std::string_view name) {
 
 std::int32_t NameTable::Find(std::string_view name) const {
     if (name.empty()) return -1;
-    for (std::int32_t id : buckets_[Hash(name) % kBuckets])
-        if (views_[static_cast<std::size_t>(id)] == name) return id;
+    auto& recent = recent_[RecentKey(name)];
+    // Slot 0 doubles as "nothing cached": id 0 is the pre-entered "#text", found the long way.
+    std::int32_t cached = recent.load(std::memory_order_relaxed);
+    if (cached > 0 && static_cast<std::size_t>(cached) < views_.size() &&
+        views_[static_cast<std::size_t>(cached)] == name)
+        return cached;
+    for (std::int32_t id : buckets_[Hash(name) % kBuckets]) {
+        if (views_[static_cast<std::size_t>(id)] == name) {
+            recent.store(id, std::memory_order_relaxed);
+            return id;
+        }
+    }
     return -1;
 }
 
@@ -73,6 +85,10 @@ XmlRef<IXmlNode> NodeList::Item(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
         throw XmlError(
             std::string(u8"Ошибка получения элемента списка: индекс выходит за пределы"_cp));
+    // Lists are mostly read in order, and their nodes lie apart: fetch the ones coming up.
+    constexpr std::size_t kAhead = 4;
+    if (static_cast<std::size_t>(index) + kAhead < items_.size())
+        __builtin_prefetch(items_[static_cast<std::size_t>(index) + kAhead]);
     return XmlRef<IXmlNode>(items_[static_cast<std::size_t>(index)]->Interface());
 }
 
@@ -105,8 +121,20 @@ int NodeList::Remove(NodeBase* node) {
 void NodeList::Clear() noexcept {
     NodeArray items;
     items.swap(items_);
-    for (NodeBase* n : items) {
+    // The children of a large document lie apart in memory: asking for several at once lets
+    // their fetches overlap.
+    constexpr std::size_t kAhead = 16;
+    const std::size_t count = items.size();
+    for (std::size_t i = 0; i < count && i < kAhead; ++i) __builtin_prefetch(items[i], 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count) __builtin_prefetch(items[i + kAhead], 1);
+        NodeBase* n = items[i];
         if (owner_ && n->parent() == owner_) n->set_parent(nullptr);
+        if (n->RefCount() == 1) {
+            // It goes next: its own blocks will be read soon.
+            if (!n->attrs().empty()) __builtin_prefetch(n->attrs().data());
+            if (n->children()) __builtin_prefetch(n->children());
+        }
         n->Release();
     }
 }
@@ -121,7 +149,10 @@ void NodeList::Orphan() noexcept {
 
 NodeBase::~NodeBase() {
     if (children_) {
-        children_->Orphan();
+        if (children_->RefCount() == 1)
+            children_->Clear();  // nobody else holds the list: one pass over the children
+        else
+            children_->Orphan();
         children_->Release();
     }
 }
@@ -134,6 +165,7 @@ void NodeBase::Free() noexcept {
     pending.push_back(this);
     if (draining) return;
     draining = true;
+    PoolFreeBatch batch;
     while (!pending.empty()) {
         NodeBase* n = pending.back();
         pending.pop_back();
@@ -372,17 +404,25 @@ void Document::LoadFromBytes(std::string_view bytes) {
 }
 
 void Document::LoadFromStream(IByteSource& source) {
-    std::string bytes;
+    // One read into a buffer of the expected size (plus a byte to see the end) when the source
+    // knows it; otherwise, or when the input runs longer, the buffer doubles. It is not
+    // zero-filled first: only the bytes read are ever looked at.
+    std::size_t capacity = std::max<std::size_t>(source.SizeHint() + 1, 4096);
+    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
     std::size_t used = 0;
     for (;;) {
-        if (bytes.size() - used < 65536)
-            bytes.resize(bytes.size() < 65536 ? 131072 : bytes.size() * 2);
-        std::size_t n = source.Read(bytes.data() + used, bytes.size() - used);
+        if (used == capacity) {
+            std::size_t grown = capacity * 2;
+            auto larger = std::make_unique_for_overwrite<char[]>(grown);
+            std::memcpy(larger.get(), bytes.get(), used);
+            bytes = std::move(larger);
+            capacity = grown;
+        }
+        std::size_t n = source.Read(bytes.get() + used, capacity - used);
         if (n == 0) break;
         used += n;
     }
-    bytes.resize(used);
-    LoadFromBytes(bytes);
+    LoadFromBytes(std::string_view(bytes.get(), used));
 }
 
 void Document::LoadFromFile(const std::filesystem::path& name) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -40,6 +41,16 @@ class NameTable {
     }
 
   private:
+    // Lookups repeat the same few names (the attributes a reader asks for on every node): a
+    // small cache of recent ids, checked against the table, saves hashing and the bucket walk.
+    static constexpr std::size_t kRecent = 64;
+    static std::size_t RecentKey(std::string_view name) noexcept {
+        return (name.size() * 7 + static_cast<unsigned char>(name.front()) * 3 +
+                static_cast<unsigned char>(name.back())) %
+               kRecent;
+    }
+    mutable std::array<std::atomic<std::int32_t>, kRecent> recent_{};
+
     std::deque<std::string> names_;        // a deque keeps the strings in place as it grows
     std::vector<std::string_view> views_;  // of names_, for quick access by id
     std::array<std::vector<std::int32_t>, kBuckets> buckets_;

@@ -109,30 +109,48 @@ class Parser {
     }
     [[noreturn]] void ExpectedText(std::string_view s) { Fail(Format(u8"Ожидается \"%s\""_cp, s)); }
 
+    // The scanning loops work on locals: a member pointer would be stored back on every byte.
     void SkipBlanks() {
-        while (p_ != end_ && IsBlank(*p_)) ++p_;
+        const char* p = p_;
+        while (p != end_ && IsBlank(*p)) ++p;
+        p_ = p;
     }
 
     std::string_view Name() {
         if (p_ == end_ || !IsXmlNameStart(*p_))
             Fail(u8"Имя должно начинаться с буквы или \"_\""_cp);
-        const char* start = p_++;
-        while (p_ != end_ && (kTable[static_cast<unsigned char>(*p_)] & kNameChar)) ++p_;
-        return std::string_view(start, static_cast<std::size_t>(p_ - start));
+        const char* start = p_;
+        const char* p = p_ + 1;
+        while (p != end_ && (kTable[static_cast<unsigned char>(*p)] & kNameChar)) ++p;
+        p_ = p;
+        return std::string_view(start, static_cast<std::size_t>(p - start));
     }
 
-    // The id of a name Name() read. Most names repeat, so a small cache keyed by the length and
-    // the end bytes saves hashing the name and the table's lookup.
-    std::int32_t Id(std::string_view name) {
-        std::size_t key = name.size() * 31 + static_cast<unsigned char>(name.front()) * 7u +
-                          static_cast<unsigned char>(name.back());
-        CacheSlot& slot = cache_[key % kCacheSize];
-        if (slot.name.size() == name.size() &&
-            SameBytes(slot.name.data(), name.data(), name.size()))
-            return slot.id;
+    // Reads a name and returns its id. Most names repeat, so a small cache keyed by their first
+    // two bytes is tried first: a hit is compared in place, without scanning the name byte by
+    // byte, hashing it or looking it up in the table.
+    [[gnu::always_inline]] std::int32_t NameId() {
+        // A hit starts with the cached name's first byte, which is a valid start.
+        auto left = static_cast<std::size_t>(end_ - p_);
+        if (left > 2) {
+            const CacheSlot& slot = cache_[CacheKey(p_[0], p_[1])];
+            std::size_t n = slot.name.size();
+            if (n && n < left && SameBytes(p_, slot.name.data(), n) &&
+                !(kTable[static_cast<unsigned char>(p_[n])] & kNameChar)) {
+                p_ += n;
+                return slot.id;
+            }
+        }
+        return NewNameId();
+    }
+    std::int32_t NewNameId() {
+        std::string_view name = Name();
         std::int32_t id = names_.Intern(name);
-        slot = {names_.Name(id), id};
+        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = {names_.Name(id), id};
         return id;
+    }
+    static std::size_t CacheKey(char a, char b) {
+        return (static_cast<unsigned char>(a) * 33u + static_cast<unsigned char>(b)) % kCacheSize;
     }
 
     // After "&": appends the character the reference stands for.
@@ -173,7 +191,15 @@ class Parser {
 
     void TextRun(NodeBase& parent) {
         const char* start = p_;
-        while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & kTextStop)) ++p_;
+        const char* p = p_;
+        // Most runs are the indentation between tags.
+        while (p != end_ && IsBlank(*p)) ++p;
+        if (p != end_ && *p == '<') {
+            p_ = p;
+            return;
+        }
+        while (p != end_ && !(kTable[static_cast<unsigned char>(*p)] & kTextStop)) ++p;
+        p_ = p;
         std::string text;
         if (p_ != end_ && *p_ == '&') {
             std::string& buf = buffer_;
@@ -212,7 +238,7 @@ class Parser {
         for (;;) {
             SkipBlanks();
             if (p_ == end_ || !IsXmlNameStart(*p_)) return;
-            std::int32_t id = Id(Name());
+            std::int32_t id = NameId();
             SkipBlanks();
             if (p_ == end_ || *p_ != '=') Expected('=');
             ++p_;
@@ -223,23 +249,25 @@ class Parser {
             ++p_;
             std::uint8_t stop = quote == '"' ? kQuoteStop : kApostropheStop;
             const char* start = p_;
-            while (end_ - p_ >= 4) {
-                if (kTable[static_cast<unsigned char>(p_[0])] & stop) break;
-                if (kTable[static_cast<unsigned char>(p_[1])] & stop) {
-                    p_ += 1;
+            const char* p = p_;
+            while (end_ - p >= 4) {
+                if (kTable[static_cast<unsigned char>(p[0])] & stop) break;
+                if (kTable[static_cast<unsigned char>(p[1])] & stop) {
+                    p += 1;
                     break;
                 }
-                if (kTable[static_cast<unsigned char>(p_[2])] & stop) {
-                    p_ += 2;
+                if (kTable[static_cast<unsigned char>(p[2])] & stop) {
+                    p += 2;
                     break;
                 }
-                if (kTable[static_cast<unsigned char>(p_[3])] & stop) {
-                    p_ += 3;
+                if (kTable[static_cast<unsigned char>(p[3])] & stop) {
+                    p += 3;
                     break;
                 }
-                p_ += 4;
+                p += 4;
             }
-            while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
+            while (p != end_ && !(kTable[static_cast<unsigned char>(*p)] & stop)) ++p;
+            p_ = p;
             std::string_view value;
             if (p_ != end_ && *p_ == quote) {
                 value = std::string_view(start, static_cast<std::size_t>(p_ - start));
@@ -282,11 +310,11 @@ class Parser {
 
     // After "<": returns the element when its content follows.
     NodeBase* StartTag(NodeBase& parent) {
-        std::string_view name = Name();
+        std::int32_t id = NameId();
         if (p_ == end_) Fail(u8"Не завершено определение элемента"_cp);
         if (!(IsBlank(*p_) || *p_ == '/' || *p_ == '>'))
             Fail(u8"Некорретный символ в имени элемента"_cp);
-        auto* e = new Element(Id(name));
+        auto* e = new Element(id);
         parent.EnsureChildren().Add(e);
         Attributes(*e);
         if (p_ != end_ && *p_ == '/') {

@@ -161,6 +161,27 @@ void* PoolAllocate(std::size_t size) {
     return block;
 }
 
+namespace {
+
+// While a batch is open, frees of blocks of one chunk are counted here and taken off the chunk's
+// count in one step: a tree is freed in about the order it was carved, so most frees of a large
+// document then cost no atomic operation.
+struct FreeBatch {
+    Chunk* chunk = nullptr;
+    std::int64_t freed = 0;
+    int depth = 0;
+
+    void Flush() noexcept {
+        if (!chunk) return;
+        Chunk* c = std::exchange(chunk, nullptr);
+        std::int64_t n = std::exchange(freed, 0);
+        if (c->live.fetch_sub(n, std::memory_order_acq_rel) == n) Release(c);
+    }
+};
+thread_local FreeBatch batch;
+
+}  // namespace
+
 void PoolFree(void* p, std::size_t size) noexcept {
     if (!p) return;
     if (size == 0 || size > kLargest) {
@@ -168,7 +189,24 @@ void PoolFree(void* p, std::size_t size) noexcept {
         return;
     }
     Chunk* c = ChunkOf(p);
+    FreeBatch& b = batch;
+    if (b.depth) {
+        if (c != b.chunk) {
+            b.Flush();
+            b.chunk = c;
+        }
+        ++b.freed;
+        return;
+    }
     if (c->live.fetch_sub(1, std::memory_order_acq_rel) == 1) Release(c);
+}
+
+PoolFreeBatch::PoolFreeBatch() noexcept {
+    ++batch.depth;
+}
+
+PoolFreeBatch::~PoolFreeBatch() {
+    if (--batch.depth == 0) batch.Flush();
 }
 
 }  // namespace zeph::xml::detail

@@ -26,6 +26,16 @@ namespace zeph::xml::detail {
 void* PoolAllocate(std::size_t size);
 void PoolFree(void* p, std::size_t size) noexcept;
 
+// Defers the accounting of the blocks freed on this thread while it lives, so that freeing many
+// blocks at once is cheap; at its end the chunks emptied meanwhile are given up. May nest.
+class PoolFreeBatch {
+  public:
+    PoolFreeBatch() noexcept;
+    ~PoolFreeBatch();
+    PoolFreeBatch(const PoolFreeBatch&) = delete;
+    PoolFreeBatch& operator=(const PoolFreeBatch&) = delete;
+};
+
 // Storage of attribute arrays and child lists.
 template <class T>
 struct PoolAllocator {

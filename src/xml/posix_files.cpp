@@ -56,7 +56,12 @@ class Descriptor {
 
 class FileSource final : public IByteSource {
   public:
-    FileSource(int fd, std::filesystem::path name) : fd_(fd), name_(std::move(name)) {}
+    FileSource(int fd, std::filesystem::path name) : fd_(fd), name_(std::move(name)) {
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+            size_ = static_cast<std::size_t>(st.st_size);
+    }
+    std::size_t SizeHint() const override { return size_; }
     std::size_t Read(char* buffer, std::size_t size) override {
         for (;;) {
             ssize_t n = ::read(fd_.get(), buffer, size);
@@ -68,6 +73,7 @@ class FileSource final : public IByteSource {
   private:
     Descriptor fd_;
     std::filesystem::path name_;
+    std::size_t size_ = 0;
 };
 
 class FileWriter final : public IFileWriter {

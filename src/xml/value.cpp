@@ -2,10 +2,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 #include "text/cp1251.h"
 #include "xml/node.h"
+#include "xml/pool.h"
 
 namespace zeph::xml {
 
@@ -136,32 +139,80 @@ XmlValue XmlValue::Null() {
 XmlValue XmlValue::Integer(std::int64_t value) {
     XmlValue v;
     v.type_ = Type::Integer;
-    v.num_.i = value;
+    v.u_.i = value;
     return v;
 }
 XmlValue XmlValue::Float(double value) {
     XmlValue v;
     v.type_ = Type::Float;
-    v.num_.d = value;
+    v.u_.d = value;
     return v;
 }
 XmlValue XmlValue::Currency(std::int64_t times10000) {
     XmlValue v;
     v.type_ = Type::Currency;
-    v.num_.i = times10000;
+    v.u_.i = times10000;
     return v;
 }
 XmlValue XmlValue::Date(double days) {
     XmlValue v;
     v.type_ = Type::Date;
-    v.num_.d = days;
+    v.u_.d = days;
     return v;
 }
-XmlValue XmlValue::Bytes(std::string bytes) {
+XmlValue XmlValue::Bytes(std::string_view bytes) {
     XmlValue v;
-    v.type_ = Type::Bytes;
-    v.text_ = std::move(bytes);
+    v.SetText(Type::Bytes, bytes);
     return v;
+}
+
+void XmlValue::SetText(Type type, std::string_view text) {
+    if (text.size() > std::numeric_limits<std::uint32_t>::max())
+        throw XmlError(std::string(u8"Слишком длинное значение атрибута"_cp));
+    auto size = static_cast<std::uint32_t>(text.size());
+    u_.i = 0;
+    if (size > kInline) {
+#if ZEPH_XML_POOL
+        u_.ptr = static_cast<char*>(detail::PoolAllocate(size));
+#else
+        u_.ptr = new char[size];
+#endif
+        std::memcpy(u_.ptr, text.data(), size);
+    } else if (size) {
+        std::memcpy(u_.inline_text, text.data(), size);
+    }
+    type_ = type;
+    size_ = size;
+}
+
+void XmlValue::FreeText() noexcept {
+#if ZEPH_XML_POOL
+    detail::PoolFree(u_.ptr, size_);
+#else
+    delete[] u_.ptr;
+#endif
+}
+
+XmlValue::XmlValue(const XmlValue& other) {
+    if (other.size_)
+        SetText(other.type_, other.Raw());
+    else
+        type_ = other.type_, u_ = other.u_;
+}
+
+XmlValue& XmlValue::operator=(const XmlValue& other) {
+    if (this != &other) *this = XmlValue(other);
+    return *this;
+}
+
+XmlValue& XmlValue::operator=(XmlValue&& other) noexcept {
+    if (this != &other) {
+        if (size_ > kInline) FreeText();
+        type_ = std::exchange(other.type_, Type::Empty);
+        size_ = std::exchange(other.size_, 0);
+        u_ = other.u_;
+    }
+    return *this;
 }
 
 std::string XmlValue::ToText() const {
@@ -171,23 +222,23 @@ std::string XmlValue::ToText() const {
             return {};
         case Type::Text:
         case Type::Bytes:
-            return text_;
+            return std::string(Raw());
         case Type::Integer:
-            return IntText(num_.i);
+            return IntText(u_.i);
         case Type::Boolean:
-            return num_.i ? "True" : "False";
+            return u_.i ? "True" : "False";
         case Type::Float:
-            return DoubleText(num_.d);
+            return DoubleText(u_.d);
         case Type::Currency:
-            return CurrencyText(num_.i);
+            return CurrencyText(u_.i);
         case Type::Date:
-            return DateText(num_.d);
+            return DateText(u_.d);
     }
     return {};
 }
 
 std::string XmlValue::ToFileText() const {
-    if (type_ == Type::Boolean) return num_.i ? "1" : "0";
+    if (type_ == Type::Boolean) return u_.i ? "1" : "0";
     return ToText();
 }
 
@@ -200,14 +251,14 @@ std::int32_t XmlValue::ToInt() const {
         case Type::Null:
             NullValue();
         case Type::Boolean:
-            return num_.i ? 1 : 0;
+            return u_.i ? 1 : 0;
         case Type::Integer:
-            if (num_.i < lo || num_.i > hi) NotInteger(*this);
-            return static_cast<std::int32_t>(num_.i);
+            if (u_.i < lo || u_.i > hi) NotInteger(*this);
+            return static_cast<std::int32_t>(u_.i);
         case Type::Text:
         case Type::Bytes: {
             std::int64_t i;
-            if (!ParseInt64(text_, i) || i < lo || i > hi) NotInteger(*this);
+            if (!ParseInt64(Raw(), i) || i < lo || i > hi) NotInteger(*this);
             return static_cast<std::int32_t>(i);
         }
         case Type::Float:
@@ -230,14 +281,14 @@ bool XmlValue::ToBool() const {
         case Type::Boolean:
         case Type::Integer:
         case Type::Currency:
-            return num_.i != 0;
+            return u_.i != 0;
         case Type::Float:
         case Type::Date:
-            return num_.d != 0;
+            return u_.d != 0;
         case Type::Text:
         case Type::Bytes: {
             bool b;
-            if (!TextToBool(text_, b)) NotBoolean(*this);
+            if (!TextToBool(Raw(), b)) NotBoolean(*this);
             return b;
         }
     }
@@ -248,15 +299,15 @@ bool XmlValue::Matches(const XmlValue& other) const {
     const XmlValue& a = *this;
     const XmlValue& b = other;
     auto textual = [](Type t) { return t == Type::Text || t == Type::Bytes; };
-    if (textual(a.type_) && textual(b.type_)) return a.text_ == b.text_;
+    if (textual(a.type_) && textual(b.type_)) return a.Raw() == b.Raw();
     if (a.type_ == Type::Empty || a.type_ == Type::Null || b.type_ == Type::Empty ||
         b.type_ == Type::Null)
         return a.type_ == b.type_;
     if (a.type_ == Type::Boolean || b.type_ == Type::Boolean) {
         const XmlValue& other_side = a.type_ == Type::Boolean ? b : a;
-        bool x = (a.type_ == Type::Boolean ? a : b).num_.i != 0, y;
+        bool x = (a.type_ == Type::Boolean ? a : b).u_.i != 0, y;
         if (textual(other_side.type_)) {
-            if (!TextToBool(other_side.text_, y)) return false;
+            if (!TextToBool(other_side.Raw(), y)) return false;
         } else {
             y = other_side.ToBool();
         }
@@ -265,13 +316,13 @@ bool XmlValue::Matches(const XmlValue& other) const {
     // Numbers, possibly against text.
     auto number = [&](const XmlValue& v, double& d, std::int64_t& i, bool& is_int) {
         if (textual(v.type_)) {
-            if (ParseInt64(v.text_, i)) return is_int = true, true;
+            if (ParseInt64(v.Raw(), i)) return is_int = true, true;
             is_int = false;
-            return ParseDouble(v.text_, d);
+            return ParseDouble(v.Raw(), d);
         }
         is_int = v.type_ == Type::Integer;
         if (is_int)
-            i = v.num_.i;
+            i = v.u_.i;
         else
             d = NumberOf(v);
         return true;

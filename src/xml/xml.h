@@ -121,26 +121,37 @@ class XmlValue {
     };
 
     XmlValue() noexcept = default;
-    XmlValue(std::string_view text) : type_(Type::Text), text_(text) {}
+    XmlValue(std::string_view text) { SetText(Type::Text, text); }
     XmlValue(const char* text) : XmlValue(std::string_view(text)) {}
-    XmlValue(std::string&& text) noexcept : type_(Type::Text), text_(std::move(text)) {}
-    XmlValue(const std::string& text) : type_(Type::Text), text_(text) {}
-    XmlValue(std::int32_t value) noexcept : type_(Type::Integer) { num_.i = value; }
-    XmlValue(bool value) noexcept : type_(Type::Boolean) { num_.i = value ? 1 : 0; }
+    XmlValue(const std::string& text) : XmlValue(std::string_view(text)) {}
+    XmlValue(std::int32_t value) noexcept : type_(Type::Integer) { u_.i = value; }
+    XmlValue(bool value) noexcept : type_(Type::Boolean) { u_.i = value ? 1 : 0; }
+    XmlValue(const XmlValue& other);
+    XmlValue(XmlValue&& other) noexcept : type_(other.type_), size_(other.size_), u_(other.u_) {
+        other.type_ = Type::Empty;
+        other.size_ = 0;
+    }
+    XmlValue& operator=(const XmlValue& other);
+    XmlValue& operator=(XmlValue&& other) noexcept;
+    ~XmlValue() {
+        if (size_ > kInline) FreeText();
+    }
 
     static XmlValue Null();
     static XmlValue Integer(std::int64_t value);
     static XmlValue Float(double value);
     static XmlValue Currency(std::int64_t times10000);
     static XmlValue Date(double days);
-    static XmlValue Bytes(std::string bytes);
+    static XmlValue Bytes(std::string_view bytes);
 
     Type type() const noexcept { return type_; }
     // Raw storage, by type: Integer, Boolean (0/1) and Currency use AsInt64; Float and Date use
-    // AsDouble; Text and Bytes use Raw.
-    std::int64_t AsInt64() const noexcept { return num_.i; }
-    double AsDouble() const noexcept { return num_.d; }
-    const std::string& Raw() const noexcept { return text_; }
+    // AsDouble; Text and Bytes use Raw (empty for the other types).
+    std::int64_t AsInt64() const noexcept { return size_ ? 0 : u_.i; }
+    double AsDouble() const noexcept { return size_ ? 0.0 : u_.d; }
+    std::string_view Raw() const noexcept {
+        return {size_ > kInline ? u_.ptr : u_.inline_text, size_};
+    }
 
     // The value as text: integers in decimal, booleans "True"/"False".
     std::string ToText() const;
@@ -155,12 +166,21 @@ class XmlValue {
     bool Matches(const XmlValue& other) const;
 
   private:
+    // Documents hold many short values: texts up to this size live inside the value, longer ones
+    // in a block of the document model's pool.
+    static constexpr std::uint32_t kInline = 16;
+
+    void SetText(Type type, std::string_view text);
+    void FreeText() noexcept;
+
     Type type_ = Type::Empty;
+    std::uint32_t size_ = 0;  // of the text; 0 for numbers
     union {
         std::int64_t i;
         double d;
-    } num_{0};
-    std::string text_;
+        char* ptr;
+        char inline_text[kInline];
+    } u_{0};
 };
 
 // --- byte streams -------------------------------------------------------------------------
@@ -170,6 +190,9 @@ class IByteSource {
     virtual ~IByteSource() = default;
     // Reads up to `size` bytes; returns 0 only at the end of the input. Errors raise XmlError.
     virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+    // The number of bytes the source expects to give (a file's size), or 0 when unknown. Only a
+    // hint for the reader's buffer: the input may still end sooner or run longer.
+    virtual std::size_t SizeHint() const { return 0; }
 };
 
 class IByteSink {
@@ -184,6 +207,7 @@ class MemorySource final : public IByteSource {
   public:
     explicit MemorySource(std::string_view bytes) noexcept : bytes_(bytes) {}
     std::size_t Read(char* buffer, std::size_t size) override;
+    std::size_t SizeHint() const override { return bytes_.size(); }
 
   private:
     std::string_view bytes_;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -138,6 +139,35 @@ TEST_F(XmlFiles, ReadFailureIsRaised) {
 
 TEST_F(XmlFiles, SaveIntoMissingFolderFails) {
     EXPECT_THROW(Document("x")->SaveToFile(dir_ / "no" / "such.cfg"), XmlError);
+}
+
+// A stream whose expected size is wrong either way, read in small pieces, still loads whole.
+TEST(XmlStreams, SizeHintIsOnlyAHint) {
+    class Trickle final : public IByteSource {
+      public:
+        Trickle(std::string_view bytes, std::size_t hint) : bytes_(bytes), hint_(hint) {}
+        std::size_t Read(char* buffer, std::size_t size) override {
+            std::size_t n = std::min({size, bytes_.size(), std::size_t{7}});
+            std::copy_n(bytes_.data(), n, buffer);
+            bytes_.remove_prefix(n);
+            return n;
+        }
+        std::size_t SizeHint() const override { return hint_; }
+
+      private:
+        std::string_view bytes_;
+        std::size_t hint_;
+    };
+    std::string text = "<R>";
+    for (int i = 0; i < 3000; ++i) text += "<E N='" + std::to_string(i) + "'/>";
+    text += "</R>";
+    for (std::size_t hint :
+         {std::size_t{0}, std::size_t{1}, text.size() - 1, text.size(), text.size() * 3}) {
+        Trickle source(text, hint);
+        auto doc = CreateXmlDocument();
+        doc->LoadFromStream(source);
+        EXPECT_EQ(doc->GetXml(), Parse(text)->GetXml()) << hint;
+    }
 }
 
 }  // namespace

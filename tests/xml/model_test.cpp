@@ -295,6 +295,70 @@ TEST(XmlModel, DocumentsMoveBetweenThreads) {
     EXPECT_EQ(root->ChildNodes()->Count(), 2001);
 }
 
+// Values up to 16 bytes live inside the value, longer ones apart; copies, moves and assignments
+// of both kinds keep their own text, also once the document they came from is gone.
+TEST(XmlModel, AttributeValuesShortAndLong) {
+    const std::string exact(16, 'x'), longer(17, 'y'), huge(5000, 'z');
+    const std::string with_nul("a\0b", 3);
+    auto doc = CreateXmlDocument("R");
+    auto root = doc->DocumentElement();
+    for (const std::string* s : {&exact, &longer, &huge, &with_nul}) {
+        root->SetAttr("V", *s);
+        EXPECT_EQ(root->GetAttr("V", "-"), *s);
+        EXPECT_EQ(root->FindAttr("V")->Raw(), *s);
+    }
+    XmlValue kept = *root->FindAttr("V");
+    root->SetAttr("V", longer);
+    XmlValue copy = *root->FindAttr("V");
+    doc.reset();
+    root.reset();
+    EXPECT_EQ(kept.Raw(), with_nul);
+    EXPECT_EQ(copy.Raw(), longer);
+
+    XmlValue a(huge), b(exact), c = XmlValue::Bytes(longer);
+    EXPECT_EQ(c.type(), XmlValue::Type::Bytes);
+    EXPECT_EQ(c.ToText(), longer);
+    b = a;  // long over short
+    EXPECT_EQ(b.Raw(), huge);
+    a = XmlValue(exact);  // short over long
+    EXPECT_EQ(a.Raw(), exact);
+    XmlValue& self = b;
+    b = self;
+    EXPECT_EQ(b.Raw(), huge);
+    XmlValue moved(std::move(b));
+    EXPECT_EQ(moved.Raw(), huge);
+    EXPECT_EQ(b.type(), XmlValue::Type::Empty);  // NOLINT: a moved-from value is empty
+    EXPECT_TRUE(b.Raw().empty());
+    c = std::move(moved);
+    EXPECT_EQ(c.Raw(), huge);
+    c = XmlValue(7);
+    EXPECT_EQ(c.ToInt(), 7);
+    EXPECT_TRUE(c.Raw().empty());
+    EXPECT_EQ(XmlValue(longer).AsInt64(), 0);
+    EXPECT_TRUE(XmlValue("").Matches(XmlValue(std::string())));
+}
+
+// Long values of a document loaded on one thread are freed on another, some of them after the
+// document, while that thread loads more.
+TEST(XmlModel, LongValuesFreedOnOtherThreads) {
+    std::string text = "<R>";
+    for (int i = 0; i < 3000; ++i)
+        text += "<E N='a value long enough to be kept apart " + std::to_string(i) + "'/>";
+    text += "</R>";
+    std::vector<XmlRef<IXmlDocument>> docs(4);
+    std::vector<XmlValue> values;
+    for (auto& doc : docs) doc = Parse(text);
+    for (auto& doc : docs)
+        values.push_back(*doc->DocumentElement()->ChildNodes()->Item(7)->FindAttr("N"));
+    std::thread([&] {
+        for (auto& doc : docs) {
+            doc.reset();
+            Parse(text);
+        }
+    }).join();
+    for (const auto& v : values) EXPECT_EQ(v.Raw(), "a value long enough to be kept apart 7");
+}
+
 TEST(XmlModel, NameTableIsShared) {
     std::size_t before = NameTableSize();
     auto doc = Parse("<SharedNameProbe SharedNameProbe='1'/>");

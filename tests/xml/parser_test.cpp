@@ -130,6 +130,37 @@ TEST(XmlParser, NamesDifferingOnlyInsideAreDistinct) {
     EXPECT_EQ(r->ChildNodes()->Item(1)->NodeName(), names[1]);
 }
 
+// Names that begin alike, one the start of another, alternating so that each is read right
+// after another of the same beginning; and names that end exactly where the input ends.
+TEST(XmlParser, NamesBeginningAlikeStayApart) {
+    auto r = Parse(
+                 "<r><Name Na='1' Name='2' Names='3' N='4'/><Names Name='5' Na='6'/>"
+                 "<Na Names='7' Name='8'/><Name Na-me='9'/></r>")
+                 ->DocumentElement();
+    auto kids = r->ChildNodes();
+    ASSERT_EQ(kids->Count(), 4);
+    EXPECT_EQ(kids->Item(0)->NodeName(), "Name");
+    EXPECT_EQ(kids->Item(1)->NodeName(), "Names");
+    EXPECT_EQ(kids->Item(2)->NodeName(), "Na");
+    EXPECT_EQ(kids->Item(3)->NodeName(), "Name");
+    auto first = kids->Item(0);
+    ASSERT_EQ(first->AttrCount(), 4);
+    EXPECT_EQ(first->AttrName(0), "Na");
+    EXPECT_EQ(first->AttrName(1), "Name");
+    EXPECT_EQ(first->AttrName(2), "Names");
+    EXPECT_EQ(first->AttrName(3), "N");
+    EXPECT_EQ(kids->Item(1)->GetAttr("Name", ""), "5");
+    EXPECT_EQ(kids->Item(2)->GetAttr("Names", ""), "7");
+    EXPECT_EQ(kids->Item(3)->AttrName(0), "Na-me");
+
+    auto doc = CreateXmlDocument();
+    for (std::string_view cut : {"<Name/><Name", "<r><Name/></Na", "<Name Name"}) {
+        EXPECT_THROW(doc->LoadFromBytes(cut), XmlError) << cut;
+    }
+    doc->LoadFromBytes("<Name/></Name");
+    EXPECT_EQ(doc->DocumentElement()->NodeName(), "Name");
+}
+
 TEST(XmlParser, RepeatedAttributeKeepsFirstPlaceAndLastValue) {
     auto a = Parse("<a x='1' y='2' x='3'/>")->DocumentElement();
     ASSERT_EQ(a->AttrCount(), 2);

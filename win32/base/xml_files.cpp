@@ -3,6 +3,8 @@
 // while another process (a scanner, an editor) holds the file.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "base/unique.h"
 #include "base/wide.h"
 #include "text/cp1251.h"
@@ -61,7 +63,13 @@ std::string Reason(DWORD err) {
 
 class FileSource final : public IByteSource {
   public:
-    FileSource(HANDLE h, std::filesystem::path name) : file_(h), name_(std::move(name)) {}
+    FileSource(HANDLE h, std::filesystem::path name) : file_(h), name_(std::move(name)) {
+        LARGE_INTEGER size;
+        if (::GetFileSizeEx(h, &size) && size.QuadPart > 0 &&
+            static_cast<unsigned long long>(size.QuadPart) < SIZE_MAX / 2)
+            size_ = static_cast<std::size_t>(size.QuadPart);
+    }
+    std::size_t SizeHint() const override { return size_; }
     std::size_t Read(char* buffer, std::size_t size) override {
         DWORD got = 0;
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
@@ -73,6 +81,7 @@ class FileSource final : public IByteSource {
   private:
     UniqueFile file_;
     std::filesystem::path name_;
+    std::size_t size_ = 0;
 };
 
 class FileWriter final : public IFileWriter {
