@@ -1,6 +1,9 @@
 #include "store/script_store.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -66,6 +69,33 @@ std::string ReadAll(const fs::path& path) {
     }
     bytes.resize(length);
     return bytes;
+}
+
+// Reads the file and tells whether it holds exactly `known`, comparing block by block so that
+// the usual case keeps no copy of the file. Otherwise `bytes` receives the file's bytes.
+bool ReadUnlessKnown(const fs::path& path, std::string_view known, std::string& bytes) {
+    auto source = xml::CurrentFileSystem().OpenRead(path);
+    constexpr std::size_t kBlock = 256 * 1024;
+    auto block = std::make_unique_for_overwrite<char[]>(kBlock);
+    std::size_t offset = 0;
+    for (;;) {
+        std::size_t got = source->Read(block.get(), kBlock);
+        if (got == 0) {
+            if (offset == known.size()) return true;
+            bytes.assign(known.substr(0, offset));  // the file is shorter
+            return false;
+        }
+        if (offset + got <= known.size() &&
+            std::memcmp(block.get(), known.data() + offset, got) == 0) {
+            offset += got;
+            continue;
+        }
+        bytes.reserve(std::max(source->SizeHint(), offset + got));
+        bytes.assign(known.substr(0, offset));
+        do bytes.append(block.get(), got);
+        while ((got = source->Read(block.get(), kBlock)) != 0);
+        return false;
+    }
 }
 
 // Writes bytes through a temporary file that then replaces the target.
@@ -369,10 +399,13 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     RecoverIfMissing(path);
     loaded_path_ = path;
     // The file is always read: a change by anyone else shows in its bytes.
-    std::string bytes = ReadAll(path);
+    std::string bytes;
+    const bool same =
+        known_doc_ ? ReadUnlessKnown(path, known_bytes_, bytes) : (bytes = ReadAll(path), false);
     xml::XmlRef<xml::IXmlDocument> doc;
-    if (known_doc_ && bytes == known_bytes_) doc = CopyAsLoaded(*known_doc_);
+    if (same) doc = CopyAsLoaded(*known_doc_);
     if (!doc) {
+        if (same) bytes = known_bytes_;
         doc = Parse(bytes);
         Remember(std::move(bytes), *doc);
     }
@@ -399,6 +432,8 @@ void ScriptStore::SaveStore(xml::IXmlDocument& doc) {
     auto& files = xml::CurrentFileSystem();
     const fs::path temp = xml::TempFileName(path);
     std::string bytes;
+    // Most saves change a little: room for the last known size and some more saves regrowing.
+    bytes.reserve(known_bytes_.size() + known_bytes_.size() / 8 + 4096);
     try {
         xml::StringSink sink(&bytes);
         doc.SaveToStream(sink);

@@ -431,6 +431,11 @@ void Document::LoadFromFile(const std::filesystem::path& name) {
 }
 
 void Document::SaveToStream(IByteSink& sink) {
+    // Text for a string goes straight into it rather than through a buffer of blocks.
+    if (auto* strings = dynamic_cast<StringSink*>(&sink)) {
+        Write(*this, strings->target(), nullptr);
+        return;
+    }
     std::string buffer;
     Write(*this, buffer, &sink);
     if (!buffer.empty()) sink.Write(buffer);

@@ -2,8 +2,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <atomic>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "text/cp1251.h"
@@ -166,17 +168,31 @@ XmlValue XmlValue::Bytes(std::string_view bytes) {
     return v;
 }
 
+// A long text is shared by the copies of its value (a value's text never changes in place): its
+// block starts with the count of values holding it, and the value points just past the count.
+namespace {
+
+constexpr std::size_t kTextHeader = 8;
+
+std::atomic<std::uint32_t>& Holders(char* text) noexcept {
+    return *std::launder(reinterpret_cast<std::atomic<std::uint32_t>*>(text - kTextHeader));
+}
+
+}  // namespace
+
 void XmlValue::SetText(Type type, std::string_view text) {
-    if (text.size() > std::numeric_limits<std::uint32_t>::max())
+    if (text.size() > std::numeric_limits<std::uint32_t>::max() - kTextHeader)
         throw XmlError(std::string(u8"Слишком длинное значение атрибута"_cp));
     auto size = static_cast<std::uint32_t>(text.size());
     u_.i = 0;
     if (size > kInline) {
 #if ZEPH_XML_POOL
-        u_.ptr = static_cast<char*>(detail::PoolAllocate(size));
+        auto* block = static_cast<char*>(detail::PoolAllocate(size + kTextHeader));
 #else
-        u_.ptr = new char[size];
+        auto* block = new char[size + kTextHeader];
 #endif
+        new (block) std::atomic<std::uint32_t>(1);
+        u_.ptr = block + kTextHeader;
         std::memcpy(u_.ptr, text.data(), size);
     } else if (size) {
         std::memcpy(u_.inline_text, text.data(), size);
@@ -186,18 +202,17 @@ void XmlValue::SetText(Type type, std::string_view text) {
 }
 
 void XmlValue::FreeText() noexcept {
+    if (Holders(u_.ptr).fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    char* block = u_.ptr - kTextHeader;
 #if ZEPH_XML_POOL
-    detail::PoolFree(u_.ptr, size_);
+    detail::PoolFree(block, size_ + kTextHeader);
 #else
-    delete[] u_.ptr;
+    delete[] block;
 #endif
 }
 
-XmlValue::XmlValue(const XmlValue& other) {
-    if (other.size_)
-        SetText(other.type_, other.Raw());
-    else
-        type_ = other.type_, u_ = other.u_;
+XmlValue::XmlValue(const XmlValue& other) : type_(other.type_), size_(other.size_), u_(other.u_) {
+    if (size_ > kInline) Holders(u_.ptr).fetch_add(1, std::memory_order_relaxed);
 }
 
 XmlValue& XmlValue::operator=(const XmlValue& other) {

@@ -167,7 +167,7 @@ class XmlValue {
 
   private:
     // Documents hold many short values: texts up to this size live inside the value, longer ones
-    // in a block of the document model's pool.
+    // in a block of the document model's pool that copies of the value share.
     static constexpr std::uint32_t kInline = 16;
 
     void SetText(Type type, std::string_view text);
@@ -220,6 +220,7 @@ class StringSink final : public IByteSink {
     explicit StringSink(std::string* target) noexcept : target_(target) {}
     void Write(std::string_view bytes) override { target_->append(bytes); }
     const std::string& str() const noexcept { return *target_; }
+    std::string& target() noexcept { return *target_; }
 
   private:
     std::string own_;

@@ -133,5 +133,32 @@ TEST_F(StoreReuseTest, AFileThatNoLongerParsesIsNotServedFromMemory) {
     EXPECT_THROW(store.LoadStore(), xml::XmlError);
 }
 
+// A store larger than the blocks its bytes are compared in, changed by someone else in its last
+// block, lengthened or cut short: each load gives what parsing the file gives.
+TEST_F(StoreReuseTest, ChangesAnywhereInALargeStoreAreSeen) {
+    store.CreateDefaultStore();
+    const std::string text(6000, 'x');
+    for (int i = 0; i < 150; ++i) store.StoreScript("S" + std::to_string(i), "VBScript", text);
+    const std::string saved = ReadBytes(Store());
+    ASSERT_GT(saved.size(), 3 * 256 * 1024u);
+
+    std::string last_block = saved;
+    last_block[saved.rfind("x\"")] = 'y';
+    WriteBytes(Store(), last_block);
+    EXPECT_EQ(DumpOf(*store.LoadStore()), ParsedDumpOf(Store()));
+    EXPECT_NE(DumpOf(*store.LoadStore()).find("xy"), std::string::npos);
+
+    WriteBytes(Store(), saved + "<!--after-->");
+    EXPECT_EQ(DumpOf(*store.LoadStore()), ParsedDumpOf(Store()));
+    store.StoreScript("S1", "VBScript", "short");
+    EXPECT_NE(ReadBytes(Store()).find("<!--after-->"), std::string::npos);
+
+    const std::string longer = ReadBytes(Store());
+    WriteBytes(Store(), longer.substr(0, longer.size() - 1));
+    EXPECT_THROW(store.LoadStore(), xml::XmlError);
+    WriteBytes(Store(), longer.substr(0, 256 * 1024));
+    EXPECT_THROW(store.LoadStore(), xml::XmlError);
+}
+
 }  // namespace
 }  // namespace zeph::store::testing

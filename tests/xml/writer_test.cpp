@@ -50,6 +50,39 @@ TEST(XmlWriter, EscapesOnlyTheFourCharacters) {
     EXPECT_EQ(back->DocumentElement()->GetAttr("v", "-"), value);
 }
 
+// Values of every length up to a few words, mixing the four characters with their neighbours
+// in the code table, high bytes and zero bytes, escape exactly as a byte-by-byte escaper would.
+TEST(XmlWriter, EscapesAtEveryOffset) {
+    const std::string alphabet("&<>\"'=?#%;\x00\x01\x80\xff\xa6\xe0" "a \r\n", 20);
+    auto naive = [](std::string_view v) {
+        std::string out;
+        for (char c : v) {
+            if (c == '&')
+                out += "&amp;";
+            else if (c == '<')
+                out += "&lt;";
+            else if (c == '>')
+                out += "&gt;";
+            else if (c == '"')
+                out += "&quot;";
+            else
+                out += c;
+        }
+        return out;
+    };
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+    auto doc = CreateXmlDocument("R");
+    auto root = doc->DocumentElement();
+    for (int round = 0; round < 3000; ++round) {
+        std::string value(static_cast<std::size_t>(round % 41), 'x');
+        for (char& c : value)
+            if (next() % 3 == 0) c = alphabet[next() % alphabet.size()];
+        root->SetAttr("V", value);
+        ASSERT_EQ(root->GetXml(), "\r\n<R V=\"" + naive(value) + "\"/>") << round;
+    }
+}
+
 TEST(XmlWriter, ContentLayoutDependsOnLineBreaks) {
     // One-line text content stays on the line; text with a line break closes on a new line
     // unless it already ends with one.
