@@ -1,8 +1,8 @@
 // Attribute values and their conversions.
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <new>

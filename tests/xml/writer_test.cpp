@@ -53,7 +53,10 @@ TEST(XmlWriter, EscapesOnlyTheFourCharacters) {
 // Values of every length up to a few words, mixing the four characters with their neighbours
 // in the code table, high bytes and zero bytes, escape exactly as a byte-by-byte escaper would.
 TEST(XmlWriter, EscapesAtEveryOffset) {
-    const std::string alphabet("&<>\"'=?#%;\x00\x01\x80\xff\xa6\xe0" "a \r\n", 20);
+    const std::string alphabet(
+        "&<>\"'=?#%;\x00\x01\x80\xff\xa6\xe0"
+        "a \r\n",
+        20);
     auto naive = [](std::string_view v) {
         std::string out;
         for (char c : v) {
