@@ -44,7 +44,7 @@ Word Load(const char* p) {
 }
 
 // Compares names, most of them short, without a call: words from both ends overlap in the middle.
-bool SameBytes(const char* a, const char* b, std::size_t n) {
+[[gnu::always_inline]] inline bool SameBytes(const char* a, const char* b, std::size_t n) {
     if (n >= 8) {
         if (n > 16 && std::memcmp(a + 8, b + 8, n - 16) != 0) return false;
         return Load<std::uint64_t>(a) == Load<std::uint64_t>(b) &&

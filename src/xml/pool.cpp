@@ -15,8 +15,6 @@ namespace {
 // cut from groups of 16, taken from the heap in one piece and returned when all 16 are free.
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kGroup = 16;
-constexpr std::size_t kLargest = 2048;  // bigger blocks come from the heap directly
-constexpr std::size_t kAlign = alignof(std::max_align_t);
 // Keeps a chunk that is still being carved from looking empty however many of its blocks are
 // freed; taken off when the chunk is given up.
 constexpr std::int64_t kOpen = std::int64_t{1} << 40;
@@ -78,11 +76,9 @@ void Release(Chunk* c) noexcept {
 }
 
 // The chunk a thread carves from. Trivially destructible, so that reaching it costs no guard.
+// The bump pointer itself is the cursor of the header, which allocations reach inline.
 struct ThreadChunk {
     Chunk* chunk = nullptr;
-    char* next = nullptr;
-    char* end = nullptr;
-    std::int64_t carved = 0;  // blocks handed out from `chunk`
     Group* group = nullptr;
     char* group_next = nullptr;  // the next chunk of `group` to hand out
     std::size_t group_left = 0;
@@ -90,7 +86,8 @@ struct ThreadChunk {
     void Close() noexcept {
         if (!chunk) return;
         Chunk* c = std::exchange(chunk, nullptr);
-        next = end = nullptr;
+        std::int64_t carved = std::exchange(pool_cursor.carved, 0);
+        pool_cursor.next = pool_cursor.end = nullptr;
         if (c->live.fetch_add(carved - kOpen, std::memory_order_acq_rel) + (carved - kOpen) == 0)
             Release(c);
     }
@@ -122,9 +119,7 @@ void ThreadChunk::Open() {
         spare->live.store(kOpen, std::memory_order_relaxed);
         chunk = spare;
         char* mem = reinterpret_cast<char*>(spare);
-        next = mem + kHeader;
-        end = mem + kChunk;
-        carved = 0;
+        pool_cursor = {mem + kHeader, mem + kChunk, 0};
         thread_end.armed = true;
         return;
     }
@@ -142,19 +137,19 @@ void ThreadChunk::Open() {
     --group_left;
     chunk = new (mem) Chunk{};
     chunk->group = group;
-    next = mem + kHeader;
-    end = mem + kChunk;
-    carved = 0;
+    pool_cursor = {mem + kHeader, mem + kChunk, 0};
     thread_end.armed = true;
 }
 
 }  // namespace
 
-void* PoolAllocate(std::size_t size) {
+constinit thread_local PoolCursor pool_cursor;
+
+void* PoolAllocateSlow(std::size_t size) {
     if (size == 0 || size > kLargest) return ::operator new(size);
     std::size_t need = (size + kAlign - 1) / kAlign * kAlign;
-    ThreadChunk& t = current;
-    if (static_cast<std::size_t>(t.end - t.next) < need) t.Open();
+    PoolCursor& t = pool_cursor;
+    if (static_cast<std::size_t>(t.end - t.next) < need) current.Open();
     char* block = t.next;
     t.next += need;
     ++t.carved;

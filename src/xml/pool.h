@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <new>
 
 namespace zeph::xml::detail {
@@ -23,7 +24,28 @@ namespace zeph::xml::detail {
 #define ZEPH_XML_POOL 1
 #endif
 
-void* PoolAllocate(std::size_t size);
+inline constexpr std::size_t kLargest = 2048;  // bigger blocks come from the heap directly
+inline constexpr std::size_t kAlign = alignof(std::max_align_t);
+
+// Where this thread carves its next block; allocations that fit are taken here inline.
+struct PoolCursor {
+    char* next = nullptr;
+    char* end = nullptr;
+    std::int64_t carved = 0;  // blocks handed out from the thread's chunk
+};
+extern constinit thread_local PoolCursor pool_cursor;
+
+void* PoolAllocateSlow(std::size_t size);
+inline void* PoolAllocate(std::size_t size) {
+    std::size_t need = (size + kAlign - 1) / kAlign * kAlign;
+    PoolCursor& t = pool_cursor;
+    if (size == 0 || size > kLargest || static_cast<std::size_t>(t.end - t.next) < need)
+        return PoolAllocateSlow(size);
+    char* block = t.next;
+    t.next += need;
+    ++t.carved;
+    return block;
+}
 void PoolFree(void* p, std::size_t size) noexcept;
 
 // Defers the accounting of the blocks freed on this thread while it lives, so that freeing many
