@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/wide.h"
+#include "desktop.h"
 #include "host/options.h"
 
 namespace zeph::e2e {
@@ -14,14 +15,9 @@ namespace {
 
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
-// A build-tree path as the Windows side sees it (Wine maps the Unix root to Z:).
-std::wstring WindowsPath(const std::string& narrow) {
-    std::wstring path(narrow.begin(), narrow.end());
-    for (wchar_t& c : path)
-        if (c == L'/') c = L'\\';
-    if (!path.empty() && path[0] == L'\\') path = L"Z:" + path;
-    return path;
-}
+using win::test::ClipboardText;
+using win::test::SetClipboardText;
+using win::test::WindowsPath;
 
 INPUT Key(WORD vk, bool up) {
     INPUT i{};
@@ -29,33 +25,6 @@ INPUT Key(WORD vk, bool up) {
     i.ki.wVk = vk;
     i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     return i;
-}
-
-bool SetClipboardText(const std::wstring& text) {
-    if (!::OpenClipboard(nullptr)) return false;
-    ::EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (mem) {
-        std::memcpy(::GlobalLock(mem), text.c_str(), bytes);
-        ::GlobalUnlock(mem);
-        if (!::SetClipboardData(CF_UNICODETEXT, mem)) ::GlobalFree(mem);
-    }
-    ::CloseClipboard();
-    return mem != nullptr;
-}
-
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (!::OpenClipboard(nullptr)) return text;
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(data))) {
-            text = p;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return text;
 }
 
 void ClearClipboard() {
@@ -424,36 +393,7 @@ void EndToEndTest::SaveScreenshot(const std::string& name) const {
     ::UnionRect(&all, &host, &bench);
     all.left = std::max(all.left, 0L);
     all.top = std::max(all.top, 0L);
-    const int w = all.right - all.left, h = all.bottom - all.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    ::BitBlt(mem, 0, 0, w, h, screen, all.left, all.top, SRCCOPY);
-    ::SelectObject(mem, old);
-    const DWORD stride = ((w * 3 + 3) & ~3);
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
-    fh.bfSize = fh.bfOffBits + stride * h;
-    ::CreateDirectoryW(win::Wide(ZEPH_SCREENS_DIR).c_str(), nullptr);
-    const std::string path = std::string(ZEPH_SCREENS_DIR) + "/" + name;
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&fh, sizeof(fh), 1, f);
-        std::fwrite(&bi.bmiHeader, sizeof(bi.bmiHeader), 1, f);
-        std::fwrite(bits, stride * h, 1, f);
-        std::fclose(f);
-    }
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
-    ::ReleaseDC(nullptr, screen);
+    win::test::SaveScreenBitmap(all, std::string(ZEPH_SCREENS_DIR) + "/" + name);
 }
 
 }  // namespace zeph::e2e

@@ -164,72 +164,9 @@ POINT EditorHost::CaretPoint(int line, int column) const {
     return {p.x + 1, p.y + editor_->LineHeight() / 2};
 }
 
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (!::OpenClipboard(nullptr)) return text;
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(data))) {
-            text = p;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return text;
-}
-
-void SetClipboardText(const std::wstring& text) {
-    if (!::OpenClipboard(nullptr)) return;
-    ::EmptyClipboard();
-    HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    auto* p = static_cast<wchar_t*>(::GlobalLock(mem));
-    std::copy(text.c_str(), text.c_str() + text.size() + 1, p);
-    ::GlobalUnlock(mem);
-    ::SetClipboardData(CF_UNICODETEXT, mem);
-    ::CloseClipboard();
-}
-
 std::string ScreensDir() {
     return ZEPH_SCREENS_DIR;
 }
-
-namespace {
-
-// Copies `area` of `source` (a DC whose origin is `area`'s top left) into a .bmp file.
-bool SaveDcArea(HDC source, int w, int h, const std::string& path) {
-    if (w <= 0 || h <= 0) return false;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;  // bottom-up, as the file stores it
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    UniqueBitmap dib(::CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueMemoryDc dc(::CreateCompatibleDC(source));
-    if (!dib || !dc) return false;
-    {
-        SelectedObject keep(dc.get(), dib.get());
-        if (!::BitBlt(dc.get(), 0, 0, w, h, source, 0, 0, SRCCOPY)) return false;
-        ::GdiFlush();
-    }
-    std::string dir = path.substr(0, path.find_last_of("/\\"));
-    ::CreateDirectoryA(dir.c_str(), nullptr);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    int stride = (w * 3 + 3) & ~3;
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
-    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(stride * h);
-    bool ok = std::fwrite(&fh, sizeof(fh), 1, f) == 1 &&
-              std::fwrite(&bi.bmiHeader, sizeof(bi.bmiHeader), 1, f) == 1 &&
-              std::fwrite(bits, static_cast<size_t>(stride * h), 1, f) == 1;
-    std::fclose(f);
-    return ok;
-}
-
-}  // namespace
 
 bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
     RECT wr{};
@@ -239,21 +176,9 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
                    RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     HDC window_dc = ::GetWindowDC(hwnd);
     if (!window_dc) return false;
-    bool ok = SaveDcArea(window_dc, wr.right - wr.left, wr.bottom - wr.top, path);
+    bool ok = SaveBitmapFile(window_dc, wr.right - wr.left, wr.bottom - wr.top, path);
     ::ReleaseDC(hwnd, window_dc);
     return ok;
-}
-
-bool SaveScreenBitmap(const RECT& area, const std::string& path) {
-    EditorHost::Pump();
-    WindowDc screen(nullptr);
-    UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
-    UniqueBitmap bmp(
-        ::CreateCompatibleBitmap(screen.get(), area.right - area.left, area.bottom - area.top));
-    SelectedObject keep(dc.get(), bmp.get());
-    ::BitBlt(dc.get(), 0, 0, area.right - area.left, area.bottom - area.top, screen.get(),
-             area.left, area.top, SRCCOPY);
-    return SaveDcArea(dc.get(), area.right - area.left, area.bottom - area.top, path);
 }
 
 COLORREF ScreenPixel(HWND hwnd, int x, int y) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/unique.h"
+#include "desktop.h"
 #include "editor/script_editor_window.h"
 
 namespace zeph::win::test {
@@ -55,16 +56,9 @@ class EditorHost {
 // A top-level window for tests that need one of their own.
 HWND CreateTestFrame(SIZE client);
 
-// The clipboard's Unicode text ("" when it has none), and setting it.
-std::wstring ClipboardText();
-void SetClipboardText(const std::wstring& text);
-
 // Renders a window (frame, scroll bars and client area) into a 24-bit .bmp file; creates the
 // folder. Returns false when nothing could be written.
 bool SaveWindowBitmap(HWND hwnd, const std::string& path);
-
-// A rectangle of the screen (all windows on it) into a .bmp file.
-bool SaveScreenBitmap(const RECT& area, const std::string& path);
 
 // The folder in the build tree where the snapshots go.
 std::string ScreensDir();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/unique.h"
+#include "desktop.h"
 #include "fake_host.h"
 #include "host/automation.h"
 #include "zeph.h"
@@ -22,14 +23,7 @@ namespace {
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
 
-// A build-tree path as the Windows side sees it (Wine maps the Unix root to Z:).
-std::wstring WindowsPath(const std::string& narrow) {
-    std::wstring path(narrow.begin(), narrow.end());
-    for (wchar_t& c : path)
-        if (c == L'/') c = L'\\';
-    if (!path.empty() && path[0] == L'\\') path = L"Z:" + path;
-    return path;
-}
+using zeph::win::test::WindowsPath;
 
 std::wstring ModuleFile() {
     return WindowsPath(ZEPH_MODULE_DLL);

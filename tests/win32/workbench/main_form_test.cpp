@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/unique.h"
 #include "base/wide.h"
+#include "desktop.h"
 #include "text/cp1251.h"
 #include "win32/workbench/fake_tellur.h"
 
@@ -400,37 +402,18 @@ TEST_F(WorkbenchWindowTest, Screenshot) {
     ::ClientToScreen(hwnd, &origin);
     const int caption = ::GetSystemMetrics(SM_CYCAPTION);
     const int w = client.right, h = client.bottom + caption;
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    RECT bar{0, 0, w, caption};
-    ::DrawCaption(hwnd, mem, &bar, DC_ACTIVE | DC_TEXT | DC_ICON | DC_GRADIENT);
-    ::BitBlt(mem, 0, caption, w, client.bottom, screen, origin.x, origin.y, SRCCOPY);
-    ::SelectObject(mem, old);
-    const DWORD stride = ((w * 3 + 3) & ~3);
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
-    fh.bfSize = fh.bfOffBits + stride * h;
-    ::CreateDirectoryW(Wide(ZEPH_SCREENS_DIR).c_str(), nullptr);
-    const std::string path = std::string(ZEPH_SCREENS_DIR) + "/workbench.bmp";
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&fh, sizeof(fh), 1, f);
-        std::fwrite(&bi.bmiHeader, sizeof(bi.bmiHeader), 1, f);
-        std::fwrite(bits, stride * h, 1, f);
-        std::fclose(f);
+    WindowDc screen(nullptr);
+    UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), w, h));
+    {
+        SelectedObject keep(mem.get(), bmp.get());
+        RECT bar{0, 0, w, caption};
+        ::DrawCaption(hwnd, mem.get(), &bar, DC_ACTIVE | DC_TEXT | DC_ICON | DC_GRADIENT);
+        ::BitBlt(mem.get(), 0, caption, w, client.bottom, screen.get(), origin.x, origin.y,
+                 SRCCOPY);
+        EXPECT_TRUE(test::SaveBitmapFile(mem.get(), w, h,
+                                         std::string(ZEPH_SCREENS_DIR) + "/workbench.bmp"));
     }
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
-    ::ReleaseDC(nullptr, screen);
     EXPECT_GT(w, 0);
 }
 

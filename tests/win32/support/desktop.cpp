@@ -1,0 +1,92 @@
+#include "desktop.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "base/unique.h"
+
+namespace zeph::win::test {
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!::OpenClipboard(nullptr)) return text;
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* p = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            text = p;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+bool SetClipboardText(const std::wstring& text) {
+    if (!::OpenClipboard(nullptr)) return false;
+    ::EmptyClipboard();
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    UniqueGlobal mem(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+    bool ok = false;
+    if (void* p = mem ? ::GlobalLock(mem.get()) : nullptr) {
+        std::memcpy(p, text.c_str(), bytes);
+        ::GlobalUnlock(mem.get());
+        // The clipboard owns the memory once it took it.
+        ok = ::SetClipboardData(CF_UNICODETEXT, mem.get()) != nullptr;
+        if (ok) mem.release();
+    }
+    ::CloseClipboard();
+    return ok;
+}
+
+bool SaveBitmapFile(HDC source, int w, int h, const std::string& path) {
+    if (w <= 0 || h <= 0) return false;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;  // bottom-up, as the file stores it
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap dib(::CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc dc(::CreateCompatibleDC(source));
+    if (!dib || !dc) return false;
+    {
+        SelectedObject keep(dc.get(), dib.get());
+        if (!::BitBlt(dc.get(), 0, 0, w, h, source, 0, 0, SRCCOPY)) return false;
+        ::GdiFlush();
+    }
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash != std::string::npos) ::CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const int stride = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(stride * h);
+    const bool ok = std::fwrite(&fh, sizeof(fh), 1, f) == 1 &&
+                    std::fwrite(&bi.bmiHeader, sizeof(bi.bmiHeader), 1, f) == 1 &&
+                    std::fwrite(bits, static_cast<size_t>(stride * h), 1, f) == 1;
+    return std::fclose(f) == 0 && ok;
+}
+
+bool SaveScreenBitmap(const RECT& area, const std::string& path) {
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    WindowDc screen(nullptr);
+    UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), std::max(w, 1), std::max(h, 1)));
+    if (!dc || !bmp) return false;
+    SelectedObject keep(dc.get(), bmp.get());
+    ::BitBlt(dc.get(), 0, 0, w, h, screen.get(), area.left, area.top, SRCCOPY);
+    return SaveBitmapFile(dc.get(), w, h, path);
+}
+
+std::wstring WindowsPath(const std::string& unix_path) {
+    std::wstring path(unix_path.begin(), unix_path.end());
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (!path.empty() && path[0] == L'\\') path = L"Z:" + path;
+    return path;
+}
+
+}  // namespace zeph::win::test

@@ -1,0 +1,25 @@
+// What several Windows test suites need from the desktop they run on: the clipboard, snapshots
+// of the screen into .bmp files, and build-tree paths as the Windows side sees them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace zeph::win::test {
+
+// The clipboard's Unicode text ("" when it has none), and setting it (false when the clipboard
+// could not be opened or filled).
+std::wstring ClipboardText();
+bool SetClipboardText(const std::wstring& text);
+
+// `w` x `h` pixels from the top left of `source` into a 24-bit .bmp file; creates the file's
+// folder. Returns false when nothing could be written.
+bool SaveBitmapFile(HDC source, int w, int h, const std::string& path);
+// A rectangle of the screen (all windows on it) into a .bmp file.
+bool SaveScreenBitmap(const RECT& area, const std::string& path);
+
+// A Unix path of the build tree as a Windows path (Wine maps the Unix root to drive Z:).
+std::wstring WindowsPath(const std::string& unix_path);
+
+}  // namespace zeph::win::test
