@@ -16,16 +16,9 @@ namespace {
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
 using win::test::ClipboardText;
+using win::test::KeyInput;
 using win::test::SetClipboardText;
 using win::test::WindowsPath;
-
-INPUT Key(WORD vk, bool up) {
-    INPUT i{};
-    i.type = INPUT_KEYBOARD;
-    i.ki.wVk = vk;
-    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return i;
-}
 
 void ClearClipboard() {
     if (!::OpenClipboard(nullptr)) return;
@@ -34,29 +27,6 @@ void ClearClipboard() {
 }
 
 }  // namespace
-
-void Pump(UINT ms) {
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, nullptr);
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    ::KillTimer(nullptr, timer);
-}
-
-void Press(WORD key, bool ctrl, bool shift) {
-    std::vector<INPUT> in;
-    if (ctrl) in.push_back(Key(VK_CONTROL, false));
-    if (shift) in.push_back(Key(VK_SHIFT, false));
-    in.push_back(Key(key, false));
-    in.push_back(Key(key, true));
-    if (shift) in.push_back(Key(VK_SHIFT, true));
-    if (ctrl) in.push_back(Key(VK_CONTROL, true));
-    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-    Pump();
-}
 
 namespace {
 std::vector<WORD> menu_keys;
@@ -67,8 +37,8 @@ void CALLBACK MenuTick(HWND, UINT, UINT_PTR timer, DWORD) {
     ::KillTimer(nullptr, timer);
     std::vector<INPUT> in;
     for (WORD key : menu_keys) {
-        in.push_back(Key(key, false));
-        in.push_back(Key(key, true));
+        in.push_back(KeyInput(key, false));
+        in.push_back(KeyInput(key, true));
     }
     ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }

@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "base/unique.h"
+#include "desktop.h"
 #include "host/main_window.h"
 #include "zeph.h"
 
 namespace zeph::e2e {
 
-// Runs a plain GetMessage loop, as the host does, for about `ms` milliseconds.
-void Pump(UINT ms = 150);
+using win::test::Press;
+using win::test::Pump;
+
 // Pumps until `done` holds or `ms` milliseconds passed; returns `done()`.
 template <class F>
 bool PumpUntil(F done, UINT ms = 3000) {
@@ -26,8 +28,6 @@ bool PumpUntil(F done, UINT ms = 3000) {
     return done();
 }
 
-// Key presses as the keyboard makes them; the loop runs after them.
-void Press(WORD key, bool ctrl = false, bool shift = false);
 // Presses `keys` as soon as a pop-up menu of this thread is open (from a timer that runs in
 // the menu's own loop).
 void PressInMenu(std::vector<WORD> keys);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/unique.h"
 
@@ -80,6 +81,37 @@ bool SaveScreenBitmap(const RECT& area, const std::string& path) {
     SelectedObject keep(dc.get(), bmp.get());
     ::BitBlt(dc.get(), 0, 0, w, h, screen.get(), area.left, area.top, SRCCOPY);
     return SaveBitmapFile(dc.get(), w, h, path);
+}
+
+void Pump(UINT ms) {
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, nullptr);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    ::KillTimer(nullptr, timer);
+}
+
+INPUT KeyInput(WORD vk, bool up) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = vk;
+    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return i;
+}
+
+void Press(WORD key, bool ctrl, bool shift) {
+    std::vector<INPUT> in;
+    if (ctrl) in.push_back(KeyInput(VK_CONTROL, false));
+    if (shift) in.push_back(KeyInput(VK_SHIFT, false));
+    in.push_back(KeyInput(key, false));
+    in.push_back(KeyInput(key, true));
+    if (shift) in.push_back(KeyInput(VK_SHIFT, true));
+    if (ctrl) in.push_back(KeyInput(VK_CONTROL, true));
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    Pump();
 }
 
 std::wstring WindowsPath(const std::string& unix_path) {

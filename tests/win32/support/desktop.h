@@ -19,6 +19,14 @@ bool SaveBitmapFile(HDC source, int w, int h, const std::string& path);
 // A rectangle of the screen (all windows on it) into a .bmp file.
 bool SaveScreenBitmap(const RECT& area, const std::string& path);
 
+// Runs a plain GetMessage loop, as a host does, for about `ms` milliseconds.
+void Pump(UINT ms = 150);
+// One key going down or up, as the input queue takes it.
+INPUT KeyInput(WORD vk, bool up);
+// A key stroke through the input queue (the window with the focus gets it as from the
+// keyboard), with Ctrl and Shift held as asked; then pumps.
+void Press(WORD key, bool ctrl = false, bool shift = false);
+
 // A Unix path of the build tree as a Windows path (Wine maps the Unix root to drive Z:).
 std::wstring WindowsPath(const std::string& unix_path);
 

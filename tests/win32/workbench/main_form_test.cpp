@@ -36,36 +36,8 @@ struct RecordingStore : workbench::IWorkbenchStore {
     }
 };
 
-// Runs a plain GetMessage loop, as the host does, for about `ms` milliseconds.
-void Pump(UINT ms = 150) {
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, nullptr);
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    ::KillTimer(nullptr, timer);
-}
-
-void Press(WORD key, bool ctrl = false, bool shift = false) {
-    std::vector<INPUT> in;
-    auto add = [&](WORD vk, bool up) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = vk;
-        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        in.push_back(i);
-    };
-    if (ctrl) add(VK_CONTROL, false);
-    if (shift) add(VK_SHIFT, false);
-    add(key, false);
-    add(key, true);
-    if (shift) add(VK_SHIFT, true);
-    if (ctrl) add(VK_CONTROL, true);
-    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-    Pump();
-}
+using test::Press;
+using test::Pump;
 
 // Message boxes shown while it lives are recorded and answered with OK.
 class MessageBoxCatcher {
