@@ -185,6 +185,7 @@ void XmlValue::SetText(Type type, std::string_view text) {
         throw XmlError(std::string(u8"Слишком длинное значение атрибута"_cp));
     auto size = static_cast<std::uint32_t>(text.size());
     u_.i = 0;
+    shared_.store(false, std::memory_order_relaxed);
     if (size > kInline) {
 #if ZEPH_XML_POOL
         auto* block = static_cast<char*>(detail::PoolAllocate(size + kTextHeader));
@@ -202,7 +203,9 @@ void XmlValue::SetText(Type type, std::string_view text) {
 }
 
 void XmlValue::FreeText() noexcept {
-    if (Holders(u_.ptr).fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    if (shared_.load(std::memory_order_relaxed) &&
+        Holders(u_.ptr).fetch_sub(1, std::memory_order_acq_rel) != 1)
+        return;
     char* block = u_.ptr - kTextHeader;
 #if ZEPH_XML_POOL
     detail::PoolFree(block, size_ + kTextHeader);
@@ -212,7 +215,11 @@ void XmlValue::FreeText() noexcept {
 }
 
 XmlValue::XmlValue(const XmlValue& other) : type_(other.type_), size_(other.size_), u_(other.u_) {
-    if (size_ > kInline) Holders(u_.ptr).fetch_add(1, std::memory_order_relaxed);
+    if (size_ > kInline) {
+        Holders(u_.ptr).fetch_add(1, std::memory_order_relaxed);
+        other.shared_.store(true, std::memory_order_relaxed);
+        shared_.store(true, std::memory_order_relaxed);
+    }
 }
 
 XmlValue& XmlValue::operator=(const XmlValue& other) {
@@ -224,6 +231,7 @@ XmlValue& XmlValue::operator=(XmlValue&& other) noexcept {
     if (this != &other) {
         if (size_ > kInline) FreeText();
         type_ = std::exchange(other.type_, Type::Empty);
+        shared_.store(other.shared_.load(std::memory_order_relaxed), std::memory_order_relaxed);
         size_ = std::exchange(other.size_, 0);
         u_ = other.u_;
     }

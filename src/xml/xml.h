@@ -14,6 +14,7 @@
 // Errors are XmlError exceptions whose what() is code page 1251 text.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -127,7 +128,11 @@ class XmlValue {
     XmlValue(std::int32_t value) noexcept : type_(Type::Integer) { u_.i = value; }
     XmlValue(bool value) noexcept : type_(Type::Boolean) { u_.i = value ? 1 : 0; }
     XmlValue(const XmlValue& other);
-    XmlValue(XmlValue&& other) noexcept : type_(other.type_), size_(other.size_), u_(other.u_) {
+    XmlValue(XmlValue&& other) noexcept
+        : type_(other.type_),
+          shared_(other.shared_.load(std::memory_order_relaxed)),
+          size_(other.size_),
+          u_(other.u_) {
         other.type_ = Type::Empty;
         other.size_ = 0;
     }
@@ -174,6 +179,9 @@ class XmlValue {
     void FreeText() noexcept;
 
     Type type_ = Type::Empty;
+    // Whether a long text may have other holders: until it is first copied, freeing it need not
+    // read its count (which would fetch its block from memory only to find 1).
+    mutable std::atomic<bool> shared_{false};
     std::uint32_t size_ = 0;  // of the text; 0 for numbers
     union {
         std::int64_t i;
