@@ -34,6 +34,19 @@ constexpr WORD kToolBarId = 102;
 // Tool buttons and menu items carry the action's index plus this base as their command.
 constexpr WORD kActionCommandBase = 1000;
 
+// The ShowWindow command for a window state: on the first showing a minimized window does not
+// take the activation; later changes restore from whatever state the window is in.
+int ShowCommand(store::WindowState state, bool first) {
+    switch (state) {
+        case store::WindowState::kMaximized:
+            return first ? SW_SHOWMAXIMIZED : SW_MAXIMIZE;
+        case store::WindowState::kMinimized:
+            return first ? SW_SHOWMINNOACTIVE : SW_MINIMIZE;
+        default:
+            return first ? SW_SHOW : SW_RESTORE;
+    }
+}
+
 constexpr WORD CommandOf(ActionId id) {
     return static_cast<WORD>(kActionCommandBase + static_cast<WORD>(id));
 }
@@ -379,17 +392,7 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
     }
     presenter_.AttachApplication();
     SyncLooks();
-    switch (pending_state_) {
-        case store::WindowState::kMaximized:
-            ::ShowWindow(Handle(), SW_SHOWMAXIMIZED);
-            break;
-        case store::WindowState::kMinimized:
-            ::ShowWindow(Handle(), SW_SHOWMINNOACTIVE);
-            break;
-        default:
-            ::ShowWindow(Handle(), SW_SHOW);
-            break;
-    }
+    ::ShowWindow(Handle(), ShowCommand(pending_state_, /*first=*/true));
 }
 
 void TMainModelessDialogForm::Show() {
@@ -796,17 +799,7 @@ store::WindowState TMainModelessDialogForm::GetWindowState() {
 void TMainModelessDialogForm::SetWindowState(store::WindowState state) {
     pending_state_ = state;
     if (!::IsWindowVisible(Handle())) return;  // applied when the window is shown
-    switch (state) {
-        case store::WindowState::kMaximized:
-            ::ShowWindow(Handle(), SW_MAXIMIZE);
-            break;
-        case store::WindowState::kMinimized:
-            ::ShowWindow(Handle(), SW_MINIMIZE);
-            break;
-        default:
-            ::ShowWindow(Handle(), SW_RESTORE);
-            break;
-    }
+    ::ShowWindow(Handle(), ShowCommand(state, /*first=*/false));
 }
 
 store::WindowBounds TMainModelessDialogForm::GetWindowBounds() {
