@@ -407,7 +407,9 @@ void Document::LoadFromStream(IByteSource& source) {
     // One read into a buffer of the expected size (plus a byte to see the end) when the source
     // knows it; otherwise, or when the input runs longer, the buffer doubles. It is not
     // zero-filled first: only the bytes read are ever looked at.
-    std::size_t capacity = std::max<std::size_t>(source.SizeHint() + 1, 4096);
+    // A hint beyond any file worth reading at once is not trusted for the first buffer.
+    constexpr std::size_t kLargestHint = std::size_t{64} << 20;
+    std::size_t capacity = std::clamp<std::size_t>(source.SizeHint(), 4095, kLargestHint) + 1;
     auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
     std::size_t used = 0;
     for (;;) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -161,8 +162,8 @@ TEST(XmlStreams, SizeHintIsOnlyAHint) {
     std::string text = "<R>";
     for (int i = 0; i < 3000; ++i) text += "<E N='" + std::to_string(i) + "'/>";
     text += "</R>";
-    for (std::size_t hint :
-         {std::size_t{0}, std::size_t{1}, text.size() - 1, text.size(), text.size() * 3}) {
+    for (std::size_t hint : {std::size_t{0}, std::size_t{1}, text.size() - 1, text.size(),
+                             text.size() * 3, SIZE_MAX}) {
         Trickle source(text, hint);
         auto doc = CreateXmlDocument();
         doc->LoadFromStream(source);
