@@ -56,10 +56,9 @@ bool FileExists(const fs::path& path) {
 
 std::string ReadAll(const fs::path& path) {
     auto source = xml::CurrentFileSystem().OpenRead(path);
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
     std::string bytes;
-    bytes.resize(ec ? 64 * 1024 : static_cast<std::size_t>(size) + 1);
+    // The open file's own size, plus a byte to see the end in one read.
+    bytes.resize(std::clamp<std::size_t>(source->SizeHint(), 64 * 1024 - 1, 64 << 20) + 1);
     std::size_t length = 0;
     for (;;) {
         if (length == bytes.size()) bytes.resize(bytes.size() * 2);
