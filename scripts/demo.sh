@@ -15,6 +15,12 @@ mkdir -p "$out/data"
 echo "demo: building Tellur.exe ($preset)"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j2 --target Tellur >/dev/null
+# The guide goes where the workbench's F1 looks for it: the host's data folder.
+if cmake --build --preset "$preset" --target zeph_help >/dev/null 2>&1; then
+  cp -f "build/$preset/help/Zeph_Help.chm" "$out/data/"
+else
+  echo "demo: Zeph_Help.chm did not build (is fp-utils installed?); F1 will say it is missing"
+fi
 if cmake --build --preset "$preset" --target help 2>/dev/null | grep -q '^zeph:'; then
   echo "demo: building zeph.dll"
   cmake --build --preset "$preset" -j2 --target zeph >/dev/null || echo "demo: zeph.dll did not build; the host runs without it"
