@@ -47,6 +47,14 @@ const wchar_t* FormProperty() noexcept {
     return name.c_str();
 }
 
+}  // namespace
+
+const wchar_t* FormPropertyName() noexcept {
+    return FormProperty();
+}
+
+namespace {
+
 std::set<std::wstring>& RegisteredClasses() {
     static std::set<std::wstring> classes;
     return classes;
@@ -103,6 +111,15 @@ TExForm::~TExForm() {
 TExForm* TExForm::FromHandle(HWND hwnd) noexcept {
     if (!hwnd) return nullptr;
     return static_cast<TExForm*>(::GetPropW(hwnd, FormProperty()));
+}
+
+void TExForm::NameControl(HWND control, std::string name) {
+    controlNames_[control] = std::move(name);
+}
+
+std::string TExForm::ControlName(HWND control) const {
+    auto it = controlNames_.find(control);
+    return it == controlNames_.end() ? std::string() : it->second;
 }
 
 TExForm::FreeNotificationId TExForm::AddFreeNotification(FreeNotification callback) {

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,11 @@ class TExForm {
     // The form whose window this is, or nullptr for any other window (of this module or not).
     static TExForm* FromHandle(HWND hwnd) noexcept;
 
+    // Component names of child windows, for what's-this help (code page 1251). A control without
+    // a name is known by its class and position.
+    void NameControl(HWND control, std::string name);
+    std::string ControlName(HWND control) const;
+
     // Runs once from the destructor; the id removes it earlier.
     FreeNotificationId AddFreeNotification(FreeNotification callback);
     void RemoveFreeNotification(FreeNotificationId id) noexcept;
@@ -129,6 +135,7 @@ class TExForm {
     HWND hwnd_ = nullptr;
     bool creating_ = false;
     std::vector<Subscriber> freeNotifications_;
+    std::map<HWND, std::string> controlNames_;
     FreeNotificationId nextFreeNotificationId_ = 1;
 };
 
@@ -147,6 +154,10 @@ class TNonModalForm : public TExForm {
   private:
     HWND ownerWindow_;
 };
+
+// Name of the window property that leads from a native window to its form: a fixed prefix and
+// the process identifier in eight upper-case hexadecimal digits.
+const wchar_t* FormPropertyName() noexcept;
 
 // Drops the window classes this module registered; for module unload, after its windows are
 // gone. A later CreateWindowHandle registers them again.

@@ -5,6 +5,7 @@
 
 #include "base/result.h"
 #include "forms/forms.h"
+#include "forms/whats_this.h"
 #include "module/class_factory.h"
 #include "module/registration.h"
 #include "zeph.h"
@@ -60,8 +61,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     if (reason == DLL_PROCESS_ATTACH) {
         g_instance = instance;
         ::DisableThreadLibraryCalls(instance);
+        // COM loads the module on the host's user-interface thread, where the what's-this hook
+        // has to sit.
+        zeph::win::LoadWhatsThis();
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // FreeLibrary, not process exit: a later load may sit at another address.
+        // FreeLibrary, not process exit: a later load may sit at another address, and no hook,
+        // atom or help window may stay behind.
+        zeph::win::UnloadWhatsThis();
         zeph::win::UnregisterFormClasses();
     }
     return TRUE;

@@ -1,0 +1,81 @@
+#include "forms/html_help.h"
+
+#include "base/result.h"
+#include "base/wide.h"
+#include "text/cp1251.h"
+
+namespace zeph::win {
+
+using text::operator""_cp;
+
+namespace {
+
+// The viewer's answer to kHelpGetLastError.
+struct HelpLastError {
+    int cbStruct = sizeof(HelpLastError);
+    HRESULT hr = S_OK;
+    BSTR description = nullptr;
+};
+
+// The viewer's entry (ordinal 14) takes ANSI text: our 1251 text goes through UTF-16 to the
+// process's ANSI code page, which is what the viewer converts back with.
+std::string AnsiText(const std::string& cp1251) {
+    const std::wstring wide = Wide(cp1251);
+    if (wide.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
+                          nullptr, nullptr);
+    return ansi;
+}
+
+}  // namespace
+
+#if !defined(_WIN64)
+static_assert(sizeof(HelpPopup) == 52, "the viewer reads a 52-byte popup record");
+static_assert(sizeof(HelpLastError) == 12, "the viewer fills a 12-byte error record");
+#endif
+
+std::string HelpErrorMessage(const std::wstring& description) {
+    return std::string(u8"Ошибка справочной системы: "_cp) + Narrow(description);
+}
+
+HtmlHelp::~HtmlHelp() {
+    if (!entry_) return;
+    entry_(nullptr, nullptr, kHelpCloseAll, 0);
+    entry_(nullptr, nullptr, kHelpUninitialize, cookie_);
+}
+
+void HtmlHelp::Load() {
+    UniqueModule library(::LoadLibraryW(L"HHCtrl.ocx"));
+    if (!library) ThrowLastError("LoadLibrary(HHCtrl.ocx)");
+    auto entry = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(::GetProcAddress(library.get(), MAKEINTRESOURCEA(14))));
+    if (!entry) ThrowLastError("GetProcAddress(HHCtrl.ocx, 14)");
+    entry(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&cookie_));
+    library_ = std::move(library);
+    entry_ = entry;
+}
+
+void HtmlHelp::Request(const std::string& file, UINT command, DWORD_PTR data) {
+    if (!entry_) Load();
+    const std::string ansi = AnsiText(file);
+    if (!entry_(nullptr, ansi.c_str(), command, data)) ReportLastError();
+}
+
+void HtmlHelp::ReportLastError() noexcept {
+    try {
+        HelpLastError error;
+        if (!entry_(nullptr, nullptr, kHelpGetLastError, reinterpret_cast<DWORD_PTR>(&error)))
+            return;
+        UniqueBstr description(error.description);
+        if (SUCCEEDED(error.hr) || !description || ::SysStringLen(description.get()) == 0) return;
+        const std::wstring text = Wide(HelpErrorMessage(description.get()));
+        ::MessageBoxW(::GetActiveWindow(), text.c_str(), L"Zeph", MB_OK | MB_ICONERROR);
+    } catch (...) {
+        // Reporting is all that is left to do; a failure to report goes unseen.
+    }
+}
+
+}  // namespace zeph::win
