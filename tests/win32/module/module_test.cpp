@@ -6,6 +6,7 @@
 
 #include <oleauto.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,23 @@ ErrorDetails TakeErrorInfo() {
 }
 
 }  // namespace
+
+// Loading sets up what's-this help on the loading thread; unloading takes all of it down again.
+// A hook left behind would run code of the unloaded module at the next message.
+TEST_F(ModuleTest, UnloadLeavesNoHookOrAtomBehind) {
+    wchar_t property[32];
+    std::swprintf(property, 32, L"ZephForm%08lX",
+                  static_cast<unsigned long>(::GetCurrentProcessId()));
+    EXPECT_NE(::GlobalFindAtomW(property), 0);
+    dll_.reset();
+    if (::GetModuleHandleW(ModuleFile().c_str()))
+        GTEST_SKIP() << "COM still holds the module in this process";
+    EXPECT_EQ(::GlobalFindAtomW(property), 0);
+    ::PostMessageW(host_.get(), WM_NULL, 0, 0);
+    ::PostMessageW(host_.get(), WM_LBUTTONDOWN, 0, 0);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+}
 
 TEST_F(ModuleTest, ClassObjectOnlyForTheModuleClass) {
     void* object = reinterpret_cast<void*>(1);

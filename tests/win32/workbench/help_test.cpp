@@ -1,0 +1,175 @@
+// F1 in the workbench window with the guide in the data folder, and the window pictures that the
+// guide shows (saved to the screens folder; scripts/help-screens.sh turns them into its images).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "base/unique.h"
+#include "base/wide.h"
+#include "desktop.h"
+#include "win32/workbench/fake_tellur.h"
+#include "workbench/main_form.h"
+
+namespace zeph::win {
+namespace {
+
+using test::Press;
+using test::Pump;
+using testing::FakeApplication;
+
+struct QuietStore : workbench::IWorkbenchStore {
+    void ApplyStore() override {}
+    void SaveWorkbenchState() override {}
+    void StoreScript(const std::string&, std::string_view, const std::string&) override {}
+    void RemoveScript(const std::string&) override {}
+    std::optional<workbench::StoredScript> FindScript(const std::string&) override {
+        return std::nullopt;
+    }
+    void SaveOnClose(const std::string&, std::string_view, const std::string&) override {}
+};
+
+template <class F>
+bool PumpUntil(F done, int ms) {
+    for (int waited = 0; waited < ms && !done(); waited += 100) Pump(100);
+    return done();
+}
+
+// The help viewer's main window, in whatever process it runs.
+HWND ViewerWindow() {
+    HWND found = nullptr;
+    ::EnumWindows(
+        [](HWND w, LPARAM out) {
+            wchar_t cls[64] = L"";
+            ::GetClassNameW(w, cls, 64);
+            if (std::wstring(cls) == L"HH Parent" && ::IsWindowVisible(w)) {
+                *reinterpret_cast<HWND*>(out) = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+class HelpWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A data folder with a blank in its name, as the guide's path is passed unquoted.
+        wchar_t temp[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"zeph help data " +
+                 std::to_wstring(::GetCurrentProcessId()) + L"\\";
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        app.folder = folder;
+
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"ZephHelpTestOwner";
+        ::RegisterClassW(&wc);
+        owner = ::CreateWindowExW(0, L"ZephHelpTestOwner", L"Owner", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                                  100, nullptr, nullptr, wc.hInstance, nullptr);
+        form = TMainModelessDialogForm::CreateOwned(owner);
+        form->SetStore(&store);
+        form->AttachApplication(&app);
+        form->Show();
+        hwnd = form->Handle();
+        PumpUntil([&] { return ::GetForegroundWindow() == hwnd; }, 3000);
+    }
+    void TearDown() override {
+        delete form;
+        ::DestroyWindow(owner);
+        for (const wchar_t* name : {L"Zeph_Help.chm", L"TellurTlb.xml"})
+            ::DeleteFileW((folder + name).c_str());
+        ::RemoveDirectoryW(folder.c_str());
+        Pump(50);
+    }
+
+    FakeApplication app;
+    QuietStore store;
+    std::wstring folder;
+    HWND owner = nullptr;
+    TMainModelessDialogForm* form = nullptr;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(HelpWindowTest, F1OpensTheGuideInTheViewer) {
+    ASSERT_TRUE(::CopyFileW(ZEPH_HELP_FILE, (folder + L"Zeph_Help.chm").c_str(), FALSE));
+    ASSERT_EQ(ViewerWindow(), nullptr);
+    Press(VK_F1);
+    ASSERT_TRUE(PumpUntil([] { return ViewerWindow() != nullptr; }, 20000));
+    HWND viewer = ViewerWindow();
+    // The guide's title; its Russian part is shown in the system's ANSI code page, so only the
+    // Latin part is compared.
+    wchar_t title[128] = L"";
+    ::GetWindowTextW(viewer, title, 128);
+    EXPECT_EQ(std::wstring(title).substr(0, 5), L"Zeph:");
+    DWORD viewerProcess = 0;
+    ::GetWindowThreadProcessId(viewer, &viewerProcess);
+    EXPECT_NE(viewerProcess, ::GetCurrentProcessId());  // a program of its own: "hh"
+    EXPECT_TRUE(::IsWindow(hwnd));
+
+    ::PostMessageW(viewer, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([] { return ViewerWindow() == nullptr; }, 10000));
+}
+
+// The window with a short script, its caption drawn here (the test display has no window
+// manager to draw frames).
+TEST_F(HelpWindowTest, PicturesForTheGuide) {
+    ::SetWindowTextW(form->SavedScriptsHandle(), L"Точки карты");
+    form->Editor().SetText(
+        Narrow(L"option explicit\r\n\r\n' Имена точек карты\r\nDim map, i, names\r\n"
+               L"Set map = Application.Map\r\nFor i = 0 To map.Count - 1\r\n"
+               L"  If map.Item(i).Kind = okPoint Then names = names & map.Item(i).Name & vbCrLf\r\n"
+               L"Next\r\nMsgBox names"));
+    ::SetWindowPos(hwnd, nullptr, 60, 60, 560, 300, SWP_NOZORDER);
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump(300);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(hwnd, &origin);
+    const int caption = ::GetSystemMetrics(SM_CYCAPTION);
+    const int w = client.right, h = client.bottom + caption;
+    {
+        WindowDc screen(nullptr);
+        UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
+        UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), w, h));
+        SelectedObject keep(mem.get(), bmp.get());
+        RECT bar{0, 0, w, caption};
+        ::DrawCaption(hwnd, mem.get(), &bar, DC_ACTIVE | DC_TEXT | DC_ICON | DC_GRADIENT);
+        ::BitBlt(mem.get(), 0, caption, w, client.bottom, screen.get(), origin.x, origin.y,
+                 SRCCOPY);
+        EXPECT_TRUE(test::SaveBitmapFile(mem.get(), w, h,
+                                         std::string(ZEPH_SCREENS_DIR) + "/help_workbench.bmp"));
+    }
+
+    // The completion pop-up after "Application.", with the host's description in the folder.
+    ASSERT_TRUE(::CopyFileW(ZEPH_HOST_DESCRIPTION, (folder + L"TellurTlb.xml").c_str(), FALSE));
+    form->Editor().SetText("Application.");
+    form->Editor().SetCaretXY(13, 1);
+    ::SetFocus(form->Editor().hwnd());
+    Press(VK_SPACE, /*ctrl=*/true);
+    HWND popup = nullptr;
+    PumpUntil(
+        [&] {
+            popup = ::FindWindowW(L"TCompletionProposalForm", nullptr);
+            return popup && ::IsWindowVisible(popup);
+        },
+        3000);
+    ASSERT_TRUE(popup) << "the completion pop-up did not open";
+    Pump(300);
+    RECT a{}, b{};
+    ::GetWindowRect(hwnd, &a);
+    ::GetWindowRect(popup, &b);
+    RECT both{origin.x, origin.y, std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+    EXPECT_TRUE(
+        test::SaveScreenBitmap(both, std::string(ZEPH_SCREENS_DIR) + "/help_completion.bmp"));
+    Press(VK_ESCAPE);
+}
+
+}  // namespace
+}  // namespace zeph::win
