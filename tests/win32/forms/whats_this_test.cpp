@@ -222,6 +222,24 @@ TEST_F(WhatsThisTest, CaptionIsAnsweredFromFormsAndTheSystemMenuKeepsWorking) {
     EXPECT_EQ(form->seen.size(), 1u);  // the caption click was taken
 }
 
+TEST_F(WhatsThisTest, MenuCommandAsksForTheItemsHelp) {
+    HMENU bar = ::CreateMenu(), file = ::CreatePopupMenu();
+    ::AppendMenuW(file, MF_STRING, 41, L"Open");
+    ::AppendMenuW(file, MF_STRING, 42, L"Save");
+    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
+    ::SetMenu(form->Handle(), bar);  // destroyed with the window
+    Store(L"THelpTestForm", L"MenuItem2", L"save.html");
+    Enter();
+    // A control's notification is dropped; a menu's command names its item.
+    ::PostMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(form->button));
+    ::PostMessageW(form->Handle(), WM_COMMAND, 42, 0);
+    test::Pump(100);
+    ASSERT_EQ(help.requests.size(), 1u);
+    EXPECT_EQ(help.requests[0].file, "C:\\Tellur\\Tellur.CHM::/save.html");
+    EXPECT_FALSE(controller->Active());
+}
+
 TEST_F(WhatsThisTest, KeysInTheMode) {
     Enter();
     ::PostMessageW(form->Handle(), WM_KEYDOWN, 'A', 0);
