@@ -353,22 +353,7 @@ TEST_F(WhatsThisTest, RemovingTheControllerPutsThePreviousHookBack) {
 // The real viewer: a topic of the guide opens its window in this process, and shutting the
 // access down closes it.
 TEST(HtmlHelpAccess, TopicOpensTheViewerAndShutDownClosesIt) {
-    auto viewer = [] {
-        HWND found = nullptr;
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND w, LPARAM out) {
-                wchar_t cls[64] = L"";
-                ::GetClassNameW(w, cls, 64);
-                if (std::wstring(cls) == L"HH Parent" && ::IsWindowVisible(w)) {
-                    *reinterpret_cast<HWND*>(out) = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
-    };
+    auto viewer = [] { return test::FindVisibleWindow(L"HH Parent"); };
     {
         HtmlHelp help;
         EXPECT_FALSE(help.Loaded());

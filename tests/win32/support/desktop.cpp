@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "base/unique.h"
@@ -81,6 +82,42 @@ bool SaveScreenBitmap(const RECT& area, const std::string& path) {
     SelectedObject keep(dc.get(), bmp.get());
     ::BitBlt(dc.get(), 0, 0, w, h, screen.get(), area.left, area.top, SRCCOPY);
     return SaveBitmapFile(dc.get(), w, h, path);
+}
+
+bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(hwnd, &origin);
+    const int caption = ::GetSystemMetrics(SM_CYCAPTION);
+    const int w = client.right, h = client.bottom + caption;
+    WindowDc screen(nullptr);
+    UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), std::max(w, 1), std::max(h, 1)));
+    if (!mem || !bmp) return false;
+    SelectedObject keep(mem.get(), bmp.get());
+    RECT bar{0, 0, w, caption};
+    ::DrawCaption(hwnd, mem.get(), &bar, DC_ACTIVE | DC_TEXT | DC_ICON | DC_GRADIENT);
+    ::BitBlt(mem.get(), 0, caption, w, client.bottom, screen.get(), origin.x, origin.y, SRCCOPY);
+    return SaveBitmapFile(mem.get(), w, h, path);
+}
+
+HWND FindVisibleWindow(const wchar_t* className) {
+    struct Search {
+        const wchar_t* cls;
+        HWND found;
+    } search{className, nullptr};
+    ::EnumWindows(
+        [](HWND w, LPARAM p) {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t cls[128] = L"";
+            ::GetClassNameW(w, cls, 128);
+            if (std::wcscmp(cls, s->cls) != 0 || !::IsWindowVisible(w)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 void Pump(UINT ms) {

@@ -19,6 +19,13 @@ bool SaveBitmapFile(HDC source, int w, int h, const std::string& path);
 // A rectangle of the screen (all windows on it) into a .bmp file.
 bool SaveScreenBitmap(const RECT& area, const std::string& path);
 
+// A window as it looks on screen, with its caption drawn over the top (the test display has no
+// window manager to draw frames): the caption bar, then the client area.
+bool SaveWindowBitmap(HWND hwnd, const std::string& path);
+
+// The first visible top-level window of `className`, of any process; nullptr when none is open.
+HWND FindVisibleWindow(const wchar_t* className);
+
 // Runs a plain GetMessage loop, as a host does, for about `ms` milliseconds.
 void Pump(UINT ms = 150);
 // One key going down or up, as the input queue takes it.

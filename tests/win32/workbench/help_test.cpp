@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string>
 
-#include "base/unique.h"
 #include "base/wide.h"
 #include "desktop.h"
 #include "win32/workbench/fake_tellur.h"
@@ -39,19 +38,7 @@ bool PumpUntil(F done, int ms) {
 
 // The help viewer's main window, in whatever process it runs.
 HWND ViewerWindow() {
-    HWND found = nullptr;
-    ::EnumWindows(
-        [](HWND w, LPARAM out) {
-            wchar_t cls[64] = L"";
-            ::GetClassNameW(w, cls, 64);
-            if (std::wstring(cls) == L"HH Parent" && ::IsWindowVisible(w)) {
-                *reinterpret_cast<HWND*>(out) = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    return test::FindVisibleWindow(L"HH Parent");
 }
 
 class HelpWindowTest : public ::testing::Test {
@@ -128,24 +115,8 @@ TEST_F(HelpWindowTest, PicturesForTheGuide) {
     ::SetWindowPos(hwnd, nullptr, 60, 60, 560, 300, SWP_NOZORDER);
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Pump(300);
-    RECT client{};
-    ::GetClientRect(hwnd, &client);
-    POINT origin{0, 0};
-    ::ClientToScreen(hwnd, &origin);
-    const int caption = ::GetSystemMetrics(SM_CYCAPTION);
-    const int w = client.right, h = client.bottom + caption;
-    {
-        WindowDc screen(nullptr);
-        UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
-        UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), w, h));
-        SelectedObject keep(mem.get(), bmp.get());
-        RECT bar{0, 0, w, caption};
-        ::DrawCaption(hwnd, mem.get(), &bar, DC_ACTIVE | DC_TEXT | DC_ICON | DC_GRADIENT);
-        ::BitBlt(mem.get(), 0, caption, w, client.bottom, screen.get(), origin.x, origin.y,
-                 SRCCOPY);
-        EXPECT_TRUE(test::SaveBitmapFile(mem.get(), w, h,
-                                         std::string(ZEPH_SCREENS_DIR) + "/help_workbench.bmp"));
-    }
+    EXPECT_TRUE(
+        test::SaveWindowBitmap(hwnd, std::string(ZEPH_SCREENS_DIR) + "/help_workbench.bmp"));
 
     // The completion pop-up after "Application.", with the host's description in the folder.
     ASSERT_TRUE(::CopyFileW(ZEPH_HOST_DESCRIPTION, (folder + L"TellurTlb.xml").c_str(), FALSE));
@@ -165,6 +136,8 @@ TEST_F(HelpWindowTest, PicturesForTheGuide) {
     RECT a{}, b{};
     ::GetWindowRect(hwnd, &a);
     ::GetWindowRect(popup, &b);
+    POINT origin{0, 0};
+    ::ClientToScreen(hwnd, &origin);
     RECT both{origin.x, origin.y, std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
     EXPECT_TRUE(
         test::SaveScreenBitmap(both, std::string(ZEPH_SCREENS_DIR) + "/help_completion.bmp"));
