@@ -241,7 +241,14 @@ TEST_F(WhatsThisTest, MenuCommandAsksForTheItemsHelp) {
 }
 
 TEST_F(WhatsThisTest, KeysInTheMode) {
+    // The help cursor while the mode is on; leaving it gives the window under the mouse its own.
+    const POINT over = CentreOf(form->button);
+    ::SetCursorPos(over.x, over.y);
     Enter();
+    ::SendMessageW(form->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Handle()),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HELP));
+
     ::PostMessageW(form->Handle(), WM_KEYDOWN, 'A', 0);
     ::PostMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     test::Pump(100);
@@ -252,6 +259,7 @@ TEST_F(WhatsThisTest, KeysInTheMode) {
     ::PostMessageW(form->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
     test::Pump(100);
     EXPECT_FALSE(controller->Active());
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_ARROW));
     EXPECT_TRUE(form->seen.empty());
     EXPECT_TRUE(help.requests.empty());
 }
