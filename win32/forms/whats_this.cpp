@@ -2,9 +2,9 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
 #include <deque>
 #include <exception>
+#include <vector>
 
 #include "base/wide.h"
 #include "forms/forms.h"
@@ -15,9 +15,10 @@ namespace zeph::win {
 namespace {
 
 // The hook turns the messages it takes over into these, addressed to the dispatcher window.
-constexpr UINT kPointHelpMessage =
-    WM_APP + 0x51;  // wparam: the clicked window, lparam: screen point
-constexpr UINT kMenuHelpMessage = WM_APP + 0x52;  // wparam: command, lparam: the window
+// Point help: wparam the clicked window, lparam the screen point. Menu help: wparam the command,
+// lparam the window.
+constexpr UINT kPointHelpMessage = WM_APP + 0x51;
+constexpr UINT kMenuHelpMessage = WM_APP + 0x52;
 constexpr UINT kOptionsMessage = WM_APP + 0x53;
 constexpr wchar_t kDispatcherClass[] = L"TWhatsThisDispatcher";
 
