@@ -326,33 +326,37 @@ TEST_F(WhatsThisTest, ClickOutsideTheModulesFormsEndsTheModeWithoutHelp) {
     EXPECT_TRUE(help.requests.empty());
 }
 
+// A message hook of the test's own, counting clicks and a probe message.
+struct EarlierHook {
+    static constexpr UINT kProbe = WM_APP + 7;
+    static inline std::vector<UINT> seen;
+    static LRESULT CALLBACK Proc(int code, WPARAM w, LPARAM l) {
+        const UINT m = reinterpret_cast<MSG*>(l)->message;
+        if (code == HC_ACTION && (m == WM_LBUTTONDOWN || m == kProbe)) seen.push_back(m);
+        return ::CallNextHookEx(nullptr, code, w, l);
+    }
+};
+
 // A hook installed before the controller keeps seeing what the controller leaves alone, and once
 // the controller is gone, everything, with the mode's clicks going to the controls again.
 TEST_F(WhatsThisTest, RemovingTheControllerPutsThePreviousHookBack) {
-    static std::vector<UINT> earlier;
     controller.reset();
-    earlier.clear();
-    constexpr UINT kProbe = WM_APP + 7;
-    HHOOK mine = ::SetWindowsHookExW(
-        WH_GETMESSAGE,
-        [](int code, WPARAM w, LPARAM l) -> LRESULT {
-            const UINT m = reinterpret_cast<MSG*>(l)->message;
-            if (code == HC_ACTION && (m == WM_LBUTTONDOWN || m == kProbe)) earlier.push_back(m);
-            return ::CallNextHookEx(nullptr, code, w, l);
-        },
-        nullptr, ::GetCurrentThreadId());
+    EarlierHook::seen.clear();
+    HHOOK mine =
+        ::SetWindowsHookExW(WH_GETMESSAGE, &EarlierHook::Proc, nullptr, ::GetCurrentThreadId());
     controller = std::make_unique<TWhatsThis>(ini, L"C:\\Tellur\\Tellur.CHM", help);
     Enter();
-    ::PostMessageW(form->Handle(), kProbe, 0, 0);
+    ::PostMessageW(form->Handle(), EarlierHook::kProbe, 0, 0);
     PostClick(form->button, CentreOf(form->button));
     EXPECT_EQ(help.requests.size(), 1u);
-    EXPECT_EQ(earlier, std::vector<UINT>{kProbe});  // the click was taken over
+    EXPECT_EQ(EarlierHook::seen,
+              std::vector<UINT>{EarlierHook::kProbe});  // the click was taken over
 
     controller.reset();
     WhatsThisMode::SetActive(true);
     PostClick(form->button, CentreOf(form->button));
     EXPECT_EQ(help.requests.size(), 1u);
-    EXPECT_EQ(earlier, (std::vector<UINT>{kProbe, WM_LBUTTONDOWN}));
+    EXPECT_EQ(EarlierHook::seen, (std::vector<UINT>{EarlierHook::kProbe, WM_LBUTTONDOWN}));
     WhatsThisMode::SetActive(false);
     ::UnhookWindowsHookEx(mine);
 }

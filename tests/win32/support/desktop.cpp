@@ -102,21 +102,27 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
     return SaveBitmapFile(mem.get(), w, h, path);
 }
 
+namespace {
+
+struct WindowSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK VisitForSearch(HWND w, LPARAM p) {
+    auto* search = reinterpret_cast<WindowSearch*>(p);
+    wchar_t cls[128] = L"";
+    ::GetClassNameW(w, cls, 128);
+    if (std::wcscmp(cls, search->className) != 0 || !::IsWindowVisible(w)) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+}  // namespace
+
 HWND FindVisibleWindow(const wchar_t* className) {
-    struct Search {
-        const wchar_t* cls;
-        HWND found;
-    } search{className, nullptr};
-    ::EnumWindows(
-        [](HWND w, LPARAM p) {
-            auto* s = reinterpret_cast<Search*>(p);
-            wchar_t cls[128] = L"";
-            ::GetClassNameW(w, cls, 128);
-            if (std::wcscmp(cls, s->cls) != 0 || !::IsWindowVisible(w)) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{className, nullptr};
+    ::EnumWindows(&VisitForSearch, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
