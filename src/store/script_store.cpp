@@ -309,7 +309,7 @@ void ScriptStore::EndAction() noexcept {
 
 void ScriptStore::Hold(const fs::path& store) {
     if (lock_) return;
-    lock_ = files::LockStore(store, kLockWaitMs);
+    lock_ = files::LockStore(store, lock_wait_ms_);
     ++hold_count_;
 }
 
@@ -379,7 +379,10 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     const bool same =
         known_doc_ ? ReadUnlessKnown(path, known_bytes_, bytes) : (bytes = ReadAll(path), false);
     xml::XmlRef<xml::IXmlDocument> doc;
-    if (same) doc = CopyAsLoaded(*known_doc_);
+    if (same) {
+        doc = CopyAsLoaded(*known_doc_);
+        known_hold_ = lock_ ? hold_count_ : 0;  // the file holds them now
+    }
     if (!doc) {
         if (same) bytes = known_bytes_;
         try {

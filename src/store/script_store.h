@@ -102,6 +102,7 @@ class ScriptStore {
 
     // How long an operation waits for another process's hold on the store.
     static constexpr int kLockWaitMs = 5000;
+    void SetLockWait(int ms) noexcept { lock_wait_ms_ = ms; }
 
   private:
     std::filesystem::path BackupPath(const std::filesystem::path& store) const;
@@ -122,6 +123,7 @@ class ScriptStore {
     DataFolder folder_;
     AskUser ask_;
     int action_depth_ = 0;
+    int lock_wait_ms_ = kLockWaitMs;
     std::unique_ptr<xml::IFileLock> lock_;
     // Counts the holds, so that the store knows whether the file has been ours since a load.
     unsigned hold_count_ = 0;
