@@ -105,8 +105,11 @@ class Worker {
 #endif
 };
 
+// Without the trailing separator, which would escape the closing quote of a Windows command line.
 std::string FolderText(const TempFolder& folder) {
-    return folder.Folder().string();
+    std::string text = folder.Folder().string();
+    text.pop_back();
+    return text;
 }
 
 std::vector<std::string> ScriptNames(const fs::path& store) {

@@ -4,6 +4,8 @@
 //
 //   store_worker FOLDER ROUNDS PREFIX [--dropping-replace]
 //
+// FOLDER is given without its trailing separator.
+//
 // ROUNDS 0 saves until killed. --dropping-replace removes the store before each replace and
 // pauses there, as a platform whose replace is two renames does.
 #include <chrono>
@@ -20,7 +22,7 @@ namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
-    const fs::path folder = argv[1];
+    const fs::path folder = fs::path(argv[1]) / "";
     const int rounds = std::atoi(argv[2]);
     const std::string prefix = argv[3];
     const bool dropping = argc > 4 && std::string(argv[4]) == "--dropping-replace";
