@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "base/result.h"
+#include "base/window_class.h"
 #include "forms/forms.h"
 #include "module/class_factory.h"
 #include "module/registration.h"
@@ -63,6 +64,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         // FreeLibrary, not process exit: a later load may sit at another address.
         zeph::win::UnregisterFormClasses();
+        zeph::win::UnregisterModuleClasses();
     }
     return TRUE;
 }

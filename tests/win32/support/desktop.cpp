@@ -83,11 +83,25 @@ bool SaveScreenBitmap(const RECT& area, const std::string& path) {
     return SaveBitmapFile(dc.get(), w, h, path);
 }
 
+namespace {
+
+std::function<bool(MSG&)>& LoopFilter() {
+    static std::function<bool(MSG&)> filter;
+    return filter;
+}
+
+}  // namespace
+
+void SetLoopFilter(std::function<bool(MSG&)> filter) {
+    LoopFilter() = std::move(filter);
+}
+
 void Pump(UINT ms) {
     const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, nullptr);
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
+        if (LoopFilter() && LoopFilter()(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
