@@ -1,13 +1,12 @@
 #include "host/host_loop.h"
 
-#include <commctrl.h>
-
 namespace tellur {
 
 namespace {
 
 // Commands of the palette and the accelerators: the main window ignores them, the loop counts.
 constexpr WORD kAcceleratorBase = 1900;
+constexpr wchar_t kPaletteClass[] = L"TTellurPalette";
 
 }  // namespace
 
@@ -42,7 +41,14 @@ ForeignLoop::ForeignLoop(HWND frame) : frame_(frame) {
     std::vector<ACCEL> table = Table();
     accel_ = ::CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
     // A small tool palette: an edit field and a button, kept by IsDialogMessage.
-    palette_ = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT, WC_DIALOG, L"Палитра",
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPaletteClass;
+    ::RegisterClassW(&wc);  // already there from an earlier loop is as good
+    palette_ = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT, kPaletteClass, L"Палитра",
                                  WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 200, 90, frame, nullptr,
                                  ::GetModuleHandleW(nullptr), nullptr);
     if (palette_) {

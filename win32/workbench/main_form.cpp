@@ -607,14 +607,15 @@ LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam
     HookState& state = hook_state;
     if (code == HC_ACTION && wparam == PM_REMOVE) {
         MSG& msg = *reinterpret_cast<MSG*>(lparam);
-        // Keys of our windows never reach the host's loop: a real host's TranslateAccelerator
-        // would turn the workbench's own keys (Ctrl+C in the editor) into host commands. Action
-        // keys run their action; the rest go to their control from our own queue, still before
-        // any later input (posted messages come first).
-        const bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
-        if (down || msg.message == WM_CHAR || msg.message == WM_SYSCHAR) {
+        // Key strokes for our windows never reach the host's loop: a real host's
+        // TranslateAccelerator would turn the workbench's own keys (Ctrl+C in the editor) into
+        // host commands. Action keys run their action; the others go to their control from our
+        // own queue, still before any later input (posted messages come first). Characters are
+        // left alone: accelerators on virtual keys never match them, and the editor takes some
+        // from the queue itself right after their key.
+        if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
             for (TMainModelessDialogForm* form : state.forms) {
-                if ((down && form->RouteKey(msg)) || form->TakeKey(msg)) {
+                if (form->RouteKey(msg) || form->TakeKey(msg)) {
                     msg.message = WM_NULL;
                     break;
                 }

@@ -595,7 +595,7 @@ TEST_F(EndToEndTest, KeysReachTheWorkbenchAloneUnderAHostLoopWithAcceleratorsAnd
     {
         BoxWatcher boxes;
         Press(VK_F5);
-        ASSERT_EQ(boxes.boxes.size(), 1u);
+        ASSERT_EQ(boxes.boxes.size(), 1u) << Narrow(boxes.boxes.back().text);
         EXPECT_EQ(boxes.boxes[0].text, L"раз");
     }
     Press(VK_END, true);
