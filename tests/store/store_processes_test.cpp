@@ -164,6 +164,7 @@ class StoreProcessesTest : public ::testing::Test {
             ++opened;
         }
         EXPECT_EQ(worker.Wait(), 0);
+        RecordProperty("openings", opened);
         return opened;
     }
 
