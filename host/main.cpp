@@ -1,5 +1,6 @@
 // Tellur.exe: the map host. Prepares the data folder, loads the map, shows the main window
-// and runs a plain message loop; the add-in module's windows take care of themselves.
+// and runs a plain message loop (or, with --foreign-loop, one with accelerators and a modeless
+// palette, as real hosts have); the add-in module's windows take care of themselves.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -8,6 +9,7 @@
 
 #include <memory>
 
+#include "host/host_loop.h"
 #include "host/main_window.h"
 #include "host/options.h"
 #include "host/resource.h"
@@ -74,13 +76,11 @@ int Run(int show) {
     }
     if (options.openWorkbench) ::PostMessageW(frame, WM_COMMAND, IDM_WORKBENCH, 0);
 
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+    std::unique_ptr<ForeignLoop> foreign;
+    if (options.foreignLoop) foreign = std::make_unique<ForeignLoop>(frame);
+    const int code = RunMessageLoop(foreign.get());
     host->log(L"exit");
-    return static_cast<int>(msg.wParam);
+    return code;
 }
 
 }  // namespace

@@ -45,7 +45,9 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
                 o.errors.push_back(L"После параметра " + a + L" нужно значение");
             }
         };
-        if (a == L"--open-workbench")
+        if (a == L"--foreign-loop")
+            o.foreignLoop = true;
+        else if (a == L"--open-workbench")
             o.openWorkbench = true;
         else if (a == L"--data-folder")
             value(&o.dataFolder);

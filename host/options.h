@@ -8,6 +8,7 @@ namespace tellur {
 
 struct Options {
     bool openWorkbench = false;        // --open-workbench
+    bool foreignLoop = false;          // --foreign-loop: accelerators and a modeless palette
     std::wstring dataFolder;           // --data-folder DIR; empty: the per-user folder
     std::wstring mapFile;              // --map FILE; empty: sample.tmap next to the program
     std::wstring logFile;              // --log FILE; empty: Tellur.log in the data folder

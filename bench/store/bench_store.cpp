@@ -95,6 +95,9 @@ class NoSyncFileSystem final : public zeph::xml::IFileSystem {
     void Remove(const fs::path& name) noexcept override {
         zeph::xml::PlatformFileSystem().Remove(name);
     }
+    std::unique_ptr<zeph::xml::IFileLock> TryLock(const fs::path& name) override {
+        return zeph::xml::PlatformFileSystem().TryLock(name);
+    }
 };
 
 // Pushes a file written by pugixml to the disk, as the store's save does with its own.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "editor/token_class.h"
+#include "store/store_files.h"
 #include "text/cp1251.h"
 
 namespace zeph::store {
@@ -16,6 +17,9 @@ namespace {
 
 using text::operator""_cp;
 namespace fs = std::filesystem;
+using files::FileExists;
+using files::PathText;
+using files::ReadAll;
 
 constexpr std::array<std::string_view, 3> kWindowStates = {"Normal", "Minimized", "Maximized"};
 
@@ -36,39 +40,6 @@ constexpr std::array<DefaultColour, editor::TokenClassTable::kCount> kDefaultCol
     {536870912, false},  // symbols
 }};
 constexpr editor::ColourValue kWindowBackground = -16777211;  // system colour 5
-
-std::string PathText(const fs::path& path) {
-    try {
-        return text::FromUtf16(path.u16string());
-    } catch (const std::exception&) {
-        return path.string();
-    }
-}
-
-// Missing only when the platform says so for sure; a path that cannot be examined counts as
-// present, so that loading it reports the real error instead of the file being replaced.
-bool FileExists(const fs::path& path) {
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found) return false;
-    return true;
-}
-
-std::string ReadAll(const fs::path& path) {
-    auto source = xml::CurrentFileSystem().OpenRead(path);
-    std::string bytes;
-    // The open file's own size, plus a byte to see the end in one read.
-    bytes.resize(std::clamp<std::size_t>(source->SizeHint(), 64 * 1024 - 1, 64 << 20) + 1);
-    std::size_t length = 0;
-    for (;;) {
-        if (length == bytes.size()) bytes.resize(bytes.size() * 2);
-        const std::size_t got = source->Read(bytes.data() + length, bytes.size() - length);
-        if (got == 0) break;
-        length += got;
-    }
-    bytes.resize(length);
-    return bytes;
-}
 
 // Reads the file and tells whether it holds exactly `known`, comparing block by block so that
 // the usual case keeps no copy of the file. Otherwise `bytes` receives the file's bytes.
@@ -94,53 +65,6 @@ bool ReadUnlessKnown(const fs::path& path, std::string_view known, std::string& 
         do bytes.append(block.get(), got);
         while ((got = source->Read(block.get(), kBlock)) != 0);
         return false;
-    }
-}
-
-// Writes bytes through a temporary file that then replaces the target.
-void WriteSafely(const fs::path& path, std::string_view bytes) {
-    auto& files = xml::CurrentFileSystem();
-    const fs::path temp = xml::TempFileName(path);
-    try {
-        auto writer = files.Create(temp);
-        writer->Write(bytes);
-        writer->Flush();
-        writer->Close();
-        writer.reset();
-        files.Replace(temp, path);
-    } catch (...) {
-        files.Remove(temp);
-        throw;
-    }
-}
-
-// The backup is a second copy: it is written in place and not flushed, since the store written
-// right after it is, and a failure to write it does not stop the save of the store itself.
-void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
-    auto& files = xml::CurrentFileSystem();
-    try {
-        auto writer = files.Create(path);
-        writer->Write(bytes);
-        writer->Close();
-    } catch (const std::exception&) {
-        files.Remove(path);  // no half backup
-    }
-}
-
-// Keeps the store about to be replaced as the backup. A second name for the same file costs
-// nothing, and a save never writes into the old file (it puts a new one in its place), so the
-// backup keeps the old bytes. Where the volume has no such names, the bytes are copied.
-// Either way the store itself is untouched: a crash here leaves it as it was.
-void KeepBackup(const fs::path& store, const fs::path& backup) noexcept {
-    if (!FileExists(store)) return;  // nothing is replaced; an older backup stays
-    auto& files = xml::CurrentFileSystem();
-    files.Remove(backup);
-    std::error_code ec;
-    fs::create_hard_link(store, backup, ec);
-    if (!ec) return;
-    try {
-        WriteBackup(backup, ReadAll(store));
-    } catch (const std::exception&) {
     }
 }
 
@@ -236,12 +160,26 @@ xml::XmlRef<xml::IXmlDocument> CopyAsLoaded(xml::IXmlDocument& doc) {
     return copy;
 }
 
+std::string NoRootMessage(const fs::path& path) {
+    return std::string(u8"Файл настроек \""_cp) + PathText(path) +
+           std::string(u8"\" не содержит корневого элемента"_cp);
+}
+
 xml::XmlRef<xml::IXmlElement> RootOf(xml::IXmlDocument& doc, const fs::path& path) {
     auto root = doc.DocumentElement();
-    if (!root)
-        throw StoreError(std::string(u8"Файл настроек \""_cp) + PathText(path) +
-                         std::string(u8"\" не содержит корневого элемента"_cp));
+    if (!root) throw StoreError(NoRootMessage(path));
     return root;
+}
+
+// The message of a failed save. The file keeps what earlier saves of the same action wrote, and
+// the user must not take those for lost (nor the failed one for saved).
+std::string SaveFailure(const fs::path& path, const std::string& change,
+                        const std::vector<std::string>& saved, const std::string& reason) {
+    std::string text = std::string(u8"Не удалось сохранить файл настроек \""_cp) + PathText(path);
+    if (saved.empty()) return text + std::string(u8"\"; файл остался прежним.\r\n"_cp) + reason;
+    text += std::string(u8"\": не сохранено: "_cp) + change + std::string(u8". Уже сохранено: "_cp);
+    for (std::size_t i = 0; i < saved.size(); ++i) text += (i ? ", " : "") + saved[i];
+    return text + ".\r\n" + reason;
 }
 
 xml::XmlRef<xml::IXmlElement> ConfigurationOf(xml::IXmlElement& root, const fs::path& path) {
@@ -360,41 +298,80 @@ fs::path ScriptStore::BackupPath(const fs::path& store) const {
     return backup;
 }
 
+ScriptStore::~ScriptStore() = default;
+
+void ScriptStore::EndAction() noexcept {
+    if (--action_depth_ > 0) return;
+    lock_.reset();
+    backup_taken_ = false;
+    saved_.clear();
+}
+
+void ScriptStore::Hold(const fs::path& store) {
+    if (lock_) return;
+    lock_ = files::LockStore(store, lock_wait_ms_);
+    ++hold_count_;
+}
+
 bool ScriptStore::RecoverIfMissing(const fs::path& path) {
     if (FileExists(path)) return true;
     const fs::path temp = xml::TempFileName(path);
-    if (!FileExists(temp)) return false;  // deleted on purpose: the default store follows
-
-    // An interrupted save: its temporary file holds the newest document if it was complete.
-    bool complete = false;
-    try {
-        complete = Parse(ReadAll(temp))->DocumentElement() != nullptr;
-    } catch (const xml::XmlError&) {
-    }
-    if (complete) {
+    const fs::path backup = BackupPath(path);
+    // An interrupted save: its temporary file holds the newest document if it is complete.
+    if (files::Loads(temp)) {
         xml::CurrentFileSystem().Replace(temp, path);
         return true;
     }
-    // Otherwise the file the interrupted save replaced.
-    const fs::path backup = BackupPath(path);
-    if (!FileExists(backup)) return false;
+    // A partial one may still hold most of the scripts: it is kept, only out of the way.
+    if (FileExists(temp)) files::MoveAside(temp);
+    // Otherwise the store as it was before the last action.
     std::string bytes;
-    try {
-        bytes = ReadAll(backup);
-        if (!Parse(bytes)->DocumentElement()) return false;
-    } catch (const xml::XmlError&) {
-        return false;
+    if (files::Loads(backup, &bytes)) {
+        files::WriteSafely(path, bytes);
+        return true;
     }
-    WriteSafely(path, bytes);  // overwrites the broken temporary file on the way
+    // Nothing loads: the default store follows, and the next save's backup must not take the
+    // place of a damaged backup that may still hold something.
+    if (FileExists(backup)) files::MoveAside(backup);
+    return false;
+}
+
+bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
+    if (!ask_) return false;
+    const fs::path temp = xml::TempFileName(path);
+    std::string bytes;
+    const bool from_temp = files::Loads(temp, &bytes);
+    if (!from_temp && !files::Loads(BackupPath(path), &bytes)) return false;
+    const fs::path source = from_temp ? temp : BackupPath(path);
+    const std::string question =
+        error + std::string(u8"\r\n\r\nРядом лежит "_cp) +
+        std::string(from_temp ? u8"копия из незавершенного сохранения"_cp
+                              : u8"резервная копия"_cp) +
+        " \"" + PathText(source.filename()) +
+        std::string(
+            u8"\". Восстановить файл настроек из нее? Поврежденный файл останется "
+            u8"рядом под именем \""_cp) +
+        PathText(files::AsideName(path).filename()) + "\".";
+    if (!ask_(question)) return false;
+    files::MoveAside(path);
+    if (from_temp)
+        xml::CurrentFileSystem().Replace(temp, path);
+    else
+        files::WriteSafely(path, bytes);
     return true;
 }
 
 bool ScriptStore::StoreExists() {
-    return RecoverIfMissing(StorePath());
+    Action action(*this);
+    const fs::path path = StorePath();
+    Hold(path);
+    return RecoverIfMissing(path);
 }
 
 xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
+    Action action(*this);
     const fs::path path = StorePath();
+    Hold(path);
     RecoverIfMissing(path);
     loaded_path_ = path;
     // The file is always read: a change by anyone else shows in its bytes.
@@ -402,10 +379,20 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     const bool same =
         known_doc_ ? ReadUnlessKnown(path, known_bytes_, bytes) : (bytes = ReadAll(path), false);
     xml::XmlRef<xml::IXmlDocument> doc;
-    if (same) doc = CopyAsLoaded(*known_doc_);
+    if (same) {
+        doc = CopyAsLoaded(*known_doc_);
+        known_hold_ = lock_ ? hold_count_ : 0;  // the file holds them now
+    }
     if (!doc) {
         if (same) bytes = known_bytes_;
-        doc = Parse(bytes);
+        try {
+            doc = Parse(bytes);
+            if (!doc->DocumentElement() && OfferRestore(path, NoRootMessage(path)))
+                doc = Parse(bytes = ReadAll(path));
+        } catch (const xml::XmlError& e) {
+            if (!OfferRestore(path, e.what())) throw;
+            doc = Parse(bytes = ReadAll(path));
+        }
         Remember(std::move(bytes), *doc);
     }
     SharedDocument() = doc;
@@ -415,48 +402,53 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
 void ScriptStore::Remember(std::string bytes, xml::IXmlDocument& doc) noexcept {
     known_doc_.reset();
     std::string().swap(known_bytes_);
+    known_hold_ = 0;
     try {
         auto copy = CopyAsLoaded(doc);
         if (!copy) return;
         known_doc_ = std::move(copy);
         known_bytes_ = std::move(bytes);
+        if (lock_) known_hold_ = hold_count_;
     } catch (const std::exception&) {
         known_doc_.reset();  // only a later load's speed depends on it
     }
 }
 
 void ScriptStore::SaveStore(xml::IXmlDocument& doc) {
+    SaveChange(doc, std::string(u8"изменения настроек"_cp));
+}
+
+void ScriptStore::SaveChange(xml::IXmlDocument& doc, std::string change) {
+    Action action(*this);
     const fs::path path = StorePath();
-    KeepBackup(path, BackupPath(path));
-    auto& files = xml::CurrentFileSystem();
-    const fs::path temp = xml::TempFileName(path);
+    Hold(path);
     std::string bytes;
     // Most saves change a little: room for the last known size and some more saves regrowing.
     bytes.reserve(known_bytes_.size() + known_bytes_.size() / 8 + 4096);
     try {
         xml::StringSink sink(&bytes);
         doc.SaveToStream(sink);
+        // The file holds these very bytes and no other process has written it since we read
+        // them: there is nothing to save (opening a script stores it again unchanged).
+        if (known_hold_ != 0 && known_hold_ == hold_count_ && loaded_path_ == path &&
+            bytes == known_bytes_)
+            return;
+        // The backup is the store as it was before the action, however many saves it makes.
+        if (!backup_taken_) {
+            files::KeepBackup(path, BackupPath(path));
+            backup_taken_ = true;
+        }
         // The new store is complete on the disk before it takes the old one's place, so a crash
         // leaves one or the other. The file system's Replace also makes the renaming itself
         // durable: a store that came back old after a power cut would lose a script the user
         // was told was saved.
-        try {
-            auto writer = files.Create(temp);
-            writer->Write(bytes);
-            writer->Flush();
-            writer->Close();
-            writer.reset();
-            files.Replace(temp, path);
-        } catch (...) {
-            files.Remove(temp);
-            throw;
-        }
+        files::WriteSafely(path, bytes);
     } catch (const std::exception& e) {
-        std::string reason = e.what();
-        throw StoreError(std::string(u8"Не удалось сохранить файл настроек \""_cp) +
-                         PathText(path) + std::string(u8"\"; файл остался прежним.\r\n"_cp) +
-                         reason);
+        throw StoreError(SaveFailure(path, change, saved_, e.what()));
     }
+    if (std::find(saved_.begin(), saved_.end(), change) == saved_.end())
+        saved_.push_back(std::move(change));
+    loaded_path_ = path;
     Remember(std::move(bytes), doc);
 }
 
@@ -491,11 +483,13 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
     fallback->SetBoolAttr("Underline", false);
 
     SharedDocument() = doc;
-    SaveStore(*doc);
+    SaveChange(*doc, std::string(u8"новый файл настроек"_cp));
     return doc;
 }
 
 void ScriptStore::ApplyStore(IStoreWindow& window) {
+    Action action(*this);
+    Hold(StorePath());
     window.ClearScriptList();
     if (!StoreExists()) {
         CreateDefaultStore();
@@ -538,6 +532,8 @@ void ScriptStore::ApplyStore(IStoreWindow& window) {
 void ScriptStore::SaveWorkbenchState(IStoreWindow& window) {
     const std::string box_text = window.ScriptBoxText();
     const std::string editor_text = window.EditorText();
+    Action action(*this);
+    Hold(StorePath());
     if (!StoreExists()) {
         CreateDefaultStore();
         return;
@@ -556,11 +552,13 @@ void ScriptStore::SaveWorkbenchState(IStoreWindow& window) {
     config->SetAttr("LastText", editor_text);
     config->SetAttr("FontName", window.FontName());
     config->SetAttr("FontSize", std::to_string(window.FontSize()));
-    SaveStore(*doc);
+    SaveChange(*doc, std::string(u8"положение окна и последний текст"_cp));
 }
 
 void ScriptStore::StoreScript(std::string_view name, std::string_view language,
                               std::string_view text) {
+    Action action(*this);
+    Hold(StorePath());
     auto doc = LoadStore();
     auto root = RootOf(*doc, loaded_path_);
     xml::XmlRef<xml::IXmlNode> script;
@@ -574,15 +572,18 @@ void ScriptStore::StoreScript(std::string_view name, std::string_view language,
     script->SetAttr("Name", name);
     script->SetAttr("Language", language);
     script->SetAttr("Text", text);
-    SaveStore(*doc);
+    SaveChange(*doc, name.empty() ? std::string(u8"текст без имени"_cp)
+                                  : std::string(u8"скрипт \""_cp) + std::string(name) + "\"");
 }
 
 void ScriptStore::RemoveScript(std::string_view name) {
+    Action action(*this);
+    Hold(StorePath());
     auto doc = LoadStore();
     auto root = RootOf(*doc, loaded_path_);
     if (auto script = root->ElementByAttr("Script", "Name", xml::XmlValue(name)))
         root->RemoveChild(script);
-    SaveStore(*doc);
+    SaveChange(*doc, std::string(u8"удаление скрипта \""_cp) + std::string(name) + "\"");
 }
 
 }  // namespace zeph::store

@@ -5,18 +5,26 @@
 // instead of being parsed again.
 //
 // Saving never risks the user's scripts: the document is written to "zpconfig.cfg.tmp" and only
-// then put in place of the store, and the file it replaces is kept as "zpconfig.cfg.bak" (a
-// second name of that file where the volume allows it, otherwise a copy). When
-// the store is missing but an interrupted save left its temporary file, the store is recovered
-// from that file (or, when it does not load, from the backup) instead of being replaced by the
-// default file. A store that does not load is never overwritten.
+// then renamed over the store, and the file it replaces is kept as "zpconfig.cfg.bak" once per
+// user action, so the backup holds the store as it was before the user's last action. Processes
+// sharing the data folder take turns through the lock file "zpconfig.cfg.lock", held from the
+// first store operation of a user action to its end.
+//
+// A missing store is recovered from an interrupted save's temporary file or from the backup;
+// the default store is made only when neither loads, and a file that does not load is kept aside
+// under a new name ("….damaged"), never deleted. A store that is present but does not load keeps
+// its error; when a loadable temporary file or backup lies beside it, the user is asked whether
+// to restore from it.
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "store/data_folder.h"
 #include "store/store_window.h"
@@ -39,7 +47,33 @@ class StoreError : public std::runtime_error {
 
 class ScriptStore {
   public:
+    // Asks the user a yes/no question (code page 1251 text); true for yes.
+    using AskUser = std::function<bool(const std::string& question)>;
+
     explicit ScriptStore(DataFolder folder) : folder_(std::move(folder)) {}
+    ~ScriptStore();
+    ScriptStore(const ScriptStore&) = delete;
+    ScriptStore& operator=(const ScriptStore&) = delete;
+
+    // Who answers the offer to restore a damaged store. Without one, the damage is reported.
+    void SetAsk(AskUser ask) { ask_ = std::move(ask); }
+
+    // One user action, which may run several operations: they share one backup and one hold on
+    // the lock file (taken at the first operation, so an action that never touches the store
+    // never waits), and a failed save names what the action saved before it. Actions nest;
+    // an operation called outside any action is an action of its own.
+    void BeginAction() noexcept { ++action_depth_; }
+    void EndAction() noexcept;
+    class Action {
+      public:
+        explicit Action(ScriptStore& store) noexcept : store_(store) { store_.BeginAction(); }
+        ~Action() { store_.EndAction(); }
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+      private:
+        ScriptStore& store_;
+    };
 
     // The store's path, from the folder as the host names it now.
     std::filesystem::path StorePath() const;
@@ -66,16 +100,37 @@ class ScriptStore {
     // Deletes the first "Script" of that name, if any.
     void RemoveScript(std::string_view name);
 
+    // How long an operation waits for another process's hold on the store.
+    static constexpr int kLockWaitMs = 5000;
+    void SetLockWait(int ms) noexcept { lock_wait_ms_ = ms; }
+
   private:
     std::filesystem::path BackupPath(const std::filesystem::path& store) const;
-    // Puts the store back from an interrupted save's temporary file or the backup when the
-    // store is missing and the temporary file exists. Returns true when the store exists.
+    // Takes the lock file for the current action unless it is already held.
+    void Hold(const std::filesystem::path& store);
+    // Puts a missing store back from an interrupted save's temporary file or from the backup;
+    // files beside it that do not load are kept aside. Returns true when the store exists.
     bool RecoverIfMissing(const std::filesystem::path& path);
+    // After `error` loading a store that is present: offers to put a loadable temporary file
+    // or backup in its place, keeping the damaged file aside. Returns true when it did.
+    bool OfferRestore(const std::filesystem::path& path, const std::string& error);
+    // Saves with `change` naming what the save writes, for the message when it fails.
+    void SaveChange(xml::IXmlDocument& doc, std::string change);
 
     // Keeps `bytes` and a copy of the document they hold (when it can be copied exactly).
     void Remember(std::string bytes, xml::IXmlDocument& doc) noexcept;
 
     DataFolder folder_;
+    AskUser ask_;
+    int action_depth_ = 0;
+    int lock_wait_ms_ = kLockWaitMs;
+    std::unique_ptr<xml::IFileLock> lock_;
+    // Counts the holds, so that the store knows whether the file has been ours since a load.
+    unsigned hold_count_ = 0;
+    unsigned known_hold_ = 0;
+    bool backup_taken_ = false;
+    // What the current action saved so far, for a message about a later failure.
+    std::vector<std::string> saved_;
     // The bytes this store last read or wrote and the document a load of them gives. Loads
     // still read the file every time; when it holds exactly these bytes, they hand out a copy
     // of this document instead of parsing again. It is never handed out itself.

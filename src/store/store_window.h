@@ -65,6 +65,11 @@ class IStoreWindow {
     // The normal (restored) rectangle; for a minimized or maximized window, where it returns to.
     virtual WindowBounds GetWindowBounds() = 0;
     virtual void SetWindowBounds(const WindowBounds& bounds) = 0;
+
+    // --- questions ---
+    // A yes/no question to the user (code page 1251 text); true for yes. Without a way to ask,
+    // the answer is no.
+    virtual bool AskYesNo(const std::string& question) { return false; }
 };
 
 }  // namespace zeph::store

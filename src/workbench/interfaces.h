@@ -172,6 +172,9 @@ class IWorkbenchStore {
     // window state. Nothing when the store file is missing.
     virtual void SaveOnClose(const std::string& name, std::string_view language,
                              const std::string& text) = 0;
+    // Bracket one user action: its saves share one backup and one turn at the store.
+    virtual void BeginAction() noexcept {}
+    virtual void EndAction() noexcept {}
 };
 
 }  // namespace zeph::workbench

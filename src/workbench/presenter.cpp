@@ -14,6 +14,23 @@ namespace {
 
 constexpr std::string_view kNewScriptText = "option explicit\r\n\r\n";
 
+// One user action at the store. It ends before an error is shown, so that another process
+// waiting for its turn at the store does not wait for our message box.
+class StoreAction {
+  public:
+    explicit StoreAction(IWorkbenchStore* store) noexcept : store_(store) {
+        if (store_) store_->BeginAction();
+    }
+    ~StoreAction() {
+        if (store_) store_->EndAction();
+    }
+    StoreAction(const StoreAction&) = delete;
+    StoreAction& operator=(const StoreAction&) = delete;
+
+  private:
+    IWorkbenchStore* store_;
+};
+
 }  // namespace
 
 std::string_view LanguageCaption(Language language) {
@@ -42,6 +59,7 @@ WorkbenchPresenter::WorkbenchPresenter(IWorkbenchView& view) : view_(view) {
 }
 
 void WorkbenchPresenter::AttachApplication() {
+    StoreAction action(store_);
     if (store_) store_->ApplyStore();
 }
 
@@ -69,6 +87,7 @@ bool WorkbenchPresenter::HandleKey(KeyStroke key) {
 template <typename F>
 void WorkbenchPresenter::Guarded(F&& handler) {
     try {
+        StoreAction action(store_);
         handler();
     } catch (const std::exception& e) {
         ReportError(e.what());
@@ -142,6 +161,7 @@ void WorkbenchPresenter::FormClose() {
     // A failed save is reported, but the window still closes: a store that cannot be written
     // must not keep the window open for good.
     try {
+        StoreAction action(store_);
         if (store_)
             store_->SaveOnClose(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
     } catch (const std::exception& e) {
@@ -149,6 +169,11 @@ void WorkbenchPresenter::FormClose() {
     } catch (...) {
         ReportError(u8"Неизвестная ошибка"_cp);
     }
+}
+
+bool WorkbenchPresenter::AskYesNo(const std::string& question) {
+    return view_.ShowMessage(question, u8"Файл настроек"_cp, MessageIcon::Question,
+                             MessageButtons::YesNo) == MessageResult::Yes;
 }
 
 void WorkbenchPresenter::MarkCaptionSaved() {

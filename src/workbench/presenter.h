@@ -119,6 +119,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void SetWindowBounds(const store::WindowBounds& bounds) override {
         view_.SetWindowBounds(bounds);
     }
+    bool AskYesNo(const std::string& question) override;
 
   private:
     void SwitchLanguage(Language language);

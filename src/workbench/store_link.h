@@ -14,7 +14,9 @@ namespace zeph::workbench {
 class ScriptStoreLink : public IWorkbenchStore {
   public:
     ScriptStoreLink(store::DataFolder folder, store::IStoreWindow& window)
-        : store_(std::move(folder)), window_(window) {}
+        : store_(std::move(folder)), window_(window) {
+        store_.SetAsk([&window](const std::string& question) { return window.AskYesNo(question); });
+    }
 
     void ApplyStore() override { store_.ApplyStore(window_); }
     void SaveWorkbenchState() override { store_.SaveWorkbenchState(window_); }
@@ -26,6 +28,9 @@ class ScriptStoreLink : public IWorkbenchStore {
     std::optional<StoredScript> FindScript(const std::string& name) override;
     void SaveOnClose(const std::string& name, std::string_view language,
                      const std::string& text) override;
+
+    void BeginAction() noexcept override { store_.BeginAction(); }
+    void EndAction() noexcept override { store_.EndAction(); }
 
     store::ScriptStore& Store() { return store_; }
 

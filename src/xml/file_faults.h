@@ -24,6 +24,9 @@ class FaultInjectingFileSystem final : public IFileSystem {
     std::unique_ptr<IFileWriter> Create(const std::filesystem::path& name) override;
     void Replace(const std::filesystem::path& from, const std::filesystem::path& to) override;
     void Remove(const std::filesystem::path& name) noexcept override;
+    std::unique_ptr<IFileLock> TryLock(const std::filesystem::path& name) override {
+        return inner_.TryLock(name);
+    }
 
   private:
     std::function<void(FileStep, const std::filesystem::path&)> hook_;

@@ -1,5 +1,6 @@
 // The POSIX file system: plain descriptors, fsync before the rename that replaces the target.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +103,21 @@ class FileWriter final : public IFileWriter {
     std::filesystem::path name_;
 };
 
+class NoLock final : public IFileLock {};
+
+// flock() on an open lock file; the holder removes the file when it lets go, so the folder keeps
+// no trace. A taker checks that the file it locked is still the one under the name: the previous
+// holder may have removed it between the open and the lock.
+class FlockLock final : public IFileLock {
+  public:
+    FlockLock(int fd, std::filesystem::path name) : fd_(fd), name_(std::move(name)) {}
+    ~FlockLock() override { ::unlink(name_.c_str()); }  // before the descriptor closes
+
+  private:
+    Descriptor fd_;
+    std::filesystem::path name_;
+};
+
 class PosixFileSystem final : public IFileSystem {
   public:
     std::unique_ptr<IByteSource> OpenRead(const std::filesystem::path& name) override {
@@ -141,6 +157,19 @@ class PosixFileSystem final : public IFileSystem {
     }
 
     void Remove(const std::filesystem::path& name) noexcept override { ::unlink(name.c_str()); }
+
+    std::unique_ptr<IFileLock> TryLock(const std::filesystem::path& name) override {
+        int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) return std::make_unique<NoLock>();
+        Descriptor d(fd);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            return errno == EWOULDBLOCK || errno == EINTR ? nullptr : std::make_unique<NoLock>();
+        struct stat held, named;
+        if (::fstat(fd, &held) != 0 || ::stat(name.c_str(), &named) != 0 ||
+            held.st_ino != named.st_ino || held.st_dev != named.st_dev)
+            return nullptr;  // removed by its last holder meanwhile: the next try makes a new one
+        return std::make_unique<FlockLock>(d.release(), name);
+    }
 };
 
 }  // namespace

@@ -245,6 +245,12 @@ class IFileWriter : public IByteSink {
     virtual void Close() = 0;
 };
 
+// An exclusive hold on a lock file; destroying it lets the next holder in.
+class IFileLock {
+  public:
+    virtual ~IFileLock() = default;
+};
+
 // The file operations of LoadFromFile and SaveToFile. The platform's implementation is the
 // default; tests put their own in place with SetFileSystem to inject faults.
 class IFileSystem {
@@ -260,6 +266,11 @@ class IFileSystem {
     virtual void Replace(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Deletes the file if it exists; never fails.
     virtual void Remove(const std::filesystem::path& name) noexcept = 0;
+    // Takes the lock file `name` for this process alone, without waiting: nullptr while another
+    // holder has it. The hold ends with the returned object or with the process, so a crashed
+    // holder never blocks anyone. Where no lock file can be made at all (a read-only folder)
+    // the returned lock holds nothing: nothing can be saved there to be protected anyway.
+    virtual std::unique_ptr<IFileLock> TryLock(const std::filesystem::path& name) = 0;
 };
 
 IFileSystem& PlatformFileSystem();

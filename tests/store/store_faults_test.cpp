@@ -122,14 +122,15 @@ TEST_F(StoreFaultTest, NothingUsableLeftGivesTheNewFile) {
     EXPECT_EQ(ReadBytes(Store()), DefaultStoreBytes());
 }
 
-TEST_F(StoreFaultTest, AStoreDeletedOnPurposeIsReplacedByTheNewFile) {
+TEST_F(StoreFaultTest, AMissingStoreComesBackFromTheBackupNotAsTheNewFile) {
     store.CreateDefaultStore();
     store.StoreScript("A", "VBScript", "a");
+    store.StoreScript("B", "VBScript", "b");
     const std::string backup = ReadBytes(Backup());
     fs::remove(Store());
-    EXPECT_FALSE(store.StoreExists());
-    EXPECT_TRUE(ListAfterOpening().empty());
-    EXPECT_EQ(ReadBytes(Store()), DefaultStoreBytes());
+    EXPECT_TRUE(store.StoreExists());
+    EXPECT_THAT(ListAfterOpening(), ElementsAre("A"));
+    EXPECT_EQ(ReadBytes(Store()), backup);
     EXPECT_EQ(ReadBytes(Backup()), backup);
 }
 

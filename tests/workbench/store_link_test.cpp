@@ -117,6 +117,38 @@ TEST_F(StoreLinkTest, UnreadableStoreIsReportedAndTheWindowStillCloses) {
     EXPECT_EQ(File(), "<Scripts><Script");  // never overwritten
 }
 
+// Enter saves the store up to three times; the backup must still hold the text it overwrote.
+TEST_F(StoreLinkTest, EnterOverAScriptKeepsItsPreviousTextInTheBackup) {
+    p.AttachApplication();
+    view.box_text = "Report";
+    view.lines = {"first"};
+    p.SavedScriptsEnter();
+    p.HandleKey(Key(vk::kReturn));
+    view.lines = {"second"};
+    p.HandleKey(Key(vk::kReturn));
+    EXPECT_TRUE(view.messages.empty());
+    std::ifstream in(folder / "zpconfig.cfg.bak", std::ios::binary);
+    std::stringstream backup;
+    backup << in.rdbuf();
+    EXPECT_THAT(backup.str(), ::testing::HasSubstr("Language=\"VBScript\" Text=\"first"));
+    EXPECT_THAT(File(), ::testing::HasSubstr("Language=\"VBScript\" Text=\"second"));
+}
+
+// A damaged store beside a good backup: the error, the question, and on yes the backup.
+TEST_F(StoreLinkTest, ADamagedStoreIsOfferedBackFromTheBackup) {
+    p.AttachApplication();
+    link.StoreScript("Kept", "VBScript", "k");
+    link.StoreScript("Later", "VBScript", "l");
+    std::ofstream(folder / "zpconfig.cfg", std::ios::trunc) << "<Scripts><Scr";
+    view.answer = MessageResult::Yes;
+    p.AttachApplication();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(view.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_THAT(view.list, ::testing::ElementsAre("Kept"));
+    EXPECT_TRUE(fs::exists(folder / "zpconfig.cfg.damaged"));
+}
+
 // The saved-script list against a real store file.
 class SavedScriptsTest : public StoreLinkTest {
   protected:

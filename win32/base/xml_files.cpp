@@ -1,6 +1,11 @@
 // The Windows file system of the XML document model: -W calls only, so any folder name works;
-// the target of a save is replaced in one step by ReplaceFileW or MoveFileExW, retried briefly
-// while another process (a scanner, an editor) holds the file.
+// the target of a save is replaced in one step by MoveFileExW, retried briefly while another
+// process (a scanner, an editor) holds the file.
+//
+// Not ReplaceFileW: Wine carries it out as two renames, the target first moved away to an
+// "rf*.tmp" file beside it and the new file then moved in. Another process looking in between
+// finds no target at all, and a process killed in between leaves the "rf*.tmp" file behind.
+// MoveFileExW is a single rename on Windows and under Wine.
 #include <windows.h>
 
 #include <cstdint>
@@ -111,13 +116,26 @@ class FileWriter final : public IFileWriter {
     std::filesystem::path name_;
 };
 
+class HandleLock final : public IFileLock {
+  public:
+    explicit HandleLock(HANDLE h) : file_(h) {}
+
+  private:
+    UniqueFile file_;
+};
+
+class NoLock final : public IFileLock {};
+
 class WindowsFileSystem final : public IFileSystem {
   public:
     std::unique_ptr<IByteSource> OpenRead(const std::filesystem::path& name) override {
         DWORD err = 0;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            // Others may read, and may rename a new file over this one: a reader must not make
+            // a save of another process fail.
+            HANDLE h =
+                ::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h != INVALID_HANDLE_VALUE) return std::make_unique<FileSource>(h, name);
             err = ::GetLastError();
             if (err != ERROR_SHARING_VIOLATION && err != ERROR_LOCK_VIOLATION) break;
@@ -141,26 +159,10 @@ class WindowsFileSystem final : public IFileSystem {
                                                  u8"файл доступен только для чтения"_cp));
         DWORD err = 0;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (attrs != INVALID_FILE_ATTRIBUTES) {
-                // Keeps the target's attributes and security; fails leaving both files alone
-                // unless the replaced file was already moved away, which needs a backup name.
-                if (::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
-                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-                    return;
-                err = ::GetLastError();
-                if (err == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-                    err == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
-                    err = ERROR_SHARING_VIOLATION;
-            } else {
-                if (::MoveFileExW(from.c_str(), to.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                    return;
-                err = ::GetLastError();
-            }
-            if (err == ERROR_FILE_NOT_FOUND && attrs != INVALID_FILE_ATTRIBUTES) {
-                attrs = INVALID_FILE_ATTRIBUTES;  // the target went away meanwhile
-                continue;
-            }
+            if (::MoveFileExW(from.c_str(), to.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return;
+            err = ::GetLastError();
             if (!IsTransient(err)) break;
             ::Sleep(kPauseMs);
         }
@@ -169,6 +171,23 @@ class WindowsFileSystem final : public IFileSystem {
 
     void Remove(const std::filesystem::path& name) noexcept override {
         ::DeleteFileW(name.c_str());
+    }
+
+    // The lock is an open handle that shares nothing; the file goes with the last handle, also
+    // when the holder is killed.
+    std::unique_ptr<IFileLock> TryLock(const std::filesystem::path& name) override {
+        HANDLE h =
+            ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return std::make_unique<HandleLock>(h);
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION) return nullptr;
+        // Denied: either a holder's file on its way out, or a folder we may not write to.
+        if (err == ERROR_ACCESS_DENIED &&
+            (::GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES ||
+             ::GetLastError() == ERROR_ACCESS_DENIED))
+            return nullptr;
+        return std::make_unique<NoLock>();
     }
 };
 

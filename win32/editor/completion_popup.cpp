@@ -1,5 +1,7 @@
 #include "editor/completion_popup.h"
 
+#include "base/window_class.h"
+
 #include <algorithm>
 
 #include "base/result.h"
@@ -15,17 +17,12 @@ constexpr int kListFontHeight = 13;
 constexpr int kTextIndent = 2;
 
 void RegisterOnce(WNDPROC proc) {
-    static bool done = false;
-    if (done) return;
     WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS | CS_DROPSHADOW;
     wc.lpfnWndProc = proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
-    ::RegisterClassExW(&wc);
-    done = true;
+    RegisterModuleClass(wc);
 }
 
 }  // namespace
@@ -45,10 +42,9 @@ CompletionPopupWindow::CompletionPopupWindow(HWND editor, editor::CompletionMode
 
     HWND owner = ::GetAncestor(editor, GA_ROOT);
     // WM_NCCREATE takes the handle into hwnd_.
-    HWND created =
-        (::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kClassName, L"",
-                           WS_POPUP | WS_BORDER | WS_VSCROLL, 0, 0, model.width, 100, owner,
-                           nullptr, ::GetModuleHandleW(nullptr), this));
+    HWND created = (::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
+                                      kClassName, L"", WS_POPUP | WS_BORDER | WS_VSCROLL, 0, 0,
+                                      model.width, 100, owner, nullptr, CodeModule(), this));
     THROW_LAST_ERROR_IF(!created || !hwnd_);
 
     WindowDc dc(hwnd_.get());

@@ -1,5 +1,7 @@
 #include "editor/script_editor_window.h"
 
+#include "base/window_class.h"
+
 #include <windowsx.h>
 
 #include <algorithm>
@@ -120,18 +122,12 @@ ScriptEditorWindow::Settings ScriptEditorWindow::PreviewSettings() {
 }
 
 void ScriptEditorWindow::RegisterClassOnce() {
-    static bool done = false;
-    if (done) return;
     WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = &WindowProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_IBEAM);
     wc.lpszClassName = kClassName;
-    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        ThrowLastError("RegisterClassExW");
-    done = true;
+    RegisterModuleClass(wc);
 }
 
 ScriptEditorWindow::ScriptEditorWindow(HWND parent, int control_id, const RECT& bounds,
@@ -149,8 +145,7 @@ ScriptEditorWindow::ScriptEditorWindow(HWND parent, int control_id, const RECT& 
         WS_EX_CLIENTEDGE, kClassName, L"",
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN, bounds.left,
         bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id)), ::GetModuleHandleW(nullptr),
-        this);
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id)), CodeModule(), this);
     THROW_LAST_ERROR_IF(!created || !hwnd_);
     clipboard_ = std::make_unique<Win32Clipboard>(hwnd_.get());
     model_.SetClipboard(clipboard_.get());

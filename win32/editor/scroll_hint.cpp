@@ -1,5 +1,7 @@
 #include "editor/scroll_hint.h"
 
+#include "base/window_class.h"
+
 namespace zeph::win {
 
 namespace {
@@ -7,18 +9,17 @@ namespace {
 constexpr wchar_t kClassName[] = L"TScrollHint";
 
 void RegisterOnce(WNDPROC proc) {
-    static bool done = false;
-    if (done) return;
     WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
     wc.style = CS_SAVEBITS | CS_DROPSHADOW;
     wc.lpfnWndProc = proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = ::GetSysColorBrush(COLOR_INFOBK);
     wc.lpszClassName = kClassName;
-    ::RegisterClassExW(&wc);
-    done = true;
+    try {
+        RegisterModuleClass(wc);
+    } catch (...) {
+        // No class, no hint: the window below is not made and Show does nothing.
+    }
 }
 
 }  // namespace
@@ -67,7 +68,7 @@ void ScrollHintWindow::Show(HWND owner, POINT anchor, const std::wstring& text) 
         font_.reset(::CreateFontIndirectW(&ncm.lfStatusFont));
         hwnd_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
                                       kClassName, L"", WS_POPUP | WS_BORDER, 0, 0, 10, 10, owner,
-                                      nullptr, ::GetModuleHandleW(nullptr), this));
+                                      nullptr, CodeModule(), this));
         if (!hwnd_) return;
     }
     text_ = text;

@@ -257,6 +257,9 @@ LRESULT CALLBACK TExForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
     }
     if (!form) return ::DefWindowProcW(hwnd, message, wparam, lparam);
 
+    // A handler may run a nested message loop (a script's message box) in which the window is
+    // destroyed or the form freed; both wait until the outermost message of the form returns.
+    ++form->dispatchDepth_;
     LRESULT result = 0;
     try {
         result = form->HandleMessage(message, wparam, lparam);
@@ -267,13 +270,34 @@ LRESULT CALLBACK TExForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
     if (message == WM_NCDESTROY && form->hwnd_ == hwnd) {
         form->Detach();
         // A window that failed during creation is reported by CreateWindowHandle instead.
-        if (form->creating_) return result;
-        try {
-            form->WindowDestroyed();  // may delete the form
-        } catch (...) {
-        }
+        if (!form->creating_) form->destroyedPending_ = true;
     }
+    if (--form->dispatchDepth_ == 0) form->FinishPending();  // may delete the form
     return result;
+}
+
+void TExForm::FinishPending() noexcept {
+    if (freePending_) {
+        delete this;
+        return;
+    }
+    if (!destroyedPending_) return;
+    destroyedPending_ = false;
+    try {
+        WindowDestroyed();  // may delete the form
+    } catch (...) {
+    }
+}
+
+void TExForm::Free() noexcept {
+    if (dispatchDepth_ == 0) {
+        delete this;
+        return;
+    }
+    // Inside one of its own messages: the window goes now, the object once that message returns.
+    DestroyWindowHandle();
+    destroyedPending_ = false;
+    freePending_ = true;
 }
 
 void TNonModalForm::CreateParams(FormParams& params) {

@@ -14,6 +14,10 @@
 //    handling (no WM_CLOSE; WindowDestroyed() is not called). ~TExForm does this after the
 //    derived parts are gone; a form whose members serve its child windows calls
 //    DestroyWindowHandle() in its own destructor first.
+//  - A handler of the form may run a nested message loop (a script's message box) in which the
+//    window is destroyed (its owner went) or the form is freed. WindowDestroyed() and the freeing
+//    then wait until the form's outermost message returns, so no handler has its form deleted
+//    under it. Free() is the way to free a form from outside that may be inside such a loop.
 //  - The free notifications run exactly once, from ~TExForm, in the order they were added; the
 //    form pointer they get is for identity only (the derived parts are gone by then).
 //
@@ -91,6 +95,12 @@ class TExForm {
     FreeNotificationId AddFreeNotification(FreeNotification callback);
     void RemoveFreeNotification(FreeNotificationId id) noexcept;
 
+    // Frees the form now, or, while one of its messages is being handled, destroys its window now
+    // (without close handling) and frees it when that message returns.
+    void Free() noexcept;
+    // Whether one of the form's messages is being handled (Free() would wait for it).
+    bool InMessage() const noexcept { return dispatchDepth_ > 0; }
+
   protected:
     // Registers the class if needed, applies CreateParams and creates the window. Throws an
     // HResultError when the window cannot be made.
@@ -126,6 +136,8 @@ class TExForm {
                                        LPARAM lparam) noexcept;
     void Attach(HWND hwnd) noexcept;
     void Detach() noexcept;
+    // What waited for the outermost message to return: the freeing or WindowDestroyed().
+    void FinishPending() noexcept;
 
     struct Subscriber {
         FreeNotificationId id;
@@ -134,6 +146,9 @@ class TExForm {
 
     HWND hwnd_ = nullptr;
     bool creating_ = false;
+    int dispatchDepth_ = 0;
+    bool destroyedPending_ = false;
+    bool freePending_ = false;
     std::vector<Subscriber> freeNotifications_;
     std::map<HWND, std::string> controlNames_;
     FreeNotificationId nextFreeNotificationId_ = 1;

@@ -36,9 +36,20 @@ TComModule::TComModule() {
 }
 
 TComModule::~TComModule() {
-    // The open window goes without its close handling; its free notification clears FDialog.
-    delete FDialog;
-    FDialog = nullptr;
+    // The open window goes without its close handling. When the release comes from inside one
+    // of its messages (a script's message box), the form is freed when that message returns; it
+    // keeps the module loaded until then.
+    if (TMainModelessDialogForm* dialog = std::exchange(FDialog, nullptr)) {
+        dialog->RemoveFreeNotification(FNotificationId);
+        if (dialog->InMessage()) {
+            try {
+                dialog->AddFreeNotification([](win::TExForm*) { ObjectDestroyed(); });
+                ObjectCreated();
+            } catch (...) {
+            }
+        }
+        dialog->Free();
+    }
     FDestroyNotifier.reset();
     FApplication.reset();
     ObjectDestroyed();
@@ -154,7 +165,7 @@ void TComModule::DoOpenMainModelessDialog() {
         HWND owner = HostMainWindow();
         FDialog = TMainModelessDialogForm::CreateOwned(owner);
         try {
-            FDialog->AddFreeNotification(FDestroyNotifier->Callback());
+            FNotificationId = FDialog->AddFreeNotification(FDestroyNotifier->Callback());
         } catch (...) {
             // Unheard of, the window would outlive our reference to it.
             delete std::exchange(FDialog, nullptr);

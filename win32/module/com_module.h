@@ -70,6 +70,7 @@ class TComModule final : public IComModule, public ISupportErrorInfo {
 
     win::ComPtr<ITellurApplication> FApplication;
     TMainModelessDialogForm* FDialog = nullptr;
+    win::TExForm::FreeNotificationId FNotificationId = 0;
     std::unique_ptr<TDestroyNotifier> FDestroyNotifier;
 
     std::atomic<ULONG> refCount_{1};

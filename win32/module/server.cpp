@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "base/result.h"
+#include "base/window_class.h"
 #include "forms/forms.h"
 #include "forms/whats_this.h"
 #include "module/class_factory.h"
@@ -69,6 +70,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         // atom or help window may stay behind.
         zeph::win::UnloadWhatsThis();
         zeph::win::UnregisterFormClasses();
+        zeph::win::UnregisterModuleClasses();
     }
     return TRUE;
 }

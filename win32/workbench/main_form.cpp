@@ -27,6 +27,8 @@ constexpr UINT_PTR kCaptionTimer = 1;
 constexpr UINT kCaptionTimerPeriod = 3000;
 // Posted by the key hook: runs the action given in wparam once the key message is gone.
 constexpr UINT kRunActionMessage = WM_APP + 0x101;
+// Posted by the key hook: hands the oldest taken key message to its control.
+constexpr UINT kTakenKeyMessage = WM_APP + 0x102;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
@@ -435,6 +437,15 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
         case kRunActionMessage:
             if (wparam < workbench::kActionCount) presenter_.Execute(static_cast<ActionId>(wparam));
             return 0;
+        case kTakenKeyMessage:
+            if (!taken_keys_.empty()) {
+                MSG key = taken_keys_.front();
+                taken_keys_.pop_front();
+                if (key.message == WM_KEYDOWN || key.message == WM_SYSKEYDOWN)
+                    ::TranslateMessage(&key);
+                ::DispatchMessageW(&key);
+            }
+            return 0;
         case WM_CLOSE:
             presenter_.FormClose();
             ::DestroyWindow(Handle());
@@ -579,14 +590,32 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     return true;
 }
 
+bool TMainModelessDialogForm::TakeKey(const MSG& msg) noexcept {
+    if (in_menu_ || !OwnsWindow(msg.hwnd) || !::IsWindowEnabled(Handle())) return false;
+    try {
+        taken_keys_.push_back(msg);
+    } catch (...) {
+        return false;
+    }
+    if (::PostMessageW(Handle(), kTakenKeyMessage, 0, 0)) return true;
+    taken_keys_.pop_back();
+    return false;
+}
+
 LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam,
                                                          LPARAM lparam) noexcept {
     HookState& state = hook_state;
     if (code == HC_ACTION && wparam == PM_REMOVE) {
         MSG& msg = *reinterpret_cast<MSG*>(lparam);
+        // Key strokes for our windows never reach the host's loop: a real host's
+        // TranslateAccelerator would turn the workbench's own keys (Ctrl+C in the editor) into
+        // host commands. Action keys run their action; the others go to their control from our
+        // own queue, still before any later input (posted messages come first). Characters are
+        // left alone: accelerators on virtual keys never match them, and the editor takes some
+        // from the queue itself right after their key.
         if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
             for (TMainModelessDialogForm* form : state.forms) {
-                if (form->RouteKey(msg)) {
+                if (form->RouteKey(msg) || form->TakeKey(msg)) {
                     msg.message = WM_NULL;
                     break;
                 }

@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -78,6 +79,9 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     // Key routing inside the host's plain message loop.
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) noexcept;
     bool RouteKey(MSG& msg) noexcept;
+    // Takes a key message for one of the window's controls out of the host's loop and hands it to
+    // its control from the window's own queue (see the hook).
+    bool TakeKey(const MSG& msg) noexcept;
     bool OwnsWindow(HWND hwnd) const noexcept;
 
     // IWorkbenchView
@@ -161,6 +165,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::wstring combo_hint_;
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
+    std::deque<MSG> taken_keys_;
 };
 
 }  // namespace zeph::win

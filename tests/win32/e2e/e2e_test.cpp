@@ -9,6 +9,7 @@
 
 #include "base/wide.h"
 #include "e2e_fixture.h"
+#include "host/host_loop.h"
 #include "text/cp1251.h"
 
 namespace zeph::e2e {
@@ -555,6 +556,69 @@ TEST_F(EndToEndTest, CtrlSpaceAfterApplicationOffersTheHostsMembers) {
     Type(L"GetOb");
     Press(VK_RETURN);
     EXPECT_EQ(Trimmed(EditorText()), L"Application.Map.GetObject()");
+}
+
+// The host lets the module object go while a script's message box is open: the window goes at
+// once, the run returns into a form that still exists, and the module may unload afterwards.
+TEST_F(EndToEndTest, ReleasingTheModuleUnderARunningScriptsBoxIsSafe) {
+    OpenWorkbench();
+    PasteIntoEditor(L"MsgBox \"wait\"\r\nApplication.GetMap().GetObject(\"P1\").Move 30, 20");
+    static win::ComPtr<IComModule>* module = nullptr;
+    module = &module_;
+    ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        module->reset();
+    });
+    Press(VK_F5);
+    EXPECT_TRUE(PumpUntil([&] { return !module_ && FindWorkbench() == nullptr; }));
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(dll_, "DllCanUnloadNow")));
+    ASSERT_TRUE(canUnloadNow);
+    EXPECT_TRUE(PumpUntil([&] { return canUnloadNow() == S_OK; }));
+    // The script went on after its box: the host saw the rest of it.
+    EXPECT_EQ(host_->map.Get(L"P1")->vertices[0], (tellur::Vertex{40, 30}));
+}
+
+// Under a host loop like those of real hosts (accelerators on the workbench's own keys, a
+// modeless palette), every key typed in the workbench reaches it and none reaches the host too.
+TEST_F(EndToEndTest, KeysReachTheWorkbenchAloneUnderAHostLoopWithAcceleratorsAndAPalette) {
+    tellur::ForeignLoop loop(frame_);
+    ASSERT_TRUE(loop.palette());
+    struct Restore {
+        ~Restore() { win::test::SetLoopFilter(nullptr); }
+    } restore;
+    win::test::SetLoopFilter([&](MSG& msg) { return loop.PreTranslate(msg); });
+    OpenWorkbench();
+
+    PasteIntoEditor(L"MsgBox \"раз\"");                   // Ctrl+A, Ctrl+V
+    EXPECT_EQ(Trimmed(EditorText()), L"MsgBox \"раз\"");  // Ctrl+A, Ctrl+C
+    {
+        BoxWatcher boxes;
+        Press(VK_F5);
+        ASSERT_EQ(boxes.boxes.size(), 1u) << Narrow(boxes.boxes.back().text);
+        EXPECT_EQ(boxes.boxes[0].text, L"раз");
+    }
+    Press(VK_END, true);
+    Press(VK_BACK);
+    Press(VK_HOME);
+    Press(VK_DELETE);
+    Press('Z', true);  // undoes the deletion
+    EXPECT_EQ(Trimmed(EditorText()), L"MsgBox \"раз");
+    Press('L', true);
+    EXPECT_EQ(Caption().substr(0, kJsCaption.size()), kJsCaption);
+    Press('S', true);
+    EXPECT_EQ(ScriptLines()[0],
+              "<Script Name=\"\" Language=\"JavaScript\" Text=\"MsgBox &quot;\xF0\xE0\xE7\r\n\"/>");
+    Press('N', true);
+    EXPECT_EQ(Trimmed(EditorText()), L"option explicit");
+    EXPECT_TRUE(loop.acceleratorKeys().empty()) << loop.acceleratorKeys().size();
+
+    // Outside the workbench the host's keys stay the host's.
+    ::SetForegroundWindow(frame_);
+    ::SetFocus(frame_);
+    Pump();
+    Press(VK_F5);
+    EXPECT_EQ(loop.acceleratorKeys().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -50,10 +52,16 @@ class TestForm : public TNonModalForm {
     static inline int destroyedWindows = 0;
     std::vector<std::string> errors;
     bool throwOnUser = false;
+    // Runs for WM_APP, as a handler that opens a nested message loop would.
+    std::function<void()> onApp;
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
         if (message == WM_USER && throwOnUser) throw std::runtime_error("boom");
+        if (message == WM_APP && onApp) {
+            onApp();
+            return 1;
+        }
         return TNonModalForm::HandleMessage(message, wparam, lparam);
     }
     void WindowDestroyed() override {
@@ -220,4 +228,42 @@ TEST(ExForm, ExceptionsStopAtTheWindowProcedure) {
     ASSERT_EQ(form.errors.size(), 1u);
     EXPECT_EQ(form.errors[0], "boom");
     EXPECT_TRUE(::IsWindow(form.Handle()));
+}
+
+// A handler's nested loop (a script's message box) in which the host destroys its main window or
+// frees the form: the form outlives the handler and goes when it returns.
+TEST(ExForm, AFormGoesOnlyAfterTheHandlerItWasFreedUnder) {
+    for (bool byOwner : {true, false}) {
+        SCOPED_TRACE(byOwner ? "owner destroyed" : "freed");
+        auto owner = std::make_unique<OwnerWindow>();
+        auto* form = new TestForm(owner->hwnd, /*freeOnClose=*/true);
+        HWND hwnd = form->Handle();
+        int heard = 0;
+        form->AddFreeNotification([&](TExForm*) { ++heard; });
+        const int before = TestForm::destroyedWindows;
+        bool aliveInHandler = false;
+        form->onApp = [&] {
+            if (byOwner)
+                owner.reset();
+            else
+                form->Free();
+            aliveInHandler = !::IsWindow(hwnd) && heard == 0 && form->InMessage();
+        };
+        EXPECT_EQ(::SendMessageW(hwnd, WM_APP, 0, 0), 1);
+        EXPECT_TRUE(aliveInHandler);
+        EXPECT_EQ(heard, 1);
+        // Freed from outside: no close handling.
+        EXPECT_EQ(TestForm::destroyedWindows, before + (byOwner ? 1 : 0));
+    }
+}
+
+TEST(ExForm, FreeOutsideAnyMessageFreesAtOnce) {
+    OwnerWindow owner;
+    auto* form = new TestForm(owner.hwnd);
+    HWND hwnd = form->Handle();
+    int heard = 0;
+    form->AddFreeNotification([&](TExForm*) { ++heard; });
+    form->Free();
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(heard, 1);
 }

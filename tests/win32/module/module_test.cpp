@@ -87,6 +87,9 @@ class ModuleTest : public ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        LoadModule();
+    }
+    void LoadModule() {
         dll_.reset(::LoadLibraryW(ModuleFile().c_str()));
         ASSERT_TRUE(dll_) << "cannot load the module, error " << ::GetLastError();
         getClassObject_ = reinterpret_cast<GetClassObjectFn>(
@@ -568,3 +571,81 @@ TEST_F(ModuleTest, DrivenByTheDemoHostsApplicationObject) {
 #endif
     module.reset();
 }
+
+#ifdef ZEPH_PRODUCT_WINDOW
+namespace {
+
+// The window class of a window and whether its procedure lies inside `module`.
+bool ProcedureInside(HWND hwnd, HMODULE module) {
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        reinterpret_cast<const BYTE*>(module) + dos->e_lfanew);
+    const auto proc = static_cast<ULONG_PTR>(::GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+    const auto base = reinterpret_cast<ULONG_PTR>(module);
+    return proc >= base && proc < base + nt->OptionalHeader.SizeOfImage;
+}
+
+BOOL CALLBACK FindEditor(HWND hwnd, LPARAM lparam) {
+    wchar_t name[64] = L"";
+    ::GetClassNameW(hwnd, name, 64);
+    if (std::wstring(name) != L"TScriptEditor") return TRUE;
+    *reinterpret_cast<HWND*>(lparam) = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+// The module's window classes belong to the module, never to the host's program, so that
+// unloading drops them; loaded again at another address (the old one taken), its windows run the
+// new load's code.
+TEST_F(ModuleTest, WindowClassesGoWithTheModuleAndComeBackAtItsNewAddress) {
+    const wchar_t* const kClasses[] = {L"TScriptEditor", L"TCompletionProposalForm", L"TScrollHint",
+                                       L"TMainModelessDialogForm"};
+    auto openAndClose = [&](HMODULE expected) {
+        ComPtr<IComModule> module = CreateModule();
+        ASSERT_TRUE(module);
+        ASSERT_EQ(module->Init(&app_), S_OK);
+        ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+        std::vector<HWND> windows = OwnedWindows(host_.get());
+        ASSERT_EQ(windows.size(), 1u);
+        HWND editor = nullptr;
+        ::EnumChildWindows(windows[0], &FindEditor, reinterpret_cast<LPARAM>(&editor));
+        ASSERT_TRUE(editor);
+        EXPECT_TRUE(ProcedureInside(editor, expected));
+        EXPECT_TRUE(ProcedureInside(windows[0], expected));
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        EXPECT_FALSE(::GetClassInfoExW(::GetModuleHandleW(nullptr), L"TScriptEditor", &wc));
+        EXPECT_TRUE(::GetClassInfoExW(expected, L"TScriptEditor", &wc));
+        ::SendMessageW(windows[0], WM_CLOSE, 0, 0);
+    };
+    HMODULE first = dll_.get();
+    openAndClose(first);
+    ASSERT_EQ(canUnloadNow_(), S_OK);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(first);
+    const SIZE_T size = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+                            reinterpret_cast<const BYTE*>(first) + dos->e_lfanew)
+                            ->OptionalHeader.SizeOfImage;
+    dll_.reset();
+    if (::GetModuleHandleW(ModuleFile().c_str()) != nullptr) {
+        // Pinned (the C++ run time keeps a module with thread-local destructors loaded): its
+        // classes and their procedures stay valid, and there is no second address to test.
+        LoadModule();
+        GTEST_SKIP() << "the module stays loaded after FreeLibrary";
+    }
+    for (const wchar_t* name : kClasses) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        EXPECT_FALSE(::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc)) << name;
+        EXPECT_FALSE(::GetClassInfoExW(first, name, &wc)) << name;
+    }
+
+    void* taken = ::VirtualAlloc(first, size, MEM_RESERVE, PAGE_NOACCESS);
+    ASSERT_EQ(taken, static_cast<void*>(first));
+    LoadModule();
+    EXPECT_NE(dll_.get(), first);
+    openAndClose(dll_.get());
+    dll_.reset();
+    ::VirtualFree(taken, 0, MEM_RELEASE);
+}
+#endif

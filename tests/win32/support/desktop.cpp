@@ -118,6 +118,11 @@ BOOL CALLBACK VisitForSearch(HWND w, LPARAM p) {
     return FALSE;
 }
 
+std::function<bool(MSG&)>& LoopFilter() {
+    static std::function<bool(MSG&)> filter;
+    return filter;
+}
+
 }  // namespace
 
 HWND FindVisibleWindow(const wchar_t* className) {
@@ -126,11 +131,16 @@ HWND FindVisibleWindow(const wchar_t* className) {
     return search.found;
 }
 
+void SetLoopFilter(std::function<bool(MSG&)> filter) {
+    LoopFilter() = std::move(filter);
+}
+
 void Pump(UINT ms) {
     const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, nullptr);
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
+        if (LoopFilter() && LoopFilter()(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }

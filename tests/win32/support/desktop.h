@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include <string>
 
 namespace zeph::win::test {
@@ -28,6 +30,10 @@ HWND FindVisibleWindow(const wchar_t* className);
 
 // Runs a plain GetMessage loop, as a host does, for about `ms` milliseconds.
 void Pump(UINT ms = 150);
+// While set, Pump offers every message to `filter` first, as a host's own loop does with its
+// accelerators and dialogs; a message it takes (returns true for) is not dispatched. An empty
+// filter restores the plain loop.
+void SetLoopFilter(std::function<bool(MSG&)> filter);
 // One key going down or up, as the input queue takes it.
 INPUT KeyInput(WORD vk, bool up);
 // A key stroke through the input queue (the window with the focus gets it as from the

@@ -1,0 +1,137 @@
+#include "store/store_files.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "store/script_store.h"
+#include "text/cp1251.h"
+
+namespace zeph::store::files {
+
+using text::operator""_cp;
+
+std::string PathText(const fs::path& path) {
+    try {
+        return text::FromUtf16(path.u16string());
+    } catch (const std::exception&) {
+        return path.string();
+    }
+}
+
+bool FileExists(const fs::path& path) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    return status.type() != fs::file_type::not_found;
+}
+
+std::string ReadAll(const fs::path& path) {
+    auto source = xml::CurrentFileSystem().OpenRead(path);
+    std::string bytes;
+    // The open file's own size, plus a byte to see the end in one read.
+    bytes.resize(std::clamp<std::size_t>(source->SizeHint(), 64 * 1024 - 1, 64 << 20) + 1);
+    std::size_t length = 0;
+    for (;;) {
+        if (length == bytes.size()) bytes.resize(bytes.size() * 2);
+        const std::size_t got = source->Read(bytes.data() + length, bytes.size() - length);
+        if (got == 0) break;
+        length += got;
+    }
+    bytes.resize(length);
+    return bytes;
+}
+
+bool Loads(const fs::path& path, std::string* bytes) noexcept {
+    try {
+        if (!FileExists(path)) return false;
+        std::string read = ReadAll(path);
+        auto doc = xml::CreateXmlDocument();
+        doc->LoadFromBytes(read);
+        if (!doc->DocumentElement()) return false;
+        if (bytes) *bytes = std::move(read);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void WriteSafely(const fs::path& path, std::string_view bytes) {
+    auto& files = xml::CurrentFileSystem();
+    const fs::path temp = xml::TempFileName(path);
+    try {
+        auto writer = files.Create(temp);
+        writer->Write(bytes);
+        writer->Flush();
+        writer->Close();
+        writer.reset();
+        files.Replace(temp, path);
+    } catch (...) {
+        files.Remove(temp);
+        throw;
+    }
+}
+
+namespace {
+
+// The backup is a second copy: it is written in place and not flushed, since the store written
+// right after it is, and a failure to write it does not stop the save of the store itself.
+void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
+    auto& files = xml::CurrentFileSystem();
+    try {
+        auto writer = files.Create(path);
+        writer->Write(bytes);
+        writer->Close();
+    } catch (const std::exception&) {
+        files.Remove(path);  // no half backup
+    }
+}
+
+}  // namespace
+
+// A second name for the same file costs nothing, and a save never writes into the old file (it
+// puts a new one in its place), so the backup keeps the old bytes. Where the volume has no such
+// names, the bytes are copied. Either way the store itself is untouched: a crash here leaves it
+// as it was.
+void KeepBackup(const fs::path& store, const fs::path& backup) noexcept {
+    if (!FileExists(store)) return;  // nothing is replaced; an older backup stays
+    auto& files = xml::CurrentFileSystem();
+    files.Remove(backup);
+    std::error_code ec;
+    fs::create_hard_link(store, backup, ec);
+    if (!ec) return;
+    try {
+        WriteBackup(backup, ReadAll(store));
+    } catch (const std::exception&) {
+    }
+}
+
+fs::path AsideName(const fs::path& file) {
+    for (int n = 1;; ++n) {
+        fs::path aside = file;
+        aside += n == 1 ? std::string(".damaged") : ".damaged" + std::to_string(n);
+        if (!FileExists(aside)) return aside;
+    }
+}
+
+fs::path MoveAside(const fs::path& file) {
+    fs::path aside = AsideName(file);
+    xml::CurrentFileSystem().Replace(file, aside);
+    return aside;
+}
+
+std::unique_ptr<xml::IFileLock> LockStore(const fs::path& store, int wait_ms) {
+    fs::path name = store;
+    name += ".lock";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    for (;;) {
+        if (auto lock = xml::CurrentFileSystem().TryLock(name)) return lock;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    throw StoreError(std::string(u8"Файл настроек \""_cp) + PathText(store) +
+                     std::string(u8"\" занят другой копией программы; ничего не изменено. "
+                                 u8"Повторите действие через несколько секунд."_cp));
+}
+
+}  // namespace zeph::store::files

@@ -1,0 +1,47 @@
+// The files beside the store and how the store handles them: reading whole files, writing through
+// a temporary file, the backup, files kept aside, and the lock that lets one process at a time
+// work on the store.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "xml/xml.h"
+
+namespace zeph::store::files {
+
+namespace fs = std::filesystem;
+
+// The path as code page 1251 text for messages.
+std::string PathText(const fs::path& path);
+
+// Missing only when the platform says so for sure; a path that cannot be examined counts as
+// present, so that loading it reports the real error instead of the file being replaced.
+bool FileExists(const fs::path& path);
+
+std::string ReadAll(const fs::path& path);
+
+// Whether the file reads as a store document (well-formed, with a root element); its bytes go to
+// `bytes` when it does.
+bool Loads(const fs::path& path, std::string* bytes = nullptr) noexcept;
+
+// Writes bytes through a temporary file that then replaces the target.
+void WriteSafely(const fs::path& path, std::string_view bytes);
+
+// Keeps the store about to be replaced as the backup (see the .cpp). Never fails.
+void KeepBackup(const fs::path& store, const fs::path& backup) noexcept;
+
+// A free name beside `file` for keeping it aside.
+fs::path AsideName(const fs::path& file);
+
+// Renames `file` to a free name beside it ("<name>.damaged", "<name>.damaged2", ...) and returns
+// that name. Nothing is ever deleted on the way.
+fs::path MoveAside(const fs::path& file);
+
+// Takes the lock file, waiting up to `wait_ms` for another process to let go; raises StoreError
+// with a message for the user when it cannot be had.
+std::unique_ptr<xml::IFileLock> LockStore(const fs::path& store, int wait_ms);
+
+}  // namespace zeph::store::files

@@ -1,0 +1,221 @@
+// What the store does with files that do not load and with saves that fail part-way through a
+// user action: nothing that may hold the user's scripts is overwritten or deleted, and the user is
+// told exactly what was saved.
+#include <gmock/gmock.h>
+
+#include "store_test_util.h"
+#include "xml/file_faults.h"
+
+namespace zeph::store::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using xml::FileStep;
+
+class StoreRecoveryTest : public ::testing::Test {
+  protected:
+    fs::path Store() const { return folder.File("zpconfig.cfg"); }
+    fs::path Temp() const { return folder.File("zpconfig.cfg.tmp"); }
+    fs::path Backup() const { return folder.File("zpconfig.cfg.bak"); }
+    fs::path Aside(std::string_view of) const { return folder.File(std::string(of) + ".damaged"); }
+
+    // A store with scripts A and B, whose backup holds A only.
+    void TwoScripts() {
+        store.CreateDefaultStore();
+        store.StoreScript("A", "VBScript", "a");
+        store.StoreScript("B", "VBScript", "b");
+        good_backup = ReadBytes(Backup());
+        good_store = ReadBytes(Store());
+    }
+
+    std::string Open(FakeWindow& window) {
+        try {
+            store.ApplyStore(window);
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return {};
+    }
+
+    TempFolder folder;
+    ScriptStore store{folder.Host()};
+    std::vector<std::string> questions;
+    bool answer = true;
+    std::string good_backup, good_store;
+
+    void SetUp() override {
+        store.SetAsk([this](const std::string& q) {
+            questions.push_back(q);
+            return answer;
+        });
+    }
+};
+
+// --- a damaged store that is present ------------------------------------------------------
+
+TEST_F(StoreRecoveryTest, ADamagedStoreIsRestoredFromTheBackupWhenTheUserAgrees) {
+    for (std::string damage : {std::string(), std::string("<?xml version=\"1.0\"?>\r\n<Scr"),
+                               std::string("<Scripts><Script Name=\"A\"></Scripts>")}) {
+        SCOPED_TRACE(damage);
+        TwoScripts();
+        WriteBytes(Store(), damage);
+        questions.clear();
+        FakeWindow window;
+        EXPECT_EQ(Open(window), "");
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_THAT(questions[0], HasSubstr("zpconfig.cfg.bak"));
+        EXPECT_THAT(questions[0], HasSubstr("zpconfig.cfg.damaged"));
+        EXPECT_THAT(window.list, ElementsAre("A"));
+        EXPECT_EQ(ReadBytes(Store()), good_backup);
+        EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg")), damage);
+        EXPECT_EQ(ReadBytes(Backup()), good_backup);
+        fs::remove(Aside("zpconfig.cfg"));
+    }
+}
+
+TEST_F(StoreRecoveryTest, ADamagedStoreKeepsItsErrorWhenTheUserDeclinesOrNothingLoads) {
+    TwoScripts();
+    WriteBytes(Store(), "<Scripts>");
+    answer = false;
+    FakeWindow window;
+    const std::string declined = Open(window);
+    EXPECT_FALSE(declined.empty());
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(ReadBytes(Store()), "<Scripts>");
+    EXPECT_FALSE(fs::exists(Aside("zpconfig.cfg")));
+
+    // No loadable copy beside it: the same error, without a question.
+    WriteBytes(Backup(), "also broken");
+    questions.clear();
+    answer = true;
+    EXPECT_EQ(Open(window), declined);
+    EXPECT_TRUE(questions.empty());
+    EXPECT_EQ(ReadBytes(Store()), "<Scripts>");
+}
+
+TEST_F(StoreRecoveryTest, AWholeTemporaryFileIsPreferredToTheBackup) {
+    TwoScripts();
+    fs::copy_file(Store(), Temp());  // the newest save, complete but never renamed
+    WriteBytes(Store(), "garbage");
+    FakeWindow window;
+    EXPECT_EQ(Open(window), "");
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_THAT(questions[0], HasSubstr("zpconfig.cfg.tmp"));
+    EXPECT_THAT(window.list, ElementsAre("A", "B"));
+    EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg")), "garbage");
+    EXPECT_FALSE(fs::exists(Temp()));
+}
+
+TEST_F(StoreRecoveryTest, ADamagedFileAsideIsNeverOverwritten) {
+    TwoScripts();
+    WriteBytes(Aside("zpconfig.cfg"), "first damage");
+    WriteBytes(Store(), "second damage");
+    FakeWindow window;
+    EXPECT_EQ(Open(window), "");
+    EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg")), "first damage");
+    EXPECT_EQ(ReadBytes(folder.File("zpconfig.cfg.damaged2")), "second damage");
+}
+
+// --- a missing store ----------------------------------------------------------------------
+
+TEST_F(StoreRecoveryTest, APartialTemporaryFileIsKeptAsideWhenNothingElseIsLeft) {
+    const std::string partial = "<?xml version=\"1.0\"?>\r\n<Scripts>\r\n\t<Script Name=\"Most";
+    WriteBytes(Temp(), partial);
+    FakeWindow window;
+    EXPECT_EQ(Open(window), "");
+    EXPECT_EQ(ReadBytes(Store()), DefaultStoreBytes());
+    EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg.tmp")), partial);
+    EXPECT_FALSE(fs::exists(Temp()));
+}
+
+TEST_F(StoreRecoveryTest, APartialTemporaryFileIsKeptAsideWhenTheBackupRestores) {
+    TwoScripts();
+    fs::remove(Store());
+    WriteBytes(Temp(), "<Scripts><Scr");
+    FakeWindow window;
+    EXPECT_EQ(Open(window), "");
+    EXPECT_THAT(window.list, ElementsAre("A"));
+    EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg.tmp")), "<Scripts><Scr");
+    EXPECT_TRUE(questions.empty());  // a missing store is recovered without asking
+}
+
+// --- one backup per user action -----------------------------------------------------------
+
+TEST_F(StoreRecoveryTest, TheBackupHoldsTheStoreAsItWasBeforeTheAction) {
+    store.CreateDefaultStore();
+    store.StoreScript("T", "VBScript", "first");
+    const std::string before = ReadBytes(Store());
+    FakeWindow window;
+    window.box_text = "T";
+    {
+        ScriptStore::Action action(store);
+        store.StoreScript("T", "VBScript", "second");
+        store.SaveWorkbenchState(window);
+        store.ApplyStore(window);
+        store.StoreScript("T", "VBScript", "second");
+    }
+    EXPECT_EQ(ReadBytes(Backup()), before);
+    EXPECT_THAT(ReadBytes(Store()), HasSubstr("second"));
+
+    // An action that changes nothing writes nothing and keeps the backup.
+    {
+        ScriptStore::Action action(store);
+        store.ApplyStore(window);
+        store.StoreScript("T", "VBScript", "second");
+    }
+    EXPECT_EQ(ReadBytes(Backup()), before);
+}
+
+// --- a save that fails after others of the same action -----------------------------------
+
+TEST_F(StoreRecoveryTest, AFailedSaveSaysWhatTheActionSavedBeforeIt) {
+    store.CreateDefaultStore();
+    FakeWindow window;
+    int replaces = 0;
+    xml::FaultInjectingFileSystem full_disk([&](FileStep step, const fs::path& path) {
+        if (step == FileStep::Write && path.filename() == "zpconfig.cfg.tmp" && ++replaces > 1)
+            throw xml::XmlError(std::string(u8"нет места на диске"_cp));
+    });
+    std::string error;
+    {
+        xml::ScopedFileSystem scope(full_disk);
+        ScriptStore::Action action(store);
+        try {
+            store.StoreScript("T", "VBScript", "text");
+            store.SaveWorkbenchState(window);
+        } catch (const StoreError& e) {
+            error = e.what();
+        }
+    }
+    EXPECT_THAT(error, HasSubstr(std::string(u8"Уже сохранено: скрипт \"T\""_cp)));
+    EXPECT_THAT(error, HasSubstr(std::string(u8"не сохранено: положение окна"_cp)));
+    EXPECT_THAT(error, HasSubstr(std::string(u8"нет места на диске"_cp)));
+    EXPECT_THAT(error, Not(HasSubstr(std::string(u8"файл остался прежним"_cp))));
+    EXPECT_THAT(ReadBytes(Store()), HasSubstr("Name=\"T\""));
+}
+
+// --- the lock -----------------------------------------------------------------------------
+
+TEST_F(StoreRecoveryTest, AStoreHeldByAnotherProcessGivesAClearErrorAfterAShortWait) {
+    store.CreateDefaultStore();
+    const std::string before = ReadBytes(Store());
+    auto held = xml::PlatformFileSystem().TryLock(folder.File("zpconfig.cfg.lock"));
+    ASSERT_TRUE(held);
+    store.SetLockWait(300);
+    std::string error;
+    try {
+        store.StoreScript("A", "VBScript", "a");
+    } catch (const StoreError& e) {
+        error = e.what();
+    }
+    EXPECT_THAT(error, HasSubstr(std::string(u8"занят другой копией программы"_cp)));
+    EXPECT_EQ(ReadBytes(Store()), before);
+    held.reset();
+    store.StoreScript("A", "VBScript", "a");
+    EXPECT_THAT(ReadBytes(Store()), HasSubstr("Name=\"A\""));
+}
+
+}  // namespace
+}  // namespace zeph::store::testing
