@@ -1,7 +1,10 @@
 // Nodes, node lists, the name table and the document operations.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "text/cp1251.h"
@@ -13,54 +16,123 @@ using namespace text;
 
 // --- name table ---------------------------------------------------------------------------
 
-NameTable& NameTable::Shared() {
-    // Lives for the whole process: documents may outlive any static of ours.
-    static NameTable* table = new NameTable;
-    return *table;
+namespace {
+
+std::atomic<std::size_t> live_names{0};
+
+std::uint64_t Mix(std::uint64_t x) noexcept {
+    x ^= x >> 32;
+    x *= 0xd6e8feb86659fd93u;
+    x ^= x >> 32;
+    return x;
 }
 
-NameTable::NameTable() {
-    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
-        Intern(n);
+// Keyed per process, so that input cannot be made to collide on purpose.
+std::uint64_t HashSeed() noexcept {
+    static const std::uint64_t seed = [] {
+        int local = 0;
+        auto now =
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        return Mix(now ^ reinterpret_cast<std::uintptr_t>(&local) ^
+                   reinterpret_cast<std::uintptr_t>(&live_names));
+    }();
+    return seed;
 }
 
-void NameTable::Reset() {
-    names_.clear();
-    views_.clear();
-    for (auto& b : buckets_) std::vector<std::int32_t>().swap(b);
-    for (auto& r : recent_) r.store(0, std::memory_order_relaxed);
-    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
-        Intern(n);
-}
-
-std::int32_t NameTable::Intern(std::string_view name) {
-    if (name.empty()) return -1;
-    auto& bucket = buckets_[Hash(name) % kBuckets];
-    for (std::int32_t id : bucket)
-        if (views_[static_cast<std::size_t>(id)] == name) return id;
-    auto id = static_cast<std::int32_t>(views_.size());
-    names_.emplace_back(name);
-    views_.push_back(names_.back());
-    Reserve1(bucket);
-    bucket.push_back(id);
-    return id;
-}
-
-std::int32_t NameTable::Find(std::string_view name) const {
-    if (name.empty()) return -1;
-    auto& recent = recent_[RecentKey(name)];
-    // Slot 0 doubles as "nothing cached": id 0 is the pre-entered "#text", found the long way.
-    std::int32_t cached = recent.load(std::memory_order_relaxed);
-    if (cached > 0 && static_cast<std::size_t>(cached) < views_.size() &&
-        views_[static_cast<std::size_t>(cached)] == name)
-        return cached;
-    for (std::int32_t id : buckets_[Hash(name) % kBuckets]) {
-        if (views_[static_cast<std::size_t>(id)] == name) {
-            recent.store(id, std::memory_order_relaxed);
-            return id;
-        }
+std::uint32_t HashName(std::string_view name) noexcept {
+    std::uint64_t h = HashSeed() ^ (name.size() * 0x9e3779b97f4a7c15u);
+    const char* p = name.data();
+    std::size_t n = name.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = Mix(h ^ w) * 0x9e3779b97f4a7c15u;
     }
-    return -1;
+    if (n) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        h = Mix(h ^ w) * 0x9e3779b97f4a7c15u;
+    }
+    return static_cast<std::uint32_t>(Mix(h));
+}
+
+constexpr std::size_t kFirstSlots = 16;
+constexpr std::size_t kFirstBlock = 512;
+
+}  // namespace
+
+std::size_t LiveNames() noexcept {
+    return live_names.load(std::memory_order_relaxed);
+}
+
+NameTable* NameTable::Create() {
+    return new NameTable;
+}
+
+NameTable::NameTable() : slots_(kFirstSlots, nullptr) {
+    std::size_t i = 0;
+    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
+        pre_[i++] = Intern(n);
+}
+
+NameTable::~NameTable() {
+    live_names.fetch_sub(count_, std::memory_order_relaxed);
+}
+
+const Name* NameTable::Find(std::string_view name) const noexcept {
+    const std::uint32_t h = HashName(name);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const Name* e = slots_[i];
+        if (!e) return nullptr;
+        if (e->hash == h && e->view() == name) return e;
+    }
+}
+
+const Name* NameTable::Intern(std::string_view name) {
+    const std::uint32_t h = HashName(name);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    for (;; i = (i + 1) & mask) {
+        const Name* e = slots_[i];
+        if (!e) break;
+        if (e->hash == h && e->view() == name) return e;
+    }
+    return Add(name, h, i);
+}
+
+const Name* NameTable::Add(std::string_view name, std::uint32_t hash, std::size_t slot) {
+    if (name.size() > std::numeric_limits<std::uint32_t>::max())
+        throw XmlError(std::string(u8"Слишком длинное имя"_cp));
+    constexpr std::size_t kEntryAlign = alignof(Name);
+    std::size_t need = (sizeof(Name) + name.size() + kEntryAlign - 1) / kEntryAlign * kEntryAlign;
+    if (static_cast<std::size_t>(end_ - next_) < need) {
+        // Blocks double up to a limit, so a table of many names takes few of them.
+        std::size_t size = std::max(need, kFirstBlock << std::min<std::size_t>(blocks_.size(), 11));
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        next_ = blocks_.back().get();
+        end_ = next_ + size;
+    }
+    auto* e = new (next_) Name{this, static_cast<std::uint32_t>(name.size()), hash};
+    if (!name.empty()) std::memcpy(reinterpret_cast<char*>(e + 1), name.data(), name.size());
+    next_ += need;
+    slots_[slot] = e;
+    ++count_;
+    live_names.fetch_add(1, std::memory_order_relaxed);
+    if (count_ * 2 > slots_.size()) Grow();
+    return e;
+}
+
+void NameTable::Grow() {
+    std::vector<const Name*> slots(slots_.size() * 2, nullptr);
+    const std::size_t mask = slots.size() - 1;
+    for (const Name* e : slots_) {
+        if (!e) continue;
+        std::size_t i = e->hash & mask;
+        while (slots[i]) i = (i + 1) & mask;
+        slots[i] = e;
+    }
+    slots_.swap(slots);
 }
 
 // --- messages -----------------------------------------------------------------------------
@@ -155,6 +227,7 @@ NodeBase::~NodeBase() {
             children_->Orphan();
         children_->Release();
     }
+    name_->table->Release();
 }
 
 void NodeBase::Free() noexcept {
@@ -181,6 +254,41 @@ NodeBase* Impl(IXmlNode* node) {
     return n;
 }
 
+void NodeBase::Rename(const Name* name) {
+    NameTable& to = *name->table;
+    to.AddRef();
+    std::vector<const Name*> attr_names;
+    try {
+        attr_names.reserve(attrs_.size());
+        for (const Attr& a : attrs_) attr_names.push_back(to.Intern(a.name->view()));
+    } catch (...) {
+        to.Release();
+        throw;
+    }
+    for (std::size_t i = 0; i < attrs_.size(); ++i) attrs_[i].name = attr_names[i];
+    std::exchange(name_, name)->table->Release();
+}
+
+namespace {
+
+// Compares the names of children with one text: by entry within the parent's table, by text for
+// a child that came from another document.
+class NameMatch {
+  public:
+    NameMatch(const NameTable& table, std::string_view name)
+        : table_(&table), entry_(table.Find(name)), text_(name) {}
+    bool operator()(const Name* n) const noexcept {
+        return n == entry_ || (n->table != table_ && n->view() == text_);
+    }
+
+  private:
+    const NameTable* table_;
+    const Name* entry_;
+    std::string_view text_;
+};
+
+}  // namespace
+
 NodeList& NodeBase::EnsureChildren() {
     if (!children_) {
         children_ = new NodeList(this);
@@ -194,7 +302,7 @@ XmlRef<IXmlElement> NodeBase::AsElement() noexcept {
 }
 
 std::string NodeBase::NodeName() const {
-    return std::string(NameTable::Shared().Name(name_));
+    return std::string(name_->view());
 }
 
 std::string NodeBase::NodeValue() const {
@@ -239,7 +347,7 @@ int NodeBase::RemoveChild(const XmlRef<IXmlNode>& node) {
 }
 
 XmlRef<IXmlElement> NodeBase::AppendElement(std::string_view name) {
-    auto* e = new Element(NameTable::Shared().Intern(name));
+    auto* e = new Element(table().Intern(name));
     XmlRef<IXmlElement> ref(e);
     EnsureChildren().Add(e);
     return ref;
@@ -252,46 +360,48 @@ void NodeBase::RemoveAllChilds() {
 XmlRef<IXmlNodeList> NodeBase::ElementsByName(std::string_view name) {
     XmlRef<IXmlNodeList> result(new NodeList(nullptr));
     auto& list = static_cast<NodeList&>(*result);
-    std::int32_t id = NameTable::Shared().Find(name);
-    if (children_ && id >= 0)
-        for (NodeBase* c : children_->items())
-            if (c->kind() == kElementNode && c->name() == id) list.Add(c);
+    if (!children_) return result;
+    const NameMatch match(table(), name);
+    for (NodeBase* c : children_->items())
+        if (c->kind() == kElementNode && match(c->name())) list.Add(c);
     return result;
 }
 
 XmlRef<IXmlElement> NodeBase::ElementByName(std::string_view name) {
-    std::int32_t id = NameTable::Shared().Find(name);
-    if (children_ && id >= 0)
-        for (NodeBase* c : children_->items())
-            if (c->kind() == kElementNode && c->name() == id) return c->AsElement();
+    if (!children_) return nullptr;
+    const NameMatch match(table(), name);
+    for (NodeBase* c : children_->items())
+        if (c->kind() == kElementNode && match(c->name())) return c->AsElement();
     return nullptr;
 }
 
 XmlRef<IXmlElement> NodeBase::ElementByAttr(std::string_view name, std::string_view attr_name,
                                             const XmlValue& value) {
-    std::int32_t id = NameTable::Shared().Find(name);
-    std::int32_t attr_id = NameTable::Shared().Find(attr_name);
-    if (!children_ || id < 0 || attr_id < 0) return nullptr;
+    if (!children_) return nullptr;
+    const NameMatch match(table(), name);
+    const Name* attr_id = table().Find(attr_name);
     for (NodeBase* c : children_->items()) {
-        if (c->kind() != kElementNode || c->name() != id) continue;
-        const Attr* a = c->FindAttrById(attr_id);
+        if (c->kind() != kElementNode || !match(c->name())) continue;
+        // A child from another document names its attributes in its own table.
+        const Attr* a =
+            c->FindAttrById(&c->table() == &table() ? attr_id : c->table().Find(attr_name));
         if (a && a->value.Matches(value)) return c->AsElement();
     }
     return nullptr;
 }
 
-Attr* NodeBase::FindAttrById(std::int32_t id) noexcept {
-    if (id < 0) return nullptr;
+Attr* NodeBase::FindAttrById(const Name* id) noexcept {
+    if (!id) return nullptr;
     for (Attr& a : attrs_)
         if (a.name == id) return &a;
     return nullptr;
 }
 
-const Attr* NodeBase::FindAttrById(std::int32_t id) const noexcept {
+const Attr* NodeBase::FindAttrById(const Name* id) const noexcept {
     return const_cast<NodeBase*>(this)->FindAttrById(id);
 }
 
-void NodeBase::SetAttrById(std::int32_t id, XmlValue value) {
+void NodeBase::SetAttrById(const Name* id, XmlValue value) {
     if (Attr* a = FindAttrById(id)) {
         a->value = std::move(value);
         return;
@@ -303,11 +413,11 @@ void NodeBase::SetAttrById(std::int32_t id, XmlValue value) {
 std::string NodeBase::AttrName(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= attrs_.size())
         throw XmlError(std::string(u8"Ошибка получения атрибута: индекс выходит за пределы"_cp));
-    return std::string(NameTable::Shared().Name(attrs_[static_cast<std::size_t>(index)].name));
+    return std::string(attrs_[static_cast<std::size_t>(index)].name->view());
 }
 
 const XmlValue* NodeBase::FindAttr(std::string_view name) const {
-    const Attr* a = FindAttrById(NameTable::Shared().Find(name));
+    const Attr* a = FindAttrById(table().Find(name));
     return a ? &a->value : nullptr;
 }
 
@@ -317,7 +427,7 @@ std::string NodeBase::GetAttr(std::string_view name, std::string_view default_va
 }
 
 void NodeBase::SetAttr(std::string_view name, std::string_view value) {
-    SetAttrById(NameTable::Shared().Intern(name), XmlValue(value));
+    SetAttrById(table().Intern(name), XmlValue(value));
 }
 
 std::int32_t NodeBase::GetIntAttr(std::string_view name, std::int32_t default_value) const {
@@ -326,7 +436,7 @@ std::int32_t NodeBase::GetIntAttr(std::string_view name, std::int32_t default_va
 }
 
 void NodeBase::SetIntAttr(std::string_view name, std::int32_t value) {
-    SetAttrById(NameTable::Shared().Intern(name), XmlValue(value));
+    SetAttrById(table().Intern(name), XmlValue(value));
 }
 
 bool NodeBase::GetBoolAttr(std::string_view name, bool default_value) const {
@@ -335,7 +445,7 @@ bool NodeBase::GetBoolAttr(std::string_view name, bool default_value) const {
 }
 
 void NodeBase::SetBoolAttr(std::string_view name, bool value) {
-    SetAttrById(NameTable::Shared().Intern(name), XmlValue(value));
+    SetAttrById(table().Intern(name), XmlValue(value));
 }
 
 int NodeBase::GetEnumAttr(std::string_view name, std::span<const std::string_view> allowed,
@@ -353,7 +463,7 @@ int NodeBase::GetEnumAttr(std::string_view name, std::span<const std::string_vie
     const std::string_view msg =
         u8"Неверное значение атрибута \"%s\" элемента \"%s\".\r\nДопустимые значения:\r\n%s"_cp;
     std::string out;
-    std::string_view args[3] = {name, NameTable::Shared().Name(name_), list};
+    std::string_view args[3] = {name, name_->view(), list};
     std::size_t arg = 0;
     for (std::size_t i = 0; i < msg.size(); ++i) {
         if (msg[i] == '%' && i + 1 < msg.size() && msg[i + 1] == 's' && arg < 3) {
@@ -367,7 +477,7 @@ int NodeBase::GetEnumAttr(std::string_view name, std::span<const std::string_vie
 }
 
 void NodeBase::SetAttrValue(std::string_view name, XmlValue value) {
-    SetAttrById(NameTable::Shared().Intern(name), std::move(value));
+    SetAttrById(table().Intern(name), std::move(value));
 }
 
 // --- documents ----------------------------------------------------------------------------
@@ -381,22 +491,30 @@ XmlRef<IXmlElement> Document::DocumentElement() {
 
 XmlRef<IXmlElement> Document::NewDocument(std::string_view version, std::string_view encoding,
                                           std::string_view root_name) {
-    RemoveAllChilds();
+    Restart();
     std::string data = "version=\"";
     data += version;
     data += "\" encoding=\"";
     data += encoding.empty() ? std::string_view("windows-1251") : encoding;
     data += '"';
-    auto* root = new Element(NameTable::Shared().Intern(root_name));
+    auto* root = new Element(table().Intern(root_name));
     XmlRef<IXmlElement> ref(root);
-    EnsureChildren().Insert(0, new Leaf(kProcessingInstructionNode, kXmlName, std::move(data)));
+    EnsureChildren().Insert(
+        0, new Leaf(kProcessingInstructionNode, table().xml_name(), std::move(data)));
     EnsureChildren().Insert(1, root);
     return ref;
 }
 
-void Document::LoadFromBytes(std::string_view bytes) {
+void Document::Restart() {
     RemoveAllChilds();
+    // Names beyond the pre-entered ones belong to what the document held before.
+    constexpr std::size_t kPreEntered = 5;
+    if (table().Size() > kPreEntered) Rename(NameTable::Create()->document_name());
+}
+
+void Document::LoadFromBytes(std::string_view bytes) {
     attrs().clear();
+    Restart();
     if (bytes.size() > kBinaryMarker.size() && bytes.starts_with(kBinaryMarker))
         ReadBinary(*this, bytes.substr(kBinaryMarker.size()));
     else
@@ -476,8 +594,8 @@ XmlRef<IXmlDocument> LoadXmlDocument(const std::filesystem::path& name) {
     return doc;
 }
 
-std::size_t NameTableSize() {
-    return detail::NameTable::Shared().Size();
+std::size_t LiveNameCount() noexcept {
+    return detail::LiveNames();
 }
 
 std::size_t MemorySource::Read(char* buffer, std::size_t size) {

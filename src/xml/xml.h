@@ -381,7 +381,8 @@ XmlRef<IXmlDocument> CreateXmlDocument(std::string_view root_name = {},
 // A new document loaded with LoadFromFile.
 XmlRef<IXmlDocument> LoadXmlDocument(const std::filesystem::path& name);
 
-// Names seen by the process so far (the shared name table grows as documents name things).
-std::size_t NameTableSize();
+// Names held by all documents and nodes alive: each document keeps its own names, and they go
+// with the last node that uses them.
+std::size_t LiveNameCount() noexcept;
 
 }  // namespace zeph::xml

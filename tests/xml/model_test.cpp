@@ -359,13 +359,5 @@ TEST(XmlModel, LongValuesFreedOnOtherThreads) {
     for (const auto& v : values) EXPECT_EQ(v.Raw(), "a value long enough to be kept apart 7");
 }
 
-TEST(XmlModel, NameTableIsShared) {
-    std::size_t before = NameTableSize();
-    auto doc = Parse("<SharedNameProbe SharedNameProbe='1'/>");
-    EXPECT_EQ(NameTableSize(), before + 1);
-    auto other = Parse("<SharedNameProbe/>");
-    EXPECT_EQ(NameTableSize(), before + 1);
-}
-
 }  // namespace
 }  // namespace zeph::xml::testing
