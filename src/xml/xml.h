@@ -11,6 +11,10 @@
 // link then names the newer one). Freeing, parsing and writing are iterative, so documents nested
 // arbitrarily deep never exhaust the stack.
 //
+// Threads: a tree (a document and everything reached from it, including documents sharing nodes
+// with it) is used by one thread at a time; it may be handed to another thread and freed there.
+// Different trees may be used on different threads at once.
+//
 // Errors are XmlError exceptions whose what() is code page 1251 text.
 #pragma once
 
