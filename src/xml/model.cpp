@@ -69,23 +69,23 @@ NameTable* NameTable::Create() {
     return new NameTable;
 }
 
-NameTable::NameTable() : slots_(kFirstSlots, nullptr) {
+NameTable::NameTable() : slots_(kFirstSlots, Slot{0, 0}) {
     std::size_t i = 0;
     for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
         pre_[i++] = Intern(n);
 }
 
 NameTable::~NameTable() {
-    live_names.fetch_sub(count_, std::memory_order_relaxed);
+    live_names.fetch_sub(entries_.size(), std::memory_order_relaxed);
 }
 
 const Name* NameTable::Find(std::string_view name) const noexcept {
     const std::uint32_t h = HashName(name);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const Name* e = slots_[i];
-        if (!e) return nullptr;
-        if (e->hash == h && e->view() == name) return e;
+        const Slot s = slots_[i];
+        if (!s.index) return nullptr;
+        if (s.hash == h && entries_[s.index - 1]->view() == name) return entries_[s.index - 1];
     }
 }
 
@@ -94,18 +94,21 @@ const Name* NameTable::Intern(std::string_view name) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = h & mask;
     for (;; i = (i + 1) & mask) {
-        const Name* e = slots_[i];
-        if (!e) break;
-        if (e->hash == h && e->view() == name) return e;
+        const Slot s = slots_[i];
+        if (!s.index) break;
+        if (s.hash == h && entries_[s.index - 1]->view() == name) return entries_[s.index - 1];
     }
     return Add(name, h, i);
 }
 
 const Name* NameTable::Add(std::string_view name, std::uint32_t hash, std::size_t slot) {
-    if (name.size() > std::numeric_limits<std::uint32_t>::max())
-        throw XmlError(std::string(u8"Слишком длинное имя"_cp));
+    if (name.size() > std::numeric_limits<std::uint32_t>::max() ||
+        entries_.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
+        throw XmlError(std::string(u8"Слишком много имён или слишком длинное имя"_cp));
     constexpr std::size_t kEntryAlign = alignof(Name);
     std::size_t need = (sizeof(Name) + name.size() + kEntryAlign - 1) / kEntryAlign * kEntryAlign;
+    // Room first, so that nothing is changed when it cannot be had.
+    if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() * 2 + 8);
     if (static_cast<std::size_t>(end_ - next_) < need) {
         // Blocks double up to a limit, so a table of many names takes few of them.
         std::size_t size = std::max(need, kFirstBlock << std::min<std::size_t>(blocks_.size(), 11));
@@ -116,21 +119,21 @@ const Name* NameTable::Add(std::string_view name, std::uint32_t hash, std::size_
     auto* e = new (next_) Name{this, static_cast<std::uint32_t>(name.size()), hash};
     if (!name.empty()) std::memcpy(reinterpret_cast<char*>(e + 1), name.data(), name.size());
     next_ += need;
-    slots_[slot] = e;
-    ++count_;
+    entries_.push_back(e);
+    slots_[slot] = Slot{hash, static_cast<std::uint32_t>(entries_.size())};
     live_names.fetch_add(1, std::memory_order_relaxed);
-    if (count_ * 2 > slots_.size()) Grow();
+    if (entries_.size() * 2 > slots_.size()) Grow();
     return e;
 }
 
 void NameTable::Grow() {
-    std::vector<const Name*> slots(slots_.size() * 2, nullptr);
+    std::vector<Slot> slots(slots_.size() * 2, Slot{0, 0});
     const std::size_t mask = slots.size() - 1;
-    for (const Name* e : slots_) {
-        if (!e) continue;
-        std::size_t i = e->hash & mask;
-        while (slots[i]) i = (i + 1) & mask;
-        slots[i] = e;
+    for (const Slot s : slots_) {
+        if (!s.index) continue;
+        std::size_t i = s.hash & mask;
+        while (slots[i].index) i = (i + 1) & mask;
+        slots[i] = s;
     }
     slots_.swap(slots);
 }

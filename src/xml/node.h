@@ -55,7 +55,7 @@ class NameTable {
     const Name* Intern(std::string_view name);
     // The entry, or nullptr when the name was never entered.
     const Name* Find(std::string_view name) const noexcept;
-    std::size_t Size() const noexcept { return count_; }
+    std::size_t Size() const noexcept { return entries_.size(); }
 
     const Name* text_name() const noexcept { return pre_[0]; }
     const Name* cdata_name() const noexcept { return pre_[1]; }
@@ -70,10 +70,15 @@ class NameTable {
     void Grow();
 
     std::uint32_t refs_ = 0;
-    std::size_t count_ = 0;
     // Open addressing with linear probing, at most half full: a lookup costs the same however
-    // many names there are.
-    std::vector<const Name*> slots_;
+    // many names there are. A slot keeps the hash, so that probing past other names reads
+    // none of their entries.
+    struct Slot {
+        std::uint32_t hash;
+        std::uint32_t index;  // in entries_, plus one; 0 for a free slot
+    };
+    std::vector<Slot> slots_;
+    std::vector<const Name*> entries_;
     // Entries with their bytes are carved from blocks that grow with the table and stay in
     // place.
     std::vector<std::unique_ptr<char[]>> blocks_;
