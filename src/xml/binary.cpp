@@ -188,31 +188,28 @@ class Reader {
             switch (kind) {
                 case kElementNode: {
                     auto* e = new Element(NameId());
-                    parent.EnsureChildren().Add(e);
+                    parent.AddChild(e);
                     Value();  // the element's own value: nothing of ours uses it
                     std::size_t n = Head(*e);
                     stack.push_back({e, n});
                     break;
                 }
                 case kTextNode:
-                    parent.EnsureChildren().Add(
-                        new Leaf(kTextNode, names_.text_name(), Value().ToText()));
+                    parent.AddChild(new Leaf(kTextNode, names_.text_name(), Value().ToText()));
                     break;
                 case kCDataNode:
-                    parent.EnsureChildren().Add(
-                        new Leaf(kCDataNode, names_.cdata_name(), String()));
+                    parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), String()));
                     break;
                 case kProcessingInstructionNode: {
                     const Name* target = NameId();
                     auto* pi = new Leaf(kProcessingInstructionNode, target, String());
-                    parent.EnsureChildren().Add(pi);
+                    parent.AddChild(pi);
                     std::size_t n = Head(*pi);
                     stack.push_back({pi, n});
                     break;
                 }
                 case kCommentNode:
-                    parent.EnsureChildren().Add(
-                        new Leaf(kCommentNode, names_.comment_name(), String()));
+                    parent.AddChild(new Leaf(kCommentNode, names_.comment_name(), String()));
                     break;
                 default:
                     throw XmlError(

@@ -152,50 +152,65 @@ std::string Format(std::string_view pattern, std::string_view arg) {
 
 // --- node lists ---------------------------------------------------------------------------
 
+NodeList::NodeList(NodeBase* owner) noexcept : owner_(owner) {
+    if (owner_) owner_->AddRef();
+}
+
 NodeList::~NodeList() {
-    Clear();
+    if (owner_) owner_->Release();
+    for (NodeBase* n : own_) n->Release();
+}
+
+const NodeArray& NodeList::items() const noexcept {
+    return owner_ ? owner_->kids() : own_;
 }
 
 XmlRef<IXmlNode> NodeList::Item(int index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+    const NodeArray& items = this->items();
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size())
         throw XmlError(
             std::string(u8"Ошибка получения элемента списка: индекс выходит за пределы"_cp));
     // Lists are mostly read in order, and their nodes lie apart: fetch the ones coming up.
     constexpr std::size_t kAhead = 4;
-    if (static_cast<std::size_t>(index) + kAhead < items_.size())
-        __builtin_prefetch(items_[static_cast<std::size_t>(index) + kAhead]);
-    return XmlRef<IXmlNode>(items_[static_cast<std::size_t>(index)]->Interface());
+    if (static_cast<std::size_t>(index) + kAhead < items.size())
+        __builtin_prefetch(items[static_cast<std::size_t>(index) + kAhead]);
+    return XmlRef<IXmlNode>(items[static_cast<std::size_t>(index)]->Interface());
 }
 
 void NodeList::Add(NodeBase* node) {
-    Reserve1(items_);
+    own_.emplace_back(node);
     node->AddRef();
-    items_.push_back(node);
-    if (owner_) node->set_parent(owner_);
 }
 
-void NodeList::Insert(std::size_t index, NodeBase* node) {
-    Reserve1(items_);
+// --- nodes --------------------------------------------------------------------------------
+
+void NodeBase::AddChild(NodeBase* node) {
+    kids_.emplace_back(node);
     node->AddRef();
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), node);
-    if (owner_) node->set_parent(owner_);
+    node->set_parent(this);
 }
 
-int NodeList::Remove(NodeBase* node) {
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        if (items_[i] != node) continue;
-        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+void NodeBase::InsertChild(std::size_t index, NodeBase* node) {
+    kids_.insert(index, node);
+    node->AddRef();
+    node->set_parent(this);
+}
+
+int NodeBase::RemoveChildNode(NodeBase* node) {
+    for (std::size_t i = 0; i < kids_.size(); ++i) {
+        if (kids_[i] != node) continue;
+        kids_.erase(i);
         // A node also listed by a newer parent keeps its link to that one.
-        if (owner_ && node->parent() == owner_) node->set_parent(nullptr);
+        if (node->parent() == this) node->set_parent(nullptr);
         node->Release();
         return static_cast<int>(i);
     }
     return -1;
 }
 
-void NodeList::Clear() noexcept {
+void NodeBase::ClearChildren() noexcept {
     NodeArray items;
-    items.swap(items_);
+    items.swap(kids_);
     // The children of a large document lie apart in memory: asking for several at once lets
     // their fetches overlap.
     constexpr std::size_t kAhead = 16;
@@ -204,32 +219,18 @@ void NodeList::Clear() noexcept {
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kAhead < count) __builtin_prefetch(items[i + kAhead], 1);
         NodeBase* n = items[i];
-        if (owner_ && n->parent() == owner_) n->set_parent(nullptr);
+        if (n->parent() == this) n->set_parent(nullptr);
         if (n->RefCount() == 1) {
             // It goes next: its own blocks will be read soon.
             if (!n->attrs().empty()) __builtin_prefetch(n->attrs().data());
-            if (n->children()) __builtin_prefetch(n->children());
+            if (!n->kids().empty()) __builtin_prefetch(n->kids_.data());
         }
         n->Release();
     }
 }
 
-void NodeList::Orphan() noexcept {
-    for (NodeBase* n : items_)
-        if (n->parent() == owner_) n->set_parent(nullptr);
-    owner_ = nullptr;
-}
-
-// --- nodes --------------------------------------------------------------------------------
-
 NodeBase::~NodeBase() {
-    if (children_) {
-        if (children_->RefCount() == 1)
-            children_->Clear();  // nobody else holds the list: one pass over the children
-        else
-            children_->Orphan();
-        children_->Release();
-    }
+    ClearChildren();
     name_->table->Release();
 }
 
@@ -292,14 +293,6 @@ class NameMatch {
 
 }  // namespace
 
-NodeList& NodeBase::EnsureChildren() {
-    if (!children_) {
-        children_ = new NodeList(this);
-        children_->AddRef();
-    }
-    return *children_;
-}
-
 XmlRef<IXmlElement> NodeBase::AsElement() noexcept {
     return XmlRef<IXmlElement>(static_cast<Element*>(this));
 }
@@ -320,7 +313,7 @@ std::string NodeBase::GetXml() const {
 }
 
 XmlRef<IXmlNodeList> NodeBase::ChildNodes() {
-    return XmlRef<IXmlNodeList>(&EnsureChildren());
+    return XmlRef<IXmlNodeList>(new NodeList(this));
 }
 
 void NodeBase::AppendChild(const XmlRef<IXmlNode>& node) {
@@ -336,54 +329,50 @@ void NodeBase::AppendChild(const XmlRef<IXmlNode>& node) {
         stack.pop_back();
         if (s == this)
             throw XmlError(std::string(u8"Узел не может быть добавлен в собственное поддерево"_cp));
-        if (s->children())
-            for (const NodeBase* c : s->children()->items())
-                if (c->children() || c == this) stack.push_back(c);
+        for (const NodeBase* c : s->kids())
+            if (!c->kids().empty() || c == this) stack.push_back(c);
     }
-    EnsureChildren().Add(n);
+    AddChild(n);
 }
 
 int NodeBase::RemoveChild(const XmlRef<IXmlNode>& node) {
     NodeBase* n = Impl(node.get());
-    if (!n || !children_) return -1;
-    return children_->Remove(n);
+    if (!n) return -1;
+    return RemoveChildNode(n);
 }
 
 XmlRef<IXmlElement> NodeBase::AppendElement(std::string_view name) {
     auto* e = new Element(table().Intern(name));
     XmlRef<IXmlElement> ref(e);
-    EnsureChildren().Add(e);
+    AddChild(e);
     return ref;
 }
 
 void NodeBase::RemoveAllChilds() {
-    if (children_) children_->Clear();
+    ClearChildren();
 }
 
 XmlRef<IXmlNodeList> NodeBase::ElementsByName(std::string_view name) {
     XmlRef<IXmlNodeList> result(new NodeList(nullptr));
     auto& list = static_cast<NodeList&>(*result);
-    if (!children_) return result;
     const NameMatch match(table(), name);
-    for (NodeBase* c : children_->items())
+    for (NodeBase* c : kids_)
         if (c->kind() == kElementNode && match(c->name())) list.Add(c);
     return result;
 }
 
 XmlRef<IXmlElement> NodeBase::ElementByName(std::string_view name) {
-    if (!children_) return nullptr;
     const NameMatch match(table(), name);
-    for (NodeBase* c : children_->items())
+    for (NodeBase* c : kids_)
         if (c->kind() == kElementNode && match(c->name())) return c->AsElement();
     return nullptr;
 }
 
 XmlRef<IXmlElement> NodeBase::ElementByAttr(std::string_view name, std::string_view attr_name,
                                             const XmlValue& value) {
-    if (!children_) return nullptr;
     const NameMatch match(table(), name);
     const Name* attr_id = table().Find(attr_name);
-    for (NodeBase* c : children_->items()) {
+    for (NodeBase* c : kids_) {
         if (c->kind() != kElementNode || !match(c->name())) continue;
         // A child from another document names its attributes in its own table.
         const Attr* a =
@@ -409,8 +398,7 @@ void NodeBase::SetAttrById(const Name* id, XmlValue value) {
         a->value = std::move(value);
         return;
     }
-    Reserve1(attrs_);
-    attrs_.push_back(Attr{id, std::move(value)});
+    attrs_.emplace_back(id, std::move(value));
 }
 
 std::string NodeBase::AttrName(int index) const {
@@ -486,9 +474,8 @@ void NodeBase::SetAttrValue(std::string_view name, XmlValue value) {
 // --- documents ----------------------------------------------------------------------------
 
 XmlRef<IXmlElement> Document::DocumentElement() {
-    if (NodeList* c = children())
-        for (NodeBase* n : c->items())
-            if (n->kind() == kElementNode) return n->AsElement();
+    for (NodeBase* n : kids())
+        if (n->kind() == kElementNode) return n->AsElement();
     return nullptr;
 }
 
@@ -502,9 +489,8 @@ XmlRef<IXmlElement> Document::NewDocument(std::string_view version, std::string_
     data += '"';
     auto* root = new Element(table().Intern(root_name));
     XmlRef<IXmlElement> ref(root);
-    EnsureChildren().Insert(
-        0, new Leaf(kProcessingInstructionNode, table().xml_name(), std::move(data)));
-    EnsureChildren().Insert(1, root);
+    InsertChild(0, new Leaf(kProcessingInstructionNode, table().xml_name(), std::move(data)));
+    InsertChild(1, root);
     return ref;
 }
 

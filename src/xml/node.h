@@ -4,9 +4,12 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "xml/pool.h"
@@ -97,10 +100,73 @@ inline std::size_t NextCapacity(std::size_t size) {
     if (size <= 64) return size + 16;
     return size + size / 4;
 }
-template <class V>
-inline void Reserve1(V& v) {
-    if (v.size() == v.capacity()) v.reserve(NextCapacity(v.capacity()));
-}
+// A growable array of pool blocks in 16 bytes (std::vector takes 24), growing by NextCapacity:
+// the attribute arrays and child lists of nodes.
+template <class T>
+class PoolArray {
+  public:
+    PoolArray() noexcept = default;
+    PoolArray(const PoolArray&) = delete;
+    PoolArray& operator=(const PoolArray&) = delete;
+    ~PoolArray() {
+        clear();
+        if (data_) PoolAllocator<T>().deallocate(data_, cap_);
+    }
+
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    T* data() noexcept { return data_; }
+    T* begin() noexcept { return data_; }
+    T* end() noexcept { return data_ + size_; }
+    const T* begin() const noexcept { return data_; }
+    const T* end() const noexcept { return data_ + size_; }
+    T& operator[](std::size_t i) noexcept { return data_[i]; }
+    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
+
+    template <class... Args>
+    T& emplace_back(Args&&... args) {
+        if (size_ == cap_) Grow();
+        T* slot = new (data_ + size_) T(std::forward<Args>(args)...);
+        ++size_;
+        return *slot;
+    }
+    void insert(std::size_t index, T value) {
+        emplace_back(std::move(value));
+        for (std::size_t i = size_ - 1; i > index; --i) std::swap(data_[i], data_[i - 1]);
+    }
+    void erase(std::size_t index) noexcept {
+        for (std::size_t i = index; i + 1 < size_; ++i) data_[i] = std::move(data_[i + 1]);
+        data_[--size_].~T();
+    }
+    // Destroys the items; the storage stays.
+    void clear() noexcept {
+        for (std::size_t i = size_; i > 0; --i) data_[i - 1].~T();
+        size_ = 0;
+    }
+    void swap(PoolArray& o) noexcept {
+        std::swap(data_, o.data_);
+        std::swap(size_, o.size_);
+        std::swap(cap_, o.cap_);
+    }
+
+  private:
+    void Grow() {
+        std::size_t cap = NextCapacity(cap_);
+        if (cap > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+        T* grown = PoolAllocator<T>().allocate(cap);
+        for (std::size_t i = 0; i < size_; ++i) {
+            new (grown + i) T(std::move(data_[i]));
+            data_[i].~T();
+        }
+        if (data_) PoolAllocator<T>().deallocate(data_, cap_);
+        data_ = grown;
+        cap_ = static_cast<std::uint32_t>(cap);
+    }
+
+    T* data_ = nullptr;
+    std::uint32_t size_ = 0;
+    std::uint32_t cap_ = 0;
+};
 
 struct Attr {
     Attr(const Name* n, XmlValue v) noexcept : name(n), value(std::move(v)) {}
@@ -112,28 +178,27 @@ struct Attr {
 };
 
 class NodeBase;
-using AttrArray = std::vector<Attr, PoolAllocator<Attr>>;
-using NodeArray = std::vector<NodeBase*, PoolAllocator<NodeBase*>>;
+using AttrArray = PoolArray<Attr>;
+using NodeArray = PoolArray<NodeBase*>;
 
+// A child list handed out by ChildNodes (a live view of the node's children, which it keeps
+// alive) or a list of its own (ElementsByName).
 class NodeList final : public IXmlNodeList, public Pooled {
   public:
-    explicit NodeList(NodeBase* owner) noexcept : owner_(owner) {}
+    explicit NodeList(NodeBase* owner) noexcept;
     ~NodeList() override;
 
-    int Count() const override { return static_cast<int>(items_.size()); }
+    int Count() const override { return static_cast<int>(items().size()); }
     XmlRef<IXmlNode> Item(int index) const override;
 
-    // Takes a reference; sets the parent link when the list belongs to a node.
+    // Lists of their own: takes a reference.
     void Add(NodeBase* node);
-    void Insert(std::size_t index, NodeBase* node);
-    int Remove(NodeBase* node);
-    void Clear() noexcept;
-    const NodeArray& items() const noexcept { return items_; }
-    void Orphan() noexcept;  // the owner is going away
 
   private:
-    NodeBase* owner_;
-    NodeArray items_;  // each holds a reference
+    const NodeArray& items() const noexcept;
+
+    NodeBase* owner_;  // holds a reference
+    NodeArray own_;    // each holds a reference
 };
 
 class NodeBase : public virtual IXmlNode {
@@ -152,8 +217,13 @@ class NodeBase : public virtual IXmlNode {
     void set_parent(NodeBase* p) noexcept { parent_ = p; }
     AttrArray& attrs() noexcept { return attrs_; }
     const AttrArray& attrs() const noexcept { return attrs_; }
-    NodeList* children() const noexcept { return children_; }
-    NodeList& EnsureChildren();
+    // Each child holds a reference; adding one sets its parent link, removing one clears it
+    // unless the child was appended to a newer parent since.
+    const NodeArray& kids() const noexcept { return kids_; }
+    void AddChild(NodeBase* node);
+    void InsertChild(std::size_t index, NodeBase* node);
+    int RemoveChildNode(NodeBase* node);
+    void ClearChildren() noexcept;
     // Text of leaves; the data text of an instruction.
     virtual std::string* text() noexcept { return nullptr; }
     const std::string* text() const noexcept { return const_cast<NodeBase*>(this)->text(); }
@@ -203,7 +273,7 @@ class NodeBase : public virtual IXmlNode {
     NodeKind kind_;
     const Name* name_;
     NodeBase* parent_ = nullptr;
-    NodeList* children_ = nullptr;  // holds a reference
+    NodeArray kids_;
     AttrArray attrs_;
 };
 

@@ -85,8 +85,9 @@ class Parser {
                 ++p_;
                 if (current == &doc_) return;  // a closing tag at document level ends the input
                 CloseTag(*current);
-                open_.pop_back();
-                current = open_.empty() ? static_cast<NodeBase*>(&doc_) : open_.back();
+                // Nothing else can have taken the element meanwhile: its parent link leads back
+                // up, with no stack of open elements (which for deep input is large).
+                current = current->parent();
             } else if (c == '?') {
                 ++p_;
                 Instruction(*current);
@@ -94,7 +95,6 @@ class Parser {
                 ++p_;
                 Markup(*current);
             } else if (NodeBase* e = StartTag(*current)) {
-                open_.push_back(e);
                 current = e;
             }
         }
@@ -218,7 +218,7 @@ class Parser {
             if (IsBlankOnly(run)) return;
             text = run;
         }
-        parent.EnsureChildren().Add(new Leaf(kTextNode, names_.text_name(), std::move(text)));
+        parent.AddChild(new Leaf(kTextNode, names_.text_name(), std::move(text)));
     }
 
     void Attributes(NodeBase& node) {
@@ -288,7 +288,6 @@ class Parser {
             if (repeated) {
                 node.SetAttrById(id, XmlValue(value));  // a repeated name keeps its place
             } else {
-                Reserve1(attrs);
                 attrs.emplace_back(id, value);  // the value's text is copied once, in place
             }
         }
@@ -301,7 +300,7 @@ class Parser {
         if (!(IsBlank(*p_) || *p_ == '/' || *p_ == '>'))
             Fail(u8"Некорретный символ в имени элемента"_cp);
         auto* e = new Element(id);
-        parent.EnsureChildren().Add(e);
+        parent.AddChild(e);
         Attributes(*e);
         if (p_ != end_ && *p_ == '/') {
             if (end_ - p_ < 2 || p_[1] != '>') ExpectedText("/>");
@@ -346,7 +345,7 @@ class Parser {
     void Instruction(NodeBase& parent) {
         std::string_view target = ReadName();
         auto* pi = new Leaf(kProcessingInstructionNode, names_.Intern(target), std::string());
-        parent.EnsureChildren().Add(pi);
+        parent.AddChild(pi);
         if (target == "xml") {
             Attributes(*pi);
             if (!Follows("?>")) ExpectedText("?>");
@@ -364,14 +363,12 @@ class Parser {
             if (!Follows("--")) ExpectedText("--");
             p_ += 2;
             std::string_view text = Until("-->");
-            parent.EnsureChildren().Add(
-                new Leaf(kCommentNode, names_.comment_name(), std::string(text)));
+            parent.AddChild(new Leaf(kCommentNode, names_.comment_name(), std::string(text)));
         } else if (p_ != end_ && *p_ == '[') {
             if (!Follows("[CDATA[")) ExpectedText("[CDATA[");
             p_ += 7;
             std::string_view text = Until("]]>");
-            parent.EnsureChildren().Add(
-                new Leaf(kCDataNode, names_.cdata_name(), std::string(text)));
+            parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), std::string(text)));
         } else {
             if (!Follows("DOCTYPE")) ExpectedText("DOCTYPE");
             p_ += 7;
@@ -383,7 +380,6 @@ class Parser {
     const char* p_;
     const char* end_;
     NameTable& names_;
-    std::vector<NodeBase*> open_;           // the elements whose content is being read
     std::string buffer_;                    // reused for texts and values with references
     std::unordered_set<const Name*> seen_;  // attribute names of a node with many
     static constexpr std::size_t kCacheSize = 256;

@@ -130,7 +130,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 out += '<';
                 out.append(n.name()->view());
                 AppendAttrs(out, n);
-                if (n.children() && !n.children()->items().empty()) {
+                if (!n.kids().empty()) {
                     if (depth >= kMaxWriteDepth)
                         throw XmlError(
                             Format(u8"Слишком глубокая вложенность элементов: больше %s уровней"_cp,
@@ -142,7 +142,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 }
                 return true;
             case kDocumentNode:
-                if (n.children()) stack.push_back(Frame{&n});
+                if (!n.kids().empty()) stack.push_back(Frame{&n});
                 return false;
             default:
                 break;
@@ -181,7 +181,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
             out.erase(0, out.size() - 2);
         }
         Frame& top = stack.back();
-        const auto& items = top.node->children()->items();
+        const auto& items = top.node->kids();
         if (top.next < items.size()) {
             const NodeBase& child = *items[top.next++];
             if (child.kind() == kTextNode && child.text()->empty()) continue;  // writes nothing
