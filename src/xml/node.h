@@ -312,6 +312,8 @@ class Document final : public NodeBase, public IXmlDocument {
     void Restart();
 };
 
+static_assert(alignof(Element) <= kAlign && alignof(Leaf) <= kAlign && alignof(NodeList) <= kAlign);
+
 // The node behind an interface pointer; XmlError for foreign implementations.
 NodeBase* Impl(IXmlNode* node);
 
