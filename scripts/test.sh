@@ -39,6 +39,8 @@ echo "== source rules"
 scripts/check-source.sh || { problems+=("source rules"); failed=$((failed + 1)); }
 
 build asan && run_ctest asan
+# The thread tests once more under ThreadSanitizer.
+build tsan xml_threads_test && run_ctest tsan -R '^xml_threads_test$'
 
 # One private display for all Windows tests.
 if [ -z "${DISPLAY:-}" ]; then

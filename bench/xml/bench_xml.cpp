@@ -1,13 +1,17 @@
 // bench_xml: load (parse from memory) and save (write to memory and to a file) of our XML
-// document model against pugixml and libxml2 in the same process, on two generated 5 MB shapes:
-// store-like (few elements, long multi-line attribute values) and description-like (many small
-// elements and attributes), each measured in turns with its peers. Prints MB/s, the ratios to
-// pugixml, and the memory of the loaded trees as counted by allocation hooks.
+// document model against pugixml and libxml2 in the same process, on generated shapes:
+// store-like (few elements, long multi-line attribute values), description-like (many small
+// elements and attributes) and distinct names (2 million elements, each named apart), each
+// measured in turns with its peers. Prints MB/s, the ratios to pugixml, the memory of the loaded
+// trees as counted by allocation hooks, how the load time per name grows with distinct names,
+// and a summary of the ratios.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +22,7 @@
 #include <new>
 #include <pugixml.hpp>
 #include <string>
+#include <vector>
 
 #include "xml/xml.h"
 
@@ -173,7 +178,15 @@ struct StringWriter : pugi::xml_writer {
     }
 };
 
-void Shape(const char* name, const std::string& input, int runs) {
+// Ratios ours/pugixml of one shape: above 1 ours is faster; for memory, below 1 ours is smaller.
+struct Ratios {
+    std::string shape;
+    double load, free, save_memory, save_file, memory;
+};
+
+// libxml2 is left out where its own name dictionary would take minutes (its figures then read
+// "nan").
+Ratios Shape(const char* name, const std::string& input, int runs, bool with_libxml2 = true) {
     const double mb = static_cast<double>(input.size()) / 1e6;
     std::filesystem::path folder = std::filesystem::temp_directory_path();
     std::printf("\n%s: %.2f MB\n", name, mb);
@@ -202,7 +215,7 @@ void Shape(const char* name, const std::string& input, int runs) {
         xmlFreeDoc(doc);
     };
     const auto [ours_load, pugi_load] = BestInTurns<2>(runs, {ours_load_fn, pugi_load_fn});
-    const auto [lx_load] = BestInTurns<1>(runs, {lx_load_fn});
+    const double lx_load = with_libxml2 ? BestInTurns<1>(runs, {lx_load_fn})[0] : NAN;
 
     // Freeing a loaded tree.
     Timed ours_free_fn = [&](Timer& t) {
@@ -227,11 +240,11 @@ void Shape(const char* name, const std::string& input, int runs) {
         t.Stop();
     };
     const auto [ours_free, pugi_free] = BestInTurns<2>(runs, {ours_free_fn, pugi_free_fn});
-    const auto [lx_free] = BestInTurns<1>(runs, {lx_free_fn});
+    const double lx_free = with_libxml2 ? BestInTurns<1>(runs, {lx_free_fn})[0] : NAN;
 
     // Tree memory.
     std::size_t before = live_bytes;
-    std::size_t ours_mem, pugi_mem, lx_mem;
+    std::size_t ours_mem, pugi_mem, lx_mem = 0;
     {
         auto doc = CreateXmlDocument();
         doc->LoadFromBytes(input);
@@ -243,7 +256,7 @@ void Shape(const char* name, const std::string& input, int runs) {
         doc.load_buffer(input.data(), input.size());
         pugi_mem = live_bytes - before;
     }
-    {
+    if (with_libxml2) {
         before = live_bytes;
         xmlDocPtr doc = xmlReadMemory(input.data(), static_cast<int>(input.size()), nullptr,
                                       nullptr, XML_PARSE_NONET | XML_PARSE_HUGE);
@@ -256,8 +269,10 @@ void Shape(const char* name, const std::string& input, int runs) {
     ours->LoadFromBytes(input);
     pugi::xml_document pdoc;
     pdoc.load_buffer(input.data(), input.size());
-    xmlDocPtr ldoc = xmlReadMemory(input.data(), static_cast<int>(input.size()), nullptr, nullptr,
-                                   XML_PARSE_NONET | XML_PARSE_HUGE);
+    xmlDocPtr ldoc = with_libxml2
+                         ? xmlReadMemory(input.data(), static_cast<int>(input.size()), nullptr,
+                                         nullptr, XML_PARSE_NONET | XML_PARSE_HUGE)
+                         : nullptr;
     using Plain = std::function<void()>;
     Plain ours_save_fn = [&] {
         std::string out;
@@ -275,15 +290,15 @@ void Shape(const char* name, const std::string& input, int runs) {
         xmlFree(mem);
     };
     const auto [ours_save, pugi_save] = BestInTurns<2>(runs, {ours_save_fn, pugi_save_fn});
-    const auto [lx_save] = BestInTurns<1>(runs, {lx_save_fn});
+    const double lx_save = with_libxml2 ? BestInTurns<1>(runs, {lx_save_fn})[0] : NAN;
     auto file = folder / "zeph_bench_xml.xml";
     Plain ours_file_fn = [&] { ours->SaveToFile(file); };
     Plain pugi_file_fn = [&] { pdoc.save_file(file.c_str()); };
     Plain lx_file_fn = [&] { xmlSaveFile(file.c_str(), ldoc); };
     const auto [ours_file, pugi_file] = BestInTurns<2>(runs, {ours_file_fn, pugi_file_fn});
-    const auto [lx_file] = BestInTurns<1>(runs, {lx_file_fn});
+    const double lx_file = with_libxml2 ? BestInTurns<1>(runs, {lx_file_fn})[0] : NAN;
     std::filesystem::remove(file);
-    xmlFreeDoc(ldoc);
+    if (ldoc) xmlFreeDoc(ldoc);
 
     auto row = [&](const char* what, double o, double p, double l) {
         std::printf(
@@ -299,7 +314,57 @@ void Shape(const char* name, const std::string& input, int runs) {
         "  %-16s ours %8.1f MB        pugixml %8.1f MB        libxml2 %8.1f MB        "
         "ours/pugixml %.2fx   ours/libxml2 %.2fx\n",
         "tree memory", ours_mem / 1e6, pugi_mem / 1e6, lx_mem / 1e6,
-        static_cast<double>(ours_mem) / pugi_mem, static_cast<double>(ours_mem) / lx_mem);
+        static_cast<double>(ours_mem) / pugi_mem,
+        lx_mem ? static_cast<double>(ours_mem) / lx_mem : NAN);
+    return {name,
+            pugi_load / ours_load,
+            pugi_free / ours_free,
+            pugi_save / ours_save,
+            pugi_file / ours_file,
+            static_cast<double>(ours_mem) / static_cast<double>(pugi_mem)};
+}
+
+// Many distinct element names: the load time per name must not grow with their number (a name
+// table that does not grow makes it grow linearly, and the whole load quadratic).
+std::string DistinctNames(std::size_t count) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Scripts>";
+    text.reserve(count * 12 + 64);
+    for (std::size_t i = 0; i < count; ++i) text += "<n" + std::to_string(i) + "/>";
+    return text + "</Scripts>";
+}
+
+// Loads (from a file, as the module opens its files) of growing numbers of distinct names;
+// prints the time per name of each and the ratio of the largest to the smallest.
+void DistinctNamesGrowth(int runs) {
+    std::printf("\ndistinct names: load from a file, time per name\n");
+    const std::size_t counts[] = {50'000, 200'000, 800'000, 2'000'000};
+    auto file = std::filesystem::temp_directory_path() / "zeph_bench_names.xml";
+    double first = 0, last = 0;
+    for (std::size_t count : counts) {
+        std::string input = DistinctNames(count);
+        {
+            std::FILE* f = std::fopen(file.c_str(), "wb");
+            std::fwrite(input.data(), 1, input.size(), f);
+            std::fclose(f);
+        }
+        // Wall time here: reading the file is part of opening it.
+        double best = 1e9;
+        for (int i = 0; i < std::max(1, runs / 2); ++i) {
+            auto doc = CreateXmlDocument();
+            auto t0 = std::chrono::steady_clock::now();
+            doc->LoadFromFile(file);
+            auto t1 = std::chrono::steady_clock::now();
+            best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
+        }
+        double per_name = best / static_cast<double>(count) * 1e9;
+        if (count == counts[0]) first = per_name;
+        last = per_name;
+        std::printf("  %9zu names  %6.1f MB  opened in %7.3f s  %6.1f ns per name\n", count,
+                    static_cast<double>(input.size()) / 1e6, best, per_name);
+    }
+    std::filesystem::remove(file);
+    std::printf("  per-name time at %zu names / at %zu names: %.2fx (linear: about 1)\n",
+                counts[std::size(counts) - 1], counts[0], last / first);
 }
 
 }  // namespace
@@ -321,9 +386,19 @@ int main(int argc, char** argv) {
         std::fclose(f);
         return 0;
     }
-    Shape("store-like (multi-line attribute values)", StoreLike(5'000'000), runs);
-    Shape("description-like (many small elements and attributes)", DescriptionLike(5'000'000),
-          runs);
+    std::vector<Ratios> all;
+    all.push_back(Shape("store-like (multi-line attribute values)", StoreLike(5'000'000), runs));
+    all.push_back(Shape("description-like (many small elements and attributes)",
+                        DescriptionLike(5'000'000), runs));
+    all.push_back(Shape("distinct names (every element named apart)", DistinctNames(2'000'000),
+                        std::max(1, runs / 2), false));
+    DistinctNamesGrowth(runs);
+    std::printf("\nsummary, ours/pugixml (speed: above 1 is faster; memory: below 1 is smaller)\n");
+    std::printf("  %-18s %7s %7s %7s %7s %7s\n", "shape", "load", "free", "save", "file", "memory");
+    for (const Ratios& r : all)
+        std::printf("  %-18s %6.2fx %6.2fx %6.2fx %6.2fx %6.2fx\n",
+                    r.shape.substr(0, r.shape.find(" (")).c_str(), r.load, r.free, r.save_memory,
+                    r.save_file, r.memory);
     xmlCleanupParser();
     return 0;
 }

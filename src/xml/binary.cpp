@@ -14,10 +14,7 @@ namespace {
 class Reader {
   public:
     Reader(Document& doc, std::string_view input)
-        : doc_(doc),
-          p_(input.data()),
-          end_(input.data() + input.size()),
-          names_(NameTable::Shared()) {}
+        : doc_(doc), p_(input.data()), end_(input.data() + input.size()), names_(doc.table()) {}
 
     void Run() {
         Fixed<std::uint32_t>();  // options, unused
@@ -95,21 +92,21 @@ class Reader {
         return FromUtf16(u);
     }
 
-    std::int32_t NameId() {
+    const Name* NameId() {
         std::int32_t id = Packed();
-        if (id == -1) return -1;
+        if (id == -1) return names_.Intern({});
         if (id < 0 || static_cast<std::size_t>(id) >= ids_.size())
             throw XmlError(
                 std::string(u8"Ошибка чтения двоичного XML: некорректный номер имени"_cp));
         return ids_[static_cast<std::size_t>(id)];
     }
 
-    // The stored names are entered into the shared table, and ids are translated as they are
-    // read, so nodes of this document can be moved into any other.
+    // The stored names are entered into the document's table, and ids are translated as they are
+    // read.
     void NameSection() {
         std::size_t n = Count(1);
         ids_.reserve(n);
-        for (std::size_t i = 0; i < n; ++i) ids_.push_back(names_.Intern(String()));
+        for (std::size_t i = 0; i < n; ++i) ids_.push_back(names_.Intern(Bytes(Count(1))));
         Packed();  // bucket count
         std::size_t buckets = Count(2);
         for (std::size_t i = 0; i < buckets; ++i) {
@@ -170,9 +167,9 @@ class Reader {
     std::size_t Head(NodeBase& node) {
         std::size_t attrs = Count(2);  // a name id and a type code at least
         for (std::size_t i = 0; i < attrs; ++i) {
-            std::int32_t id = NameId();
+            const Name* id = NameId();
             XmlValue v = Value();
-            if (id >= 0) node.SetAttrById(id, std::move(v));
+            if (!id->view().empty()) node.SetAttrById(id, std::move(v));
         }
         return Count(1);
     }
@@ -191,28 +188,28 @@ class Reader {
             switch (kind) {
                 case kElementNode: {
                     auto* e = new Element(NameId());
-                    parent.EnsureChildren().Add(e);
+                    parent.AddChild(e);
                     Value();  // the element's own value: nothing of ours uses it
                     std::size_t n = Head(*e);
                     stack.push_back({e, n});
                     break;
                 }
                 case kTextNode:
-                    parent.EnsureChildren().Add(new Leaf(kTextNode, kTextName, Value().ToText()));
+                    parent.AddChild(new Leaf(kTextNode, names_.text_name(), Value().ToText()));
                     break;
                 case kCDataNode:
-                    parent.EnsureChildren().Add(new Leaf(kCDataNode, kCDataName, String()));
+                    parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), String()));
                     break;
                 case kProcessingInstructionNode: {
-                    std::int32_t target = NameId();
+                    const Name* target = NameId();
                     auto* pi = new Leaf(kProcessingInstructionNode, target, String());
-                    parent.EnsureChildren().Add(pi);
+                    parent.AddChild(pi);
                     std::size_t n = Head(*pi);
                     stack.push_back({pi, n});
                     break;
                 }
                 case kCommentNode:
-                    parent.EnsureChildren().Add(new Leaf(kCommentNode, kCommentName, String()));
+                    parent.AddChild(new Leaf(kCommentNode, names_.comment_name(), String()));
                     break;
                 default:
                     throw XmlError(
@@ -225,7 +222,7 @@ class Reader {
     const char* p_;
     const char* end_;
     NameTable& names_;
-    std::vector<std::int32_t> ids_;  // stored id -> shared table id
+    std::vector<const Name*> ids_;  // by stored id
 };
 
 }  // namespace

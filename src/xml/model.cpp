@@ -1,7 +1,10 @@
 // Nodes, node lists, the name table and the document operations.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "text/cp1251.h"
@@ -13,54 +16,126 @@ using namespace text;
 
 // --- name table ---------------------------------------------------------------------------
 
-NameTable& NameTable::Shared() {
-    // Lives for the whole process: documents may outlive any static of ours.
-    static NameTable* table = new NameTable;
-    return *table;
+namespace {
+
+std::atomic<std::size_t> live_names{0};
+
+std::uint64_t Mix(std::uint64_t x) noexcept {
+    x ^= x >> 32;
+    x *= 0xd6e8feb86659fd93u;
+    x ^= x >> 32;
+    return x;
 }
 
-NameTable::NameTable() {
-    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
-        Intern(n);
+// Keyed per process, so that input cannot be made to collide on purpose.
+std::uint64_t HashSeed() noexcept {
+    static const std::uint64_t seed = [] {
+        int local = 0;
+        auto now =
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        return Mix(now ^ reinterpret_cast<std::uintptr_t>(&local) ^
+                   reinterpret_cast<std::uintptr_t>(&live_names));
+    }();
+    return seed;
 }
 
-void NameTable::Reset() {
-    names_.clear();
-    views_.clear();
-    for (auto& b : buckets_) std::vector<std::int32_t>().swap(b);
-    for (auto& r : recent_) r.store(0, std::memory_order_relaxed);
-    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
-        Intern(n);
-}
-
-std::int32_t NameTable::Intern(std::string_view name) {
-    if (name.empty()) return -1;
-    auto& bucket = buckets_[Hash(name) % kBuckets];
-    for (std::int32_t id : bucket)
-        if (views_[static_cast<std::size_t>(id)] == name) return id;
-    auto id = static_cast<std::int32_t>(views_.size());
-    names_.emplace_back(name);
-    views_.push_back(names_.back());
-    Reserve1(bucket);
-    bucket.push_back(id);
-    return id;
-}
-
-std::int32_t NameTable::Find(std::string_view name) const {
-    if (name.empty()) return -1;
-    auto& recent = recent_[RecentKey(name)];
-    // Slot 0 doubles as "nothing cached": id 0 is the pre-entered "#text", found the long way.
-    std::int32_t cached = recent.load(std::memory_order_relaxed);
-    if (cached > 0 && static_cast<std::size_t>(cached) < views_.size() &&
-        views_[static_cast<std::size_t>(cached)] == name)
-        return cached;
-    for (std::int32_t id : buckets_[Hash(name) % kBuckets]) {
-        if (views_[static_cast<std::size_t>(id)] == name) {
-            recent.store(id, std::memory_order_relaxed);
-            return id;
-        }
+std::uint32_t HashName(std::string_view name) noexcept {
+    std::uint64_t h = HashSeed() ^ (name.size() * 0x9e3779b97f4a7c15u);
+    const char* p = name.data();
+    std::size_t n = name.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = Mix(h ^ w) * 0x9e3779b97f4a7c15u;
     }
-    return -1;
+    if (n) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        h = Mix(h ^ w) * 0x9e3779b97f4a7c15u;
+    }
+    return static_cast<std::uint32_t>(Mix(h));
+}
+
+constexpr std::size_t kFirstSlots = 16;
+constexpr std::size_t kFirstBlock = 512;
+
+}  // namespace
+
+std::size_t LiveNames() noexcept {
+    return live_names.load(std::memory_order_relaxed);
+}
+
+NameTable* NameTable::Create() {
+    return new NameTable;
+}
+
+NameTable::NameTable() : slots_(kFirstSlots, Slot{0, 0}) {
+    std::size_t i = 0;
+    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
+        pre_[i++] = Intern(n);
+}
+
+NameTable::~NameTable() {
+    live_names.fetch_sub(entries_.size(), std::memory_order_relaxed);
+}
+
+const Name* NameTable::Find(std::string_view name) const noexcept {
+    const std::uint32_t h = HashName(name);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot s = slots_[i];
+        if (!s.index) return nullptr;
+        if (s.hash == h && entries_[s.index - 1]->view() == name) return entries_[s.index - 1];
+    }
+}
+
+const Name* NameTable::Intern(std::string_view name) {
+    const std::uint32_t h = HashName(name);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    for (;; i = (i + 1) & mask) {
+        const Slot s = slots_[i];
+        if (!s.index) break;
+        if (s.hash == h && entries_[s.index - 1]->view() == name) return entries_[s.index - 1];
+    }
+    return Add(name, h, i);
+}
+
+const Name* NameTable::Add(std::string_view name, std::uint32_t hash, std::size_t slot) {
+    if (name.size() > std::numeric_limits<std::uint32_t>::max() ||
+        entries_.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
+        throw XmlError(std::string(u8"Слишком много имён или слишком длинное имя"_cp));
+    constexpr std::size_t kEntryAlign = alignof(Name);
+    std::size_t need = (sizeof(Name) + name.size() + kEntryAlign - 1) / kEntryAlign * kEntryAlign;
+    // Room first, so that nothing is changed when it cannot be had.
+    if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() * 2 + 8);
+    if (static_cast<std::size_t>(end_ - next_) < need) {
+        // Blocks double up to a limit, so a table of many names takes few of them.
+        std::size_t size = std::max(need, kFirstBlock << std::min<std::size_t>(blocks_.size(), 11));
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        next_ = blocks_.back().get();
+        end_ = next_ + size;
+    }
+    auto* e = new (next_) Name{this, static_cast<std::uint32_t>(name.size()), hash};
+    if (!name.empty()) std::memcpy(reinterpret_cast<char*>(e + 1), name.data(), name.size());
+    next_ += need;
+    entries_.push_back(e);
+    slots_[slot] = Slot{hash, static_cast<std::uint32_t>(entries_.size())};
+    live_names.fetch_add(1, std::memory_order_relaxed);
+    if (entries_.size() * 2 > slots_.size()) Grow();
+    return e;
+}
+
+void NameTable::Grow() {
+    std::vector<Slot> slots(slots_.size() * 2, Slot{0, 0});
+    const std::size_t mask = slots.size() - 1;
+    for (const Slot s : slots_) {
+        if (!s.index) continue;
+        std::size_t i = s.hash & mask;
+        while (slots[i].index) i = (i + 1) & mask;
+        slots[i] = s;
+    }
+    slots_.swap(slots);
 }
 
 // --- messages -----------------------------------------------------------------------------
@@ -77,50 +152,65 @@ std::string Format(std::string_view pattern, std::string_view arg) {
 
 // --- node lists ---------------------------------------------------------------------------
 
+NodeList::NodeList(NodeBase* owner) noexcept : owner_(owner) {
+    if (owner_) owner_->AddRef();
+}
+
 NodeList::~NodeList() {
-    Clear();
+    if (owner_) owner_->Release();
+    for (NodeBase* n : own_) n->Release();
+}
+
+const NodeArray& NodeList::items() const noexcept {
+    return owner_ ? owner_->kids() : own_;
 }
 
 XmlRef<IXmlNode> NodeList::Item(int index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+    const NodeArray& items = this->items();
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size())
         throw XmlError(
             std::string(u8"Ошибка получения элемента списка: индекс выходит за пределы"_cp));
     // Lists are mostly read in order, and their nodes lie apart: fetch the ones coming up.
     constexpr std::size_t kAhead = 4;
-    if (static_cast<std::size_t>(index) + kAhead < items_.size())
-        __builtin_prefetch(items_[static_cast<std::size_t>(index) + kAhead]);
-    return XmlRef<IXmlNode>(items_[static_cast<std::size_t>(index)]->Interface());
+    if (static_cast<std::size_t>(index) + kAhead < items.size())
+        __builtin_prefetch(items[static_cast<std::size_t>(index) + kAhead]);
+    return XmlRef<IXmlNode>(items[static_cast<std::size_t>(index)]->Interface());
 }
 
 void NodeList::Add(NodeBase* node) {
-    Reserve1(items_);
+    own_.emplace_back(node);
     node->AddRef();
-    items_.push_back(node);
-    if (owner_) node->set_parent(owner_);
 }
 
-void NodeList::Insert(std::size_t index, NodeBase* node) {
-    Reserve1(items_);
+// --- nodes --------------------------------------------------------------------------------
+
+void NodeBase::AddChild(NodeBase* node) {
+    kids_.emplace_back(node);
     node->AddRef();
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), node);
-    if (owner_) node->set_parent(owner_);
+    node->set_parent(this);
 }
 
-int NodeList::Remove(NodeBase* node) {
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        if (items_[i] != node) continue;
-        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+void NodeBase::InsertChild(std::size_t index, NodeBase* node) {
+    kids_.insert(index, node);
+    node->AddRef();
+    node->set_parent(this);
+}
+
+int NodeBase::RemoveChildNode(NodeBase* node) {
+    for (std::size_t i = 0; i < kids_.size(); ++i) {
+        if (kids_[i] != node) continue;
+        kids_.erase(i);
         // A node also listed by a newer parent keeps its link to that one.
-        if (owner_ && node->parent() == owner_) node->set_parent(nullptr);
+        if (node->parent() == this) node->set_parent(nullptr);
         node->Release();
         return static_cast<int>(i);
     }
     return -1;
 }
 
-void NodeList::Clear() noexcept {
+void NodeBase::ClearChildren() noexcept {
     NodeArray items;
-    items.swap(items_);
+    items.swap(kids_);
     // The children of a large document lie apart in memory: asking for several at once lets
     // their fetches overlap.
     constexpr std::size_t kAhead = 16;
@@ -129,32 +219,19 @@ void NodeList::Clear() noexcept {
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kAhead < count) __builtin_prefetch(items[i + kAhead], 1);
         NodeBase* n = items[i];
-        if (owner_ && n->parent() == owner_) n->set_parent(nullptr);
+        if (n->parent() == this) n->set_parent(nullptr);
         if (n->RefCount() == 1) {
             // It goes next: its own blocks will be read soon.
             if (!n->attrs().empty()) __builtin_prefetch(n->attrs().data());
-            if (n->children()) __builtin_prefetch(n->children());
+            if (!n->kids().empty()) __builtin_prefetch(n->kids_.data());
         }
         n->Release();
     }
 }
 
-void NodeList::Orphan() noexcept {
-    for (NodeBase* n : items_)
-        if (n->parent() == owner_) n->set_parent(nullptr);
-    owner_ = nullptr;
-}
-
-// --- nodes --------------------------------------------------------------------------------
-
 NodeBase::~NodeBase() {
-    if (children_) {
-        if (children_->RefCount() == 1)
-            children_->Clear();  // nobody else holds the list: one pass over the children
-        else
-            children_->Orphan();
-        children_->Release();
-    }
+    ClearChildren();
+    name_->table->Release();
 }
 
 void NodeBase::Free() noexcept {
@@ -181,20 +258,47 @@ NodeBase* Impl(IXmlNode* node) {
     return n;
 }
 
-NodeList& NodeBase::EnsureChildren() {
-    if (!children_) {
-        children_ = new NodeList(this);
-        children_->AddRef();
+void NodeBase::Rename(const Name* name) {
+    NameTable& to = *name->table;
+    to.AddRef();
+    std::vector<const Name*> attr_names;
+    try {
+        attr_names.reserve(attrs_.size());
+        for (const Attr& a : attrs_) attr_names.push_back(to.Intern(a.name->view()));
+    } catch (...) {
+        to.Release();
+        throw;
     }
-    return *children_;
+    for (std::size_t i = 0; i < attrs_.size(); ++i) attrs_[i].name = attr_names[i];
+    std::exchange(name_, name)->table->Release();
 }
+
+namespace {
+
+// Compares the names of children with one text: by entry within the parent's table, by text for
+// a child that came from another document.
+class NameMatch {
+  public:
+    NameMatch(const NameTable& table, std::string_view name)
+        : table_(&table), entry_(table.Find(name)), text_(name) {}
+    bool operator()(const Name* n) const noexcept {
+        return n == entry_ || (n->table != table_ && n->view() == text_);
+    }
+
+  private:
+    const NameTable* table_;
+    const Name* entry_;
+    std::string_view text_;
+};
+
+}  // namespace
 
 XmlRef<IXmlElement> NodeBase::AsElement() noexcept {
     return XmlRef<IXmlElement>(static_cast<Element*>(this));
 }
 
 std::string NodeBase::NodeName() const {
-    return std::string(NameTable::Shared().Name(name_));
+    return std::string(name_->view());
 }
 
 std::string NodeBase::NodeValue() const {
@@ -209,7 +313,7 @@ std::string NodeBase::GetXml() const {
 }
 
 XmlRef<IXmlNodeList> NodeBase::ChildNodes() {
-    return XmlRef<IXmlNodeList>(&EnsureChildren());
+    return XmlRef<IXmlNodeList>(new NodeList(this));
 }
 
 void NodeBase::AppendChild(const XmlRef<IXmlNode>& node) {
@@ -225,89 +329,86 @@ void NodeBase::AppendChild(const XmlRef<IXmlNode>& node) {
         stack.pop_back();
         if (s == this)
             throw XmlError(std::string(u8"Узел не может быть добавлен в собственное поддерево"_cp));
-        if (s->children())
-            for (const NodeBase* c : s->children()->items())
-                if (c->children() || c == this) stack.push_back(c);
+        for (const NodeBase* c : s->kids())
+            if (!c->kids().empty() || c == this) stack.push_back(c);
     }
-    EnsureChildren().Add(n);
+    AddChild(n);
 }
 
 int NodeBase::RemoveChild(const XmlRef<IXmlNode>& node) {
     NodeBase* n = Impl(node.get());
-    if (!n || !children_) return -1;
-    return children_->Remove(n);
+    if (!n) return -1;
+    return RemoveChildNode(n);
 }
 
 XmlRef<IXmlElement> NodeBase::AppendElement(std::string_view name) {
-    auto* e = new Element(NameTable::Shared().Intern(name));
+    auto* e = new Element(table().Intern(name));
     XmlRef<IXmlElement> ref(e);
-    EnsureChildren().Add(e);
+    AddChild(e);
     return ref;
 }
 
 void NodeBase::RemoveAllChilds() {
-    if (children_) children_->Clear();
+    ClearChildren();
 }
 
 XmlRef<IXmlNodeList> NodeBase::ElementsByName(std::string_view name) {
     XmlRef<IXmlNodeList> result(new NodeList(nullptr));
     auto& list = static_cast<NodeList&>(*result);
-    std::int32_t id = NameTable::Shared().Find(name);
-    if (children_ && id >= 0)
-        for (NodeBase* c : children_->items())
-            if (c->kind() == kElementNode && c->name() == id) list.Add(c);
+    const NameMatch match(table(), name);
+    for (NodeBase* c : kids_)
+        if (c->kind() == kElementNode && match(c->name())) list.Add(c);
     return result;
 }
 
 XmlRef<IXmlElement> NodeBase::ElementByName(std::string_view name) {
-    std::int32_t id = NameTable::Shared().Find(name);
-    if (children_ && id >= 0)
-        for (NodeBase* c : children_->items())
-            if (c->kind() == kElementNode && c->name() == id) return c->AsElement();
+    const NameMatch match(table(), name);
+    for (NodeBase* c : kids_)
+        if (c->kind() == kElementNode && match(c->name())) return c->AsElement();
     return nullptr;
 }
 
 XmlRef<IXmlElement> NodeBase::ElementByAttr(std::string_view name, std::string_view attr_name,
                                             const XmlValue& value) {
-    std::int32_t id = NameTable::Shared().Find(name);
-    std::int32_t attr_id = NameTable::Shared().Find(attr_name);
-    if (!children_ || id < 0 || attr_id < 0) return nullptr;
-    for (NodeBase* c : children_->items()) {
-        if (c->kind() != kElementNode || c->name() != id) continue;
-        const Attr* a = c->FindAttrById(attr_id);
+    const NameMatch match(table(), name);
+    const Name* attr_id = table().Find(attr_name);
+    for (NodeBase* c : kids_) {
+        if (c->kind() != kElementNode || !match(c->name())) continue;
+        // A child from another document names its attributes in its own table.
+        const Attr* a =
+            c->FindAttrById(&c->table() == &table() ? attr_id : c->table().Find(attr_name));
         if (a && a->value.Matches(value)) return c->AsElement();
     }
     return nullptr;
 }
 
-Attr* NodeBase::FindAttrById(std::int32_t id) noexcept {
-    if (id < 0) return nullptr;
+Attr* NodeBase::FindAttrById(const Name* id) noexcept {
+    if (!id) return nullptr;
     for (Attr& a : attrs_)
         if (a.name == id) return &a;
     return nullptr;
 }
 
-const Attr* NodeBase::FindAttrById(std::int32_t id) const noexcept {
+const Attr* NodeBase::FindAttrById(const Name* id) const noexcept {
     return const_cast<NodeBase*>(this)->FindAttrById(id);
 }
 
-void NodeBase::SetAttrById(std::int32_t id, XmlValue value) {
+void NodeBase::SetAttrById(const Name* id, XmlValue value) {
     if (Attr* a = FindAttrById(id)) {
         a->value = std::move(value);
         return;
     }
-    Reserve1(attrs_);
-    attrs_.push_back(Attr{id, std::move(value)});
+    attrs_.emplace_back(id, std::move(value));
 }
 
 std::string NodeBase::AttrName(int index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= attrs_.size())
         throw XmlError(std::string(u8"Ошибка получения атрибута: индекс выходит за пределы"_cp));
-    return std::string(NameTable::Shared().Name(attrs_[static_cast<std::size_t>(index)].name));
+    return std::string(attrs_[static_cast<std::size_t>(index)].name->view());
 }
 
 const XmlValue* NodeBase::FindAttr(std::string_view name) const {
-    const Attr* a = FindAttrById(NameTable::Shared().Find(name));
+    const Attr* a = FindAttrById(table().Find(name));
     return a ? &a->value : nullptr;
 }
 
@@ -317,7 +418,7 @@ std::string NodeBase::GetAttr(std::string_view name, std::string_view default_va
 }
 
 void NodeBase::SetAttr(std::string_view name, std::string_view value) {
-    SetAttrById(NameTable::Shared().Intern(name), XmlValue(value));
+    SetAttrById(table().Intern(name), XmlValue(value));
 }
 
 std::int32_t NodeBase::GetIntAttr(std::string_view name, std::int32_t default_value) const {
@@ -326,7 +427,7 @@ std::int32_t NodeBase::GetIntAttr(std::string_view name, std::int32_t default_va
 }
 
 void NodeBase::SetIntAttr(std::string_view name, std::int32_t value) {
-    SetAttrById(NameTable::Shared().Intern(name), XmlValue(value));
+    SetAttrById(table().Intern(name), XmlValue(value));
 }
 
 bool NodeBase::GetBoolAttr(std::string_view name, bool default_value) const {
@@ -335,7 +436,7 @@ bool NodeBase::GetBoolAttr(std::string_view name, bool default_value) const {
 }
 
 void NodeBase::SetBoolAttr(std::string_view name, bool value) {
-    SetAttrById(NameTable::Shared().Intern(name), XmlValue(value));
+    SetAttrById(table().Intern(name), XmlValue(value));
 }
 
 int NodeBase::GetEnumAttr(std::string_view name, std::span<const std::string_view> allowed,
@@ -353,7 +454,7 @@ int NodeBase::GetEnumAttr(std::string_view name, std::span<const std::string_vie
     const std::string_view msg =
         u8"Неверное значение атрибута \"%s\" элемента \"%s\".\r\nДопустимые значения:\r\n%s"_cp;
     std::string out;
-    std::string_view args[3] = {name, NameTable::Shared().Name(name_), list};
+    std::string_view args[3] = {name, name_->view(), list};
     std::size_t arg = 0;
     for (std::size_t i = 0; i < msg.size(); ++i) {
         if (msg[i] == '%' && i + 1 < msg.size() && msg[i + 1] == 's' && arg < 3) {
@@ -367,36 +468,42 @@ int NodeBase::GetEnumAttr(std::string_view name, std::span<const std::string_vie
 }
 
 void NodeBase::SetAttrValue(std::string_view name, XmlValue value) {
-    SetAttrById(NameTable::Shared().Intern(name), std::move(value));
+    SetAttrById(table().Intern(name), std::move(value));
 }
 
 // --- documents ----------------------------------------------------------------------------
 
 XmlRef<IXmlElement> Document::DocumentElement() {
-    if (NodeList* c = children())
-        for (NodeBase* n : c->items())
-            if (n->kind() == kElementNode) return n->AsElement();
+    for (NodeBase* n : kids())
+        if (n->kind() == kElementNode) return n->AsElement();
     return nullptr;
 }
 
 XmlRef<IXmlElement> Document::NewDocument(std::string_view version, std::string_view encoding,
                                           std::string_view root_name) {
-    RemoveAllChilds();
+    Restart();
     std::string data = "version=\"";
     data += version;
     data += "\" encoding=\"";
     data += encoding.empty() ? std::string_view("windows-1251") : encoding;
     data += '"';
-    auto* root = new Element(NameTable::Shared().Intern(root_name));
+    auto* root = new Element(table().Intern(root_name));
     XmlRef<IXmlElement> ref(root);
-    EnsureChildren().Insert(0, new Leaf(kProcessingInstructionNode, kXmlName, std::move(data)));
-    EnsureChildren().Insert(1, root);
+    InsertChild(0, new Leaf(kProcessingInstructionNode, table().xml_name(), std::move(data)));
+    InsertChild(1, root);
     return ref;
 }
 
-void Document::LoadFromBytes(std::string_view bytes) {
+void Document::Restart() {
     RemoveAllChilds();
+    // Names beyond the pre-entered ones belong to what the document held before.
+    constexpr std::size_t kPreEntered = 5;
+    if (table().Size() > kPreEntered) Rename(NameTable::Create()->document_name());
+}
+
+void Document::LoadFromBytes(std::string_view bytes) {
     attrs().clear();
+    Restart();
     if (bytes.size() > kBinaryMarker.size() && bytes.starts_with(kBinaryMarker))
         ReadBinary(*this, bytes.substr(kBinaryMarker.size()));
     else
@@ -476,8 +583,8 @@ XmlRef<IXmlDocument> LoadXmlDocument(const std::filesystem::path& name) {
     return doc;
 }
 
-std::size_t NameTableSize() {
-    return detail::NameTable::Shared().Size();
+std::size_t LiveNameCount() noexcept {
+    return detail::LiveNames();
 }
 
 std::size_t MemorySource::Read(char* buffer, std::size_t size) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <unordered_set>
 
 #include "text/cp1251.h"
 #include "xml/node.h"
@@ -68,10 +69,7 @@ int HexDigit(char c) {
 class Parser {
   public:
     Parser(Document& doc, std::string_view input)
-        : doc_(doc),
-          p_(input.data()),
-          end_(input.data() + input.size()),
-          names_(NameTable::Shared()) {}
+        : doc_(doc), p_(input.data()), end_(input.data() + input.size()), names_(doc.table()) {}
 
     void Run() {
         NodeBase* current = &doc_;
@@ -87,8 +85,9 @@ class Parser {
                 ++p_;
                 if (current == &doc_) return;  // a closing tag at document level ends the input
                 CloseTag(*current);
-                open_.pop_back();
-                current = open_.empty() ? static_cast<NodeBase*>(&doc_) : open_.back();
+                // Nothing else can have taken the element meanwhile: its parent link leads back
+                // up, with no stack of open elements (which for deep input is large).
+                current = current->parent();
             } else if (c == '?') {
                 ++p_;
                 Instruction(*current);
@@ -96,7 +95,6 @@ class Parser {
                 ++p_;
                 Markup(*current);
             } else if (NodeBase* e = StartTag(*current)) {
-                open_.push_back(e);
                 current = e;
             }
         }
@@ -116,7 +114,7 @@ class Parser {
         p_ = p;
     }
 
-    std::string_view Name() {
+    std::string_view ReadName() {
         if (p_ == end_ || !IsXmlNameStart(*p_))
             Fail(u8"Имя должно начинаться с буквы или \"_\""_cp);
         const char* start = p_;
@@ -129,24 +127,26 @@ class Parser {
     // Reads a name and returns its id. Most names repeat, so a small cache keyed by their first
     // two bytes is tried first: a hit is compared in place, without scanning the name byte by
     // byte, hashing it or looking it up in the table.
-    [[gnu::always_inline]] std::int32_t NameId() {
+    [[gnu::always_inline]] const Name* NameId() {
         // A hit starts with the cached name's first byte, which is a valid start.
         auto left = static_cast<std::size_t>(end_ - p_);
         if (left > 2) {
             const CacheSlot& slot = cache_[CacheKey(p_[0], p_[1])];
-            std::size_t n = slot.name.size();
-            if (n && n < left && SameBytes(p_, slot.name.data(), n) &&
-                !(kTable[static_cast<unsigned char>(p_[n])] & kNameChar)) {
-                p_ += n;
-                return slot.id;
+            if (const Name* cached = slot) {
+                std::size_t n = cached->size;
+                if (n < left && SameBytes(p_, cached->view().data(), n) &&
+                    !(kTable[static_cast<unsigned char>(p_[n])] & kNameChar)) {
+                    p_ += n;
+                    return cached;
+                }
             }
         }
         return NewNameId();
     }
-    std::int32_t NewNameId() {
-        std::string_view name = Name();
-        std::int32_t id = names_.Intern(name);
-        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = {names_.Name(id), id};
+    const Name* NewNameId() {
+        std::string_view name = ReadName();
+        const Name* id = names_.Intern(name);
+        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = id;
         return id;
     }
     static std::size_t CacheKey(char a, char b) {
@@ -171,7 +171,7 @@ class Parser {
             }
             out += static_cast<char>(code & 0xFF);
         } else {
-            std::string_view name = Name();
+            std::string_view name = ReadName();
             if (name == "amp")
                 out += '&';
             else if (name == "quot")
@@ -218,19 +218,7 @@ class Parser {
             if (IsBlankOnly(run)) return;
             text = run;
         }
-        parent.EnsureChildren().Add(new Leaf(kTextNode, kTextName, std::move(text)));
-    }
-
-    // Duplicate names are found by a linear search while a node has few attributes, and through
-    // a table indexed by name id once it has many, so hostile input stays linear.
-    bool Marked(std::int32_t id) const {
-        auto i = static_cast<std::size_t>(id);
-        return i < seen_.size() && seen_[i] == generation_;
-    }
-    void Mark(std::int32_t id) {
-        auto i = static_cast<std::size_t>(id);
-        if (i >= seen_.size()) seen_.resize(std::max(i + 1, seen_.size() * 2), 0u);
-        seen_[i] = generation_;
+        parent.AddChild(new Leaf(kTextNode, names_.text_name(), std::move(text)));
     }
 
     void Attributes(NodeBase& node) {
@@ -238,7 +226,7 @@ class Parser {
         for (;;) {
             SkipBlanks();
             if (p_ == end_ || !IsXmlNameStart(*p_)) return;
-            std::int32_t id = NameId();
+            const Name* id = NameId();
             SkipBlanks();
             if (p_ == end_ || *p_ != '=') Expected('=');
             ++p_;
@@ -289,20 +277,17 @@ class Parser {
             }
             ++p_;  // closing quote
             auto& attrs = node.attrs();
+            // Duplicate names are found by a linear search while a node has few attributes, and
+            // through a set once it has many, so hostile input stays linear.
             if (!indexed && attrs.size() >= 16) {
                 indexed = true;
-                if (++generation_ == 0) {
-                    std::fill(seen_.begin(), seen_.end(), 0u);
-                    generation_ = 1;
-                }
-                for (const Attr& a : attrs) Mark(a.name);
+                seen_.clear();
+                for (const Attr& a : attrs) seen_.insert(a.name);
             }
-            bool repeated = indexed ? Marked(id) : node.FindAttrById(id) != nullptr;
+            bool repeated = indexed ? !seen_.insert(id).second : node.FindAttrById(id) != nullptr;
             if (repeated) {
                 node.SetAttrById(id, XmlValue(value));  // a repeated name keeps its place
             } else {
-                if (indexed) Mark(id);
-                Reserve1(attrs);
                 attrs.emplace_back(id, value);  // the value's text is copied once, in place
             }
         }
@@ -310,12 +295,12 @@ class Parser {
 
     // After "<": returns the element when its content follows.
     NodeBase* StartTag(NodeBase& parent) {
-        std::int32_t id = NameId();
+        const Name* id = NameId();
         if (p_ == end_) Fail(u8"Не завершено определение элемента"_cp);
         if (!(IsBlank(*p_) || *p_ == '/' || *p_ == '>'))
             Fail(u8"Некорретный символ в имени элемента"_cp);
         auto* e = new Element(id);
-        parent.EnsureChildren().Add(e);
+        parent.AddChild(e);
         Attributes(*e);
         if (p_ != end_ && *p_ == '/') {
             if (end_ - p_ < 2 || p_[1] != '>') ExpectedText("/>");
@@ -329,7 +314,7 @@ class Parser {
 
     // After "</".
     void CloseTag(const NodeBase& e) {
-        std::string_view name = names_.Name(e.name());
+        std::string_view name = e.name()->view();
         if (static_cast<std::size_t>(end_ - p_) < name.size() ||
             std::memcmp(p_, name.data(), name.size()) != 0)
             ExpectedText(name);
@@ -358,9 +343,9 @@ class Parser {
 
     // After "<?".
     void Instruction(NodeBase& parent) {
-        std::string_view target = Name();
+        std::string_view target = ReadName();
         auto* pi = new Leaf(kProcessingInstructionNode, names_.Intern(target), std::string());
-        parent.EnsureChildren().Add(pi);
+        parent.AddChild(pi);
         if (target == "xml") {
             Attributes(*pi);
             if (!Follows("?>")) ExpectedText("?>");
@@ -378,12 +363,12 @@ class Parser {
             if (!Follows("--")) ExpectedText("--");
             p_ += 2;
             std::string_view text = Until("-->");
-            parent.EnsureChildren().Add(new Leaf(kCommentNode, kCommentName, std::string(text)));
+            parent.AddChild(new Leaf(kCommentNode, names_.comment_name(), std::string(text)));
         } else if (p_ != end_ && *p_ == '[') {
             if (!Follows("[CDATA[")) ExpectedText("[CDATA[");
             p_ += 7;
             std::string_view text = Until("]]>");
-            parent.EnsureChildren().Add(new Leaf(kCDataNode, kCDataName, std::string(text)));
+            parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), std::string(text)));
         } else {
             if (!Follows("DOCTYPE")) ExpectedText("DOCTYPE");
             p_ += 7;
@@ -395,16 +380,11 @@ class Parser {
     const char* p_;
     const char* end_;
     NameTable& names_;
-    std::vector<NodeBase*> open_;      // the elements whose content is being read
-    std::string buffer_;               // reused for texts and values with references
-    std::vector<std::uint32_t> seen_;  // by name id: the generation that set it on this node
-    std::uint32_t generation_ = 0;
+    std::string buffer_;                    // reused for texts and values with references
+    std::unordered_set<const Name*> seen_;  // attribute names of a node with many
     static constexpr std::size_t kCacheSize = 256;
-    struct CacheSlot {
-        std::string_view name;  // the table's own copy, which stays in place
-        std::int32_t id = -1;
-    };
-    std::array<CacheSlot, kCacheSize> cache_;
+    using CacheSlot = const Name*;
+    std::array<CacheSlot, kCacheSize> cache_{};
 };
 
 }  // namespace

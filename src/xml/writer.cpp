@@ -77,10 +77,10 @@ void AppendEscaped(std::string& out, std::string_view s) {
     out.append(run, static_cast<std::size_t>(end - run));
 }
 
-void AppendAttrs(std::string& out, const NodeBase& n, const NameTable& names) {
+void AppendAttrs(std::string& out, const NodeBase& n) {
     for (const Attr& a : n.attrs()) {
         out += ' ';
-        out.append(names.Name(a.name));
+        out.append(a.name->view());
         out.append("=\"");
         const XmlValue& v = a.value;
         switch (v.type()) {
@@ -119,7 +119,6 @@ struct Frame {
 }  // namespace
 
 void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
-    const NameTable& names = NameTable::Shared();
     std::vector<Frame> stack;
     std::size_t depth = 0;  // of the next element to open
 
@@ -129,9 +128,9 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
             case kElementNode:
                 AppendIndent(out, depth);
                 out += '<';
-                out.append(names.Name(n.name()));
-                AppendAttrs(out, n, names);
-                if (n.children() && !n.children()->items().empty()) {
+                out.append(n.name()->view());
+                AppendAttrs(out, n);
+                if (!n.kids().empty()) {
                     if (depth >= kMaxWriteDepth)
                         throw XmlError(
                             Format(u8"Слишком глубокая вложенность элементов: больше %s уровней"_cp,
@@ -143,7 +142,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 }
                 return true;
             case kDocumentNode:
-                if (n.children()) stack.push_back(Frame{&n});
+                if (!n.kids().empty()) stack.push_back(Frame{&n});
                 return false;
             default:
                 break;
@@ -161,12 +160,12 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 out.append("<!--").append(text).append("-->");
                 break;
             default:  // processing instruction
-                out.append("<?").append(names.Name(n.name()));
+                out.append("<?").append(n.name()->view());
                 if (!text.empty()) {
                     out += ' ';
                     out.append(text);
                 } else {
-                    AppendAttrs(out, n, names);
+                    AppendAttrs(out, n);
                 }
                 out.append("?>");
                 break;
@@ -182,7 +181,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
             out.erase(0, out.size() - 2);
         }
         Frame& top = stack.back();
-        const auto& items = top.node->children()->items();
+        const auto& items = top.node->kids();
         if (top.next < items.size()) {
             const NodeBase& child = *items[top.next++];
             if (child.kind() == kTextNode && child.text()->empty()) continue;  // writes nothing
@@ -207,7 +206,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 if (!(n >= 2 && out[n - 2] == '\r' && out[n - 1] == '\n')) out.append("\r\n");
                 out.append(depth, '\t');
             }
-            out.append("</").append(names.Name(done.node->name())).append(">");
+            out.append("</").append(done.node->name()->view()).append(">");
         }
     }
 }

@@ -11,6 +11,10 @@
 // link then names the newer one). Freeing, parsing and writing are iterative, so documents nested
 // arbitrarily deep never exhaust the stack.
 //
+// Threads: a tree (a document and everything reached from it, including documents sharing nodes
+// with it) is used by one thread at a time; it may be handed to another thread and freed there.
+// Different trees may be used on different threads at once.
+//
 // Errors are XmlError exceptions whose what() is code page 1251 text.
 #pragma once
 
@@ -392,7 +396,8 @@ XmlRef<IXmlDocument> CreateXmlDocument(std::string_view root_name = {},
 // A new document loaded with LoadFromFile.
 XmlRef<IXmlDocument> LoadXmlDocument(const std::filesystem::path& name);
 
-// Names seen by the process so far (the shared name table grows as documents name things).
-std::size_t NameTableSize();
+// Names held by all documents and nodes alive: each document keeps its own names, and they go
+// with the last node that uses them.
+std::size_t LiveNameCount() noexcept;
 
 }  // namespace zeph::xml

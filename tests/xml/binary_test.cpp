@@ -152,7 +152,7 @@ TEST(XmlBinary, MarkerNeedsMoreThanItsOwnBytes) {
     EXPECT_EQ(LoadError("< binary-xml >\x01"), std::string(u8"Ошибка чтения данных."_cp));
 }
 
-TEST(XmlBinary, NamesAreTranslatedIntoTheSharedTable) {
+TEST(XmlBinary, NamesAreTranslatedIntoTheDocumentsTable) {
     // Ids of the stored table differ from ours; nodes keep their names when moved.
     Bin b;
     b.Names({"zz-unusual-name", "Root"});
