@@ -284,6 +284,12 @@ int TZephraSetupDialogForm::ShowModal() {
             modal_result_ = IDCANCEL;
             break;
         }
+        // Ctrl+Tab turns the page, as in any dialog with pages.
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && ::GetKeyState(VK_CONTROL) < 0 &&
+            (msg.hwnd == Handle() || ::IsChild(Handle(), msg.hwnd))) {
+            TurnPage();
+            continue;
+        }
         if (::IsDialogMessageW(Handle(), &msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
@@ -293,6 +299,13 @@ int TZephraSetupDialogForm::ShowModal() {
     if (owner_enabled) ::EnableWindow(owner, TRUE);
     ::ShowWindow(Handle(), SW_HIDE);
     return modal_result_;
+}
+
+void TZephraSetupDialogForm::TurnPage() {
+    const bool to_display = presenter_.ActivePage() == Page::kColour;
+    if (!presenter_.OptionsPageControlChanging()) return;
+    ShowPageWindow(to_display ? Page::kDisplay : Page::kColour);
+    ::SetFocus(Item(to_display ? kRightMarginVisibleCheckBox : kHighlighterElementsListBox));
 }
 
 void TZephraSetupDialogForm::EndModal(int result) {

@@ -78,6 +78,8 @@ class TZephraSetupDialogForm : public TNonModalForm, private settings::ISettings
     HWND AddControl(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int id,
                     int x, int y, int w, int h, DWORD ex_style = 0);
     void ShowPageWindow(settings::Page page);
+    // The other page, through the same page-change step as a click on its tab.
+    void TurnPage();
     void OnCommand(int id, int code, HWND control);
     LRESULT OnNotify(const NMHDR& header);
     void EndModal(int result);
