@@ -219,8 +219,10 @@ class SettingsDialogTest : public ::testing::Test {
     static void Snapshot(HWND dialog, const std::string& name) {
         ::RedrawWindow(dialog, nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // The client area: without a window manager, Wine leaves the caption unpainted.
         RECT r{};
-        ::GetWindowRect(dialog, &r);
+        ::GetClientRect(dialog, &r);
+        ::MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&r), 2);
         EXPECT_TRUE(test::SaveScreenBitmap(r, std::string(ZEPH_SCREENS_DIR) + "/" + name));
     }
 
