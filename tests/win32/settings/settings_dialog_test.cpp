@@ -95,25 +95,26 @@ std::wstring TextOf(HWND w) {
     return buffer;
 }
 
-// A visible message or common dialog of the thread, other than `except`.
+struct DialogSearch {
+    HWND found = nullptr;
+    HWND except = nullptr;
+};
+
+BOOL CALLBACK MatchDialogBox(HWND hwnd, LPARAM data) {
+    auto* search = reinterpret_cast<DialogSearch*>(data);
+    wchar_t cls[32] = L"";
+    ::GetClassNameW(hwnd, cls, 32);
+    if (hwnd != search->except && std::wstring(cls) == L"#32770" && ::IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible message box or common dialog of the thread, other than `except`.
 HWND FindDialogBox(DWORD thread, HWND except = nullptr) {
-    struct Search {
-        HWND found = nullptr;
-        HWND except;
-    } search{nullptr, except};
-    ::EnumThreadWindows(
-        thread,
-        [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            wchar_t cls[32] = L"";
-            ::GetClassNameW(hwnd, cls, 32);
-            if (hwnd != s->except && std::wstring(cls) == L"#32770" && ::IsWindowVisible(hwnd)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{nullptr, except};
+    ::EnumThreadWindows(thread, &MatchDialogBox, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
