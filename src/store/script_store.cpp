@@ -282,6 +282,24 @@ xml::XmlRef<xml::IXmlDocument>& SharedDocument() {
     return document;
 }
 
+void AppendDefaultColours(xml::IXmlNode& config) {
+    for (int i = 0; i < editor::TokenClassTable::kCount; ++i) {
+        auto colour = config.AppendElement("Color");
+        colour->SetAttr("name", editor::TokenClassTable::CaptionAt(i));
+        colour->SetIntAttr("Foreground", kDefaultColours[i].foreground);
+        colour->SetIntAttr("Background", kWindowBackground);
+        colour->SetAttr("Bold", kDefaultColours[i].bold ? "1" : "0");
+        colour->SetAttr("Italic", "0");
+        colour->SetAttr("Underline", "0");
+    }
+    auto fallback = config.AppendElement("DefaultColor");
+    fallback->SetIntAttr("Foreground", 0);
+    fallback->SetIntAttr("Background", 0);
+    fallback->SetAttr("Bold", "0");
+    fallback->SetAttr("Italic", "0");
+    fallback->SetAttr("Underline", "0");
+}
+
 std::string ScriptLanguage(const xml::IXmlNode& script) {
     std::string language = script.GetAttr("Language", kVBScript);
     if (language.empty()) language = kVBScript;
@@ -466,21 +484,7 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
     config->SetAttr("DefaultSave", "");
     config->SetAttr("FontName", "Courier New");
     config->SetAttr("FontSize", "8");
-    for (int i = 0; i < editor::TokenClassTable::kCount; ++i) {
-        auto colour = config->AppendElement("Color");
-        colour->SetAttr("name", editor::TokenClassTable::CaptionAt(i));
-        colour->SetIntAttr("Foreground", kDefaultColours[i].foreground);
-        colour->SetIntAttr("Background", kWindowBackground);
-        colour->SetBoolAttr("Bold", kDefaultColours[i].bold);
-        colour->SetBoolAttr("Italic", false);
-        colour->SetBoolAttr("Underline", false);
-    }
-    auto fallback = config->AppendElement("DefaultColor");
-    fallback->SetIntAttr("Foreground", 0);
-    fallback->SetIntAttr("Background", 0);
-    fallback->SetBoolAttr("Bold", false);
-    fallback->SetBoolAttr("Italic", false);
-    fallback->SetBoolAttr("Underline", false);
+    AppendDefaultColours(*config);
 
     SharedDocument() = doc;
     SaveChange(*doc, std::string(u8"новый файл настроек"_cp));

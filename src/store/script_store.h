@@ -143,6 +143,10 @@ class ScriptStore {
 // load replaces it; nothing relies on it beyond the operation that loaded it.
 xml::XmlRef<xml::IXmlDocument>& SharedDocument();
 
+// Appends the nine "Color" entries and the "DefaultColor" entry of a new store to
+// "Configuration", in the new store's order; the settings dialog's defaults are the same.
+void AppendDefaultColours(xml::IXmlNode& config);
+
 // Script record readers shared with the workbench.
 // The "Language" of a script: a missing or empty value counts as "VBScript".
 std::string ScriptLanguage(const xml::IXmlNode& script);

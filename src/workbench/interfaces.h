@@ -151,6 +151,16 @@ class IScriptEngineFactory {
     virtual std::string ConstantPrelude(std::string_view keyword) = 0;
 };
 
+// The settings dialog: made, shown modally over the window and freed by one call.
+class ISettingsDialog {
+  public:
+    virtual ~ISettingsDialog() = default;
+    // Opens the dialog on the store with the preview in the editor's highlighter (its component
+    // name). True only when it closed by saving. Throws when it cannot open (the store does not
+    // load); nothing was shown then.
+    virtual bool Run(const std::string& highlighter_name) = 0;
+};
+
 struct StoredScript {
     std::string language;  // "VBScript" when the record has none
     std::string text;

@@ -397,7 +397,18 @@ void WorkbenchPresenter::CloseMainModelessDialogExecute() {
 }
 
 void WorkbenchPresenter::SetupZephraActionExecute() {
-    // The settings dialog comes with its own window; nothing to open yet.
+    if (!store_ || !settings_) return;
+    const std::string box_text = view_.SavedScriptText();
+    const std::string editor_text = view_.EditorText();
+    const std::string highlighter = view_.HighlighterName();
+    // The dialog edits the file, so the window's own state goes there first.
+    store_->SaveWorkbenchState();
+    if (!settings_->Run(highlighter)) return;
+    // Applying the store may open the default script: the work shown before comes back.
+    store_->ApplyStore();
+    view_.SetSavedScriptText(box_text);
+    if (view_.HighlighterName() != highlighter) SetLanguageClick();
+    view_.SetEditorText(editor_text);
 }
 
 // --- object IDs and help ------------------------------------------------------------------

@@ -37,6 +37,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void SetShell(ISystemShell* shell) { shell_ = shell; }
     void SetEngines(IScriptEngineFactory* engines) { engines_ = engines; }
     void SetStore(IWorkbenchStore* store) { store_ = store; }
+    void SetSettingsDialog(ISettingsDialog* dialog) { settings_ = dialog; }
 
     // Set-up once the host application is known: applies the store. Errors are not reported
     // here; they go to the caller, and the window stays hidden.
@@ -134,6 +135,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     ISystemShell* shell_ = nullptr;
     IScriptEngineFactory* engines_ = nullptr;
     IWorkbenchStore* store_ = nullptr;
+    ISettingsDialog* settings_ = nullptr;
     std::array<bool, kActionCount> enabled_;
     std::string plain_caption_;
     bool timer_running_ = false;

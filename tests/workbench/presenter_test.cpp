@@ -476,5 +476,81 @@ TEST_F(PresenterTest, RunFailuresReachTheGeneralHandlerAndFreeTheEngine) {
     EXPECT_EQ(view.messages.size(), 2u);
 }
 
+// --- settings ---------------------------------------------------------------------------------
+
+struct FakeSettingsDialog : ISettingsDialog {
+    FakeStore* store = nullptr;
+    std::vector<std::string> opened_with;
+    bool result = true;
+    bool fail = false;
+    bool Run(const std::string& highlighter) override {
+        store->calls.push_back("Run");
+        opened_with.push_back(highlighter);
+        if (fail) throw std::runtime_error("no store");
+        return result;
+    }
+};
+
+class SettingsActionTest : public PresenterTest {
+  protected:
+    SettingsActionTest() {
+        dialog.store = &store;
+        p.SetSettingsDialog(&dialog);
+        view.box_text = "mine";
+        view.lines = {"msgbox 1"};
+    }
+    FakeSettingsDialog dialog;
+};
+
+TEST_F(SettingsActionTest, CtrlOSavesStateOpensTheDialogAndAppliesTheSavedStore) {
+    ASSERT_TRUE(p.HandleKey(*ParseKeyStroke("Ctrl+O")));
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveWorkbenchState", "Run", "ApplyStore"));
+    EXPECT_THAT(dialog.opened_with, ::testing::ElementsAre("VBScriptHighlighter"));
+    EXPECT_EQ(view.box_text, "mine");
+    EXPECT_EQ(view.EditorText(), "msgbox 1\r\n");
+}
+
+TEST_F(SettingsActionTest, ClosingWithoutSavingChangesNothingOfTheWindow) {
+    dialog.result = false;
+    view.highlighter = "JavaScriptHighlighter";
+    p.SetupZephraActionExecute();
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveWorkbenchState", "Run"));
+    EXPECT_THAT(dialog.opened_with, ::testing::ElementsAre("JavaScriptHighlighter"));
+    EXPECT_EQ(view.box_text, "mine");
+}
+
+TEST_F(SettingsActionTest, ALanguageChangedByApplyingTheStoreIsSwitchedBack) {
+    // The store's default script is JScript: applying it switched the editor.
+    struct SwitchingStore : FakeStore {
+        FakeView* view = nullptr;
+        void ApplyStore() override {
+            FakeStore::ApplyStore();
+            view->highlighter = "JavaScriptHighlighter";
+            view->box_text = "js";
+            view->lines = {"alert(1)"};
+        }
+    } switching;
+    switching.view = &view;
+    dialog.store = &switching;
+    p.SetStore(&switching);
+    p.SetupZephraActionExecute();
+    EXPECT_EQ(view.highlighter, "VBScriptHighlighter");
+    EXPECT_EQ(view.caption,
+              std::string(LanguageCaption(Language::VBScript)) + std::string(SavedNotice()));
+    EXPECT_THAT(switching.calls, ::testing::ElementsAre("SaveWorkbenchState", "Run", "ApplyStore",
+                                                        "StoreScript(mine,VBScript)"));
+    EXPECT_EQ(view.box_text, "mine");
+    EXPECT_EQ(view.EditorText(), "msgbox 1\r\n");
+}
+
+TEST_F(SettingsActionTest, ADialogThatCannotOpenIsReportedAndNothingIsApplied) {
+    dialog.fail = true;
+    p.Execute(ActionId::SetupZephra);
+    EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveWorkbenchState", "Run"));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, "no store.");
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+}
+
 }  // namespace
 }  // namespace zeph::workbench

@@ -8,6 +8,7 @@
 #include "base/result.h"
 #include "base/wide.h"
 #include "editor/completion_popup.h"
+#include "settings/settings_form.h"
 #include "store/description.h"
 #include "store/script_store.h"
 #include "text/cp1251.h"
@@ -385,6 +386,8 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
     if (app) {
         engines_ = std::make_unique<ScriptEngines>(Handle(), app);
         presenter_.SetEngines(engines_.get());
+        settings_ = std::make_unique<SettingsDialogRunner>(Handle(), app);
+        presenter_.SetSettingsDialog(settings_.get());
         if (editor_window_->completion()) {
             completion_.reset();
             description_ = std::make_unique<DescriptionSource>(*host_);
@@ -435,7 +438,7 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
             }
             break;
         case kRunActionMessage:
-            if (wparam < workbench::kActionCount) presenter_.Execute(static_cast<ActionId>(wparam));
+            if (wparam < workbench::kActionCount) RunAction(static_cast<ActionId>(wparam));
             return 0;
         case kTakenKeyMessage:
             if (!taken_keys_.empty()) {

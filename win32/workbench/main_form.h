@@ -141,6 +141,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::unique_ptr<workbench::ScriptStoreLink> store_;
     bool own_store_ = true;
     std::unique_ptr<workbench::IScriptEngineFactory> engines_;
+    std::unique_ptr<workbench::ISettingsDialog> settings_;
     std::unique_ptr<ScriptEditorWindow> editor_window_;
     // Completion for the editor; goes before the editor whose pop-up it is bound to.
     std::unique_ptr<DescriptionSource> description_;

@@ -1,0 +1,113 @@
+// The settings dialog as a user of the demo host meets it: opened from the workbench's button,
+// played with keys, saved, and still in force after the workbench is opened again.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "base/wide.h"
+#include "e2e_fixture.h"
+#include "text/cp1251.h"
+
+namespace zeph::e2e {
+namespace {
+
+using ::testing::HasSubstr;
+using text::operator""_cp;
+
+constexpr int kSettingsButton = 7;  // run, |, new, remove, |, language, |, settings
+
+// Waits on the calling thread (which pumps nothing of the dialog's).
+template <class F>
+bool WaitFor(F done, int ms = 8000) {
+    for (int waited = 0; waited < ms && !done(); waited += 20) ::Sleep(20);
+    return done();
+}
+
+void Tap(WORD key, bool ctrl = false, bool shift = false) {
+    std::vector<INPUT> in;
+    if (ctrl) in.push_back(win::test::KeyInput(VK_CONTROL, false));
+    if (shift) in.push_back(win::test::KeyInput(VK_SHIFT, false));
+    in.push_back(win::test::KeyInput(key, false));
+    in.push_back(win::test::KeyInput(key, true));
+    if (shift) in.push_back(win::test::KeyInput(VK_SHIFT, true));
+    if (ctrl) in.push_back(win::test::KeyInput(VK_CONTROL, true));
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    ::Sleep(60);
+}
+
+HWND FocusOf(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+std::wstring ClassName(HWND hwnd) {
+    wchar_t name[64] = L"";
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+TEST_F(EndToEndTest, SettingsTurnKeywordsRedAndTheFontTo12AndKeepThemAfterReopening) {
+    OpenWorkbench();
+    const DWORD ui = ::GetCurrentThreadId();
+    std::atomic<bool> done{false};
+    std::wstring font;
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        const bool opened = WaitFor([&] {
+            dialog = ::FindWindowW(L"TZephraSetupDialogForm", nullptr);
+            return dialog && ::GetForegroundWindow() == dialog;
+        });
+        if (opened) {
+            // The element list has the focus; the reserved words are fourth.
+            WaitFor([&] { return ClassName(FocusOf(ui)) == L"ListBox"; });
+            for (int i = 0; i < 3; ++i) Tap(VK_DOWN);
+            Tap(VK_TAB);  // text colour: from blue up to red
+            for (int i = 0; i < 3; ++i) Tap(VK_UP);
+            Tap(VK_TAB, /*ctrl=*/true);               // the display page
+            for (int i = 0; i < 5; ++i) Tap(VK_TAB);  // on to the size box, its text selected
+            Tap('1');
+            Tap('2');
+            Tap(VK_TAB, false, /*shift=*/true);  // the font box: any choice takes the size
+            HWND names = FocusOf(ui);
+            Tap(VK_DOWN);
+            Tap(VK_UP);
+            wchar_t text[128] = L"";
+            ::GetWindowTextW(names, text, 128);
+            font = text;
+            Tap(VK_RETURN);  // "Сохранить"
+            if (!WaitFor([&] { return !::IsWindow(dialog); })) {
+                ADD_FAILURE() << "the dialog stayed open";
+                ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+            }
+        } else {
+            ADD_FAILURE() << "the settings dialog did not open";
+        }
+        done = true;
+    });
+    ClickToolButton(kSettingsButton);
+    PumpUntil([&] { return done.load(); }, 40000);
+    user.join();
+    Pump();
+
+    const std::string reserved(u8"Зарезервированные слова"_cp);
+    EXPECT_THAT(StoreBytes(), HasSubstr("<Color name=\"" + reserved + "\" Foreground=\"255\""));
+    EXPECT_THAT(ConfigurationLine(), HasSubstr(" FontName=\"" + win::Narrow(font) + "\""));
+    EXPECT_THAT(ConfigurationLine(), HasSubstr(" FontSize=\"12\""));
+    EXPECT_EQ(::GetForegroundWindow(), wb_);
+    SaveScreenshot("e2e_settings.bmp");
+
+    // Closed and opened again, the workbench applies the saved looks and writes them back.
+    Press('Q', true);
+    ASSERT_FALSE(::IsWindow(wb_));
+    ReopenWorkbench();
+    Press('Q', true);
+    EXPECT_THAT(ConfigurationLine(), HasSubstr(" FontSize=\"12\""));
+    EXPECT_THAT(StoreBytes(), HasSubstr("<Color name=\"" + reserved + "\" Foreground=\"255\""));
+}
+
+}  // namespace
+}  // namespace zeph::e2e
