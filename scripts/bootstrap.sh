@@ -11,6 +11,7 @@ packages=(
   wine wine64 wine32:i386 libwine-dev
   xvfb xauth x11-utils imagemagick
   libpugixml-dev libxml2-dev
+  nsis
 )
 
 sudo_cmd=()
