@@ -2,6 +2,7 @@
 // constants prelude read it. One line per problem ("FILE: PLACE: MESSAGE", UTF-8) and a summary
 // line; exit status 0 when clean, 1 when problems were found or the file cannot be read.
 #include <cstdio>
+#include <string>
 
 #include "store/description_lint.h"
 #include "text/cp1251.h"
@@ -9,6 +10,10 @@
 #include "xml/xml.h"
 
 namespace {
+
+std::string Counted(long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 int Run(int argc, char** argv) {
     if (argc != 1) {
@@ -22,8 +27,10 @@ int Run(int argc, char** argv) {
         std::printf("%s: %s: %s\n", file, zeph::text::ToUtf8(p.place).c_str(),
                     zeph::text::ToUtf8(p.message).c_str());
     const std::size_t n = report.problems.size();
-    std::printf("%s: %zu problem%s in %d entries, %d members, %d constants\n", file, n,
-                n == 1 ? "" : "s", report.entries, report.members, report.constants);
+    std::printf("%s: %s in %s, %s, %s\n", file, Counted(long(n), "problem", "problems").c_str(),
+                Counted(report.entries, "entry", "entries").c_str(),
+                Counted(report.members, "member", "members").c_str(),
+                Counted(report.constants, "constant", "constants").c_str());
     return n == 0 ? 0 : 1;
 }
 

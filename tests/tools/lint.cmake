@@ -6,7 +6,7 @@ execute_process(COMMAND ${TOOL} lint ${INPUT} RESULT_VARIABLE status OUTPUT_VARI
 if(NOT status EQUAL STATUS)
   message(FATAL_ERROR "exit status ${status}, expected ${STATUS}\n${out}${err}")
 endif()
-if(NOT out MATCHES ": ${COUNT} problems? in [0-9]+ entries, [0-9]+ members, [0-9]+ constants\n$")
+if(NOT out MATCHES ": ${COUNT} problems? in [0-9]+ entr(y|ies), [0-9]+ members?, [0-9]+ constants?\n$")
   message(FATAL_ERROR "expected ${COUNT} problems on the summary line:\n${out}")
 endif()
 foreach(expect IN LISTS EXPECT)
