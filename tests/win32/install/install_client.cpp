@@ -138,6 +138,10 @@ int CheckRegistered(const std::wstring& scope, const std::wstring& folder) {
         const std::wstring value = ReadValue(hive, e.view, key);
         if (::lstrcmpiW(value.c_str(), (folder + e.dll).c_str()) != 0)
             failures += Fail(L"server of the " + std::wstring(e.dll) + L" view is " + value);
+        // One scope's install leaves the other's classes alone.
+        const HKEY other = hive == HKEY_CURRENT_USER ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        if (ReadValue(other, e.view, key) != L"<missing>")
+            failures += Fail(L"the other scope's classes have a server too");
     }
     return failures == 0 ? 0 : 1;
 }

@@ -5,17 +5,21 @@
 # Usage: install_test.sh SETUP.EXE CLIENT.EXE WORKDIR. Exit 77 (skipped) without the installer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-setup=$1 client=$2 work=$3
+setup=$(realpath -m "$1") client=$(realpath -m "$2") work=$(realpath -m "$3")
 if [ ! -f "$setup" ]; then
   echo "install test: no installer at $setup (make installer builds it)"
   exit 77
 fi
+# A prefix of its own, made afresh: a machine that never saw the module, and no registration
+# left by the demo or the other tests to mistake for ours.
+export ZEPH_WINEPREFIX=$work/prefix
 run() { timeout 300 "$root/scripts/wine-run.sh" "$@"; }
 winpath() { run winepath -"$1" "$2" 2>/dev/null | tr -d '\r'; }
 fail() { echo "install test: $*" >&2; exit 1; }
 
-# The user's data folder: the store, its backup and a script of theirs.
+[ -d "$work/prefix" ] && { WINEPREFIX=$work/prefix timeout 60 wineserver -k 2>/dev/null || true; }
 rm -rf "$work"
+# The user's data folder: the store, its backup and a script of theirs.
 mkdir -p "$work/data/scripts"
 cp "$root/tests/data/store/default.cfg" "$work/data/zpconfig.cfg"
 cp "$root/tests/data/store/default.cfg" "$work/data/zpconfig.cfg.bak"
@@ -59,3 +63,5 @@ for scope in user machine; do
   diff "$work/store.before" "$work/store.after" || fail "$scope: the user's store was changed"
 done
 echo "install test: passed"
+WINEPREFIX=$ZEPH_WINEPREFIX timeout 60 wineserver -k 2>/dev/null || true
+rm -rf "$work/prefix"
