@@ -1,7 +1,7 @@
 # Entry points; the real work is in scripts/ and the CMake presets.
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap native asan win64 win32 fuzz bench test demo format format-check
+.PHONY: all bootstrap native asan win64 win32 fuzz bench test demo installer format format-check
 
 all: native
 
@@ -31,6 +31,9 @@ test: bootstrap
 
 demo: bootstrap
 	@scripts/demo.sh
+
+installer: bootstrap
+	@scripts/installer.sh
 
 format:
 	@git ls-files '*.h' '*.cpp' | xargs -r clang-format -i

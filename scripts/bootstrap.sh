@@ -8,10 +8,10 @@ packages=(
   clang clang-format libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-  wine wine64 wine32:i386 libwine-dev
-  xvfb xauth x11-utils imagemagick
+  wine wine64 wine32:i386 libwine-dev fonts-wine
+  xvfb xauth x11-utils imagemagick xdotool
   libpugixml-dev libxml2-dev
-  fp-utils
+  fp-utils nsis
 )
 
 sudo_cmd=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the product: the demo map host Tellur.exe with the script workbench of zeph.dll.
-# Without a display: a private Xvfb, the host with its workbench, and a screenshot saved to
-# build/demo/screenshot.png. With a display: the host is simply started there.
+# Without a display: a private Xvfb, the host with its workbench, a screenshot saved to
+# build/demo/screenshot.png and the README's pictures in docs/images. With a display: the host
+# is simply started there.
 # Environment: DEMO_PRESET (win64), DEMO_WAIT (seconds to wait for the windows, 90).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -74,6 +75,11 @@ else
   echo "demo: $dll is not built yet; starting the host without the workbench module"
 fi
 
+# Two saved scripts and a roomy window for a first look. The pictures always start from it; an
+# interactive demo keeps what its user stored.
+if [ $private_display -eq 1 ] || [ ! -f "$out/data/zpconfig.cfg" ]; then
+  cp host/data/demo_store.cfg "$out/data/zpconfig.cfg"
+fi
 data=$(winpath "$out/data")
 log=$out/tellur.log
 rm -f "$log"
@@ -100,3 +106,23 @@ import -window root -display "$DISPLAY" "$out/screenshot.png"
 echo "demo: host log:"
 sed 's/^/  /' "$log" 2>/dev/null || true
 echo "demo: screenshot saved to $root/$out/screenshot.png"
+
+# The README's pictures, made afresh by every run: the workbench over the map, and completion
+# after a typed "Application.". Cropped to the windows, without the empty desktop around them.
+grep -q 'workbench: open' "$log" 2>/dev/null || exit 0
+images=docs/images
+mkdir -p "$images"
+crop() {
+  local desktop
+  desktop=$(convert "$1" -format '%[pixel:p{1279,1023}]' info:)
+  convert "$1" -bordercolor "$desktop" -border 1 -fuzz 1% -trim +repage "$2"
+}
+crop "$out/screenshot.png" "$images/workbench.png"
+if command -v xdotool >/dev/null; then
+  xdotool key --delay 100 ctrl+End Return Return
+  xdotool type --delay 60 "Set map = Application."
+  sleep 3  # the pop-up follows a typed dot after a second
+  import -window root -display "$DISPLAY" "$out/completion.png"
+  crop "$out/completion.png" "$images/completion.png"
+fi
+echo "demo: pictures for the README in $root/$images"

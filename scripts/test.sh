@@ -53,6 +53,10 @@ if [ -z "${DISPLAY:-}" ]; then
   done
   trap 'kill $xvfb_pid 2>/dev/null; WINEPREFIX=$PWD/build/wine/prefix wineserver -k 2>/dev/null' EXIT
 fi
+# The installer test needs zeph-setup.exe (both bitnesses of zeph.dll).
+echo "== installer"
+JOBS=$JOBS scripts/installer.sh >build/installer.log 2>&1 ||
+  { tail -n 30 build/installer.log; problems+=("installer: build failed"); failed=$((failed + 1)); }
 build win64 && run_ctest win64
 # The 32-bit build only needs what its smoke tests run (test names are their executables' names).
 if cmake --preset win32 >/dev/null 2>&1; then

@@ -19,6 +19,14 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     wineserver -w || true
     touch "$WINEPREFIX/.zeph-ready"
   fi
+  # Debian's Wine does not load the fonts of its own data folder (fonts-wine), so captions drew
+  # their Marlett buttons as "0 1 r" and dialogs had no Tahoma: the prefix gets copies, which
+  # Wine loads from the Windows font folder.
+  fonts=$WINEPREFIX/drive_c/windows/Fonts
+  if [ ! -f "$fonts/marlett.ttf" ] && [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$fonts"
+    cp /usr/share/wine/fonts/*.ttf "$fonts/"
+  fi
 ) 9>"$(dirname "$WINEPREFIX")/.prefix.lock"
 
 if [ -z "${DISPLAY:-}" ]; then

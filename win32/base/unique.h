@@ -77,6 +77,7 @@ using UniqueIcon = Unique<HICON, SimpleTraits<HICON, ::DestroyIcon>>;
 using UniqueModule = Unique<HMODULE, SimpleTraits<HMODULE, ::FreeLibrary>>;
 using UniqueGlobal = Unique<HGLOBAL, SimpleTraits<HGLOBAL, ::GlobalFree>>;
 using UniqueBstr = Unique<BSTR, SimpleTraits<BSTR, ::SysFreeString>>;
+using UniqueKey = Unique<HKEY, SimpleTraits<HKEY, ::RegCloseKey>>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDc {

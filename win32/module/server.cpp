@@ -103,3 +103,17 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
         return E_FAIL;
     }
 }
+
+// regsvr32 /n /i:user (or /i:machine) registers; with /u it removes the same entries.
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, PCWSTR command_line) {
+    Scope scope{};
+    if (!ParseScope(command_line ? command_line : L"", scope)) return E_INVALIDARG;
+    try {
+        if (install)
+            InstallServer(scope);
+        else
+            UninstallServer(scope);
+        return S_OK;
+    }
+    CATCH_RETURN()
+}

@@ -526,6 +526,76 @@ TEST_F(ModuleTest, RegisteredServerIsCreatedThroughTheProgId) {
 
 namespace {
 
+// Keys under "Software\Classes" of the user or the machine, in the 64-bit view where there is
+// one: a 32-bit module on 64-bit Windows keeps its class keys under "Wow6432Node" there.
+std::wstring ReadScopedValue(HKEY hive, const std::wstring& key, const wchar_t* name = nullptr) {
+    UniqueKey handle;
+    wchar_t value[1024] = L"";
+    DWORD size = sizeof(value);
+    if (::RegOpenKeyExW(hive, (L"Software\\Classes\\" + key).c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
+                        handle.put()) != ERROR_SUCCESS ||
+        ::RegGetValueW(handle.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+            ERROR_SUCCESS)
+        return L"<missing>";
+    return value;
+}
+
+bool ScopedKeyExists(HKEY hive, const std::wstring& key) {
+    UniqueKey handle;
+    return ::RegOpenKeyExW(hive, (L"Software\\Classes\\" + key).c_str(), 0,
+                           KEY_READ | KEY_WOW64_64KEY, handle.put()) == ERROR_SUCCESS;
+}
+
+std::wstring OwnClassPrefix() {
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64 ? L"Wow6432Node\\" : L"";
+}
+
+}  // namespace
+
+// The installer's form: regsvr32 /n /i:user writes under the user's classes only, and /u
+// removes every key it wrote.
+TEST_F(ModuleTest, PerUserInstallFormWritesAndRemovesOnlyTheUsersKeys) {
+    const std::wstring classKey =
+        OwnClassPrefix() + L"CLSID\\{1892F24B-0A84-4BAA-93FC-AB0FA34472A7}";
+    const std::wstring libKey = L"TypeLib\\{A9A49A8D-4C72-4DF8-803F-6BA68FB2C5E3}";
+    const std::wstring itfKey =
+        OwnClassPrefix() + L"Interface\\{BB70A3BD-76BF-46F7-B18B-A53801ABFFCA}";
+    const bool machineHadClass = ScopedKeyExists(HKEY_LOCAL_MACHINE, classKey);
+    ASSERT_EQ(RunRegsvr32(L"/u /n /i:user "), 0u);  // from an earlier run that stopped halfway
+    EXPECT_NE(RunRegsvr32(L"/n /i:nobody "), 0u);
+    EXPECT_FALSE(ScopedKeyExists(HKEY_CURRENT_USER, classKey));
+
+    ASSERT_EQ(RunRegsvr32(L"/n /i:User "), 0u);
+    EXPECT_EQ(
+        ::lstrcmpiW(ReadScopedValue(HKEY_CURRENT_USER, classKey + L"\\InprocServer32").c_str(),
+                    ModuleFile().c_str()),
+        0);
+    EXPECT_EQ(ReadScopedValue(HKEY_CURRENT_USER, classKey + L"\\InprocServer32", L"ThreadingModel"),
+              L"Apartment");
+    EXPECT_EQ(::lstrcmpiW(ReadScopedValue(HKEY_CURRENT_USER,
+                                          libKey + (sizeof(void*) == 8 ? L"\\1.0\\0\\win64"
+                                                                       : L"\\1.0\\0\\win32"))
+                              .c_str(),
+                          ModuleFile().c_str()),
+              0);
+    EXPECT_EQ(ReadScopedValue(HKEY_CURRENT_USER, itfKey + L"\\TypeLib", L"Version"), L"1.0");
+    EXPECT_EQ(ScopedKeyExists(HKEY_LOCAL_MACHINE, classKey), machineHadClass);
+
+    // Wine's COM reads only the machine's classes, so the ProgID is checked by its key here;
+    // the install test creates the class from the user's registration.
+    EXPECT_EQ(ReadScopedValue(HKEY_CURRENT_USER, L"Zeph.ComModule\\CLSID"),
+              L"{1892F24B-0A84-4BAA-93FC-AB0FA34472A7}");
+
+    ASSERT_EQ(RunRegsvr32(L"/u /n /i:user "), 0u);
+    for (const std::wstring& key : {classKey, libKey, itfKey, std::wstring(L"Zeph.ComModule")})
+        EXPECT_FALSE(ScopedKeyExists(HKEY_CURRENT_USER, key)) << key;
+    // Removing what is not there is no failure.
+    EXPECT_EQ(RunRegsvr32(L"/u /n /i:user "), 0u);
+}
+
+namespace {
+
 // The demo host's main window as its object model sees it: only the handle matters here.
 class StubHostWindow : public tellur::HostWindow {
   public:
