@@ -198,7 +198,8 @@ class Reader {
                     break;
                 }
                 case kTextNode:
-                    parent.EnsureChildren().Add(new Leaf(kTextNode, kTextName, Value().ToText()));
+                    parent.EnsureChildren().Add(
+                        new Leaf(kTextNode, kTextName, Value().ToFileText()));
                     break;
                 case kCDataNode:
                     parent.EnsureChildren().Add(new Leaf(kCDataNode, kCDataName, String()));

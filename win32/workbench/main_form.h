@@ -79,6 +79,8 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) noexcept;
     bool RouteKey(MSG& msg) noexcept;
     bool OwnsWindow(HWND hwnd) const noexcept;
+    bool ClickOnOwner(const MSG& msg) const noexcept;
+    void KeepAboveOwner();
 
     // IWorkbenchView
     std::string Caption() const override;
@@ -161,6 +163,8 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::wstring combo_hint_;
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
+    bool attached_ = false;  // set up: its text is the user's
+    bool closed_ = false;    // the closing stored the work (or the user let it go)
 };
 
 }  // namespace zeph::win

@@ -117,6 +117,43 @@ TEST_F(EndToEndTest, F5RunsVBScriptThatMovesAndRecoloursMapObjects) {
     EXPECT_EQ(ScriptLines(), std::vector<std::string>{"<Script Name=\"\"/>"});
 }
 
+// --- a newcomer's first minutes --------------------------------------------------------------
+
+TEST_F(EndToEndTest, IndentingByTabAndEnterKeepsTheIndent) {
+    OpenWorkbench();
+    PasteIntoEditor(L"If 1 Then");
+    Press(VK_RETURN);
+    Press(VK_TAB);
+    Press(VK_TAB);
+    Press('X');
+    Press(VK_RETURN);  // the new line takes the two tabs
+    Press('Y');
+    Press(VK_RETURN);
+    Press(VK_RETURN);  // the empty indented line is trimmed when left
+    EXPECT_EQ(Trimmed(EditorText()), L"If 1 Then\r\n\t\tx\r\n\t\ty\r\n\r\n\t\t");
+}
+
+TEST_F(EndToEndTest, ClickingOnTheMapLeavesTheWorkbenchAboveTheHost) {
+    OpenWorkbench();
+    RECT bench{}, map{};
+    ::GetWindowRect(wb_, &bench);
+    ::GetWindowRect(window_->mapView(), &map);
+    // A point of the map that the workbench does not cover.
+    POINT click{map.right - 10, map.bottom - 10};
+    if (::PtInRect(&bench, click)) click = {map.left + 10, map.bottom - 10};
+    ASSERT_FALSE(::PtInRect(&bench, click));
+    Click(click);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == frame_; }));
+    Pump();
+    POINT inside{10, 10};
+    ::ClientToScreen(editor_, &inside);
+    EXPECT_EQ(::WindowFromPoint(inside), editor_);
+    bool above = false;
+    for (HWND w = ::GetWindow(wb_, GW_HWNDNEXT); w; w = ::GetWindow(w, GW_HWNDNEXT))
+        if (w == frame_) above = true;
+    EXPECT_TRUE(above);
+}
+
 TEST_F(EndToEndTest, CtrlEnterRunsJScriptAfterTheLanguageSwitch) {
     OpenWorkbench();
     Press('L', true);
