@@ -274,7 +274,11 @@ LRESULT ScriptEditorWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             } else if (wp == kCompletionTimer) {
                 ::KillTimer(hwnd, kCompletionTimer);
                 if (completion_) {
-                    completion_->TimerExpired();
+                    // Never a list over another window: the wait ends with the focus.
+                    if (focused_)
+                        completion_->TimerExpired();
+                    else
+                        completion_->Cancel();
                     Sync();
                 }
             }

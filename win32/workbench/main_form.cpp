@@ -230,6 +230,12 @@ TMainModelessDialogForm* TMainModelessDialogForm::CreateOwned(HWND owner) {
 }
 
 TMainModelessDialogForm::~TMainModelessDialogForm() {
+    // Freed without closing (the module was released): what the store does not hold is
+    // rescued while the controls still hold it.
+    if (attached_ && !closed_ && Handle()) {
+        closed_ = true;
+        presenter_.RescueUnstoredText();
+    }
     // The window goes first, while every member is still there; no close handling runs.
     DestroyWindowHandle();
     HookState& state = hook_state;
@@ -482,9 +488,8 @@ bool TMainModelessDialogForm::ClickOnOwner(const MSG& msg) const noexcept {
 }
 
 void TMainModelessDialogForm::KeepAboveOwner() {
-    // An owned window stays above its owner. Wine does not always restack it when the owner
-    // is clicked (a click on a child of an already active owner raises the owner's X window
-    // alone), so the window puts itself back on top without taking the activation.
+    // An owned window stays above its owner, but a click on the owner's map was seen to
+    // leave it behind under Wine: it puts itself back on top without taking the activation.
     HWND hwnd = Handle();
     if (!::IsWindowVisible(hwnd) || ::IsIconic(hwnd)) return;
     ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
