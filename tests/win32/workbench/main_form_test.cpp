@@ -262,10 +262,11 @@ int ScreenPixels(HWND editor, RECT band, COLORREF colour) {
 }
 
 TEST_F(WorkbenchWindowTest, LooksChangedByAKeysActionAreShownAtOnce) {
-    form->Editor().SetText("Dim x");
+    // The keyword on a line of its own, away from the caret, whose moves repaint its line.
+    form->Editor().SetText("x = 1\r\nDim x");
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const POINT end = form->Editor().PointOf({0, 3});
-    const RECT word{form->Editor().PointOf({0, 0}).x, end.y, end.x,
+    const POINT end = form->Editor().PointOf({1, 3});
+    const RECT word{form->Editor().PointOf({1, 0}).x, end.y, end.x,
                     end.y + form->Editor().LineHeight()};
     ASSERT_GT(ScreenPixels(form->EditorHandle(), word, RGB(0, 0, 255)), 0);  // "Dim", blue
     store.on_apply = [&] {
