@@ -3,10 +3,12 @@
 // completion pop-up offers the host's members. Everything goes through keys and clicks.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "base/unique.h"
 #include "base/wide.h"
 #include "e2e_fixture.h"
 #include "text/cp1251.h"
@@ -144,10 +146,22 @@ TEST_F(EndToEndTest, ClickingOnTheMapLeavesTheWorkbenchAboveTheHost) {
     ASSERT_FALSE(::PtInRect(&bench, click));
     Click(click);
     ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == frame_; }));
+    Click(click);  // selecting on the map of the active host
     Pump();
     POINT inside{10, 10};
     ::ClientToScreen(editor_, &inside);
     EXPECT_EQ(::WindowFromPoint(inside), editor_);
+    // On the screen too: the editor's own pixels, not the host's, at a point of its gutter.
+    ::RedrawWindow(wb_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+    RECT client{};
+    ::GetClientRect(editor_, &client);
+    win::WindowDc screen(nullptr);
+    win::UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
+    win::UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+    win::SelectedObject keep(mem.get(), bmp.get());
+    ::SendMessageW(editor_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem.get()), PRF_CLIENT);
+    EXPECT_EQ(::GetPixel(screen.get(), inside.x, inside.y), ::GetPixel(mem.get(), 10, 10));
     bool above = false;
     for (HWND w = ::GetWindow(wb_, GW_HWNDNEXT); w; w = ::GetWindow(w, GW_HWNDNEXT))
         if (w == frame_) above = true;
