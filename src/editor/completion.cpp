@@ -151,6 +151,7 @@ void CompletionModel::Accept(char end_char, unsigned shift) {
 }
 
 void CompletionModel::Cancel() {
+    StopTimer();  // a "." waiting for its pop-up is cancelled with it
     if (!open_) return;
     Close();
     if (on_cancelled) on_cancelled(*this);
@@ -162,6 +163,8 @@ bool CompletionModel::KeyDown(int key, unsigned modifiers) {
             Execute();
             return true;
         }
+        // An editor command (Enter, Backspace, a caret move) ends the wait for the pop-up.
+        if (key == vk::kEscape || CommandForKey(key, modifiers) != cmNone) StopTimer();
         return false;
     }
     const int last = static_cast<int>(shown_.size()) - 1;

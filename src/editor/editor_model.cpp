@@ -167,6 +167,7 @@ void EditorModel::SetText(std::string_view text) {
         if (last == '\r' || last == '\n') lines_.pop_back();
     }
     caret_ = anchor_ = {};
+    untrimmed_line_ = -1;
     top_line_ = 0;
     desired_display_ = -1;
     undo_.clear();
@@ -319,6 +320,10 @@ TextPos EditorModel::ApplyRaw(TextPos from, TextPos to, std::string_view text,
     UpdateStates(from.line, old_count, new_count);
 
     const int delta = new_count - old_count;
+    if (untrimmed_line_ > to.line)
+        untrimmed_line_ += delta;
+    else if (untrimmed_line_ > from.line)
+        untrimmed_line_ = from.line;
     for (int n = 0; n < 10; ++n) {
         if (!bookmark_set_[n]) continue;
         TextPos& b = bookmarks_[n];
@@ -397,8 +402,12 @@ void EditorModel::EndStep() {
     if (options_.trim_trailing_spaces && touched_last_ >= 0) {
         int last = std::min(touched_last_, LineCount() - 1);
         for (int l = touched_first_; l <= last; ++l) {
-            if (!options_.scroll_past_eol && l == caret_.line) continue;
-            TrimLine(l);
+            // The caret's own line may hold the indent the user is typing into: it is
+            // trimmed when the caret leaves it.
+            if (l == caret_.line)
+                untrimmed_line_ = l;
+            else
+                TrimLine(l);
         }
     }
     --step_depth_;
@@ -411,6 +420,20 @@ void EditorModel::EndStep() {
         return;
     }
     grouping_open_ = step.kind != EditKind::kOther;
+}
+
+void EditorModel::TrimLeftLine() {
+    const int line = untrimmed_line_;
+    untrimmed_line_ = -1;
+    if (line >= LineCount() || in_undo_ || !Editable()) return;
+    if (step_depth_ > 0 || undo_.empty()) {
+        TrimLine(line);
+        return;
+    }
+    // The blanks belong to the edit that left them: undoing it takes them back too.
+    ++step_depth_;
+    TrimLine(line);
+    --step_depth_;
 }
 
 void EditorModel::TrimLine(int line) {
@@ -426,6 +449,7 @@ void EditorModel::Undo() {
     UndoStep step = std::move(undo_.back());
     undo_.pop_back();
     in_undo_ = true;
+    untrimmed_line_ = -1;
     for (auto it = step.edits.rbegin(); it != step.edits.rend(); ++it)
         ApplyRaw(it->from, EndOf(it->from, it->inserted), it->removed, nullptr);
     in_undo_ = false;
@@ -445,6 +469,7 @@ void EditorModel::Redo() {
     UndoStep step = std::move(redo_.back());
     redo_.pop_back();
     in_undo_ = true;
+    untrimmed_line_ = -1;
     for (const auto& e : step.edits)
         ApplyRaw(e.from, EndOf(e.from, e.removed), e.inserted, nullptr);
     in_undo_ = false;
@@ -490,6 +515,7 @@ void EditorModel::MoveCaret(TextPos p, bool select) {
     MarkSelectionLines();
     desired_display_ = -1;
     MarkCaret();
+    if (untrimmed_line_ >= 0 && untrimmed_line_ != caret_.line) TrimLeftLine();
 }
 
 void EditorModel::SetCaret(TextPos p, bool extend_selection) {

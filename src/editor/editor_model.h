@@ -241,6 +241,7 @@ class EditorModel {
     void DeleteSelection();
     void InsertTyped(std::string_view text);
     void TrimLine(int line);
+    void TrimLeftLine();
     void EnsureLine(int line);
     int LineLength(int line) const;
     int DesiredDisplay() const;
@@ -275,6 +276,7 @@ class EditorModel {
     int touched_first_ = INT_MAX, touched_last_ = -1;  // lines edited in the open step
     bool grouping_open_ = false;  // the last undo step may take further like edits
     bool in_undo_ = false;
+    int untrimmed_line_ = -1;  // the caret's edited line, trimmed once the caret leaves it
 
     std::array<TextPos, 10> bookmarks_;
     std::array<bool, 10> bookmark_set_{};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "editor/highlighter.h"
+#include "store/rescue.h"
 #include "store/store_window.h"
 
 namespace zeph::workbench {
@@ -18,7 +19,7 @@ namespace zeph::workbench {
 enum class Language { VBScript, JavaScript };
 
 enum class MessageIcon { Error, Warning, Question, Information };
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
 enum class MessageResult { Ok, Yes, No, Cancel };
 
 // Editor positions, both counted from 1.
@@ -185,6 +186,11 @@ class IWorkbenchStore {
     // Bracket one user action: its saves share one backup and one turn at the store.
     virtual void BeginAction() noexcept {}
     virtual void EndAction() noexcept {}
+    // The rescue file beside the store: the script of a window that went without storing it
+    // and without anybody to ask. Stores without one keep nothing.
+    virtual void KeepRescue(const store::RescuedScript& /*script*/) {}
+    // Reads and deletes it; none when there is none.
+    virtual std::optional<store::RescuedScript> TakeRescue() { return std::nullopt; }
 };
 
 }  // namespace zeph::workbench

@@ -59,8 +59,46 @@ WorkbenchPresenter::WorkbenchPresenter(IWorkbenchView& view) : view_(view) {
 }
 
 void WorkbenchPresenter::AttachApplication() {
+    if (!store_) return;
     StoreAction action(store_);
-    if (store_) store_->ApplyStore();
+    store_->ApplyStore();
+    OfferRescuedText();
+    opened_text_ = view_.EditorText();
+}
+
+void WorkbenchPresenter::OfferRescuedText() {
+    std::optional<store::RescuedScript> rescued = store_->TakeRescue();
+    if (!rescued) return;
+    std::string question(u8"При прошлом закрытии окна текст скрипта"_cp);
+    if (!rescued->name.empty()) question += " \"" + rescued->name + "\"";
+    question += std::string(u8" не был сохранен. Восстановить его?"_cp);
+    if (view_.ShowMessage(question, u8"Восстановление"_cp, MessageIcon::Question,
+                          MessageButtons::YesNo) != MessageResult::Yes)
+        return;
+    const Language language =
+        rescued->language == "JavaScript" ? Language::JavaScript : Language::VBScript;
+    view_.SetCaption(LanguageCaption(language));
+    view_.SetHighlighter(language);
+    view_.SetSavedScriptText(rescued->name);
+    view_.SetEditorText(rescued->text);
+}
+
+void WorkbenchPresenter::RescueUnstoredText() noexcept {
+    if (!store_) return;
+    try {
+        const std::string name = view_.SavedScriptText();
+        const std::string text = view_.EditorText();
+        if (text == opened_text_) return;  // untouched since the window opened
+        try {
+            std::optional<StoredScript> stored = store_->FindScript(name);
+            if (stored && stored->text == text) return;
+        } catch (const std::exception&) {
+            // A store that cannot be read holds nothing of it.
+        }
+        store_->KeepRescue({name, CurrentLanguage(), text});
+    } catch (...) {
+        // Nobody to tell: the window is going and the host may be shutting down.
+    }
 }
 
 // --- actions and keys ---------------------------------------------------------------------
@@ -157,18 +195,24 @@ void WorkbenchPresenter::SavedScriptsSelect() {
     Guarded([&] { SaveScriptComboBoxSelect(); });
 }
 
-void WorkbenchPresenter::FormClose() {
-    // A failed save is reported, but the window still closes: a store that cannot be written
-    // must not keep the window open for good.
+bool WorkbenchPresenter::FormClose() {
+    std::string failure;
     try {
         StoreAction action(store_);
         if (store_)
             store_->SaveOnClose(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+        return true;
     } catch (const std::exception& e) {
-        ReportError(e.what());
+        failure = e.what();
     } catch (...) {
-        ReportError(u8"Неизвестная ошибка"_cp);
+        failure = u8"Неизвестная ошибка"_cp;
     }
+    // The text is not stored anywhere: closing now would throw it away. The user decides;
+    // a store that cannot be written must not keep the window open for good either.
+    const std::string question =
+        ErrorMessageText(failure) + "\r\n\r\n" + std::string(u8"Закрыть окно без сохранения?"_cp);
+    return view_.ShowMessage(question, u8"Ошибка"_cp, MessageIcon::Error,
+                             MessageButtons::YesNoDefaultNo) == MessageResult::Yes;
 }
 
 bool WorkbenchPresenter::AskYesNo(const std::string& question) {
@@ -310,6 +354,9 @@ void WorkbenchPresenter::SaveScriptComboBoxSelect() {
 void WorkbenchPresenter::RemoveToolButtonClick() {
     if (!store_) return;
     const std::string name = view_.SavedScriptText();
+    // The store is loaded first: a missing or damaged one stops here, before the user is
+    // asked and before the list changes.
+    store_->FindScript(name);
     if (name.empty() || !InScriptList(name)) {
         view_.ShowMessage(u8"Выделите в списке сохранений удаляемый объект"_cp, u8"Ошибка"_cp,
                           MessageIcon::Warning, MessageButtons::Ok);

@@ -62,8 +62,12 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void SavedScriptsDropDown();
     // An entry was picked; the box text is already the picked name.
     void SavedScriptsSelect();
-    // The window is closing: stores the work; the window is freed afterwards in any case.
-    void FormClose();
+    // The window is closing: stores the work. False when the store failed and the user
+    // chose to keep the window (and the text) open.
+    bool FormClose();
+    // The window goes without closing (the host released the module or shuts down): a text
+    // the store does not hold goes to the rescue file. Never throws.
+    void RescueUnstoredText() noexcept;
     void TimerTimer();
 
     // --- operations used by the handlers ---
@@ -124,6 +128,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
 
   private:
     void SwitchLanguage(Language language);
+    void OfferRescuedText();
     bool InScriptList(const std::string& name);
     // Runs an event handler under the general error handler.
     template <typename F>
@@ -140,6 +145,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     std::string plain_caption_;
     bool timer_running_ = false;
     std::string active_script_name_;
+    std::string opened_text_;  // the editor's text once the window was set up
 };
 
 }  // namespace zeph::workbench

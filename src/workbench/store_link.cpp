@@ -2,6 +2,19 @@
 
 namespace zeph::workbench {
 
+void ScriptStoreLink::ApplyStore() {
+    if (store_.StoreExists()) {
+        store_.ApplyStore(window_);
+        return;
+    }
+    // A new store takes effect at once: the window shows its looks and placement from the
+    // first opening, not only after the first save. The editor keeps the text it has.
+    store_.ApplyStore(window_);  // writes the default file
+    const std::string text = window_.EditorText();
+    store_.ApplyStore(window_);
+    window_.ReplaceEditorText(text);
+}
+
 std::optional<StoredScript> ScriptStoreLink::FindScript(const std::string& name) {
     auto doc = store_.LoadStore();
     auto root = doc->DocumentElement();

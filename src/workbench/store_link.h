@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "store/rescue.h"
 #include "store/script_store.h"
 #include "store/store_window.h"
 #include "workbench/interfaces.h"
@@ -14,11 +15,11 @@ namespace zeph::workbench {
 class ScriptStoreLink : public IWorkbenchStore {
   public:
     ScriptStoreLink(store::DataFolder folder, store::IStoreWindow& window)
-        : store_(std::move(folder)), window_(window) {
+        : folder_(folder), store_(std::move(folder)), window_(window) {
         store_.SetAsk([&window](const std::string& question) { return window.AskYesNo(question); });
     }
 
-    void ApplyStore() override { store_.ApplyStore(window_); }
+    void ApplyStore() override;
     void SaveWorkbenchState() override { store_.SaveWorkbenchState(window_); }
     void StoreScript(const std::string& name, std::string_view language,
                      const std::string& text) override {
@@ -28,6 +29,12 @@ class ScriptStoreLink : public IWorkbenchStore {
     std::optional<StoredScript> FindScript(const std::string& name) override;
     void SaveOnClose(const std::string& name, std::string_view language,
                      const std::string& text) override;
+    void KeepRescue(const store::RescuedScript& script) override {
+        store::WriteRescue(folder_(), script);
+    }
+    std::optional<store::RescuedScript> TakeRescue() override {
+        return store::TakeRescue(folder_());
+    }
 
     void BeginAction() noexcept override { store_.BeginAction(); }
     void EndAction() noexcept override { store_.EndAction(); }
@@ -35,6 +42,7 @@ class ScriptStoreLink : public IWorkbenchStore {
     store::ScriptStore& Store() { return store_; }
 
   private:
+    store::DataFolder folder_;
     store::ScriptStore store_;
     store::IStoreWindow& window_;
 };

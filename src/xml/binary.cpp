@@ -195,7 +195,7 @@ class Reader {
                     break;
                 }
                 case kTextNode:
-                    parent.AddChild(new Leaf(kTextNode, names_.text_name(), Value().ToText()));
+                    parent.AddChild(new Leaf(kTextNode, names_.text_name(), Value().ToFileText()));
                     break;
                 case kCDataNode:
                     parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), String()));

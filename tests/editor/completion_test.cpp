@@ -117,7 +117,7 @@ TEST_F(PopupFixture, EndOfTokenCharacterAcceptsThenIsTyped) {
     Load(editor, "obj.|");
     popup.Execute();
     Type(" ");
-    EXPECT_EQ(Dump(editor), "obj.Name~|");  // the blank is trimmed from the line's end
+    EXPECT_EQ(Dump(editor), "obj.Name |");
 }
 
 TEST_F(PopupFixture, EmptyInsertEntryOrEmptyListLeavesTheText) {
@@ -200,6 +200,27 @@ TEST_F(PopupFixture, AnotherCharacterWithinTheDelayOpensNothing) {
     popup.TimerExpired();  // a late tick after the stop
     EXPECT_FALSE(popup.IsOpen());
     EXPECT_TRUE(events.empty());
+}
+
+// The wait after "." ends with the line it belongs to: a line break, a deletion, a caret
+// move, or the editor losing the focus (which the window reports as a cancel).
+TEST_F(PopupFixture, CommandsAndFocusLossWithinTheDelayOpenNothing) {
+    for (int key : {vk::kReturn, vk::kBack, vk::kLeft, vk::kDown, vk::kEscape}) {
+        Load(editor, "' done|");
+        Type(".");
+        ASSERT_TRUE(timer);
+        Key(key);
+        EXPECT_FALSE(timer) << key;
+        popup.TimerExpired();
+        EXPECT_FALSE(popup.IsOpen()) << key;
+    }
+    Load(editor, "obj|");
+    Type(".");
+    popup.Cancel();
+    EXPECT_FALSE(timer);
+    popup.TimerExpired();
+    EXPECT_FALSE(popup.IsOpen());
+    EXPECT_TRUE(events.empty());  // neither opened nor reported as cancelled
 }
 
 TEST_F(PopupFixture, ReadOnlyEditorGetsNoPopup) {

@@ -97,14 +97,17 @@ TEST(EditorText, OverwriteModeReplacesThenAppends) {
     EXPECT_EQ(Dump(m), "a|bc");
 }
 
-TEST(EditorText, TrailingBlanksOfEditedLinesAreTrimmed) {
+TEST(EditorText, TrailingBlanksAreTrimmedFromTheLinesTheCaretLeaves) {
     EditorModel m(EditorOptions::ScriptEditor());
     Load(m, "keep  \nab|");
     m.TypeChar(' ');
-    EXPECT_EQ(Dump(m), "keep  \nab~|");  // the blank is room, not text; other lines untouched
+    EXPECT_EQ(Dump(m), "keep  \nab |");  // still being typed; lines never edited keep theirs
     m.TypeChar('c');
     EXPECT_EQ(Dump(m), "keep  \nab c|");
-    m.Undo();
+    m.TypeChar(' ');
+    m.ExecuteKey(vk::kUp, 0);
+    EXPECT_EQ(Dump(m), "keep | \nab c");
+    m.Undo();  // the trimmed blank comes back with the typing that left it
     EXPECT_EQ(Dump(m), "keep  \nab|");
 
     EditorOptions o = EditorOptions::ScriptEditor();
@@ -113,6 +116,29 @@ TEST(EditorText, TrailingBlanksOfEditedLinesAreTrimmed) {
     Load(n, "ab|");
     n.TypeChar(' ');
     EXPECT_EQ(n.Line(0), "ab ");
+}
+
+// The indent being typed is text, not trailing blanks: Tab, Enter and Backspace build on it.
+TEST(EditorText, IndentOfTheCaretLineSurvivesTheCommands) {
+    EditorModel m(EditorOptions::ScriptEditor());
+    Load(m, "|");
+    m.ExecuteKey(vk::kTab, 0);
+    m.ExecuteKey(vk::kTab, 0);
+    m.TypeChar('x');
+    EXPECT_EQ(m.Line(0), "\t\tx");
+    EXPECT_EQ(m.DisplayColumn(0, m.Caret().column), 5);
+
+    Load(m, "\tif a then|");
+    m.ExecuteKey(vk::kReturn, 0);
+    m.TypeChar('b');
+    EXPECT_EQ(Dump(m), "\tif a then\n\tb|");
+
+    Load(m, "a\n  b\n    c|");
+    m.ExecuteKey(vk::kReturn, 0);
+    m.ExecuteKey(vk::kBack, 0);
+    EXPECT_EQ(Dump(m), "a\n  b\n    c\n  |");
+    m.ExecuteKey(vk::kUp, 0);
+    EXPECT_EQ(Dump(m), "a\n  b\n  |  c\n");  // the left-behind indent is trimmed
 }
 
 TEST(WordQueries, WordAtColumnAndAtCaret) {

@@ -106,12 +106,12 @@ const KeyCase kCases[] = {
     {"DeleteLastCharSmartTab", vk::kBack, 0, "a\n  b\n    |c", "a\n  b\n  |c"},
     {"DeleteLastCharSmartTabToZero", vk::kBack, 0, "  |c", "|c"},
     {"DeleteLastWord", vk::kBack, C, "foo bar|.x", "foo |.x"},
-    {"DeleteLastWordAtEndTrims", vk::kBack, C, "foo bar|", "foo~|"},
+    {"DeleteLastWordAtEnd", vk::kBack, C, "foo bar|", "foo |"},
     {"LineBreak", vk::kReturn, 0, "ab|cd", "ab\n|cd"},
     {"LineBreakShift", vk::kReturn, S, "ab|cd", "ab\n|cd"},
     {"LineBreakCtrlM", 'M', C, "ab|cd", "ab\n|cd"},
     {"LineBreakAutoIndent", vk::kReturn, 0, "  ab|cd", "  ab\n  |cd"},
-    {"LineBreakTrims", vk::kReturn, 0, "  ab  |", "  ab\n~~|"},
+    {"LineBreakTrims", vk::kReturn, 0, "  ab  |", "  ab\n  |"},
     {"Tab", vk::kTab, 0, "a|b", "a\t|b"},
     {"TabIndentsBlock", vk::kTab, 0, "^ab\ncd|", "^  ab\n  cd|"},
     {"ShiftTabMovesBack", vk::kTab, S, "abc|", "ab|c"},
@@ -299,10 +299,10 @@ TEST(KeyStrokes, SmartTabsLineUpWithTheWordsAbove) {
     EditorModel m(o);
     testing::Load(m, "Dim  name   value\n|");
     m.ExecuteKey(vk::kTab, 0);
-    EXPECT_EQ(testing::Dump(m), "Dim  name   value\n~~~~~|");
+    EXPECT_EQ(testing::Dump(m), "Dim  name   value\n     |");
     m.TypeChar('x');
     m.ExecuteKey(vk::kTab, 0);
-    EXPECT_EQ(testing::Dump(m), "Dim  name   value\n     x~~~~~~|");
+    EXPECT_EQ(testing::Dump(m), "Dim  name   value\n     x      |");
 }
 
 }  // namespace

@@ -93,48 +93,6 @@ class PresenterTest : public ::testing::Test {
 
 // --- action list ----------------------------------------------------------------------------
 
-TEST(ActionTable, OrderCaptionsKeysAndImages) {
-    struct Row {
-        const char* name;
-        std::string_view caption;
-        std::string key;
-        std::string_view second;
-        int image;
-    };
-    const Row rows[] = {
-        {"RunAction", u8"Выполнить"_cp, "F5", "CTRL+Enter", 0},
-        {"NewAction", u8"Новый скрипт"_cp, "Ctrl+N", "", 1},
-        {"RemoveAction", u8"Удалить"_cp, "", "", 2},
-        {"SetVBScript", "VBScript", "", "", -1},
-        {"SetJavaScript", "JavaScript", "", "", -1},
-        {"ReselectLanguageAction", u8"Поменять язык"_cp, "Ctrl+L", "", 3},
-        {"OpenMenuLanguageAction", u8"Открытие меню языка"_cp, "Shift+Ctrl+L", "", -1},
-        {"MoveOnScriptTextAction", u8"Переход на ScriptTextEdit"_cp, "Esc", "", -1},
-        {"CloseMainModelessDialog", u8"Выход"_cp, "Ctrl+Q", "Esc", -1},
-        {"EnterAction", u8"Сохранение по Enter"_cp, "Enter", "", -1},
-        {"MoveToSaveScriptComboBoxAction", u8"Переход к Списку Сохранений"_cp, "F4", "", -1},
-        {"SetupZephraAction", u8"Открытие окна настройки..."_cp, "Ctrl+O", "", 4},
-        {"SaveScriptToXMLAction", u8"Сохранить скрипт"_cp, "Ctrl+S", "", -1},
-        {"AddObjectSelectIDAction", u8"Вставка ID выделенного объекта"_cp, "Ctrl+F1", "", -1},
-        {"HelpAction", "HelpAction", "F1", "", -1},
-    };
-    const auto& table = ActionTable();
-    ASSERT_EQ(std::size(rows), table.size());
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        SCOPED_TRACE(rows[i].name);
-        EXPECT_EQ(static_cast<std::size_t>(table[i].id), i);
-        EXPECT_EQ(table[i].name, rows[i].name);
-        EXPECT_EQ(table[i].caption, rows[i].caption);
-        EXPECT_EQ(table[i].key ? KeyStrokeText(*table[i].key) : "", rows[i].key);
-        EXPECT_EQ(table[i].second_key, rows[i].second);
-        EXPECT_EQ(table[i].image, rows[i].image);
-        if (!table[i].second_key.empty()) {
-            EXPECT_TRUE(ParseKeyStroke(table[i].second_key));
-        }
-    }
-    EXPECT_EQ(Action(ActionId::SaveScriptToXML).handler, "EnterActionExecute");
-}
-
 TEST(KeyStrokes, TextRoundTripsAndIgnoresCase) {
     EXPECT_EQ(ParseKeyStroke("CTRL+Enter"), Ctrl(vk::kReturn));
     EXPECT_EQ(ParseKeyStroke("shift+ctrl+l"), (KeyStroke{'L', kCtrl | kShift}));
@@ -289,8 +247,14 @@ TEST_F(PresenterTest, ClosingStoresAndSurvivesAFailedStore) {
     p.FormClose();
     EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveOnClose(,VBScript)"));
     store.fail = true;
-    p.FormClose();  // reports, does not throw: the window goes anyway
-    EXPECT_EQ(view.messages.size(), 1u);
+    view.answer = MessageResult::No;  // the default answer keeps the window and the text
+    EXPECT_FALSE(p.FormClose());
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, std::string(u8"Не удалось открыть файл.\r\n\r\n"
+                                                 u8"Закрыть окно без сохранения?"_cp));
+    EXPECT_EQ(view.messages[0].buttons, MessageButtons::YesNoDefaultNo);
+    view.answer = MessageResult::Yes;
+    EXPECT_TRUE(p.FormClose());
 }
 
 TEST_F(PresenterTest, AttachApplicationAppliesTheStoreAndLetsErrorsThrough) {

@@ -60,6 +60,11 @@ TEST_F(StoreLinkTest, ClosingWithoutAStoreWritesNothing) {
 TEST_F(StoreLinkTest, OpeningCreatesTheStoreAndClosingKeepsTheWork) {
     p.AttachApplication();  // creates the default file
     ASSERT_TRUE(fs::exists(folder / "zpconfig.cfg"));
+    // ...and shows it at once: its font, colours and placement, with the editor's own text.
+    EXPECT_EQ(view.font_size, 8);
+    EXPECT_EQ(view.bounds, (store::WindowBounds{100, 100, 350, 200}));
+    EXPECT_TRUE(view.js.FindClass("Reserved word")->bold());
+    EXPECT_EQ(view.lines, std::vector<std::string>{"option explicit"});
     view.lines = {"MsgBox 1"};
     p.FormClose();  // the scratch script changed: its record moves to the end
     EXPECT_THAT(Names(), ::testing::ElementsAre(""));
@@ -67,6 +72,30 @@ TEST_F(StoreLinkTest, OpeningCreatesTheStoreAndClosingKeepsTheWork) {
     ASSERT_TRUE(scratch);
     EXPECT_EQ(scratch->text, "MsgBox 1\r\n");
     EXPECT_THAT(File(), ::testing::HasSubstr("LastText=\"MsgBox 1"));
+}
+
+TEST_F(StoreLinkTest, TextOfAWindowGoneUnaskedComesBackAtTheNextOpening) {
+    p.AttachApplication();
+    p.RescueUnstoredText();  // nothing typed: the store holds it all
+    EXPECT_FALSE(fs::exists(folder / "zpconfig.rescue"));
+    view.box_text = "Report";
+    view.lines = {"MsgBox \"a & b\"", "x = 1"};
+    view.highlighter = "JavaScriptHighlighter";
+    p.RescueUnstoredText();
+    ASSERT_TRUE(fs::exists(folder / "zpconfig.rescue"));
+
+    testing::FakeView again;
+    again.answer = MessageResult::Yes;
+    WorkbenchPresenter q{again};
+    ScriptStoreLink second{[this] { return folder / ""; }, q};
+    q.SetStore(&second);
+    q.AttachApplication();
+    ASSERT_EQ(again.messages.size(), 1u);
+    EXPECT_EQ(again.messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(again.box_text, "Report");
+    EXPECT_EQ(again.lines, (std::vector<std::string>{"MsgBox \"a & b\"", "x = 1"}));
+    EXPECT_EQ(q.CurrentLanguage(), "JavaScript");
+    EXPECT_FALSE(fs::exists(folder / "zpconfig.rescue"));  // offered once
 }
 
 TEST_F(StoreLinkTest, ClosingMovesOnlyAChangedScriptToTheEnd) {
@@ -108,12 +137,16 @@ TEST_F(StoreLinkTest, ReopeningSelectsTheDefaultScriptInItsLanguage) {
     EXPECT_TRUE(again.caption.ends_with(SavedNotice()));
 }
 
-TEST_F(StoreLinkTest, UnreadableStoreIsReportedAndTheWindowStillCloses) {
+TEST_F(StoreLinkTest, UnreadableStoreAsksBeforeClosingWithoutSaving) {
     std::ofstream(folder / "zpconfig.cfg") << "<Scripts><Script";
     EXPECT_THROW(p.AttachApplication(), std::exception);
-    p.FormClose();
-    ASSERT_EQ(view.messages.size(), 1u);
+    view.answer = MessageResult::No;
+    EXPECT_FALSE(p.FormClose());  // the window and its text stay
+    view.answer = MessageResult::Yes;
+    EXPECT_TRUE(p.FormClose());
+    ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(view.messages[0].buttons, MessageButtons::YesNoDefaultNo);
     EXPECT_EQ(File(), "<Scripts><Script");  // never overwritten
 }
 
@@ -245,6 +278,16 @@ TEST_F(SavedScriptsTest, RemovingBeforeTheActiveLastEntryChoosesTheOneBeforeIt) 
     p.Execute(ActionId::Remove);
     EXPECT_EQ(view.box_text, "B");
     EXPECT_EQ(view.lines, std::vector<std::string>{"B"});  // opened by the store
+}
+
+TEST_F(SavedScriptsTest, RemovingLoadsTheStoreBeforeAskingOrChangingTheList) {
+    std::ofstream(folder / "zpconfig.cfg", std::ios::trunc) << "<Scripts><Script";
+    view.answer = MessageResult::Yes;
+    view.box_text = "B";
+    p.Execute(ActionId::Remove);
+    ASSERT_EQ(view.messages.size(), 1u);  // the error, no confirmation
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(view.list, (std::vector<std::string>{"A", "B", "C"}));
 }
 
 TEST_F(SavedScriptsTest, RemovingNeedsAListedName) {

@@ -105,6 +105,19 @@ TEST(XmlBinary, ReadsEveryValueType) {
                   "\r\n\t<Root/>\r\n</Root>");
 }
 
+// Booleans are written "1" and "0" everywhere, in text nodes as in attributes.
+TEST(XmlBinary, BooleanTextNodesAreWrittenAsOneAndZero) {
+    for (auto [bits, text] : {std::pair<std::uint16_t, const char*>{0xFFFF, "1"}, {0, "0"}}) {
+        Bin b;
+        b.Names({"R"});
+        b.Packed(0).Packed(1);                                   // document: one child
+        b.Fixed<std::uint8_t>(1).Packed(0).Packed(0).Packed(0);  // <R>, no value, no attributes
+        b.Packed(1).Fixed<std::uint8_t>(3).Packed(11).Fixed<std::uint16_t>(bits);
+        auto doc = Parse(b.s);
+        EXPECT_EQ(doc->DocumentElement()->GetXml(), std::string("\r\n<R>") + text + "</R>");
+    }
+}
+
 TEST(XmlBinary, TruncationAnywhereIsAReadError) {
     Bin b;
     b.Names({"R", "x"});

@@ -255,8 +255,8 @@ LRESULT ScriptEditorWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             focused_ = false;
             ::KillTimer(hwnd, kBlinkTimer);
             InvalidateCaret();
-            if (completion_ && completion_->IsOpen()) {
-                completion_->Cancel();
+            if (completion_) {
+                completion_->Cancel();  // also the timer of a "." not yet shown
                 Sync();
             }
             return 0;
@@ -269,7 +269,11 @@ LRESULT ScriptEditorWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             } else if (wp == kCompletionTimer) {
                 ::KillTimer(hwnd, kCompletionTimer);
                 if (completion_) {
-                    completion_->TimerExpired();
+                    // Never a list over another window: the wait ends with the focus.
+                    if (focused_)
+                        completion_->TimerExpired();
+                    else
+                        completion_->Cancel();
                     Sync();
                 }
             }
@@ -869,7 +873,7 @@ bool ScriptEditorWindow::InsideSelection(editor::TextPos pos) const {
 
 void ScriptEditorWindow::OnMouseDown(int x, int y, bool shift, bool double_click) {
     if (!HasFocus()) ::SetFocus(hwnd_.get());
-    if (completion_ && completion_->IsOpen()) completion_->Cancel();
+    if (completion_) completion_->Cancel();
     editor::TextPos pos = PositionAt(std::max(x, TextLeft()), y);
     mouse_down_ = mouse_last_ = {x, y};
     if (double_click) {
@@ -969,7 +973,11 @@ void ScriptEditorWindow::ShowScrollHint(int top_line) {
     ::GetClientRect(hwnd_.get(), &client);
     POINT right{client.right, 0};
     ::ClientToScreen(hwnd_.get(), &right);
-    std::wstring text = Wide(u8"Строка: "_cp) + std::to_wstring(top_line + 1);
+    // The range of lines the window will show from this top line, as far as there is text.
+    const int bottom =
+        std::max(top_line + 1, std::min(top_line + VisibleLineCount(), model_.LineCount()));
+    std::wstring text =
+        Wide(u8"Строки: "_cp) + std::to_wstring(top_line + 1) + L" - " + std::to_wstring(bottom);
     scroll_hint_->Show(hwnd_.get(), {right.x - 4, std::clamp(cursor.y, wr.top, wr.bottom)}, text);
 }
 

@@ -72,6 +72,7 @@ void ScrollHintWindow::Show(HWND owner, POINT anchor, const std::wstring& text) 
         if (!hwnd_) return;
     }
     text_ = text;
+    ::SetWindowTextW(hwnd_.get(), text_.c_str());  // for screen readers and tests
     SIZE size{};
     {
         WindowDc dc(hwnd_.get());

@@ -1,5 +1,5 @@
-// The small tip beside the vertical scroll bar that names the top line while the thumb is
-// dragged. It never takes the focus.
+// The small tip beside the vertical scroll bar that names the range of lines shown while the
+// thumb is dragged. It never takes the focus.
 #pragma once
 
 #include <windows.h>

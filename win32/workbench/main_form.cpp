@@ -30,6 +30,8 @@ constexpr UINT kCaptionTimerPeriod = 3000;
 constexpr UINT kRunActionMessage = WM_APP + 0x101;
 // Posted by the key hook: hands the oldest taken key message to its control.
 constexpr UINT kTakenKeyMessage = WM_APP + 0x102;
+// Posted by the message hook after a click on the owner: puts the window back above it.
+constexpr UINT kKeepAboveOwnerMessage = WM_APP + 0x103;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
@@ -231,6 +233,12 @@ TMainModelessDialogForm* TMainModelessDialogForm::CreateOwned(HWND owner) {
 }
 
 TMainModelessDialogForm::~TMainModelessDialogForm() {
+    // Freed without closing (the module was released): what the store does not hold is
+    // rescued while the controls still hold it.
+    if (attached_ && !closed_ && Handle()) {
+        closed_ = true;
+        presenter_.RescueUnstoredText();
+    }
     // The window goes first, while every member is still there; no close handling runs.
     DestroyWindowHandle();
     HookState& state = hook_state;
@@ -396,6 +404,7 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
         }
     }
     presenter_.AttachApplication();
+    attached_ = true;
     SyncLooks();
     ::ShowWindow(Handle(), ShowCommand(pending_state_, /*first=*/true));
 }
@@ -437,7 +446,11 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
                 return 0;
             }
             break;
+        case kKeepAboveOwnerMessage:
+            KeepAboveOwner();
+            return 0;
         case kRunActionMessage:
+            // A key's action refreshes the looks as a button's does.
             if (wparam < workbench::kActionCount) RunAction(static_cast<ActionId>(wparam));
             return 0;
         case kTakenKeyMessage:
@@ -450,13 +463,50 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
             }
             return 0;
         case WM_CLOSE:
-            presenter_.FormClose();
-            ::DestroyWindow(Handle());
+            if (presenter_.FormClose()) {
+                closed_ = true;
+                ::DestroyWindow(Handle());
+            }
             return 0;
+        case WM_ENDSESSION:
+            // The session ends without closing the window: nobody can be asked any more.
+            if (wparam && attached_ && !closed_) presenter_.RescueUnstoredText();
+            return 0;
+        case WM_DESTROY:
+            // Gone without the close handling (the module was released, the owner destroyed):
+            // the controls still hold the text here.
+            if (attached_ && !closed_) {
+                closed_ = true;
+                presenter_.RescueUnstoredText();
+            }
+            break;
         default:
             break;
     }
     return TNonModalForm::HandleMessage(message, wparam, lparam);
+}
+
+bool TMainModelessDialogForm::ClickOnOwner(const MSG& msg) const noexcept {
+    switch (msg.message) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+            break;
+        default:
+            return false;
+    }
+    HWND owner = ::GetWindow(Handle(), GW_OWNER);
+    return owner && msg.hwnd && ::GetAncestor(msg.hwnd, GA_ROOT) == owner;
+}
+
+void TMainModelessDialogForm::KeepAboveOwner() {
+    // An owned window stays above its owner, but a click on the owner's map was seen to
+    // leave it behind under Wine: it puts itself back on top without taking the activation.
+    HWND hwnd = Handle();
+    if (!::IsWindowVisible(hwnd) || ::IsIconic(hwnd)) return;
+    ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TMainModelessDialogForm::Activate(bool active) {
@@ -623,6 +673,12 @@ LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam
                     break;
                 }
             }
+        } else {
+            // The owner handles the click first (activation, selection); then the window is
+            // restacked from its own queue.
+            for (TMainModelessDialogForm* form : state.forms)
+                if (form->ClickOnOwner(msg))
+                    ::PostMessageW(form->Handle(), kKeepAboveOwnerMessage, 0, 0);
         }
     }
     return ::CallNextHookEx(state.hook, code, wparam, lparam);
@@ -718,7 +774,11 @@ void TMainModelessDialogForm::SetSavedScriptText(std::string_view text) {
 }
 
 void TMainModelessDialogForm::ClearScriptList() {
+    // CB_RESETCONTENT empties the edit field too; the typed name must survive a refill, and
+    // an ApplyStore that stops before setting the name.
+    const std::wstring text = WindowText(combo_);
     ::SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+    ::SetWindowTextW(combo_, text.c_str());
 }
 
 void TMainModelessDialogForm::AddScriptNames(const std::vector<std::string>& names) {
@@ -834,21 +894,53 @@ void TMainModelessDialogForm::SetWindowState(store::WindowState state) {
     ::ShowWindow(Handle(), ShowCommand(state, /*first=*/false));
 }
 
+namespace {
+
+// The placement's restored rectangle is in work-area coordinates; the store keeps screen ones.
+// The offset between them is where a top or left task bar pushes the work area.
+POINT WorkAreaOffset(HWND hwnd) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    if (!::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &mi)) return {};
+    return {mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top};
+}
+
+bool ShownNormally(HWND hwnd) {
+    return !::IsIconic(hwnd) && !::IsZoomed(hwnd);
+}
+
+}  // namespace
+
 store::WindowBounds TMainModelessDialogForm::GetWindowBounds() {
-    WINDOWPLACEMENT wp{};
-    wp.length = sizeof(wp);
-    ::GetWindowPlacement(Handle(), &wp);
-    const RECT& r = wp.rcNormalPosition;
+    RECT r{};
+    if (ShownNormally(Handle())) {
+        ::GetWindowRect(Handle(), &r);
+    } else {
+        WINDOWPLACEMENT wp{};
+        wp.length = sizeof(wp);
+        ::GetWindowPlacement(Handle(), &wp);
+        r = wp.rcNormalPosition;
+        const POINT offset = WorkAreaOffset(Handle());
+        ::OffsetRect(&r, offset.x, offset.y);
+    }
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 void TMainModelessDialogForm::SetWindowBounds(const store::WindowBounds& bounds) {
+    if (ShownNormally(Handle())) {
+        // Hidden or restored: the window takes the place at once, and a later maximize or
+        // minimize restores to it.
+        ::SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, bounds.width, bounds.height,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
     WINDOWPLACEMENT wp{};
     wp.length = sizeof(wp);
     ::GetWindowPlacement(Handle(), &wp);
-    wp.rcNormalPosition = {bounds.left, bounds.top, bounds.left + bounds.width,
-                           bounds.top + bounds.height};
-    if (!::IsWindowVisible(Handle())) wp.showCmd = SW_HIDE;
+    const POINT offset = WorkAreaOffset(Handle());
+    wp.rcNormalPosition = {bounds.left - offset.x, bounds.top - offset.y,
+                           bounds.left - offset.x + bounds.width,
+                           bounds.top - offset.y + bounds.height};
     wp.flags = 0;
     ::SetWindowPlacement(Handle(), &wp);
 }
@@ -857,7 +949,9 @@ workbench::MessageResult TMainModelessDialogForm::ShowMessage(std::string_view t
                                                               std::string_view caption,
                                                               workbench::MessageIcon icon,
                                                               workbench::MessageButtons buttons) {
-    UINT type = buttons == workbench::MessageButtons::YesNo ? MB_YESNO : MB_OK;
+    UINT type = MB_OK;
+    if (buttons == workbench::MessageButtons::YesNo) type = MB_YESNO;
+    if (buttons == workbench::MessageButtons::YesNoDefaultNo) type = MB_YESNO | MB_DEFBUTTON2;
     switch (icon) {
         case workbench::MessageIcon::Error:
             type |= MB_ICONERROR;

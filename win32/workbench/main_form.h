@@ -83,6 +83,8 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     // its control from the window's own queue (see the hook).
     bool TakeKey(const MSG& msg) noexcept;
     bool OwnsWindow(HWND hwnd) const noexcept;
+    bool ClickOnOwner(const MSG& msg) const noexcept;
+    void KeepAboveOwner();
 
     // IWorkbenchView
     std::string Caption() const override;
@@ -167,6 +169,8 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
     std::deque<MSG> taken_keys_;
+    bool attached_ = false;  // set up: its text is the user's
+    bool closed_ = false;    // the closing stored the work (or the user let it go)
 };
 
 }  // namespace zeph::win

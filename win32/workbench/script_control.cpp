@@ -2,6 +2,7 @@
 
 #include "base/result.h"
 #include "base/wide.h"
+#include "workbench/script_errors.h"
 
 namespace zeph::win {
 
@@ -178,7 +179,12 @@ ScriptControl::ErrorInfo ScriptControl::LastError() {
         std::string source;
         if (v.get()->vt == VT_BSTR && v.get()->bstrVal)
             source = Narrow({v.get()->bstrVal, ::SysStringLen(v.get()->bstrVal)});
-        info.description = DescribeNumber(number, source);
+        get(L"Line", v.put());
+        info.line = ToLong(v.get());
+        // Our own Russian texts first: the engines' tables are English under Wine.
+        info.description = workbench::ScriptErrorText(language_, static_cast<std::int32_t>(number),
+                                                      static_cast<int>(info.line));
+        if (info.description.empty()) info.description = DescribeNumber(number, source);
     }
     get(L"Line", v.put());
     info.line = ToLong(v.get());

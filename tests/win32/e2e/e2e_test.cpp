@@ -3,10 +3,12 @@
 // completion pop-up offers the host's members. Everything goes through keys and clicks.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "base/unique.h"
 #include "base/wide.h"
 #include "e2e_fixture.h"
 #include "host/host_loop.h"
@@ -116,6 +118,55 @@ TEST_F(EndToEndTest, F5RunsVBScriptThatMovesAndRecoloursMapObjects) {
     // A run neither changes nor stores the text.
     EXPECT_EQ(Trimmed(EditorText()), script);
     EXPECT_EQ(ScriptLines(), std::vector<std::string>{"<Script Name=\"\"/>"});
+}
+
+// --- a newcomer's first minutes --------------------------------------------------------------
+
+TEST_F(EndToEndTest, IndentingByTabAndEnterKeepsTheIndent) {
+    OpenWorkbench();
+    PasteIntoEditor(L"If 1 Then");
+    Press(VK_RETURN);
+    Press(VK_TAB);
+    Press(VK_TAB);
+    Press('X');
+    Press(VK_RETURN);  // the new line takes the two tabs
+    Press('Y');
+    Press(VK_RETURN);
+    Press(VK_RETURN);  // the empty indented line is trimmed when left
+    EXPECT_EQ(Trimmed(EditorText()), L"If 1 Then\r\n\t\tx\r\n\t\ty\r\n\r\n\t\t");
+}
+
+TEST_F(EndToEndTest, ClickingOnTheMapLeavesTheWorkbenchAboveTheHost) {
+    OpenWorkbench();
+    RECT bench{}, map{};
+    ::GetWindowRect(wb_, &bench);
+    ::GetWindowRect(window_->mapView(), &map);
+    // A point of the map that the workbench does not cover.
+    POINT click{map.right - 10, map.bottom - 10};
+    if (::PtInRect(&bench, click)) click = {map.left + 10, map.bottom - 10};
+    ASSERT_FALSE(::PtInRect(&bench, click));
+    Click(click);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == frame_; }));
+    Click(click);  // selecting on the map of the active host
+    Pump();
+    POINT inside{10, 10};
+    ::ClientToScreen(editor_, &inside);
+    EXPECT_EQ(::WindowFromPoint(inside), editor_);
+    // On the screen too: the editor's own pixels, not the host's, at a point of its gutter.
+    ::RedrawWindow(wb_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+    RECT client{};
+    ::GetClientRect(editor_, &client);
+    win::WindowDc screen(nullptr);
+    win::UniqueMemoryDc mem(::CreateCompatibleDC(screen.get()));
+    win::UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
+    win::SelectedObject keep(mem.get(), bmp.get());
+    ::SendMessageW(editor_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem.get()), PRF_CLIENT);
+    EXPECT_EQ(::GetPixel(screen.get(), inside.x, inside.y), ::GetPixel(mem.get(), 10, 10));
+    bool above = false;
+    for (HWND w = ::GetWindow(wb_, GW_HWNDNEXT); w; w = ::GetWindow(w, GW_HWNDNEXT))
+        if (w == frame_) above = true;
+    EXPECT_TRUE(above);
 }
 
 TEST_F(EndToEndTest, CtrlEnterRunsJScriptAfterTheLanguageSwitch) {

@@ -1,6 +1,7 @@
 // The editor control driven by real window messages under a live message loop.
 #include <gtest/gtest.h>
 
+#include "base/wide.h"
 #include "editor/colour.h"
 #include "text/cp1251.h"
 #include "win32/editor/harness.h"
@@ -217,11 +218,16 @@ TEST(ScriptEditorWindow, ScrollsToTheCaretAndByTheScrollBarAndWheel) {
     ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
     EXPECT_GT(host.model().TopLine(), 1);
 
-    // Dragging the thumb shows the top line in a tip beside the scroll bar.
+    // Dragging the thumb shows the range of lines in a tip beside the scroll bar.
     ::SendMessageW(host.hwnd(), WM_VSCROLL, SB_THUMBTRACK, 0);
+    const int shown_top = host.model().TopLine() + 1;
     HWND hint = ThreadWindow(L"TScrollHint");
     ASSERT_NE(hint, nullptr);
     EXPECT_TRUE(::IsWindowVisible(hint));
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(hint, shown, 64);
+    EXPECT_EQ(std::wstring(shown), Wide(u8"Строки: "_cp) + std::to_wstring(shown_top) + L" - " +
+                                       std::to_wstring(shown_top + visible - 1));
     EXPECT_NE(::GetFocus(), hint);
     ::SendMessageW(host.hwnd(), WM_VSCROLL, SB_ENDSCROLL, 0);
     EXPECT_FALSE(::IsWindowVisible(hint));

@@ -11,6 +11,25 @@ namespace {
 
 using text::operator""_cp;
 
+// Pixels of a colour on a line of the editor, between two 0-based character columns, as the
+// editor paints them.
+int PixelsOnLine(EditorHost& host, int line, int from, int to, COLORREF colour) {
+    RECT rc{};
+    ::GetClientRect(host.hwnd(), &rc);
+    WindowDc screen(nullptr);
+    UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), rc.right, rc.bottom));
+    SelectedObject keep(dc.get(), bmp.get());
+    ::SendMessageW(host.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    const POINT left = host.editor().PointOf({line, from});
+    const POINT right = host.editor().PointOf({line, to});
+    int count = 0;
+    for (int y = left.y; y < left.y + host.editor().LineHeight(); ++y)
+        for (int x = left.x; x < right.x; ++x)
+            if (::GetPixel(dc.get(), x, y) == colour) ++count;
+    return count;
+}
+
 TEST(EditorSnapshots, VBScriptSample) {
     EditorHost host;
     editor::TVBScriptHighlighter vb;
@@ -37,6 +56,12 @@ TEST(EditorSnapshots, VBScriptSample) {
     host.editor().Focus();
     EditorHost::Pump();
     EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/vbscript.bmp"));
+    // The classes' colours reach the screen: a green comment, a blue keyword, navy names.
+    EXPECT_GT(PixelsOnLine(host, 1, 0, 10, RGB(0, 128, 0)), 0);
+    EXPECT_GT(PixelsOnLine(host, 2, 0, 3, RGB(0, 0, 255)), 0);  // "Dim"
+    EXPECT_EQ(PixelsOnLine(host, 2, 0, 3, RGB(0, 0, 128)), 0);
+    EXPECT_GT(PixelsOnLine(host, 4, 8, 9, RGB(0, 0, 128)), 0);  // "i"
+    EXPECT_EQ(PixelsOnLine(host, 4, 8, 9, RGB(0, 0, 255)), 0);
 }
 
 TEST(EditorSnapshots, JScriptSample) {
@@ -105,6 +130,14 @@ TEST(EditorSnapshots, CompletionList) {
     ASSERT_TRUE(::IsWindowVisible(popup));
     EditorHost::Pump();
     EXPECT_TRUE(SaveWindowBitmap(popup, ScreensDir() + "/completion.bmp"));
+    // Under the caret line, as wide as the model says.
+    RECT list{};
+    ::GetWindowRect(popup, &list);
+    EXPECT_EQ(list.right - list.left, c.width);
+    POINT caret = host.editor().PointOf(host.model().Caret());
+    ::ClientToScreen(host.hwnd(), &caret);
+    EXPECT_EQ(list.left, caret.x);
+    EXPECT_EQ(list.top, caret.y + host.editor().LineHeight());
     // The editor with the list under its caret line, as the screen shows them together.
     RECT editor_rect, popup_rect, both;
     ::GetWindowRect(host.hwnd(), &editor_rect);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,12 @@ using testing::FakeApplication;
 
 struct RecordingStore : workbench::IWorkbenchStore {
     std::vector<std::string> calls;
-    void ApplyStore() override { calls.push_back("ApplyStore"); }
+    std::function<void()> on_apply;
+    bool fail_close = false;
+    void ApplyStore() override {
+        calls.push_back("ApplyStore");
+        if (on_apply) on_apply();
+    }
     void SaveWorkbenchState() override { calls.push_back("SaveWorkbenchState"); }
     void StoreScript(const std::string& name, std::string_view language,
                      const std::string& text) override {
@@ -33,13 +40,14 @@ struct RecordingStore : workbench::IWorkbenchStore {
     }
     void SaveOnClose(const std::string&, std::string_view, const std::string&) override {
         calls.push_back("SaveOnClose");
+        if (fail_close) throw std::runtime_error("read-only store");
     }
 };
 
 using test::Press;
 using test::Pump;
 
-// Message boxes shown while it lives are recorded and answered with OK.
+// Message boxes shown while it lives are recorded and answered (with OK unless told).
 class MessageBoxCatcher {
   public:
     MessageBoxCatcher() {
@@ -51,6 +59,7 @@ class MessageBoxCatcher {
         current_ = nullptr;
     }
     std::vector<std::string> texts, captions;
+    int answer = IDOK;
 
   private:
     static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) {
@@ -64,7 +73,7 @@ class MessageBoxCatcher {
                 ::GetWindowTextW(box, caption, 256);
                 current_->texts.push_back(Narrow(text));
                 current_->captions.push_back(Narrow(caption));
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                ::PostMessageW(box, WM_COMMAND, current_->answer, 0);
             }
         }
         return ::CallNextHookEx(nullptr, code, wparam, lparam);
@@ -198,15 +207,105 @@ TEST_F(WorkbenchWindowTest, WindowShortcutsComeBeforeTheEditorsKeys) {
     EXPECT_EQ(form->Editor().Highlighter()->ComponentName(), "JavaScriptHighlighter");
 }
 
+// Pumps messages until `done` holds or about `ms` milliseconds passed; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
+    const DWORD start = ::GetTickCount();
+    while (!done() && ::GetTickCount() - start < ms) Pump(20);
+    return done();
+}
+
 TEST_F(WorkbenchWindowTest, CaptionNoticeEndsWithItsTimer) {
+    const DWORD start = ::GetTickCount();
     form->Presenter().MarkCaptionSaved();
-    Pump(1000);
-    form->Presenter().MarkCaptionSaved();  // within the period: shown once, not restarted
+    form->Presenter().MarkCaptionSaved();  // within the period: shown once
     EXPECT_EQ(Caption(), kVbCaption + kNotice);
-    Pump(1500);
-    EXPECT_EQ(Caption(), kVbCaption + kNotice);
-    Pump(900);
-    EXPECT_EQ(Caption(), kVbCaption);
+    ASSERT_TRUE(PumpUntil([&] { return Caption() == kVbCaption; }));
+    EXPECT_GE(::GetTickCount() - start, 2900u);  // the window's own 3000 ms timer ended it
+}
+
+TEST_F(WorkbenchWindowTest, RefillingTheListKeepsTheTypedName) {
+    ::SetWindowTextW(form->SavedScriptsHandle(), L"Report");
+    form->Presenter().ClearScriptList();  // as ApplyStore does first
+    EXPECT_EQ(Text(form->SavedScriptsHandle()), L"Report");
+    form->Presenter().AddScriptNames({"A", "B"});
+    EXPECT_EQ(Text(form->SavedScriptsHandle()), L"Report");
+}
+
+TEST_F(WorkbenchWindowTest, FailedSaveOnClosingAsksAndNoKeepsTheWindow) {
+    store.fail_close = true;
+    form->Editor().SetText("MsgBox 1");
+    {
+        MessageBoxCatcher boxes;
+        boxes.answer = IDNO;
+        ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_THAT(boxes.texts[0], ::testing::HasSubstr("read-only store."));
+    }
+    EXPECT_TRUE(::IsWindow(hwnd));
+    EXPECT_EQ(EditorText(), "MsgBox 1\r\n");
+    MessageBoxCatcher boxes;
+    boxes.answer = IDYES;
+    ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(freed, 1);
+}
+
+// Pixels of a colour in a band of the editor's client area, as the screen shows them.
+int ScreenPixels(HWND editor, RECT band, COLORREF colour) {
+    ::UpdateWindow(editor);
+    WindowDc dc(editor);
+    int count = 0;
+    for (int y = band.top; y < band.bottom; ++y)
+        for (int x = band.left; x < band.right; ++x)
+            if (::GetPixel(dc.get(), x, y) == colour) ++count;
+    return count;
+}
+
+TEST_F(WorkbenchWindowTest, LooksChangedByAKeysActionAreShownAtOnce) {
+    // The keyword on a line of its own, away from the caret, whose moves repaint its line.
+    form->Editor().SetText("x = 1\r\nDim x");
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const POINT end = form->Editor().PointOf({1, 3});
+    const RECT word{form->Editor().PointOf({1, 0}).x, end.y, end.x,
+                    end.y + form->Editor().LineHeight()};
+    ASSERT_GT(ScreenPixels(form->EditorHandle(), word, RGB(0, 0, 255)), 0);  // "Dim", blue
+    store.on_apply = [&] {
+        for (editor::Highlighter* h :
+             {static_cast<editor::Highlighter*>(&form->Presenter().JavaScriptHighlighter()),
+              &form->Presenter().VBScriptHighlighter()}) {
+            h->FindClass("Reserved word")->foreground = 0x000080;  // maroon
+            h->NotifyLooksChanged();
+        }
+    };
+    Press('S', true);  // Ctrl+S: stores, then applies the store
+    Pump();
+    EXPECT_GT(ScreenPixels(form->EditorHandle(), word, RGB(128, 0, 0)), 0);
+    EXPECT_EQ(ScreenPixels(form->EditorHandle(), word, RGB(0, 0, 255)), 0);
+}
+
+TEST_F(WorkbenchWindowTest, StaysAboveItsOwnerAfterAClickOnIt) {
+    RECT owner_rect{}, form_rect{};
+    ::GetWindowRect(owner, &owner_rect);
+    ::GetWindowRect(hwnd, &form_rect);
+    // A point of the owner outside the workbench window.
+    POINT click{owner_rect.right - 20, owner_rect.bottom - 20};
+    ASSERT_FALSE(::PtInRect(&form_rect, click));
+    ::SetCursorPos(click.x, click.y);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, in, sizeof(INPUT));
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == owner; }));
+    Pump();
+    // Above in the window list, and on the screen: its pixels are its own.
+    bool above = false;
+    for (HWND w = ::GetWindow(hwnd, GW_HWNDNEXT); w; w = ::GetWindow(w, GW_HWNDNEXT))
+        if (w == owner) above = true;
+    EXPECT_TRUE(above);
+    POINT inside{10, 10};
+    ::ClientToScreen(form->EditorHandle(), &inside);
+    EXPECT_EQ(::WindowFromPoint(inside), form->EditorHandle());
 }
 
 TEST_F(WorkbenchWindowTest, CtrlQStoresAndFreesTheWindow) {
@@ -301,9 +400,14 @@ TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     app.folder = folder;
 
     TMainModelessDialogForm* form = TMainModelessDialogForm::CreateOwned(nullptr);
-    form->AttachApplication(&app);  // no store yet: the default one is written
+    form->AttachApplication(&app);  // no store yet: the default one is written and applied
     EXPECT_NE(::GetFileAttributesW((folder + L"zpconfig.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(form->Editor().Text(), "option explicit\r\n");
+    RECT first{};
+    ::GetWindowRect(form->Handle(), &first);
+    EXPECT_EQ(first.left, 100);
+    EXPECT_EQ(first.top, 100);
+    EXPECT_EQ(first.right - first.left, 350);
     form->Editor().SetText("MsgBox 1");
     ::SetWindowPos(form->Handle(), nullptr, 30, 40, 420, 260, SWP_NOZORDER);
     HWND hwnd = form->Handle();
@@ -322,6 +426,66 @@ TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     EXPECT_EQ(r.bottom - r.top, 260);
     delete form;
     EXPECT_EQ(app.refs, 1u);
+}
+
+TEST(WorkbenchWindowStore, TextOfAReleasedWindowIsOfferedBackAtTheNextOpening) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"zeph_workbench_rescue\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::DeleteFileW((folder + L"zpconfig.cfg").c_str());
+    ::DeleteFileW((folder + L"zpconfig.rescue").c_str());
+    FakeApplication app;
+    app.folder = folder;
+
+    TMainModelessDialogForm* form = TMainModelessDialogForm::CreateOwned(nullptr);
+    form->AttachApplication(&app);
+    form->Editor().SetText("MsgBox 2");
+    delete form;  // as the module does when the host releases it: no closing, nobody asked
+    EXPECT_NE(::GetFileAttributesW((folder + L"zpconfig.rescue").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    MessageBoxCatcher boxes;
+    boxes.answer = IDYES;
+    form = TMainModelessDialogForm::CreateOwned(nullptr);
+    form->AttachApplication(&app);
+    EXPECT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(form->Editor().Text(), "MsgBox 2\r\n");
+    EXPECT_EQ(::GetFileAttributesW((folder + L"zpconfig.rescue").c_str()), INVALID_FILE_ATTRIBUTES);
+    ::PostMessageW(form->Handle(), WM_CLOSE, 0, 0);  // stored now: nothing left to rescue
+    Pump();
+    EXPECT_EQ(::GetFileAttributesW((folder + L"zpconfig.rescue").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A task bar on the left or at the top moves the work area, not the stored place.
+TEST(WorkbenchWindowPlacement, StoredPlaceIsInScreenCoordinates) {
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    struct Restore {
+        RECT r;
+        ~Restore() { ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &r, 0); }
+    } restore{work};
+    RECT shifted = work;
+    shifted.left += 60;
+    shifted.top += 40;
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_SETWORKAREA, 0, &shifted, 0));
+
+    TMainModelessDialogForm* form = TMainModelessDialogForm::CreateOwned(nullptr);
+    const store::WindowBounds stored{100, 100, 420, 260};
+    form->Presenter().SetWindowBounds(stored);  // while hidden, as the opening applies it
+    form->Show();
+    Pump();
+    RECT r{};
+    ::GetWindowRect(form->Handle(), &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 100);
+    EXPECT_EQ(form->Presenter().GetWindowBounds(), stored);
+    ::ShowWindow(form->Handle(), SW_MAXIMIZE);
+    EXPECT_EQ(form->Presenter().GetWindowBounds(), stored);  // the restored place
+    ::ShowWindow(form->Handle(), SW_RESTORE);
+    ::GetWindowRect(form->Handle(), &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 100);
+    delete form;
 }
 
 TEST(WorkbenchWindowStore, SavingAndPickingScriptsInTheBox) {
@@ -365,7 +529,18 @@ TEST_F(WorkbenchWindowTest, Screenshot) {
         "option explicit\r\n\r\nDim map\r\n' The open map\r\nSet map = Application.GetMap()\r\n"
         "MsgBox map.Name & \" objects\"");
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Pump(300);
+    Pump();
+    // The keyword "Dim" in blue, the comment in green, on the screen as captured below.
+    ScriptEditorWindow& editor = form->Editor();
+    const int lh = editor.LineHeight();
+    const POINT dim = editor.PointOf({2, 0}), after_dim = editor.PointOf({2, 3});
+    EXPECT_GT(
+        ScreenPixels(form->EditorHandle(), {dim.x, dim.y, after_dim.x, dim.y + lh}, RGB(0, 0, 255)),
+        0);
+    const POINT comment = editor.PointOf({3, 0}), after_comment = editor.PointOf({3, 8});
+    EXPECT_GT(ScreenPixels(form->EditorHandle(),
+                           {comment.x, comment.y, after_comment.x, comment.y + lh}, RGB(0, 128, 0)),
+              0);
     // The screen has no window manager to draw frames: the caption is drawn here, over the
     // client area as it is on screen.
     RECT client{};

@@ -115,6 +115,16 @@ TEST_F(ScriptControlTest, RuntimeErrorStopsTheScriptWithADescription) {
     EXPECT_EQ(recorder.calls, std::vector<std::wstring>{L"1"});
 }
 
+// Wine's VBScript leaves Description empty for a division by zero (and gives "Type mismatch"
+// itself, which stays); the box then shows our own text.
+TEST_F(ScriptControlTest, ErrorsWithoutADescriptionGetRussianTextsWithTheLine) {
+    ScriptControl::ErrorInfo error;
+    EXPECT_FALSE(Run("VBScript", "Dim x\r\nx = 1 / 0\r\n", &error));
+    EXPECT_EQ(error.description,
+              "\xC4\xE5\xEB\xE5\xED\xE8\xE5 \xED\xE0 \xED\xEE\xEB\xFC "
+              "(\xF1\xF2\xF0\xEE\xEA\xE0 2)");  // "Деление на ноль (строка 2)"
+}
+
 TEST_F(ScriptControlTest, EachRunStartsFromNothing) {
     EXPECT_TRUE(Run("VBScript", "x = 5\r\n"));
     EXPECT_TRUE(Run("VBScript", "Application.Log TypeName(x)\r\n"));
