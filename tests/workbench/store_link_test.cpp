@@ -281,6 +281,9 @@ TEST_F(SavedScriptsTest, RemovingBeforeTheActiveLastEntryChoosesTheOneBeforeIt) 
 }
 
 TEST_F(SavedScriptsTest, RemovingLoadsTheStoreBeforeAskingOrChangingTheList) {
+    // Damaged, with no backup to offer instead.
+    fs::remove(folder / "zpconfig.cfg.bak");
+    fs::remove(folder / "zpconfig.cfg.tmp");
     std::ofstream(folder / "zpconfig.cfg", std::ios::trunc) << "<Scripts><Script";
     view.answer = MessageResult::Yes;
     view.box_text = "B";
