@@ -80,11 +80,17 @@ xml::XmlRef<xml::IXmlElement> SettingsPresenter::LoadConfiguration(
     if (loaded) *loaded = doc;
     auto root = doc->DocumentElement();
     auto config = root ? root->ElementByName("Configuration") : nullptr;
-    if (!config)
+    if (!config) {
+        std::string path;
+        try {
+            path = text::FromUtf16(store_.StorePath().u16string());
+        } catch (const std::exception&) {
+            path = store_.StorePath().string();
+        }
         throw store::StoreError(
-            std::string(u8"В файле настроек \""_cp) +
-            text::FromUtf16(store_.StorePath().u16string()) +
+            std::string(u8"В файле настроек \""_cp) + path +
             std::string(u8"\" нет элемента \"Configuration\": настройки редактора недоступны."_cp));
+    }
     return config;
 }
 
