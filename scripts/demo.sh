@@ -115,7 +115,8 @@ mkdir -p "$images"
 crop() {
   local desktop
   desktop=$(convert "$1" -format '%[pixel:p{1279,1023}]' info:)
-  convert "$1" -bordercolor "$desktop" -border 1 -fuzz 1% -trim +repage "$2"
+  # -strip: no time stamps, so an unchanged picture leaves git quiet
+  convert "$1" -bordercolor "$desktop" -border 1 -fuzz 1% -trim +repage -strip "$2"
 }
 crop "$out/screenshot.png" "$images/workbench.png"
 if command -v xdotool >/dev/null; then

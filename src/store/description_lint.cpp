@@ -72,7 +72,13 @@ std::string IdentifierFault(std::string_view name, bool check_reserved) {
     if (!jscript) return "is not an identifier in JScript";
     if (!check_reserved) return {};
     if (editor::detail::VBScriptKeywords().Find(name) == 1) return "is a reserved word in VBScript";
-    if (editor::detail::JScriptKeywords().Find(name) == 1) return "is a reserved word in JScript";
+    // The highlighter also marks a few words that are no syntax for the language itself.
+    constexpr std::string_view kHighlightedOnly[] = {"callee", "constructor", "NaN", "prototype",
+                                                     "start"};
+    if (editor::detail::JScriptKeywords().Find(name) == 1 &&
+        std::find(std::begin(kHighlightedOnly), std::end(kHighlightedOnly), name) ==
+            std::end(kHighlightedOnly))
+        return "is a reserved word in JScript";
     return {};
 }
 

@@ -45,6 +45,16 @@ TEST(DescriptionLintTest, ValuesBothLanguagesAccept) {
         EXPECT_EQ(LintValue(bad).size(), 1u) << bad;
 }
 
+TEST(DescriptionLintTest, ReservedWordsOnlyOfTheLanguagesThemselves) {
+    auto lint = [](std::string_view name) {
+        return Lint("<l><e name=\"E\"><const name=\"" + std::string(name) +
+                    "\" value=\"1\"/></e></l>");
+    };
+    EXPECT_EQ(lint("dim").size(), 1u);  // VBScript's words in any case
+    // The editor highlights "start" as a JScript word, yet it declares fine.
+    EXPECT_THAT(lint("start"), IsEmpty());
+}
+
 TEST(DescriptionLintTest, CommentsAreHarmlessAndCountsAreKept) {
     auto doc = xml::CreateXmlDocument();
     doc->LoadFromBytes(

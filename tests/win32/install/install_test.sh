@@ -39,7 +39,8 @@ for scope in user machine; do
   [ -n "$location" ] || fail "$scope: no uninstall entry under $hive"
   folder=$(winpath u "$location")
   echo "installed in $location"
-  for f in x64/zeph.dll x86/zeph.dll uninstall.exe; do
+  # EXPECT_HELP=1: the setup was built with the help file.
+  for f in x64/zeph.dll x86/zeph.dll uninstall.exe ${EXPECT_HELP:+Zeph_Help.chm}; do
     [ -f "$folder/$f" ] || fail "$scope: $f is not installed"
   done
   run "$client" registered $scope "$location" || fail "$scope: registration"
