@@ -272,6 +272,9 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
         ::SetDlgItemTextW(chooser, kChooserBlue, L"192");
         ::SendMessageW(chooser, WM_COMMAND, IDOK, 0);  // the chooser's own "OK"
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(chooser); }));
+        // A click reaches the dialog only once it is active again.
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == dialog; }));
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == bg; }));
 
         // Bold ticked with the mouse.
         HWND bold = form.Item(Form::kFontAttributeBoldCheckBox);
