@@ -349,6 +349,17 @@ LRESULT TZephraSetupDialogForm::HandleMessage(UINT message, WPARAM wparam, LPARA
         case kSizeEditExitMessage:
             SizeEditExit(static_cast<ControlId>(wparam));
             return 0;
+        case WM_ACTIVATE:
+            // The focus comes back to the control that had it before a message box or the
+            // colour chooser took the activation, as in any dialog.
+            if (LOWORD(wparam) == WA_INACTIVE) {
+                HWND focus = ::GetFocus();
+                if (focus && ::IsChild(Handle(), focus)) last_focus_ = focus;
+            } else if (last_focus_ && ::IsWindow(last_focus_) && ::IsWindowVisible(last_focus_)) {
+                ::SetFocus(last_focus_);
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             EndModal(IDCANCEL);
             return 0;

@@ -145,6 +145,7 @@ class TZephraSetupDialogForm : public TNonModalForm, private settings::ISettings
     int modal_result_ = 0;
     bool running_ = false;
     int update_depth_ = 0;
+    HWND last_focus_ = nullptr;  // while another window is active
 };
 
 // The workbench's settings command: makes the dialog over the workbench window, prepares it,

@@ -272,6 +272,9 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
         ::SetDlgItemTextW(chooser, kChooserBlue, L"192");
         ::SendMessageW(chooser, WM_COMMAND, IDOK, 0);  // the chooser's own "OK"
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(chooser); }));
+        // A click reaches the dialog only once it is active again.
+        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == dialog; }));
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == bg; }));
 
         // Bold ticked with the mouse.
         HWND bold = form.Item(Form::kFontAttributeBoldCheckBox);
@@ -351,11 +354,13 @@ TEST_F(SettingsDialogTest, AMarginThatIsNoNumberIsRefusedWhenTheEditLosesTheFocu
     WithDialog([&](Form& form, HWND dialog) {
         Tap(VK_TAB, /*ctrl=*/true);  // the display page
         HWND edit = form.Item(Form::kRightMarginSizeEdit);
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(edit) != FALSE; }));
-        ClickAt(PointIn(edit));
-        Tap(VK_END);
+        ASSERT_TRUE(WaitFor(
+            [&] { return FocusOf(ui_thread) == form.Item(Form::kRightMarginVisibleCheckBox); }));
+        Tap(VK_TAB);  // into the edit, its text selected
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == edit; }));
         Tap('X');
-        ClickAt(PointIn(form.Item(Form::kFontNameComboBox)));  // the focus leaves the edit
+        ASSERT_TRUE(WaitFor([&] { return TextOf(edit) == L"x" || TextOf(edit) == L"X"; }));
+        Tap(VK_TAB);  // the focus leaves the edit
         HWND box = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (box = FindDialogBox(ui_thread, dialog)) != nullptr; }));
         message = TextOf(::GetDlgItem(box, 0xFFFF));
