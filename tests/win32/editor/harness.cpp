@@ -168,7 +168,7 @@ std::string ScreensDir() {
     return ZEPH_SCREENS_DIR;
 }
 
-bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
+bool SaveShownWindow(HWND hwnd, const std::string& path) {
     RECT wr{};
     ::GetWindowRect(hwnd, &wr);
     // What is on the screen, scroll bars included (Wine's PrintWindow leaves them out).

@@ -58,7 +58,7 @@ HWND CreateTestFrame(SIZE client);
 
 // Renders a window (frame, scroll bars and client area) into a 24-bit .bmp file; creates the
 // folder. Returns false when nothing could be written.
-bool SaveWindowBitmap(HWND hwnd, const std::string& path);
+bool SaveShownWindow(HWND hwnd, const std::string& path);
 
 // The folder in the build tree where the snapshots go.
 std::string ScreensDir();

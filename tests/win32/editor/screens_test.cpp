@@ -55,7 +55,7 @@ TEST(EditorSnapshots, VBScriptSample) {
     host.editor().Sync();
     host.editor().Focus();
     EditorHost::Pump();
-    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/vbscript.bmp"));
+    EXPECT_TRUE(SaveShownWindow(host.hwnd(), ScreensDir() + "/vbscript.bmp"));
     // The classes' colours reach the screen: a green comment, a blue keyword, navy names.
     EXPECT_GT(PixelsOnLine(host, 1, 0, 10, RGB(0, 128, 0)), 0);
     EXPECT_GT(PixelsOnLine(host, 2, 0, 3, RGB(0, 0, 255)), 0);  // "Dim"
@@ -85,7 +85,7 @@ TEST(EditorSnapshots, JScriptSample) {
     host.Key(VK_INSERT);  // overwrite caret
     host.editor().SetCaretXY(5, 3);
     EditorHost::Pump();
-    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/jscript.bmp"));
+    EXPECT_TRUE(SaveShownWindow(host.hwnd(), ScreensDir() + "/jscript.bmp"));
 }
 
 TEST(EditorSnapshots, PreviewWithLargerFontAndColumnSelection) {
@@ -102,7 +102,7 @@ TEST(EditorSnapshots, PreviewWithLargerFontAndColumnSelection) {
     host.Key(VK_RIGHT, kShift);
     host.Key(VK_RIGHT, kShift);
     host.Key(VK_RIGHT, kShift);
-    EXPECT_TRUE(SaveWindowBitmap(host.hwnd(), ScreensDir() + "/preview.bmp"));
+    EXPECT_TRUE(SaveShownWindow(host.hwnd(), ScreensDir() + "/preview.bmp"));
 }
 
 TEST(EditorSnapshots, CompletionList) {
@@ -129,7 +129,7 @@ TEST(EditorSnapshots, CompletionList) {
     HWND popup = host.editor().completion_window()->hwnd();
     ASSERT_TRUE(::IsWindowVisible(popup));
     EditorHost::Pump();
-    EXPECT_TRUE(SaveWindowBitmap(popup, ScreensDir() + "/completion.bmp"));
+    EXPECT_TRUE(SaveShownWindow(popup, ScreensDir() + "/completion.bmp"));
     // Under the caret line, as wide as the model says.
     RECT list{};
     ::GetWindowRect(popup, &list);
