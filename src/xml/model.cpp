@@ -184,12 +184,6 @@ void NodeList::Add(NodeBase* node) {
 
 // --- nodes --------------------------------------------------------------------------------
 
-void NodeBase::AddChild(NodeBase* node) {
-    kids_.emplace_back(node);
-    node->AddRef();
-    node->set_parent(this);
-}
-
 void NodeBase::InsertChild(std::size_t index, NodeBase* node) {
     kids_.insert(index, node);
     node->AddRef();

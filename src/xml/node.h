@@ -220,7 +220,11 @@ class NodeBase : public virtual IXmlNode {
     // Each child holds a reference; adding one sets its parent link, removing one clears it
     // unless the child was appended to a newer parent since.
     const NodeArray& kids() const noexcept { return kids_; }
-    void AddChild(NodeBase* node);
+    void AddChild(NodeBase* node) {
+        kids_.emplace_back(node);
+        node->AddRef();
+        node->parent_ = this;
+    }
     void InsertChild(std::size_t index, NodeBase* node);
     int RemoveChildNode(NodeBase* node);
     void ClearChildren() noexcept;

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -126,7 +127,16 @@ class XmlValue {
     };
 
     XmlValue() noexcept = default;
-    XmlValue(std::string_view text) { SetText(Type::Text, text); }
+    XmlValue(std::string_view text) {
+        // Most values are short: those are made here, without a call.
+        if (text.size() <= kInline) {
+            type_ = Type::Text;
+            size_ = static_cast<std::uint32_t>(text.size());
+            if (size_) std::memcpy(u_.inline_text, text.data(), size_);
+        } else {
+            SetText(Type::Text, text);
+        }
+    }
     XmlValue(const char* text) : XmlValue(std::string_view(text)) {}
     XmlValue(const std::string& text) : XmlValue(std::string_view(text)) {}
     XmlValue(std::int32_t value) noexcept : type_(Type::Integer) { u_.i = value; }
