@@ -123,8 +123,9 @@ class ISystemShell {
 // A script error as the engine reports it.
 struct ScriptError {
     std::string description;
-    int line = 0;    // from 1
-    int column = 0;  // from 0
+    int line = 0;          // from 1
+    int column = 0;        // from 0
+    bool stopped = false;  // the user stopped the run; the position is where it was
 };
 
 // One engine, made for one run and thrown away after it.

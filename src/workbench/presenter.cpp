@@ -209,7 +209,12 @@ void WorkbenchPresenter::ExeButtonClick() {
     std::optional<ScriptError> error;
     if (!prelude.empty()) error = engine.AddCode(prelude);
     if (!error) error = engine.AddCode(view_.EditorText());
-    if (error) {
+    if (error && error->stopped) {
+        view_.ShowMessage(std::string(u8"Выполнение скрипта остановлено на строке "_cp) +
+                              std::to_string(error->line) + ".",
+                          u8"Скрипт остановлен"_cp, MessageIcon::Information, MessageButtons::Ok);
+        view_.SetCaret({error->line, error->column + 1});
+    } else if (error) {
         view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + error->description,
                           u8"Ошибка"_cp, MessageIcon::Error, MessageButtons::Ok);
         view_.SetCaret({error->line, error->column + 1});

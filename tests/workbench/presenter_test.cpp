@@ -398,13 +398,15 @@ struct FakeEngines : IScriptEngineFactory {
         void SetSiteWindow() override { f.log.push_back("site"); }
         std::optional<ScriptError> AddCode(std::string_view code) override {
             f.log.push_back("code " + std::string(code));
-            if (f.error_at == static_cast<int>(f.log.size())) return ScriptError{"bad", 3, 4};
+            if (f.error_at == static_cast<int>(f.log.size()))
+                return ScriptError{"bad", 3, 4, f.stopped};
             return std::nullopt;
         }
     };
     std::vector<std::string> log;
     int alive = 0;
     int error_at = 0;
+    bool stopped = false;
     bool fail_publish = false;
     bool missing = false;
     std::unique_ptr<IScriptEngine> CreateEngine() override {
@@ -456,6 +458,22 @@ TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
     p.HandleKey(F(5));
     EXPECT_EQ(engines.log.back(), "code option explicit\r\n");
     EXPECT_EQ(engines.log.size(), 5u);
+}
+
+TEST_F(PresenterTest, StoppedRunSaysWhereItStoppedAndKeepsTheText) {
+    FakeEngines engines;
+    engines.error_at = 6;
+    engines.stopped = true;
+    p.SetEngines(&engines);
+    view.lines = {"Do", "  Application.Refresh", "Loop"};
+    p.HandleKey(F(5));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, u8"Выполнение скрипта остановлено на строке 3."_cp);
+    EXPECT_EQ(view.messages[0].caption, u8"Скрипт остановлен"_cp);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(view.caret, (CaretPos{3, 5}));
+    EXPECT_EQ(view.lines.size(), 3u);
+    EXPECT_EQ(engines.alive, 0);
 }
 
 TEST_F(PresenterTest, RunFailuresReachTheGeneralHandlerAndFreeTheEngine) {
