@@ -13,6 +13,7 @@
 #include "workbench/actions.h"
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
+#include "workbench/output.h"
 
 namespace zeph::workbench {
 
@@ -64,6 +65,17 @@ class WorkbenchPresenter : public store::IStoreWindow {
     // The window is closing: stores the work; the window is freed afterwards in any case.
     void FormClose();
     void TimerTimer();
+
+    // --- output pane ---
+    void SetOutputView(IOutputView* view) { output_view_ = view; }
+    const OutputLog& Output() const { return output_; }
+    // Adds lines to the pane; the first output ever shows it.
+    void AppendOutput(std::string_view text, std::optional<CaretPos> pos = std::nullopt);
+    // F8 shows or hides the pane, Shift+F8 empties it.
+    static bool IsOutputKey(KeyStroke key);
+    void HandleOutputKey(KeyStroke key);
+    // A double-clicked line: one that reports an error puts the caret at its place.
+    void OutputLineActivated(int index);
 
     // --- operations used by the handlers ---
     void MarkCaptionSaved();
@@ -137,6 +149,9 @@ class WorkbenchPresenter : public store::IStoreWindow {
     std::string plain_caption_;
     bool timer_running_ = false;
     std::string active_script_name_;
+    OutputLog output_;
+    IOutputView* output_view_ = nullptr;
+    bool output_used_ = false;
 };
 
 }  // namespace zeph::workbench

@@ -27,10 +27,13 @@ constexpr UINT_PTR kCaptionTimer = 1;
 constexpr UINT kCaptionTimerPeriod = 3000;
 // Posted by the key hook: runs the action given in wparam once the key message is gone.
 constexpr UINT kRunActionMessage = WM_APP + 0x101;
+// Posted by the key hook: an output-pane key, its code in wparam and modifiers in lparam.
+constexpr UINT kOutputKeyMessage = WM_APP + 0x102;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
 constexpr WORD kToolBarId = 102;
+constexpr WORD kOutputId = 103;
 // Tool buttons and menu items carry the action's index plus this base as their command.
 constexpr WORD kActionCommandBase = 1000;
 
@@ -65,6 +68,7 @@ constexpr int kToolBarIndent = 4;
 constexpr int kComboWidth = 148;
 constexpr int kComboHeight = 24;
 constexpr int kComboDropDownCount = 32;
+constexpr int kOutputHeight = 96;
 
 // The forms of this thread, for the key hook. Everything runs on the host's UI thread.
 struct HookState {
@@ -330,6 +334,8 @@ void TMainModelessDialogForm::CreateControls() {
     editor_ = editor_window_->hwnd();
     editor_window_->SetHighlighter(&vb_);
     right_margin_ = editor_window_->RightMargin();
+    output_ = std::make_unique<OutputPane>(hwnd, kOutputId, form_font_.get(), [this] { Layout(); });
+    presenter_.SetOutputView(output_.get());
     looks_seen_ = vb_.LooksVersion() + js_.LooksVersion();
 
     // Language menu.
@@ -365,7 +371,12 @@ void TMainModelessDialogForm::Layout() {
     ::MoveWindow(combo_, buttons_right + 1, std::max(0, (bar - combo_height) / 2),
                  Scaled(kComboWidth), drop, TRUE);
 
-    ::MoveWindow(editor_, 0, bar, width, std::max(0, static_cast<int>(client.bottom) - bar), TRUE);
+    // The output pane, when shown, takes the bottom of the editor's place.
+    const int below = std::max(0, static_cast<int>(client.bottom) - bar);
+    const int pane =
+        output_ && output_->OutputShown() ? std::min(Scaled(kOutputHeight), below / 2) : 0;
+    ::MoveWindow(editor_, 0, bar, width, below - pane, TRUE);
+    if (output_) ::MoveWindow(output_->hwnd(), 0, bar + below - pane, width, pane, TRUE);
 }
 
 // --- set-up and showing -----------------------------------------------------------------------
@@ -432,6 +443,10 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
                 return 0;
             }
             break;
+        case kOutputKeyMessage:
+            presenter_.HandleOutputKey(
+                KeyStroke{static_cast<std::uint16_t>(wparam), static_cast<std::uint8_t>(lparam)});
+            return 0;
         case kRunActionMessage:
             if (wparam < workbench::kActionCount) presenter_.Execute(static_cast<ActionId>(wparam));
             return 0;
@@ -467,6 +482,10 @@ void TMainModelessDialogForm::SyncLooks() {
 }
 
 void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
+    if (output_ && control == output_->hwnd()) {
+        if (code == LBN_DBLCLK) presenter_.OutputLineActivated(output_->SelectedLine());
+        return;
+    }
     if (control == combo_) {
         switch (code) {
             case CBN_SETFOCUS:
@@ -571,6 +590,10 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     if (key == KeyStroke{workbench::vk::kEscape} && editor_window_ &&
         editor_window_->completion_window() && editor_window_->completion_window()->Visible())
         return false;
+    if (workbench::WorkbenchPresenter::IsOutputKey(key)) {
+        ::PostMessageW(Handle(), kOutputKeyMessage, key.key, key.modifiers);
+        return true;
+    }
     std::optional<ActionId> action = presenter_.ActionTakingKey(key);
     if (!action) return false;
     // The action runs once this message is dropped, from the window's own queue, so that no

@@ -29,6 +29,7 @@
 #include "forms/forms.h"
 #include "tellur.h"
 #include "workbench/interfaces.h"
+#include "workbench/output_pane.h"
 #include "workbench/presenter.h"
 #include "workbench/store_link.h"
 
@@ -54,6 +55,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     HWND EditorHandle() const noexcept { return editor_; }
     ScriptEditorWindow& Editor() noexcept { return *editor_window_; }
     HWND SavedScriptsHandle() const noexcept { return combo_; }
+    HWND OutputHandle() const noexcept { return output_ ? output_->hwnd() : nullptr; }
     HWND ToolBarHandle() const noexcept { return toolbar_; }
     ITellurApplication* Application() const noexcept { return application_.get(); }
     // Pixels of a length designed at 120 dots per inch, at the screen's resolution.
@@ -138,6 +140,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     bool own_store_ = true;
     std::unique_ptr<workbench::IScriptEngineFactory> engines_;
     std::unique_ptr<ScriptEditorWindow> editor_window_;
+    std::unique_ptr<OutputPane> output_;
     // Completion for the editor; goes before the editor whose pop-up it is bound to.
     std::unique_ptr<DescriptionSource> description_;
     completion::FixedPitchMeasure measure_;

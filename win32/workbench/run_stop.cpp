@@ -21,7 +21,7 @@ bool KeyWentDown(int vk) {
 }
 
 // A host enumerator ("For Each") whose items come out guarded and which stops with the run.
-class GuardedEnum : public IEnumVARIANT {
+class GuardedEnum final : public IEnumVARIANT {
   public:
     GuardedEnum(std::shared_ptr<RunStop> stop, ComPtr<IEnumVARIANT> real)
         : stop_(std::move(stop)), real_(std::move(real)) {}
@@ -76,7 +76,7 @@ class GuardedEnum : public IEnumVARIANT {
 
 // A host object as the script sees it: every call goes through, with objects in arguments
 // handed back unguarded and objects in results guarded, unless the run was stopped.
-class GuardedDispatch : public IDispatch {
+class GuardedDispatch final : public IDispatch {
   public:
     GuardedDispatch(std::shared_ptr<RunStop> stop, IDispatch* real, IUnknown* identity)
         : stop_(std::move(stop)), real_(real), identity_(identity) {}

@@ -4,6 +4,7 @@
 
 #include "store/description.h"
 #include "store/script_store.h"
+#include "workbench/echo_object.h"
 #include "workbench/run_stop.h"
 #include "workbench/script_control.h"
 #include "xml/xml.h"
@@ -23,6 +24,11 @@ class Engine : public workbench::IScriptEngine {
         control_.AddObject("Application", guarded.get(), true);
     }
     void SetSiteWindow() override { control_.SetSiteWindow(site_); }
+    void AddEcho(std::function<void(std::string_view)> echo) override {
+        ComPtr<IDispatch> object =
+            ComPtr<IDispatch>::Attach(CreateEchoObject(stop_, std::move(echo)));
+        control_.AddObject("WScript", object.get(), false);
+    }
     std::optional<workbench::ScriptError> AddCode(std::string_view code) override {
         bool done = false;
         {

@@ -290,6 +290,86 @@ TEST_F(WorkbenchWindowTest, RunsWithTheConstantsAndShowsScriptErrors) {
     EXPECT_EQ(EditorText(), "option explicit\r\nDim x\r\nx = (1 +\r\n");
 }
 
+std::vector<std::string> ListLines(HWND list) {
+    std::vector<std::string> lines;
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t line[512] = L"";
+        if (::SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512)
+            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+        lines.push_back(Narrow(line));
+    }
+    return lines;
+}
+
+int HeightOf(HWND w) {
+    RECT r{};
+    ::GetWindowRect(w, &r);
+    return r.bottom - r.top;
+}
+
+void DoubleClick(HWND list, int item) {
+    RECT r{};
+    ::SendMessageW(list, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ClientToScreen(list, &p);
+    ::SetCursorPos(p.x, p.y);
+    INPUT in[4]{};
+    for (int i = 0; i < 4; ++i) {
+        in[i].type = INPUT_MOUSE;
+        in[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    }
+    ::SendInput(4, in, sizeof(INPUT));
+    Pump();
+}
+
+TEST_F(WorkbenchWindowTest, OutputPaneShowsEchoesAndOutcomesAndF8HidesIt) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_output\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb></Tlb>", f);
+        std::fclose(f);
+    }
+    HWND pane = form->OutputHandle();
+    const int full = HeightOf(form->EditorHandle());
+    EXPECT_FALSE(::IsWindowVisible(pane));  // hidden until first used
+
+    MessageBoxCatcher boxes;
+    form->Editor().SetText(u8"WScript.Echo \"Привет\", 1, True\r\nWScript.Echo\r\nx = 1 / 0"_cp);
+    Press(VK_F5);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(::IsWindowVisible(pane));
+    EXPECT_LT(HeightOf(form->EditorHandle()), full);
+    std::vector<std::string> lines = ListLines(pane);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], u8"Привет 1 True"_cp);
+    EXPECT_EQ(lines[1], "");
+    EXPECT_THAT(lines[2], ::testing::StartsWith(u8"Ошибка (строка 3, позиция "_cp.data()));
+
+    form->Editor().SetCaretXY(1, 1);
+    DoubleClick(pane, 2);
+    EXPECT_EQ(form->Editor().CaretY(), 3);
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+
+    Press(VK_F8);
+    EXPECT_FALSE(::IsWindowVisible(pane));
+    EXPECT_EQ(HeightOf(form->EditorHandle()), full);
+    Press(VK_F8);
+    EXPECT_TRUE(::IsWindowVisible(pane));
+    Press(VK_F8, false, true);  // Shift+F8 empties it
+    EXPECT_TRUE(ListLines(pane).empty());
+
+    form->Editor().SetText("WScript.Echo \"ok\"");
+    Press(VK_F5);
+    lines = ListLines(pane);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "ok");
+    EXPECT_THAT(lines[1], ::testing::StartsWith(u8"Выполнено за "_cp.data()));
+    EXPECT_EQ(boxes.texts.size(), 1u);
+}
+
 TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
