@@ -36,7 +36,7 @@ class OutputLog {
     std::deque<Entry> entries_;
 };
 
-// The pane as a window shows it.
+// The pane as a window shows it, and the editor's error mark.
 class IOutputView {
   public:
     virtual ~IOutputView() = default;
@@ -45,6 +45,8 @@ class IOutputView {
     virtual void OutputCleared() = 0;
     virtual bool OutputShown() const = 0;
     virtual void ShowOutput(bool shown) = 0;
+    // Marks the editor line of the last error (from 1) until that line is edited; 0 clears.
+    virtual void MarkErrorLine(int line) = 0;
 };
 
 // "Выполнено за 0,25 с": the line of a run that ended well.

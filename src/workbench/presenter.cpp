@@ -204,6 +204,7 @@ void WorkbenchPresenter::ExeButtonClick() {
     const std::string_view keyword = language == "VBScript" ? "const" : "var";
     engine.SetSiteWindow();
     engine.AddEcho([this](std::string_view line) { AppendOutput(line); });
+    if (output_view_) output_view_->MarkErrorLine(0);
     const std::string prelude = engines_->ConstantPrelude(keyword);
     const auto started = std::chrono::steady_clock::now();
 
@@ -212,11 +213,13 @@ void WorkbenchPresenter::ExeButtonClick() {
     std::optional<ScriptError> error;
     if (!prelude.empty()) error = engine.AddCode(prelude);
     if (!error) error = engine.AddCode(view_.EditorText());
-    if (error)
+    if (error) {
         AppendOutput(FailedText(*error), CaretPos{error->line, error->column + 1});
-    else
+        if (output_view_ && !error->stopped) output_view_->MarkErrorLine(error->line);
+    } else {
         AppendOutput(FinishedText(std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - started)));
+    }
     if (error && error->stopped) {
         view_.ShowMessage(std::string(u8"Выполнение скрипта остановлено на строке "_cp) +
                               std::to_string(error->line) + ".",

@@ -497,6 +497,8 @@ struct FakeOutput : IOutputView {
         shown = s;
         ++shows;
     }
+    std::vector<int> marks;
+    void MarkErrorLine(int line) override { marks.push_back(line); }
 };
 
 TEST_F(PresenterTest, RunsWriteEchoesAndTheirOutcomeToThePane) {
@@ -517,6 +519,8 @@ TEST_F(PresenterTest, RunsWriteEchoesAndTheirOutcomeToThePane) {
     p.HandleKey(F(5));
     ASSERT_EQ(output.lines.size(), 6u);
     EXPECT_EQ(output.lines[5], u8"Ошибка (строка 3, позиция 5): bad"_cp);
+    // Each run clears the error mark first; an error marks its line.
+    EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 0, 3));
     // A double-click on the error line goes there; on an echoed line it does nothing.
     view.caret = {1, 1};
     view.focus = "box";
@@ -527,6 +531,12 @@ TEST_F(PresenterTest, RunsWriteEchoesAndTheirOutcomeToThePane) {
     EXPECT_EQ(view.focus, "editor");
     p.OutputLineActivated(-1);
     p.OutputLineActivated(99);
+
+    // A stopped run is no error: its line is not marked.
+    engines.log.clear();
+    engines.stopped = true;
+    p.HandleKey(F(5));
+    EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 0, 3, 0));
 }
 
 TEST_F(PresenterTest, F8ShowsAndHidesThePaneAndShiftF8EmptiesIt) {

@@ -29,11 +29,14 @@ constexpr UINT kCaptionTimerPeriod = 3000;
 constexpr UINT kRunActionMessage = WM_APP + 0x101;
 // Posted by the key hook: an output-pane key, its code in wparam and modifiers in lparam.
 constexpr UINT kOutputKeyMessage = WM_APP + 0x102;
+// Posted by the key hook: a find-bar key, its code in wparam and modifiers in lparam.
+constexpr UINT kFindKeyMessage = WM_APP + 0x103;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
 constexpr WORD kToolBarId = 102;
 constexpr WORD kOutputId = 103;
+constexpr WORD kFindBarFirstId = 120;  // the find bar's controls take the ids from here
 // Tool buttons and menu items carry the action's index plus this base as their command.
 constexpr WORD kActionCommandBase = 1000;
 
@@ -334,8 +337,12 @@ void TMainModelessDialogForm::CreateControls() {
     editor_ = editor_window_->hwnd();
     editor_window_->SetHighlighter(&vb_);
     right_margin_ = editor_window_->RightMargin();
-    output_ = std::make_unique<OutputPane>(hwnd, kOutputId, form_font_.get(), [this] { Layout(); });
+    output_ = std::make_unique<OutputPane>(hwnd, kOutputId, form_font_.get(), *editor_window_,
+                                           [this] { Layout(); });
     presenter_.SetOutputView(output_.get());
+    find_bar_ = std::make_unique<FindBar>(
+        hwnd, kFindBarFirstId, form_font_.get(), [this](int v) { return Scaled(v); },
+        *editor_window_, [this] { Layout(); });
     looks_seen_ = vb_.LooksVersion() + js_.LooksVersion();
 
     // Language menu.
@@ -372,7 +379,9 @@ void TMainModelessDialogForm::Layout() {
                  Scaled(kComboWidth), drop, TRUE);
 
     // The output pane, when shown, takes the bottom of the editor's place.
-    const int below = std::max(0, static_cast<int>(client.bottom) - bar);
+    const int finder = find_bar_ ? find_bar_->Height() : 0;
+    const int below = std::max(0, static_cast<int>(client.bottom) - bar - finder);
+    if (find_bar_) find_bar_->Layout(bar + below, width);
     const int pane =
         output_ && output_->OutputShown() ? std::min(Scaled(kOutputHeight), below / 2) : 0;
     ::MoveWindow(editor_, 0, bar, width, below - pane, TRUE);
@@ -443,6 +452,11 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
                 return 0;
             }
             break;
+        case kFindKeyMessage:
+            if (find_bar_)
+                find_bar_->RunKey(static_cast<WORD>(wparam), static_cast<unsigned>(lparam),
+                                  ::GetFocus());
+            return 0;
         case kOutputKeyMessage:
             presenter_.HandleOutputKey(
                 KeyStroke{static_cast<std::uint16_t>(wparam), static_cast<std::uint8_t>(lparam)});
@@ -482,6 +496,7 @@ void TMainModelessDialogForm::SyncLooks() {
 }
 
 void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
+    if (find_bar_ && find_bar_->OnCommand(id, code)) return;
     if (output_ && control == output_->hwnd()) {
         if (code == LBN_DBLCLK) presenter_.OutputLineActivated(output_->SelectedLine());
         return;
@@ -590,6 +605,10 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     if (key == KeyStroke{workbench::vk::kEscape} && editor_window_ &&
         editor_window_->completion_window() && editor_window_->completion_window()->Visible())
         return false;
+    if (find_bar_ && find_bar_->TakesKey(key.key, key.modifiers, msg.hwnd)) {
+        ::PostMessageW(Handle(), kFindKeyMessage, key.key, key.modifiers);
+        return true;
+    }
     if (workbench::WorkbenchPresenter::IsOutputKey(key)) {
         ::PostMessageW(Handle(), kOutputKeyMessage, key.key, key.modifiers);
         return true;

@@ -28,6 +28,7 @@
 #include "editor/script_editor_window.h"
 #include "forms/forms.h"
 #include "tellur.h"
+#include "workbench/find_bar.h"
 #include "workbench/interfaces.h"
 #include "workbench/output_pane.h"
 #include "workbench/presenter.h"
@@ -56,6 +57,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     ScriptEditorWindow& Editor() noexcept { return *editor_window_; }
     HWND SavedScriptsHandle() const noexcept { return combo_; }
     HWND OutputHandle() const noexcept { return output_ ? output_->hwnd() : nullptr; }
+    FindBar* Finder() noexcept { return find_bar_.get(); }
     HWND ToolBarHandle() const noexcept { return toolbar_; }
     ITellurApplication* Application() const noexcept { return application_.get(); }
     // Pixels of a length designed at 120 dots per inch, at the screen's resolution.
@@ -141,6 +143,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::unique_ptr<workbench::IScriptEngineFactory> engines_;
     std::unique_ptr<ScriptEditorWindow> editor_window_;
     std::unique_ptr<OutputPane> output_;
+    std::unique_ptr<FindBar> find_bar_;
     // Completion for the editor; goes before the editor whose pop-up it is bound to.
     std::unique_ptr<DescriptionSource> description_;
     completion::FixedPitchMeasure measure_;

@@ -5,8 +5,9 @@
 
 namespace zeph::win {
 
-OutputPane::OutputPane(HWND parent, WORD id, HFONT font, std::function<void()> relayout)
-    : relayout_(std::move(relayout)) {
+OutputPane::OutputPane(HWND parent, WORD id, HFONT font, ScriptEditorWindow& editor,
+                       std::function<void()> relayout)
+    : editor_(editor), relayout_(std::move(relayout)) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE));
     list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
                               WS_CHILD | WS_VSCROLL | WS_HSCROLL | WS_CLIPSIBLINGS | LBS_NOTIFY |

@@ -6,14 +6,16 @@
 
 #include <functional>
 
+#include "editor/script_editor_window.h"
 #include "workbench/output.h"
 
 namespace zeph::win {
 
 class OutputPane : public workbench::IOutputView {
   public:
-    // `relayout` is called when the pane is shown or hidden.
-    OutputPane(HWND parent, WORD id, HFONT font, std::function<void()> relayout);
+    // `relayout` is called when the pane is shown or hidden; `editor` shows the error mark.
+    OutputPane(HWND parent, WORD id, HFONT font, ScriptEditorWindow& editor,
+               std::function<void()> relayout);
     OutputPane(const OutputPane&) = delete;
     OutputPane& operator=(const OutputPane&) = delete;
     // The list is a child of the form and goes with it.
@@ -28,9 +30,11 @@ class OutputPane : public workbench::IOutputView {
     void OutputCleared() override;
     bool OutputShown() const override;
     void ShowOutput(bool shown) override;
+    void MarkErrorLine(int line) override { editor_.SetErrorLine(line - 1); }
 
   private:
     HWND list_ = nullptr;
+    ScriptEditorWindow& editor_;
     bool shown_ = false;  // the form itself may be hidden
     std::function<void()> relayout_;
 };

@@ -348,6 +348,14 @@ TEST_F(WorkbenchWindowTest, OutputPaneShowsEchoesAndOutcomesAndF8HidesIt) {
     EXPECT_EQ(lines[1], "");
     EXPECT_THAT(lines[2], ::testing::StartsWith(u8"Ошибка (строка 3, позиция "_cp.data()));
 
+    // The error line is marked until it is edited.
+    EXPECT_EQ(form->Editor().ErrorLine(), 2);
+    form->Editor().SetCaretXY(1, 3);
+    Press(VK_END);
+    Press('Q');
+    EXPECT_EQ(form->Editor().ErrorLine(), -1);
+    Press(VK_BACK);
+
     form->Editor().SetCaretXY(1, 1);
     DoubleClick(pane, 2);
     EXPECT_EQ(form->Editor().CaretY(), 3);
@@ -361,13 +369,59 @@ TEST_F(WorkbenchWindowTest, OutputPaneShowsEchoesAndOutcomesAndF8HidesIt) {
     Press(VK_F8, false, true);  // Shift+F8 empties it
     EXPECT_TRUE(ListLines(pane).empty());
 
-    form->Editor().SetText("WScript.Echo \"ok\"");
+    form->Editor().SetText("x = 1 / 0");
+    Press(VK_F5);
+    EXPECT_EQ(form->Editor().ErrorLine(), 0);
+    form->Editor().SetText("x = 1\r\nWScript.Echo \"ok\"");
+    EXPECT_EQ(form->Editor().ErrorLine(), -1);  // a new text is another line
+    Press(VK_F8, false, true);
     Press(VK_F5);
     lines = ListLines(pane);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "ok");
     EXPECT_THAT(lines[1], ::testing::StartsWith(u8"Выполнено за "_cp.data()));
-    EXPECT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts.size(), 2u);
+}
+
+TEST_F(WorkbenchWindowTest, FindBarFindsBothWaysAndReplacesAllAsOneUndoStep) {
+    form->Editor().SetText("Dim a\r\na = a + 1");
+    form->Editor().SetCaretXY(1, 1);
+    const int full = HeightOf(form->EditorHandle());
+    Press('F', true);
+    FindBar& bar = *form->Finder();
+    EXPECT_TRUE(::IsWindowVisible(bar.PatternHandle()));
+    EXPECT_EQ(::GetFocus(), bar.PatternHandle());
+    EXPECT_EQ(Narrow(Text(bar.PatternHandle())), "Dim");  // the word at the caret
+    EXPECT_LT(HeightOf(form->EditorHandle()), full);
+
+    Press('A');  // replaces the selected pattern
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Editor().CaretY(), 1);
+    EXPECT_EQ(form->Editor().CaretX(), 6);
+    Press(VK_F3);
+    EXPECT_EQ(form->Editor().CaretY(), 2);
+    EXPECT_EQ(form->Editor().CaretX(), 2);
+    Press(VK_F3, false, true);  // back to the first match
+    EXPECT_EQ(form->Editor().CaretY(), 1);
+    Press(VK_F3, false, true);  // wraps round to the last
+    EXPECT_EQ(form->Editor().CaretY(), 2);
+    EXPECT_EQ(form->Editor().CaretX(), 6);
+
+    Press('H', true);
+    EXPECT_EQ(::GetFocus(), bar.ReplacementHandle());
+    Press('B');
+    ::SendMessageW(bar.ReplaceAllHandle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(EditorText(), "Dim b\r\nb = b + 1\r\n");
+    EXPECT_EQ(Narrow(Text(bar.StatusHandle())), u8"Заменено: 3"_cp);
+
+    ::SetFocus(bar.PatternHandle());
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(::IsWindowVisible(bar.PatternHandle()));
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+    EXPECT_EQ(HeightOf(form->EditorHandle()), full);
+    EXPECT_TRUE(::IsWindow(hwnd));
+    Press('Z', true);
+    EXPECT_EQ(EditorText(), "Dim a\r\na = a + 1\r\n");
 }
 
 TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
