@@ -182,6 +182,14 @@ void WorkbenchPresenter::ReportError(std::string_view message) {
 // --- running ------------------------------------------------------------------------------
 
 void WorkbenchPresenter::ExeButtonClick() {
+    RunScript(view_.EditorText(), 1);
+}
+
+void WorkbenchPresenter::RunSelection(int first_line, std::string_view text) {
+    Guarded([&] { RunScript(text, std::max(first_line, 1)); });
+}
+
+void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     if (!host_ || !engines_) return;
     std::filesystem::path description = host_->DataFolderPath();
     description += "TellurTlb.xml";
@@ -212,7 +220,11 @@ void WorkbenchPresenter::ExeButtonClick() {
     // error that stops every run.
     std::optional<ScriptError> error;
     if (!prelude.empty()) error = engine.AddCode(prelude);
-    if (!error) error = engine.AddCode(view_.EditorText());
+    if (!error) {
+        error = engine.AddCode(text);
+        // Part of the text ran: its lines are counted as the editor counts them.
+        if (error && error->line > 0) error->line += first_line - 1;
+    }
     if (error) {
         AppendOutput(FailedText(*error), CaretPos{error->line, error->column + 1});
         if (output_view_ && !error->stopped) output_view_->MarkErrorLine(error->line);

@@ -71,6 +71,10 @@ class WorkbenchPresenter : public store::IStoreWindow {
     const OutputLog& Output() const { return output_; }
     // Adds lines to the pane; the first output ever shows it.
     void AppendOutput(std::string_view text, std::optional<CaretPos> pos = std::nullopt);
+    // Ctrl+F5: runs some of the editor's lines, the first of them `first_line` (from 1), with
+    // the constants as a whole run has them; errors are reported at the editor's lines.
+    static bool IsRunSelectionKey(KeyStroke key) { return key == KeyStroke{F(5).key, kCtrl}; }
+    void RunSelection(int first_line, std::string_view text);
     // F8 shows or hides the pane, Shift+F8 empties it.
     static bool IsOutputKey(KeyStroke key);
     void HandleOutputKey(KeyStroke key);
@@ -133,6 +137,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     }
 
   private:
+    void RunScript(std::string_view text, int first_line);
     void SwitchLanguage(Language language);
     bool InScriptList(const std::string& name);
     // Runs an event handler under the general error handler.

@@ -1,6 +1,7 @@
 // Find and replace over the editor's model: directions, wrapping, case and whole words in code
 // page 1251, and replace-all as one undo step.
 #include "editor/find.h"
+#include "editor/line_block.h"
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,26 @@ TEST(FindTest, FiveMegabytesAreSearchedAndReplacedQuickly) {
                         std::chrono::steady_clock::now() - start)
                         .count();
     EXPECT_LT(ms, 5000);  // generous: sanitizers make it several times slower
+}
+
+}  // namespace
+}  // namespace zeph::editor
+
+namespace zeph::editor {
+namespace {
+
+TEST(LineBlockTest, WholeLinesOfTheSelectionOrTheCaretLine) {
+    EditorModel m;
+    m.SetText("one\r\ntwo\r\nthree\r\nfour");
+    m.SetCaret({2, 1});
+    EXPECT_EQ(SelectedLines(m).first_line, 3);
+    EXPECT_EQ(SelectedLines(m).text, "three\r\n");
+    m.SetSelection({1, 2}, {2, 1});  // partly selected lines count whole
+    EXPECT_EQ(SelectedLines(m).first_line, 2);
+    EXPECT_EQ(SelectedLines(m).text, "two\r\nthree\r\n");
+    m.SetSelection({3, 0}, {1, 0});  // backwards, ending at a line's start
+    EXPECT_EQ(SelectedLines(m).first_line, 2);
+    EXPECT_EQ(SelectedLines(m).text, "two\r\nthree\r\n");
 }
 
 }  // namespace

@@ -539,6 +539,33 @@ TEST_F(PresenterTest, RunsWriteEchoesAndTheirOutcomeToThePane) {
     EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 0, 3, 0));
 }
 
+TEST_F(PresenterTest, RunSelectionRunsOnlyThoseLinesAndReportsEditorLines) {
+    const KeyStroke key{F(5).key, kCtrl};
+    EXPECT_TRUE(WorkbenchPresenter::IsRunSelectionKey(key));
+    EXPECT_EQ(WorkbenchPresenter::ActionForKey(key), std::nullopt);
+    EXPECT_EQ(editor::CommandForKey(key.key, key.modifiers), editor::cmNone);
+
+    FakeEngines engines;
+    FakeOutput output;
+    p.SetEngines(&engines);
+    p.SetOutputView(&output);
+    view.lines = {"a", "b", "c", "d", "e", "f"};
+    engines.error_at = 6;  // line 3 of the selection
+    p.RunSelection(4, "d\r\ne\r\nf\r\n");
+    EXPECT_EQ(engines.log[4], "code const A=1");  // the constants still come first
+    EXPECT_EQ(engines.log[5], "code d\r\ne\r\nf\r\n");
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.caret, (CaretPos{6, 5}));
+    EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 6));
+    EXPECT_EQ(output.lines.back(), u8"Ошибка (строка 6, позиция 5): bad"_cp);
+
+    // An error in the constants' statement keeps its own line.
+    engines.log.clear();
+    engines.error_at = 5;
+    p.RunSelection(4, "d");
+    EXPECT_EQ(view.caret, (CaretPos{3, 5}));
+}
+
 TEST_F(PresenterTest, F8ShowsAndHidesThePaneAndShiftF8EmptiesIt) {
     // Keys no action and no editor command of the window claims.
     for (KeyStroke key : {F(8), KeyStroke{F(8).key, kShift}}) {

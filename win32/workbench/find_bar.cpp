@@ -127,10 +127,10 @@ bool FindBar::TakesKey(WORD key, unsigned modifiers, HWND focus) const {
 void FindBar::RunKey(WORD key, unsigned modifiers, HWND focus) {
     const bool shift = (modifiers & 1) != 0;
     if (key == 'F' || key == 'H') {
-        Show(key == 'H');
+        Open(key == 'H');
     } else if (key == VK_F3) {
         if (Pattern().empty())
-            Show(false);
+            Open(false);
         else
             FindNext(shift);
     } else if (key == VK_ESCAPE) {
@@ -165,7 +165,7 @@ bool FindBar::OnCommand(WORD id, WORD code) {
     return true;
 }
 
-void FindBar::Show(bool replace) {
+void FindBar::Open(bool replace) {
     // The selection, or the word at the caret, is what one usually wants to find.
     editor::EditorModel& model = editor_.model();
     std::string seed = model.HasSelection() ? model.SelectedText() : model.WordAtCaret();

@@ -35,6 +35,9 @@ class FindBar {
     // A command of one of its controls; false when `id` is not the bar's.
     bool OnCommand(WORD id, WORD code);
     bool Owns(HWND hwnd) const;
+    // Shows the bar with the selection or the word at the caret as its pattern and puts the
+    // focus in the pattern (or, for replacing, in the replacement once there is a pattern).
+    void Open(bool replace);
 
     // For tests.
     HWND PatternHandle() const { return pattern_; }
@@ -43,7 +46,6 @@ class FindBar {
     HWND ReplaceAllHandle() const { return replace_all_; }
 
   private:
-    void Show(bool replace);
     void Hide();
     void FindNext(bool backward);
     void Replace();

@@ -1,6 +1,7 @@
 #include "workbench/main_form.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <vector>
@@ -8,9 +9,11 @@
 #include "base/result.h"
 #include "base/wide.h"
 #include "editor/completion_popup.h"
+#include "editor/line_block.h"
 #include "store/description.h"
 #include "store/script_store.h"
 #include "text/cp1251.h"
+#include "workbench/editor_menu.h"
 #include "workbench/glyphs.h"
 #include "workbench/script_engines.h"
 #include "xml/xml.h"
@@ -31,6 +34,8 @@ constexpr UINT kRunActionMessage = WM_APP + 0x101;
 constexpr UINT kOutputKeyMessage = WM_APP + 0x102;
 // Posted by the key hook: a find-bar key, its code in wparam and modifiers in lparam.
 constexpr UINT kFindKeyMessage = WM_APP + 0x103;
+// Posted by the key hook: runs the selected lines (Ctrl+F5).
+constexpr UINT kRunSelectionMessage = WM_APP + 0x104;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
@@ -452,6 +457,20 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
                 return 0;
             }
             break;
+        case kRunSelectionMessage: {
+            const editor::LineBlock block = editor::SelectedLines(editor_window_->model());
+            presenter_.RunSelection(block.first_line, block.text);
+            return 0;
+        }
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wparam) == editor_ && find_bar_) {
+                in_menu_ = true;
+                RunEditorMenu(Handle(), {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)},
+                              *editor_window_, *find_bar_);
+                in_menu_ = false;
+                return 0;
+            }
+            break;
         case kFindKeyMessage:
             if (find_bar_)
                 find_bar_->RunKey(static_cast<WORD>(wparam), static_cast<unsigned>(lparam),
@@ -607,6 +626,10 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
         return false;
     if (find_bar_ && find_bar_->TakesKey(key.key, key.modifiers, msg.hwnd)) {
         ::PostMessageW(Handle(), kFindKeyMessage, key.key, key.modifiers);
+        return true;
+    }
+    if (workbench::WorkbenchPresenter::IsRunSelectionKey(key)) {
+        ::PostMessageW(Handle(), kRunSelectionMessage, 0, 0);
         return true;
     }
     if (workbench::WorkbenchPresenter::IsOutputKey(key)) {

@@ -424,6 +424,60 @@ TEST_F(WorkbenchWindowTest, FindBarFindsBothWaysAndReplacesAllAsOneUndoStep) {
     EXPECT_EQ(EditorText(), "Dim a\r\na = a + 1\r\n");
 }
 
+TEST_F(WorkbenchWindowTest, CtrlF5RunsTheSelectedLinesAndReportsEditorLines) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_selection\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb></Tlb>", f);
+        std::fclose(f);
+    }
+    MessageBoxCatcher boxes;
+    // Line 1 would fail; the selection is lines 3 and 4, and line 4 fails.
+    form->Editor().SetText("x = 1 / 0\r\n\r\nWScript.Echo \"sel\"\r\ny = 1 / 0");
+    form->Editor().model().SetSelection({2, 0}, {3, 2});
+    form->Editor().Sync();
+    Press(VK_F5, true);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(form->Editor().CaretY(), 4);
+    EXPECT_EQ(form->Editor().ErrorLine(), 3);
+    const std::vector<std::string> lines = ListLines(form->OutputHandle());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "sel");
+    EXPECT_THAT(lines[1], ::testing::StartsWith(u8"Ошибка (строка 4"_cp.data()));
+}
+
+// Presses keys from a timer once a pop-up menu runs its own loop.
+void PressInMenu(std::vector<WORD> keys) {
+    static std::vector<WORD> pending;
+    pending = std::move(keys);
+    ::SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        std::vector<INPUT> in;
+        for (WORD k : pending) {
+            in.push_back(test::KeyInput(k, false));
+            in.push_back(test::KeyInput(k, true));
+        }
+        ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    });
+}
+
+TEST_F(WorkbenchWindowTest, EditorContextMenuSelectsAllAndOpensTheFindBar) {
+    form->Editor().SetText("one\r\ntwo");
+    PressInMenu({VK_UP, VK_UP, VK_RETURN});  // from the bottom: "Найти...", "Выделить все"
+    ::SendMessageW(form->EditorHandle(), WM_CONTEXTMENU,
+                   reinterpret_cast<WPARAM>(form->EditorHandle()), MAKELPARAM(-1, -1));
+    Pump();
+    EXPECT_EQ(form->Editor().model().SelectedText(), "one\r\ntwo");
+
+    PressInMenu({VK_UP, VK_RETURN});
+    ::SendMessageW(form->EditorHandle(), WM_CONTEXTMENU,
+                   reinterpret_cast<WPARAM>(form->EditorHandle()), MAKELPARAM(-1, -1));
+    Pump();
+    EXPECT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
+}
+
 TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
