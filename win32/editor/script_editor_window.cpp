@@ -450,6 +450,14 @@ void ScriptEditorWindow::Paint(HDC target, const RECT& update) {
         if (Options().gutter_visible && Options().gutter_width > 0) PaintGutter(dc, line, y);
     }
 
+    // The bracket pair at the caret.
+    for (const editor::TextPos& p : brackets_) {
+        if (p.line < first || p.line > last) continue;
+        const POINT pt = PointOf(p);
+        RECT cell{pt.x, pt.y, pt.x + text_font_.cell_width(), pt.y + line_height_};
+        if (cell.left >= TextLeft()) ::FrameRect(dc, &cell, ::GetSysColorBrush(COLOR_GRAYTEXT));
+    }
+
     // Right margin line.
     int edge = Options().right_edge;
     if (edge >= 0 && edge >= left_column_) {
@@ -657,12 +665,35 @@ void ScriptEditorWindow::ApplyChanges() {
     }
     if (popup_ && popup_->Visible()) popup_->Refresh();
 
+    if (ch.all || ch.caret_moved || ch.text_changed) UpdateBracketMatch();
     // An edit of the marked line takes the error mark away.
     if (ch.text_changed && error_line_ >= 0 &&
         (error_line_ >= model_.LineCount() || model_.Line(error_line_) != error_text_))
         SetErrorLine(-1);
     if (ch.text_changed && on_text_changed) on_text_changed();
     if (ch.caret_moved && on_caret_moved) on_caret_moved();
+}
+
+void ScriptEditorWindow::UpdateBracketMatch() {
+    editor::TextPos next[2] = {{-1, 0}, {-1, 0}};
+    const editor::TextPos caret = model_.Caret();
+    editor::TextPos mate;
+    if (model_.FindMatchingBracket(caret, mate)) {
+        // The model takes the bracket at the caret, else the one just before it.
+        const std::string& line = model_.Line(caret.line);
+        const bool at =
+            caret.column < static_cast<int>(line.size()) &&
+            std::string_view("()[]{}<>").find(line[caret.column]) != std::string_view::npos;
+        next[0] = {caret.line, at ? caret.column : caret.column - 1};
+        next[1] = mate;
+    }
+    if (next[0] == brackets_[0] && next[1] == brackets_[1]) return;
+    for (const editor::TextPos& p : brackets_)
+        if (p.line >= 0) InvalidateLines(p.line, p.line);
+    brackets_[0] = next[0];
+    brackets_[1] = next[1];
+    for (const editor::TextPos& p : brackets_)
+        if (p.line >= 0) InvalidateLines(p.line, p.line);
 }
 
 void ScriptEditorWindow::SetErrorLine(int line) {
