@@ -342,6 +342,14 @@ void TMainModelessDialogForm::CreateControls() {
     editor_ = editor_window_->hwnd();
     editor_window_->SetHighlighter(&vb_);
     right_margin_ = editor_window_->RightMargin();
+    editor_window_->on_text_changed = [this, next = editor_window_->on_text_changed] {
+        if (next) next();
+        if (parameter_tip_) parameter_tip_->TextChanged();
+    };
+    editor_window_->on_caret_moved = [this, next = editor_window_->on_caret_moved] {
+        if (next) next();
+        if (parameter_tip_) parameter_tip_->CaretMoved();
+    };
     output_ = std::make_unique<OutputPane>(hwnd, kOutputId, form_font_.get(), *editor_window_,
                                            [this] { Layout(); });
     presenter_.SetOutputView(output_.get());
@@ -413,6 +421,9 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
             description_ = std::make_unique<DescriptionSource>(*host_);
             completion_ = std::make_unique<completion::EditorCompletion>(
                 editor_window_->model(), *editor_window_->completion(), *description_, measure_);
+            parameter_tip_.reset();
+            parameter_tip_ =
+                std::make_unique<ParameterTip>(*editor_window_, *description_, measure_);
         }
     }
     presenter_.AttachApplication();
@@ -634,6 +645,10 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     }
     if (workbench::WorkbenchPresenter::IsOutputKey(key)) {
         ::PostMessageW(Handle(), kOutputKeyMessage, key.key, key.modifiers);
+        return true;
+    }
+    if (key == KeyStroke{workbench::vk::kEscape} && parameter_tip_ && parameter_tip_->Shown()) {
+        parameter_tip_->Hide();
         return true;
     }
     std::optional<ActionId> action = presenter_.ActionTakingKey(key);

@@ -478,6 +478,43 @@ TEST_F(WorkbenchWindowTest, EditorContextMenuSelectsAllAndOpensTheFindBar) {
     EXPECT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
 }
 
+TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_hint\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs(
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
+            "<Interface name=\"ITellurApplication\"><method name=\"Redraw\" return=\"Long\">"
+            "<Param name=\"Full\" type=\"Boolean\"/></method></Interface></Tlb>",
+            f);
+        std::fclose(f);
+    }
+    ParameterTip& tip = *form->ParameterHint();
+    form->Editor().SetText("");
+    form->Editor().Focus();
+    for (WORD k : {'A', 'P', 'P', 'L', 'I', 'C', 'A', 'T', 'I', 'O', 'N'}) Press(k);
+    Press(VK_OEM_PERIOD);
+    Press(VK_ESCAPE);  // the completion pop-up the dot may open
+    for (WORD k : {'R', 'E', 'D', 'R', 'A', 'W'}) Press(k);
+    EXPECT_FALSE(tip.Shown());
+    Press('9', false, true);  // "("
+    ASSERT_TRUE(tip.Shown()) << EditorText();
+    EXPECT_EQ(tip.Text(), "Redraw(Full: Boolean): Long;");
+    Press('1');
+    EXPECT_TRUE(tip.Shown());
+    Press('0', false, true);  // ")"
+    EXPECT_FALSE(tip.Shown());
+
+    for (int i = 0; i < 3; ++i) Press(VK_BACK);  // ")", "1" and "(" again
+    Press('9', false, true);
+    ASSERT_TRUE(tip.Shown()) << EditorText();
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(tip.Shown());
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
 TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
