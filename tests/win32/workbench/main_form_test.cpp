@@ -347,6 +347,7 @@ TEST_F(WorkbenchWindowTest, OutputPaneShowsEchoesAndOutcomesAndF8HidesIt) {
     EXPECT_EQ(lines[0], u8"Привет 1 True"_cp);
     EXPECT_EQ(lines[1], "");
     EXPECT_THAT(lines[2], ::testing::StartsWith(u8"Ошибка (строка 3, позиция "_cp.data()));
+    test::SaveWindowBitmap(hwnd, std::string(ZEPH_SCREENS_DIR) + "/workbench_output.bmp");
 
     // The error line is marked until it is edited.
     EXPECT_EQ(form->Editor().ErrorLine(), 2);
@@ -406,6 +407,7 @@ TEST_F(WorkbenchWindowTest, FindBarFindsBothWaysAndReplacesAllAsOneUndoStep) {
     Press(VK_F3, false, true);  // wraps round to the last
     EXPECT_EQ(form->Editor().CaretY(), 2);
     EXPECT_EQ(form->Editor().CaretX(), 6);
+    test::SaveWindowBitmap(hwnd, std::string(ZEPH_SCREENS_DIR) + "/workbench_find.bmp");
 
     Press('H', true);
     EXPECT_EQ(::GetFocus(), bar.ReplacementHandle());
@@ -449,18 +451,21 @@ TEST_F(WorkbenchWindowTest, CtrlF5RunsTheSelectedLinesAndReportsEditorLines) {
 }
 
 // Presses keys from a timer once a pop-up menu runs its own loop.
+std::vector<WORD> menu_keys;
+
+void CALLBACK PressMenuKeys(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    std::vector<INPUT> in;
+    for (WORD k : menu_keys) {
+        in.push_back(test::KeyInput(k, false));
+        in.push_back(test::KeyInput(k, true));
+    }
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
 void PressInMenu(std::vector<WORD> keys) {
-    static std::vector<WORD> pending;
-    pending = std::move(keys);
-    ::SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-        ::KillTimer(nullptr, id);
-        std::vector<INPUT> in;
-        for (WORD k : pending) {
-            in.push_back(test::KeyInput(k, false));
-            in.push_back(test::KeyInput(k, true));
-        }
-        ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-    });
+    menu_keys = std::move(keys);
+    ::SetTimer(nullptr, 0, 200, &PressMenuKeys);
 }
 
 TEST_F(WorkbenchWindowTest, EditorContextMenuSelectsAllAndOpensTheFindBar) {
@@ -502,6 +507,10 @@ TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
     Press('9', false, true);  // "("
     ASSERT_TRUE(tip.Shown()) << EditorText();
     EXPECT_EQ(tip.Text(), "Redraw(Full: Boolean): Long;");
+    RECT area{};
+    ::GetWindowRect(hwnd, &area);
+    area.bottom += form->Editor().LineHeight() * 2;  // the tip may reach below the window
+    test::SaveScreenBitmap(area, std::string(ZEPH_SCREENS_DIR) + "/workbench_hint.bmp");
     Press('1');
     EXPECT_TRUE(tip.Shown());
     Press('0', false, true);  // ")"

@@ -102,6 +102,27 @@ class RunStopTest : public ::testing::Test {
         ScriptControl::ErrorInfo error;
     };
 
+    struct Striker {
+        Counter* app;
+        WORD key;
+        bool ctrl;
+        std::atomic<long long> at{0};
+        std::atomic<bool> quit{false};
+    };
+    static DWORD WINAPI Strike(void* p) {
+        auto* s = static_cast<Striker*>(p);
+        while (s->app->ticks < 50 && !s->quit) ::Sleep(5);
+        if (s->quit) return 0;
+        s->at = Clock::now().time_since_epoch().count();
+        INPUT in[4] = {test::KeyInput(VK_CONTROL, false), test::KeyInput(s->key, false),
+                       test::KeyInput(s->key, true), test::KeyInput(VK_CONTROL, true)};
+        if (s->ctrl)
+            ::SendInput(4, in, sizeof(INPUT));
+        else
+            ::SendInput(2, in + 1, sizeof(INPUT));
+        return 0;
+    }
+
     // Runs `code` as the workbench does; `key` (with Ctrl when asked) is struck from another
     // thread once the script has called the host 50 times.
     Outcome Run(const char* language, const std::string& code, WORD key = 0, bool ctrl = false) {
@@ -112,31 +133,10 @@ class RunStopTest : public ::testing::Test {
             ComPtr<IDispatch> guarded = ComPtr<IDispatch>::Attach(stop->Guard(&app));
             engine.AddObject("Application", guarded.get(), true);
         }
-        struct Striker {
-            Counter* app;
-            WORD key;
-            bool ctrl;
-            std::atomic<long long> at{0};
-            std::atomic<bool> quit{false};
-        } striker{&app, key, ctrl};
+        Striker striker{&app, key, ctrl};
         HANDLE thread = nullptr;
         if (key) {
-            thread = ::CreateThread(
-                nullptr, 0,
-                [](void* p) -> DWORD {
-                    auto* s = static_cast<Striker*>(p);
-                    while (s->app->ticks < 50 && !s->quit) ::Sleep(5);
-                    if (s->quit) return 0;
-                    s->at = Clock::now().time_since_epoch().count();
-                    INPUT in[4] = {test::KeyInput(VK_CONTROL, false), test::KeyInput(s->key, false),
-                                   test::KeyInput(s->key, true), test::KeyInput(VK_CONTROL, true)};
-                    if (s->ctrl)
-                        ::SendInput(4, in, sizeof(INPUT));
-                    else
-                        ::SendInput(2, in + 1, sizeof(INPUT));
-                    return 0;
-                },
-                &striker, 0, nullptr);
+            thread = ::CreateThread(nullptr, 0, &Strike, &striker, 0, nullptr);
         }
         Outcome out;
         {
