@@ -17,6 +17,12 @@ scripts/demo.sh >/dev/null
 mkdir -p "$images"
 convert "$screens/help_workbench.bmp" -strip "$images/workbench.png"
 convert "$screens/help_completion.bmp" -strip "$images/completion.png"
+# The output pane, the find bar and a parameter hint, from win_workbench_tests.
+cmake --build --preset "$preset" -j2 --target win_workbench_tests >/dev/null
+ctest --preset "$preset" -R '^win_workbench_tests$' >/dev/null
+for name in output find hint; do
+  convert "$screens/workbench_$name.bmp" -strip "$images/workbench_$name.png"
+done
 # The demo's whole desktop, trimmed to the host's window and
 # scaled down to fit the viewer's page.
 convert build/demo/screenshot.png -trim +repage -resize '70%' -strip "$images/host_workbench.png"

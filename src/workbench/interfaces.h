@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,8 +125,9 @@ class ISystemShell {
 // A script error as the engine reports it.
 struct ScriptError {
     std::string description;
-    int line = 0;    // from 1
-    int column = 0;  // from 0
+    int line = 0;          // from 1
+    int column = 0;        // from 0
+    bool stopped = false;  // the user stopped the run; the position is where it was
 };
 
 // One engine, made for one run and thrown away after it.
@@ -136,6 +138,8 @@ class IScriptEngine {
     // Publishes the host application as "Application", its members global.
     virtual void AddApplication() = 0;
     virtual void SetSiteWindow() = 0;
+    // Publishes "WScript", whose Echo hands each line to `echo`. Engines without it ignore it.
+    virtual void AddEcho(std::function<void(std::string_view line)> echo) { (void)echo; }
     // Adds code and runs its global statements. A script error is returned; any other
     // failure throws.
     virtual std::optional<ScriptError> AddCode(std::string_view code) = 0;

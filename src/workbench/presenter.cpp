@@ -1,6 +1,7 @@
 #include "workbench/presenter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <memory>
 
@@ -250,6 +251,14 @@ void WorkbenchPresenter::ReportError(std::string_view message) {
 // --- running ------------------------------------------------------------------------------
 
 void WorkbenchPresenter::ExeButtonClick() {
+    RunScript(view_.EditorText(), 1);
+}
+
+void WorkbenchPresenter::RunSelection(int first_line, std::string_view text) {
+    Guarded([&] { RunScript(text, std::max(first_line, 1)); });
+}
+
+void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     if (!host_ || !engines_) return;
     std::filesystem::path description = host_->DataFolderPath();
     description += "TellurTlb.xml";
@@ -271,18 +280,74 @@ void WorkbenchPresenter::ExeButtonClick() {
     engine.AddApplication();
     const std::string_view keyword = language == "VBScript" ? "const" : "var";
     engine.SetSiteWindow();
+    engine.AddEcho([this](std::string_view line) { AppendOutput(line); });
+    if (output_view_) output_view_->MarkErrorLine(0);
     const std::string prelude = engines_->ConstantPrelude(keyword);
+    const auto started = std::chrono::steady_clock::now();
 
     // A description without constants gives no statement: the bare keyword would be a syntax
     // error that stops every run.
     std::optional<ScriptError> error;
     if (!prelude.empty()) error = engine.AddCode(prelude);
-    if (!error) error = engine.AddCode(view_.EditorText());
+    if (!error) {
+        error = engine.AddCode(text);
+        // Part of the text ran: its lines are counted as the editor counts them.
+        if (error && error->line > 0) error->line += first_line - 1;
+    }
     if (error) {
+        AppendOutput(FailedText(*error), CaretPos{error->line, error->column + 1});
+        if (output_view_ && !error->stopped) output_view_->MarkErrorLine(error->line);
+    } else {
+        AppendOutput(FinishedText(std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started)));
+    }
+    if (error && error->stopped) {
+        view_.ShowMessage(std::string(u8"Выполнение скрипта остановлено на строке "_cp) +
+                              std::to_string(error->line) + ".",
+                          u8"Скрипт остановлен"_cp, MessageIcon::Information, MessageButtons::Ok);
+        view_.SetCaret({error->line, error->column + 1});
+    } else if (error) {
         view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + error->description,
                           u8"Ошибка"_cp, MessageIcon::Error, MessageButtons::Ok);
         view_.SetCaret({error->line, error->column + 1});
     }
+}
+
+// --- output pane --------------------------------------------------------------------------
+
+void WorkbenchPresenter::AppendOutput(std::string_view text, std::optional<CaretPos> pos) {
+    const std::size_t before = output_.Entries().size();
+    const std::size_t dropped = output_.Append(text, pos);
+    const std::size_t added = output_.Entries().size() + dropped - before;
+    if (!output_view_) return;
+    if (!output_used_) {
+        output_used_ = true;
+        output_view_->ShowOutput(true);
+    }
+    output_view_->OutputAppended(output_, added, dropped);
+}
+
+bool WorkbenchPresenter::IsOutputKey(KeyStroke key) {
+    return key == F(8) || key == KeyStroke{F(8).key, kShift};
+}
+
+void WorkbenchPresenter::HandleOutputKey(KeyStroke key) {
+    if (!output_view_) return;
+    if (key == F(8)) {
+        output_used_ = true;
+        output_view_->ShowOutput(!output_view_->OutputShown());
+    } else if (key == KeyStroke{F(8).key, kShift}) {
+        output_.Clear();
+        output_view_->OutputCleared();
+    }
+}
+
+void WorkbenchPresenter::OutputLineActivated(int index) {
+    if (index < 0) return;
+    std::optional<CaretPos> pos = output_.PositionAt(static_cast<std::size_t>(index));
+    if (!pos) return;
+    view_.SetCaret(*pos);
+    view_.FocusEditor();
 }
 
 // --- saved scripts ------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "workbench/actions.h"
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
+#include "workbench/output.h"
 
 namespace zeph::workbench {
 
@@ -69,6 +70,21 @@ class WorkbenchPresenter : public store::IStoreWindow {
     // the store does not hold goes to the rescue file. Never throws.
     void RescueUnstoredText() noexcept;
     void TimerTimer();
+
+    // --- output pane ---
+    void SetOutputView(IOutputView* view) { output_view_ = view; }
+    const OutputLog& Output() const { return output_; }
+    // Adds lines to the pane; the first output ever shows it.
+    void AppendOutput(std::string_view text, std::optional<CaretPos> pos = std::nullopt);
+    // Ctrl+F5: runs some of the editor's lines, the first of them `first_line` (from 1), with
+    // the constants as a whole run has them; errors are reported at the editor's lines.
+    static bool IsRunSelectionKey(KeyStroke key) { return key == KeyStroke{F(5).key, kCtrl}; }
+    void RunSelection(int first_line, std::string_view text);
+    // F8 shows or hides the pane, Shift+F8 empties it.
+    static bool IsOutputKey(KeyStroke key);
+    void HandleOutputKey(KeyStroke key);
+    // A double-clicked line: one that reports an error puts the caret at its place.
+    void OutputLineActivated(int index);
 
     // --- operations used by the handlers ---
     void MarkCaptionSaved();
@@ -127,6 +143,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     bool AskYesNo(const std::string& question) override;
 
   private:
+    void RunScript(std::string_view text, int first_line);
     void SwitchLanguage(Language language);
     void OfferRescuedText();
     bool InScriptList(const std::string& name);
@@ -146,6 +163,9 @@ class WorkbenchPresenter : public store::IStoreWindow {
     bool timer_running_ = false;
     std::string active_script_name_;
     std::string opened_text_;  // the editor's text once the window was set up
+    OutputLog output_;
+    IOutputView* output_view_ = nullptr;
+    bool output_used_ = false;
 };
 
 }  // namespace zeph::workbench

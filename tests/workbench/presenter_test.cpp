@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "editor/key_strokes.h"
 #include "text/cp1251.h"
 #include "workbench/fake_view.h"
 
@@ -354,21 +355,28 @@ struct FakeEngines : IScriptEngineFactory {
         FakeEngines& f;
         explicit Engine(FakeEngines& owner) : f(owner) { ++f.alive; }
         ~Engine() override { --f.alive; }
+        std::function<void(std::string_view)> echo;
         void SetLanguage(std::string_view l) override { f.log.push_back("lang " + std::string(l)); }
         void AddApplication() override {
             if (f.fail_publish) throw std::runtime_error("publish failed");
             f.log.push_back("app");
         }
         void SetSiteWindow() override { f.log.push_back("site"); }
+        void AddEcho(std::function<void(std::string_view)> e) override { echo = std::move(e); }
         std::optional<ScriptError> AddCode(std::string_view code) override {
             f.log.push_back("code " + std::string(code));
-            if (f.error_at == static_cast<int>(f.log.size())) return ScriptError{"bad", 3, 4};
+            if (echo && code.find("Echo") != std::string_view::npos)
+                for (const std::string& line : f.echoes) echo(line);
+            if (f.error_at == static_cast<int>(f.log.size()))
+                return ScriptError{"bad", 3, 4, f.stopped};
             return std::nullopt;
         }
     };
     std::vector<std::string> log;
+    std::vector<std::string> echoes;  // what a script with "Echo" in it writes
     int alive = 0;
     int error_at = 0;
+    bool stopped = false;
     bool fail_publish = false;
     bool missing = false;
     std::unique_ptr<IScriptEngine> CreateEngine() override {
@@ -420,6 +428,132 @@ TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
     p.HandleKey(F(5));
     EXPECT_EQ(engines.log.back(), "code option explicit\r\n");
     EXPECT_EQ(engines.log.size(), 5u);
+}
+
+TEST_F(PresenterTest, StoppedRunSaysWhereItStoppedAndKeepsTheText) {
+    FakeEngines engines;
+    engines.error_at = 6;
+    engines.stopped = true;
+    p.SetEngines(&engines);
+    view.lines = {"Do", "  Application.Refresh", "Loop"};
+    p.HandleKey(F(5));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, u8"Выполнение скрипта остановлено на строке 3."_cp);
+    EXPECT_EQ(view.messages[0].caption, u8"Скрипт остановлен"_cp);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(view.caret, (CaretPos{3, 5}));
+    EXPECT_EQ(view.lines.size(), 3u);
+    EXPECT_EQ(engines.alive, 0);
+}
+
+struct FakeOutput : IOutputView {
+    std::vector<std::string> lines;
+    bool shown = false;
+    int shows = 0;
+    void OutputAppended(const OutputLog& log, std::size_t added, std::size_t dropped) override {
+        lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(dropped));
+        for (std::size_t i = log.Entries().size() - added; i < log.Entries().size(); ++i)
+            lines.push_back(log.Entries()[i].text);
+    }
+    void OutputCleared() override { lines.clear(); }
+    bool OutputShown() const override { return shown; }
+    void ShowOutput(bool s) override {
+        shown = s;
+        ++shows;
+    }
+    std::vector<int> marks;
+    void MarkErrorLine(int line) override { marks.push_back(line); }
+};
+
+TEST_F(PresenterTest, RunsWriteEchoesAndTheirOutcomeToThePane) {
+    FakeEngines engines;
+    FakeOutput output;
+    p.SetEngines(&engines);
+    p.SetOutputView(&output);
+    view.lines = {"WScript.Echo 1", "x = 1 / 0"};
+    engines.echoes = {"first", "second"};
+    p.HandleKey(F(5));
+    ASSERT_EQ(output.lines.size(), 3u);
+    EXPECT_EQ(output.lines[1], "second");
+    EXPECT_THAT(output.lines[2], ::testing::StartsWith(u8"Выполнено за "_cp.data()));
+    EXPECT_TRUE(output.shown);
+
+    engines.log.clear();
+    engines.error_at = 6;
+    p.HandleKey(F(5));
+    ASSERT_EQ(output.lines.size(), 6u);
+    EXPECT_EQ(output.lines[5], u8"Ошибка (строка 3, позиция 5): bad"_cp);
+    // Each run clears the error mark first; an error marks its line.
+    EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 0, 3));
+    // A double-click on the error line goes there; on an echoed line it does nothing.
+    view.caret = {1, 1};
+    view.focus = "box";
+    p.OutputLineActivated(3);
+    EXPECT_EQ(view.caret, (CaretPos{1, 1}));
+    p.OutputLineActivated(5);
+    EXPECT_EQ(view.caret, (CaretPos{3, 5}));
+    EXPECT_EQ(view.focus, "editor");
+    p.OutputLineActivated(-1);
+    p.OutputLineActivated(99);
+
+    // A stopped run is no error: its line is not marked.
+    engines.log.clear();
+    engines.stopped = true;
+    p.HandleKey(F(5));
+    EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 0, 3, 0));
+}
+
+TEST_F(PresenterTest, RunSelectionRunsOnlyThoseLinesAndReportsEditorLines) {
+    const KeyStroke key{F(5).key, kCtrl};
+    EXPECT_TRUE(WorkbenchPresenter::IsRunSelectionKey(key));
+    EXPECT_EQ(WorkbenchPresenter::ActionForKey(key), std::nullopt);
+    EXPECT_EQ(editor::CommandForKey(key.key, key.modifiers), editor::cmNone);
+
+    FakeEngines engines;
+    FakeOutput output;
+    p.SetEngines(&engines);
+    p.SetOutputView(&output);
+    view.lines = {"a", "b", "c", "d", "e", "f"};
+    engines.error_at = 6;  // line 3 of the selection
+    p.RunSelection(4, "d\r\ne\r\nf\r\n");
+    EXPECT_EQ(engines.log[4], "code const A=1");  // the constants still come first
+    EXPECT_EQ(engines.log[5], "code d\r\ne\r\nf\r\n");
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.caret, (CaretPos{6, 5}));
+    EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 6));
+    EXPECT_EQ(output.lines.back(), u8"Ошибка (строка 6, позиция 5): bad"_cp);
+
+    // An error in the constants' statement keeps its own line.
+    engines.log.clear();
+    engines.error_at = 5;
+    p.RunSelection(4, "d");
+    EXPECT_EQ(view.caret, (CaretPos{3, 5}));
+}
+
+TEST_F(PresenterTest, F8ShowsAndHidesThePaneAndShiftF8EmptiesIt) {
+    // Keys no action and no editor command of the window claims.
+    for (KeyStroke key : {F(8), KeyStroke{F(8).key, kShift}}) {
+        EXPECT_TRUE(WorkbenchPresenter::IsOutputKey(key));
+        EXPECT_EQ(WorkbenchPresenter::ActionForKey(key), std::nullopt);
+        EXPECT_EQ(editor::CommandForKey(key.key, key.modifiers), editor::cmNone);
+    }
+    EXPECT_FALSE(WorkbenchPresenter::IsOutputKey(F(5)));
+
+    FakeEngines engines;
+    FakeOutput output;
+    p.SetEngines(&engines);
+    p.SetOutputView(&output);
+    p.HandleOutputKey(F(8));
+    EXPECT_TRUE(output.shown);
+    p.HandleOutputKey(F(8));
+    EXPECT_FALSE(output.shown);
+    // Hidden by the user, the pane stays hidden through the next runs.
+    p.HandleKey(F(5));
+    EXPECT_FALSE(output.shown);
+    EXPECT_EQ(output.lines.size(), 1u);
+    p.HandleOutputKey(KeyStroke{F(8).key, kShift});
+    EXPECT_TRUE(output.lines.empty());
+    EXPECT_TRUE(p.Output().Entries().empty());
 }
 
 TEST_F(PresenterTest, RunFailuresReachTheGeneralHandlerAndFreeTheEngine) {

@@ -27,6 +27,8 @@ constexpr UINT_PTR kAutoScrollTimer = 2;
 constexpr UINT_PTR kCompletionTimer = 3;
 constexpr int kTextIndent = 2;  // pixels between the gutter and the first column
 constexpr COLORREF kMarginColour = RGB(192, 192, 192);
+constexpr COLORREF kErrorLineColour = RGB(255, 220, 220);
+constexpr COLORREF kErrorMarkColour = RGB(220, 0, 0);
 constexpr std::int32_t kWindowText = static_cast<std::int32_t>(0xFF000000 | COLOR_WINDOWTEXT);
 constexpr std::int32_t kWindow = static_cast<std::int32_t>(0xFF000000 | COLOR_WINDOW);
 
@@ -435,8 +437,24 @@ void ScriptEditorWindow::Paint(HDC target, const RECT& update) {
     last = std::min(last, model_.LineCount() - 1);
     for (int line = first; line <= last; ++line) {
         int y = (line - top) * line_height_;
+        if (line == error_line_) {
+            RECT r = TextArea();
+            r.top = y;
+            r.bottom = y + line_height_;
+            ::IntersectRect(&r, &r, &area);
+            UniqueBrush brush(::CreateSolidBrush(kErrorLineColour));
+            ::FillRect(dc, &r, brush.get());
+        }
         PaintLine(dc, line, y, area);
         if (Options().gutter_visible && Options().gutter_width > 0) PaintGutter(dc, line, y);
+    }
+
+    // The bracket pair at the caret.
+    for (const editor::TextPos& p : brackets_) {
+        if (p.line < first || p.line > last) continue;
+        const POINT pt = PointOf(p);
+        RECT cell{pt.x, pt.y, pt.x + text_font_.cell_width(), pt.y + line_height_};
+        if (cell.left >= TextLeft()) ::FrameRect(dc, &cell, ::GetSysColorBrush(COLOR_GRAYTEXT));
     }
 
     // Right margin line.
@@ -563,6 +581,12 @@ void ScriptEditorWindow::PaintGutter(HDC dc, int line, int y) {
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
     ::DrawTextW(dc, number.c_str(), static_cast<int>(number.size()), &rc,
                 DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    if (line == error_line_) {
+        int size = std::min(line_height_ - 2, 10);
+        RECT mark{2, y + (line_height_ - size) / 2, 2 + size, y + (line_height_ - size) / 2 + size};
+        UniqueBrush brush(::CreateSolidBrush(kErrorMarkColour));
+        ::FillRect(dc, &mark, brush.get());
+    }
     // Bookmarks: the digit in a small box at the gutter's left.
     for (int n = 0; n < 10; ++n) {
         if (model_.BookmarkLine(n) != line) continue;
@@ -640,8 +664,43 @@ void ScriptEditorWindow::ApplyChanges() {
     }
     if (popup_ && popup_->Visible()) popup_->Refresh();
 
+    if (ch.all || ch.caret_moved || ch.text_changed) UpdateBracketMatch();
+    // An edit of the marked line takes the error mark away.
+    if (ch.text_changed && error_line_ >= 0 &&
+        (error_line_ >= model_.LineCount() || model_.Line(error_line_) != error_text_))
+        SetErrorLine(-1);
     if (ch.text_changed && on_text_changed) on_text_changed();
     if (ch.caret_moved && on_caret_moved) on_caret_moved();
+}
+
+void ScriptEditorWindow::UpdateBracketMatch() {
+    editor::TextPos next[2] = {{-1, 0}, {-1, 0}};
+    const editor::TextPos caret = model_.Caret();
+    editor::TextPos mate;
+    if (model_.FindMatchingBracket(caret, mate)) {
+        // The model takes the bracket at the caret, else the one just before it.
+        const std::string& line = model_.Line(caret.line);
+        const bool at =
+            caret.column < static_cast<int>(line.size()) &&
+            std::string_view("()[]{}<>").find(line[caret.column]) != std::string_view::npos;
+        next[0] = {caret.line, at ? caret.column : caret.column - 1};
+        next[1] = mate;
+    }
+    if (next[0] == brackets_[0] && next[1] == brackets_[1]) return;
+    for (const editor::TextPos& p : brackets_)
+        if (p.line >= 0) InvalidateLines(p.line, p.line);
+    brackets_[0] = next[0];
+    brackets_[1] = next[1];
+    for (const editor::TextPos& p : brackets_)
+        if (p.line >= 0) InvalidateLines(p.line, p.line);
+}
+
+void ScriptEditorWindow::SetErrorLine(int line) {
+    if (line >= model_.LineCount()) line = -1;
+    if (error_line_ >= 0) InvalidateLines(error_line_, error_line_);
+    error_line_ = line;
+    error_text_ = line >= 0 ? model_.Line(line) : std::string();
+    if (line >= 0) InvalidateLines(line, line);
 }
 
 void ScriptEditorWindow::InvalidateAll() {

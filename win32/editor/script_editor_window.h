@@ -71,6 +71,17 @@ class ScriptEditorWindow {
     // Repaints after the looks of the highlighter's token classes were changed.
     void RefreshLooks();
 
+    // The line of the last script error (from 0), marked in the gutter and by its background
+    // until its text changes; -1 for none.
+    void SetErrorLine(int line);
+    int ErrorLine() const { return error_line_; }
+    // The bracket at (or just before) the caret and its mate, both framed; false for none.
+    bool MatchedBrackets(editor::TextPos& own, editor::TextPos& mate) const {
+        own = brackets_[0];
+        mate = brackets_[1];
+        return own.line >= 0;
+    }
+
     // --- text, caret, focus ---------------------------------------------------------------
     std::string Text() const { return model_.Text(); }
     void SetText(std::string_view text);
@@ -131,6 +142,7 @@ class ScriptEditorWindow {
     void UpdateScrollBars();
     void ScrollTo(int top_line, int left_column);
     void EnsureCaretVisible();
+    void UpdateBracketMatch();
     int MaxTopLine() const;
     void RestartBlink();
 
@@ -161,6 +173,9 @@ class ScriptEditorWindow {
     std::int32_t text_colour_;
     std::int32_t background_;
     int line_height_ = 16;
+    int error_line_ = -1;
+    editor::TextPos brackets_[2] = {{-1, 0}, {-1, 0}};
+    std::string error_text_;  // the marked line's text when it was marked
     int left_column_ = 0;
     int longest_line_ = 0;
     int last_caret_line_ = 0;  // where the caret was last painted

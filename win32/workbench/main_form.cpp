@@ -1,6 +1,7 @@
 #include "workbench/main_form.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <vector>
@@ -9,9 +10,11 @@
 #include "base/wide.h"
 #include "editor/completion_popup.h"
 #include "settings/settings_form.h"
+#include "editor/line_block.h"
 #include "store/description.h"
 #include "store/script_store.h"
 #include "text/cp1251.h"
+#include "workbench/editor_menu.h"
 #include "workbench/glyphs.h"
 #include "workbench/script_engines.h"
 #include "xml/xml.h"
@@ -32,10 +35,18 @@ constexpr UINT kRunActionMessage = WM_APP + 0x101;
 constexpr UINT kTakenKeyMessage = WM_APP + 0x102;
 // Posted by the message hook after a click on the owner: puts the window back above it.
 constexpr UINT kKeepAboveOwnerMessage = WM_APP + 0x103;
+// Posted by the key hook: an output-pane key, its code in wparam and modifiers in lparam.
+constexpr UINT kOutputKeyMessage = WM_APP + 0x104;
+// Posted by the key hook: a find-bar key, its code in wparam and modifiers in lparam.
+constexpr UINT kFindKeyMessage = WM_APP + 0x105;
+// Posted by the key hook: runs the selected lines (Ctrl+F5).
+constexpr UINT kRunSelectionMessage = WM_APP + 0x106;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
 constexpr WORD kToolBarId = 102;
+constexpr WORD kOutputId = 103;
+constexpr WORD kFindBarFirstId = 120;  // the find bar's controls take the ids from here
 // Tool buttons and menu items carry the action's index plus this base as their command.
 constexpr WORD kActionCommandBase = 1000;
 
@@ -70,6 +81,7 @@ constexpr int kToolBarIndent = 4;
 constexpr int kComboWidth = 148;
 constexpr int kComboHeight = 24;
 constexpr int kComboDropDownCount = 32;
+constexpr int kOutputHeight = 96;
 
 // The forms of this thread, for the key hook. Everything runs on the host's UI thread.
 struct HookState {
@@ -341,6 +353,20 @@ void TMainModelessDialogForm::CreateControls() {
     editor_ = editor_window_->hwnd();
     editor_window_->SetHighlighter(&vb_);
     right_margin_ = editor_window_->RightMargin();
+    editor_window_->on_text_changed = [this, next = editor_window_->on_text_changed] {
+        if (next) next();
+        if (parameter_tip_) parameter_tip_->TextChanged();
+    };
+    editor_window_->on_caret_moved = [this, next = editor_window_->on_caret_moved] {
+        if (next) next();
+        if (parameter_tip_) parameter_tip_->CaretMoved();
+    };
+    output_ = std::make_unique<OutputPane>(hwnd, kOutputId, form_font_.get(), *editor_window_,
+                                           [this] { Layout(); });
+    presenter_.SetOutputView(output_.get());
+    find_bar_ = std::make_unique<FindBar>(
+        hwnd, kFindBarFirstId, form_font_.get(), [this](int v) { return Scaled(v); },
+        *editor_window_, [this] { Layout(); });
     looks_seen_ = vb_.LooksVersion() + js_.LooksVersion();
 
     // Language menu.
@@ -376,7 +402,14 @@ void TMainModelessDialogForm::Layout() {
     ::MoveWindow(combo_, buttons_right + 1, std::max(0, (bar - combo_height) / 2),
                  Scaled(kComboWidth), drop, TRUE);
 
-    ::MoveWindow(editor_, 0, bar, width, std::max(0, static_cast<int>(client.bottom) - bar), TRUE);
+    // The output pane, when shown, takes the bottom of the editor's place.
+    const int finder = find_bar_ ? find_bar_->Height() : 0;
+    const int below = std::max(0, static_cast<int>(client.bottom) - bar - finder);
+    if (find_bar_) find_bar_->Layout(bar + below, width);
+    const int pane =
+        output_ && output_->OutputShown() ? std::min(Scaled(kOutputHeight), below / 2) : 0;
+    ::MoveWindow(editor_, 0, bar, width, below - pane, TRUE);
+    if (output_) ::MoveWindow(output_->hwnd(), 0, bar + below - pane, width, pane, TRUE);
 }
 
 // --- set-up and showing -----------------------------------------------------------------------
@@ -401,6 +434,9 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
             description_ = std::make_unique<DescriptionSource>(*host_);
             completion_ = std::make_unique<completion::EditorCompletion>(
                 editor_window_->model(), *editor_window_->completion(), *description_, measure_);
+            parameter_tip_.reset();
+            parameter_tip_ =
+                std::make_unique<ParameterTip>(*editor_window_, *description_, measure_);
         }
     }
     presenter_.AttachApplication();
@@ -448,6 +484,29 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
             break;
         case kKeepAboveOwnerMessage:
             KeepAboveOwner();
+            return 0;
+        case kRunSelectionMessage: {
+            const editor::LineBlock block = editor::SelectedLines(editor_window_->model());
+            presenter_.RunSelection(block.first_line, block.text);
+            return 0;
+        }
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wparam) == editor_ && find_bar_) {
+                in_menu_ = true;
+                RunEditorMenu(Handle(), {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)},
+                              *editor_window_, *find_bar_);
+                in_menu_ = false;
+                return 0;
+            }
+            break;
+        case kFindKeyMessage:
+            if (find_bar_)
+                find_bar_->RunKey(static_cast<WORD>(wparam), static_cast<unsigned>(lparam),
+                                  ::GetFocus());
+            return 0;
+        case kOutputKeyMessage:
+            presenter_.HandleOutputKey(
+                KeyStroke{static_cast<std::uint16_t>(wparam), static_cast<std::uint8_t>(lparam)});
             return 0;
         case kRunActionMessage:
             // A key's action refreshes the looks as a button's does.
@@ -531,6 +590,11 @@ void TMainModelessDialogForm::SyncLooks() {
 }
 
 void TMainModelessDialogForm::OnCommand(WORD id, WORD code, HWND control) {
+    if (find_bar_ && find_bar_->OnCommand(id, code)) return;
+    if (output_ && control == output_->hwnd()) {
+        if (code == LBN_DBLCLK) presenter_.OutputLineActivated(output_->SelectedLine());
+        return;
+    }
     if (control == combo_) {
         switch (code) {
             case CBN_SETFOCUS:
@@ -635,6 +699,22 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     if (key == KeyStroke{workbench::vk::kEscape} && editor_window_ &&
         editor_window_->completion_window() && editor_window_->completion_window()->Visible())
         return false;
+    if (find_bar_ && find_bar_->TakesKey(key.key, key.modifiers, msg.hwnd)) {
+        ::PostMessageW(Handle(), kFindKeyMessage, key.key, key.modifiers);
+        return true;
+    }
+    if (workbench::WorkbenchPresenter::IsRunSelectionKey(key)) {
+        ::PostMessageW(Handle(), kRunSelectionMessage, 0, 0);
+        return true;
+    }
+    if (workbench::WorkbenchPresenter::IsOutputKey(key)) {
+        ::PostMessageW(Handle(), kOutputKeyMessage, key.key, key.modifiers);
+        return true;
+    }
+    if (key == KeyStroke{workbench::vk::kEscape} && parameter_tip_ && parameter_tip_->Shown()) {
+        parameter_tip_->Hide();
+        return true;
+    }
     std::optional<ActionId> action = presenter_.ActionTakingKey(key);
     if (!action) return false;
     // The action runs once this message is dropped, from the window's own queue, so that no

@@ -29,7 +29,10 @@
 #include "editor/script_editor_window.h"
 #include "forms/forms.h"
 #include "tellur.h"
+#include "workbench/find_bar.h"
 #include "workbench/interfaces.h"
+#include "workbench/output_pane.h"
+#include "workbench/parameter_tip.h"
 #include "workbench/presenter.h"
 #include "workbench/store_link.h"
 
@@ -55,6 +58,9 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     HWND EditorHandle() const noexcept { return editor_; }
     ScriptEditorWindow& Editor() noexcept { return *editor_window_; }
     HWND SavedScriptsHandle() const noexcept { return combo_; }
+    HWND OutputHandle() const noexcept { return output_ ? output_->hwnd() : nullptr; }
+    FindBar* Finder() noexcept { return find_bar_.get(); }
+    ParameterTip* ParameterHint() noexcept { return parameter_tip_.get(); }
     HWND ToolBarHandle() const noexcept { return toolbar_; }
     ITellurApplication* Application() const noexcept { return application_.get(); }
     // Pixels of a length designed at 120 dots per inch, at the screen's resolution.
@@ -145,10 +151,13 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::unique_ptr<workbench::IScriptEngineFactory> engines_;
     std::unique_ptr<workbench::ISettingsDialog> settings_;
     std::unique_ptr<ScriptEditorWindow> editor_window_;
+    std::unique_ptr<OutputPane> output_;
+    std::unique_ptr<FindBar> find_bar_;
     // Completion for the editor; goes before the editor whose pop-up it is bound to.
     std::unique_ptr<DescriptionSource> description_;
     completion::FixedPitchMeasure measure_;
     std::unique_ptr<completion::EditorCompletion> completion_;
+    std::unique_ptr<ParameterTip> parameter_tip_;  // after the description it reads
     std::uint32_t looks_seen_ = 0;
     // The state the store asked for while the window was still hidden.
     store::WindowState pending_state_ = store::WindowState::kNormal;

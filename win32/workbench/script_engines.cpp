@@ -4,6 +4,8 @@
 
 #include "store/description.h"
 #include "store/script_store.h"
+#include "workbench/echo_object.h"
+#include "workbench/run_stop.h"
 #include "workbench/script_control.h"
 #include "xml/xml.h"
 
@@ -16,18 +18,34 @@ class Engine : public workbench::IScriptEngine {
     Engine(HWND site, IDispatch* application) : site_(site), application_(application) {}
 
     void SetLanguage(std::string_view language) override { control_.SetLanguage(language); }
-    void AddApplication() override { control_.AddObject("Application", application_, true); }
+    // Scripts reach the host through a guard, so that a stopped run fails at its next call.
+    void AddApplication() override {
+        ComPtr<IDispatch> guarded = ComPtr<IDispatch>::Attach(stop_->Guard(application_));
+        control_.AddObject("Application", guarded.get(), true);
+    }
     void SetSiteWindow() override { control_.SetSiteWindow(site_); }
+    void AddEcho(std::function<void(std::string_view)> echo) override {
+        ComPtr<IDispatch> object =
+            ComPtr<IDispatch>::Attach(CreateEchoObject(stop_, std::move(echo)));
+        control_.AddObject("WScript", object.get(), false);
+    }
     std::optional<workbench::ScriptError> AddCode(std::string_view code) override {
-        if (control_.AddCode(code)) return std::nullopt;
+        bool done = false;
+        {
+            StopKeyWatch watch(stop_, site_);
+            done = control_.AddCode(code);
+        }
+        if (stop_->Stopped()) DropQueuedKeys();
+        if (done) return std::nullopt;
         ScriptControl::ErrorInfo info = control_.LastError();
         return workbench::ScriptError{std::move(info.description), static_cast<int>(info.line),
-                                      static_cast<int>(info.column)};
+                                      static_cast<int>(info.column), stop_->Stopped()};
     }
 
   private:
     HWND site_;
     IDispatch* application_;  // the factory holds the reference for the engine's whole life
+    std::shared_ptr<RunStop> stop_ = std::make_shared<RunStop>();
     ScriptControl control_;
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -259,6 +260,75 @@ TEST_F(EndToEndTest, MissingDescriptionReportsAndRunsNothing) {
     EXPECT_EQ(host_->map.Get(L"P1")->vertices[0], (tellur::Vertex{10, 10}));
     EXPECT_EQ(Trimmed(EditorText()), script);
     EXPECT_EQ(FindWorkbench(), wb_);
+}
+
+// Strikes Ctrl+Break from another thread once this thread stops answering (a script is
+// running on it), and measures how long it stays busy after the key.
+class BreakStriker {
+  public:
+    explicit BreakStriker(HWND window) : window_(window) {
+        thread_ = ::CreateThread(nullptr, 0, &Strike, this, 0, nullptr);
+    }
+    ~BreakStriker() {
+        quit_ = true;
+        ::WaitForSingleObject(thread_, INFINITE);
+        ::CloseHandle(thread_);
+    }
+    long long busy_after_key_ms = -1;
+
+  private:
+    bool Answers() const {
+        DWORD_PTR r = 0;
+        return ::SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 100, &r) != 0;
+    }
+    static DWORD WINAPI Strike(void* p) {
+        auto* self = static_cast<BreakStriker*>(p);
+        while (!self->quit_ && self->Answers()) ::Sleep(20);
+        if (self->quit_) return 0;
+        const ULONGLONG key = ::GetTickCount64();
+        INPUT in[4] = {win::test::KeyInput(VK_CONTROL, false),
+                       win::test::KeyInput(VK_CANCEL, false), win::test::KeyInput(VK_CANCEL, true),
+                       win::test::KeyInput(VK_CONTROL, true)};
+        ::SendInput(4, in, sizeof(INPUT));
+        // The message box after the run answers sent messages again.
+        while (!self->quit_ && !self->Answers()) {
+        }
+        if (!self->quit_)
+            self->busy_after_key_ms = static_cast<long long>(::GetTickCount64() - key);
+        return 0;
+    }
+    HWND window_;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> quit_{false};
+};
+
+TEST_F(EndToEndTest, CtrlBreakStopsAnEndlessLoopAndTheMapStaysScriptable) {
+    OpenWorkbench();
+    const std::wstring script =
+        L"Do\r\n"
+        L"  Application.Map.GetObject(\"P1\").Move 1, 0\r\n"
+        L"Loop";
+    PasteIntoEditor(script);
+    BoxWatcher boxes;
+    {
+        BreakStriker striker(wb_);
+        Press(VK_F5);
+        PumpUntil([&] { return striker.busy_after_key_ms >= 0; });
+        EXPECT_GE(striker.busy_after_key_ms, 0);
+        EXPECT_LT(striker.busy_after_key_ms, 1000);
+    }
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, L"Выполнение скрипта остановлено на строке 2.");
+    EXPECT_EQ(boxes.boxes[0].caption, L"Скрипт остановлен");
+    EXPECT_GT(host_->map.Get(L"P1")->vertices[0].x, 10);
+    EXPECT_EQ(CaretByMarker().y, 2);
+    EXPECT_EQ(FindWorkbench(), wb_);  // the stop key did not close the window
+
+    PasteIntoEditor(L"Application.Map.GetObject(\"P2\").Move 1, 1");
+    Press(VK_F5);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(host_->map.Get(L"P2")->vertices[0], (tellur::Vertex{91, 91}));
+    EXPECT_EQ(Trimmed(EditorText()), L"Application.Map.GetObject(\"P2\").Move 1, 1");
 }
 
 // --- the saved-script list and the store file -------------------------------------------------

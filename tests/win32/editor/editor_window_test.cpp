@@ -49,6 +49,42 @@ TEST(ScriptEditorWindow, TypesLatinAndCyrillicCharactersAndBreaksLines) {
     EXPECT_EQ(host.editor().CaretX(), 13);
 }
 
+TEST(ScriptEditorWindow, BracketPairAtTheCaretIsFramedAndFollowsIt) {
+    EditorHost host;
+    host.editor().SetText("f(a, (b))\r\nx");
+    host.Key(VK_HOME);
+    host.Key(VK_RIGHT);  // on "("
+    editor::TextPos own, mate;
+    ASSERT_TRUE(host.editor().MatchedBrackets(own, mate));
+    EXPECT_EQ(own, (editor::TextPos{0, 1}));
+    EXPECT_EQ(mate, (editor::TextPos{0, 8}));
+    const COLORREF frame = ::GetSysColor(COLOR_GRAYTEXT);
+    const POINT at = host.editor().PointOf(mate);
+    const int mid = at.y + host.editor().LineHeight() / 2;
+    EXPECT_EQ(ScreenPixel(host.hwnd(), at.x, mid), frame);
+    host.Key(VK_DOWN);  // no bracket here: the old frames are repainted away
+    EXPECT_FALSE(host.editor().MatchedBrackets(own, mate));
+    EXPECT_NE(ScreenPixel(host.hwnd(), at.x, mid), frame);
+}
+
+TEST(ScriptEditorWindow, ErrorLineIsMarkedUntilItsTextChanges) {
+    EditorHost host;
+    host.editor().SetText("a = 1\r\nb = 1 / 0\r\nc");
+    host.editor().SetErrorLine(1);
+    RECT rc{};
+    ::GetClientRect(host.hwnd(), &rc);
+    const int h = host.editor().LineHeight();
+    EXPECT_EQ(ScreenPixel(host.hwnd(), rc.right - 4, h + h / 2), RGB(255, 220, 220));
+    EXPECT_NE(ScreenPixel(host.hwnd(), rc.right - 4, h / 2), RGB(255, 220, 220));
+    host.Key(VK_HOME);  // an edit elsewhere keeps it
+    host.Type(L"z");
+    EXPECT_EQ(host.editor().ErrorLine(), 1);
+    host.Key(VK_DOWN);
+    host.Type(L"z");
+    EXPECT_EQ(host.editor().ErrorLine(), -1);
+    EXPECT_NE(ScreenPixel(host.hwnd(), rc.right - 4, h + h / 2), RGB(255, 220, 220));
+}
+
 TEST(ScriptEditorWindow, ConsumedKeysDoNotAlsoTypeTheirCharacter) {
     EditorHost host;
     host.editor().SetText("ab");

@@ -389,6 +389,240 @@ TEST_F(WorkbenchWindowTest, RunsWithTheConstantsAndShowsScriptErrors) {
     EXPECT_EQ(EditorText(), "option explicit\r\nDim x\r\nx = (1 +\r\n");
 }
 
+std::vector<std::string> ListLines(HWND list) {
+    std::vector<std::string> lines;
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t line[512] = L"";
+        if (::SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512)
+            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+        lines.push_back(Narrow(line));
+    }
+    return lines;
+}
+
+int HeightOf(HWND w) {
+    RECT r{};
+    ::GetWindowRect(w, &r);
+    return r.bottom - r.top;
+}
+
+void DoubleClick(HWND list, int item) {
+    RECT r{};
+    ::SendMessageW(list, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ClientToScreen(list, &p);
+    ::SetCursorPos(p.x, p.y);
+    INPUT in[4]{};
+    for (int i = 0; i < 4; ++i) {
+        in[i].type = INPUT_MOUSE;
+        in[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    }
+    ::SendInput(4, in, sizeof(INPUT));
+    Pump();
+}
+
+TEST_F(WorkbenchWindowTest, OutputPaneShowsEchoesAndOutcomesAndF8HidesIt) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_output\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb></Tlb>", f);
+        std::fclose(f);
+    }
+    HWND pane = form->OutputHandle();
+    const int full = HeightOf(form->EditorHandle());
+    EXPECT_FALSE(::IsWindowVisible(pane));  // hidden until first used
+
+    MessageBoxCatcher boxes;
+    form->Editor().SetText(u8"WScript.Echo \"Привет\", 1, True\r\nWScript.Echo\r\nx = 1 / 0"_cp);
+    Press(VK_F5);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_TRUE(::IsWindowVisible(pane));
+    EXPECT_LT(HeightOf(form->EditorHandle()), full);
+    std::vector<std::string> lines = ListLines(pane);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], u8"Привет 1 True"_cp);
+    EXPECT_EQ(lines[1], "");
+    EXPECT_THAT(lines[2], ::testing::StartsWith(u8"Ошибка (строка 3, позиция "_cp.data()));
+    test::SaveWindowBitmap(hwnd, std::string(ZEPH_SCREENS_DIR) + "/workbench_output.bmp");
+
+    // The error line is marked until it is edited.
+    EXPECT_EQ(form->Editor().ErrorLine(), 2);
+    form->Editor().SetCaretXY(1, 3);
+    Press(VK_END);
+    Press('Q');
+    EXPECT_EQ(form->Editor().ErrorLine(), -1);
+    Press(VK_BACK);
+
+    form->Editor().SetCaretXY(1, 1);
+    DoubleClick(pane, 2);
+    EXPECT_EQ(form->Editor().CaretY(), 3);
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+
+    Press(VK_F8);
+    EXPECT_FALSE(::IsWindowVisible(pane));
+    EXPECT_EQ(HeightOf(form->EditorHandle()), full);
+    Press(VK_F8);
+    EXPECT_TRUE(::IsWindowVisible(pane));
+    Press(VK_F8, false, true);  // Shift+F8 empties it
+    EXPECT_TRUE(ListLines(pane).empty());
+
+    form->Editor().SetText("x = 1 / 0");
+    Press(VK_F5);
+    EXPECT_EQ(form->Editor().ErrorLine(), 0);
+    form->Editor().SetText("x = 1\r\nWScript.Echo \"ok\"");
+    EXPECT_EQ(form->Editor().ErrorLine(), -1);  // a new text is another line
+    Press(VK_F8, false, true);
+    Press(VK_F5);
+    lines = ListLines(pane);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "ok");
+    EXPECT_THAT(lines[1], ::testing::StartsWith(u8"Выполнено за "_cp.data()));
+    EXPECT_EQ(boxes.texts.size(), 2u);
+}
+
+TEST_F(WorkbenchWindowTest, FindBarFindsBothWaysAndReplacesAllAsOneUndoStep) {
+    form->Editor().SetText("Dim a\r\na = a + 1");
+    form->Editor().SetCaretXY(1, 1);
+    const int full = HeightOf(form->EditorHandle());
+    Press('F', true);
+    FindBar& bar = *form->Finder();
+    EXPECT_TRUE(::IsWindowVisible(bar.PatternHandle()));
+    EXPECT_EQ(::GetFocus(), bar.PatternHandle());
+    EXPECT_EQ(Narrow(Text(bar.PatternHandle())), "Dim");  // the word at the caret
+    EXPECT_LT(HeightOf(form->EditorHandle()), full);
+
+    Press('A');  // replaces the selected pattern
+    Press(VK_RETURN);
+    EXPECT_EQ(form->Editor().CaretY(), 1);
+    EXPECT_EQ(form->Editor().CaretX(), 6);
+    Press(VK_F3);
+    EXPECT_EQ(form->Editor().CaretY(), 2);
+    EXPECT_EQ(form->Editor().CaretX(), 2);
+    Press(VK_F3, false, true);  // back to the first match
+    EXPECT_EQ(form->Editor().CaretY(), 1);
+    Press(VK_F3, false, true);  // wraps round to the last
+    EXPECT_EQ(form->Editor().CaretY(), 2);
+    EXPECT_EQ(form->Editor().CaretX(), 6);
+    test::SaveWindowBitmap(hwnd, std::string(ZEPH_SCREENS_DIR) + "/workbench_find.bmp");
+
+    Press('H', true);
+    EXPECT_EQ(::GetFocus(), bar.ReplacementHandle());
+    Press('B');
+    ::SendMessageW(bar.ReplaceAllHandle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(EditorText(), "Dim b\r\nb = b + 1\r\n");
+    EXPECT_EQ(Narrow(Text(bar.StatusHandle())), u8"Заменено: 3"_cp);
+
+    ::SetFocus(bar.PatternHandle());
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(::IsWindowVisible(bar.PatternHandle()));
+    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+    EXPECT_EQ(HeightOf(form->EditorHandle()), full);
+    EXPECT_TRUE(::IsWindow(hwnd));
+    Press('Z', true);
+    EXPECT_EQ(EditorText(), "Dim a\r\na = a + 1\r\n");
+}
+
+TEST_F(WorkbenchWindowTest, CtrlF5RunsTheSelectedLinesAndReportsEditorLines) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_selection\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb></Tlb>", f);
+        std::fclose(f);
+    }
+    MessageBoxCatcher boxes;
+    // Line 1 would fail; the selection is lines 3 and 4, and line 4 fails.
+    form->Editor().SetText("x = 1 / 0\r\n\r\nWScript.Echo \"sel\"\r\ny = 1 / 0");
+    form->Editor().model().SetSelection({2, 0}, {3, 2});
+    form->Editor().Sync();
+    Press(VK_F5, true);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(form->Editor().CaretY(), 4);
+    EXPECT_EQ(form->Editor().ErrorLine(), 3);
+    const std::vector<std::string> lines = ListLines(form->OutputHandle());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "sel");
+    EXPECT_THAT(lines[1], ::testing::StartsWith(u8"Ошибка (строка 4"_cp.data()));
+}
+
+// Presses keys from a timer once a pop-up menu runs its own loop.
+std::vector<WORD> menu_keys;
+
+void CALLBACK PressMenuKeys(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    std::vector<INPUT> in;
+    for (WORD k : menu_keys) {
+        in.push_back(test::KeyInput(k, false));
+        in.push_back(test::KeyInput(k, true));
+    }
+    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+void PressInMenu(std::vector<WORD> keys) {
+    menu_keys = std::move(keys);
+    ::SetTimer(nullptr, 0, 200, &PressMenuKeys);
+}
+
+TEST_F(WorkbenchWindowTest, EditorContextMenuSelectsAllAndOpensTheFindBar) {
+    form->Editor().SetText("one\r\ntwo");
+    PressInMenu({VK_UP, VK_UP, VK_RETURN});  // from the bottom: "Найти...", "Выделить все"
+    ::SendMessageW(form->EditorHandle(), WM_CONTEXTMENU,
+                   reinterpret_cast<WPARAM>(form->EditorHandle()), MAKELPARAM(-1, -1));
+    Pump();
+    EXPECT_EQ(form->Editor().model().SelectedText(), "one\r\ntwo");
+
+    PressInMenu({VK_UP, VK_RETURN});
+    ::SendMessageW(form->EditorHandle(), WM_CONTEXTMENU,
+                   reinterpret_cast<WPARAM>(form->EditorHandle()), MAKELPARAM(-1, -1));
+    Pump();
+    EXPECT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
+}
+
+TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_hint\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs(
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
+            "<Interface name=\"ITellurApplication\"><method name=\"Redraw\" return=\"Long\">"
+            "<Param name=\"Full\" type=\"Boolean\"/></method></Interface></Tlb>",
+            f);
+        std::fclose(f);
+    }
+    ParameterTip& tip = *form->ParameterHint();
+    form->Editor().SetText("");
+    form->Editor().Focus();
+    for (WORD k : {'A', 'P', 'P', 'L', 'I', 'C', 'A', 'T', 'I', 'O', 'N'}) Press(k);
+    Press(VK_OEM_PERIOD);
+    Press(VK_ESCAPE);  // the completion pop-up the dot may open
+    for (WORD k : {'R', 'E', 'D', 'R', 'A', 'W'}) Press(k);
+    EXPECT_FALSE(tip.Shown());
+    Press('9', false, true);  // "("
+    ASSERT_TRUE(tip.Shown()) << EditorText();
+    EXPECT_EQ(tip.Text(), "Redraw(Full: Boolean): Long;");
+    RECT area{};
+    ::GetWindowRect(hwnd, &area);
+    area.bottom += form->Editor().LineHeight() * 2;  // the tip may reach below the window
+    test::SaveScreenBitmap(area, std::string(ZEPH_SCREENS_DIR) + "/workbench_hint.bmp");
+    Press('1');
+    EXPECT_TRUE(tip.Shown());
+    Press('0', false, true);  // ")"
+    EXPECT_FALSE(tip.Shown());
+
+    for (int i = 0; i < 3; ++i) Press(VK_BACK);  // ")", "1" and "(" again
+    Press('9', false, true);
+    ASSERT_TRUE(tip.Shown()) << EditorText();
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(tip.Shown());
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
 TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);

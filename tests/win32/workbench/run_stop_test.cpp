@@ -1,0 +1,209 @@
+// Stopping a running script with the real engine and real key strokes: loops that call the host
+// end soon after the key, the host's objects reach the host unwrapped, and the next run works.
+#include "workbench/run_stop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "desktop.h"
+#include "workbench/script_control.h"
+
+namespace zeph::win {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A host object: Tick() counts calls, Self returns the object, IsSelf(x) tells whether x is it.
+class Counter : public IDispatch {
+  public:
+    std::atomic<long> ticks{0};
+    bool last_is_self = false;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        const wchar_t* known[] = {L"Tick", L"Self", L"IsSelf"};
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        for (DISPID id = 0; id < 3; ++id)
+            if (count >= 1 && _wcsicmp(names[0], known[id]) == 0) {
+                ids[0] = id + 1;
+                return S_OK;
+            }
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override {
+        if (result) ::VariantInit(result);
+        switch (id) {
+            case 1:
+                ++ticks;
+                return S_OK;
+            case 2:
+                if (!result) return E_POINTER;
+                result->vt = VT_DISPATCH;
+                result->pdispVal = this;
+                return S_OK;
+            case 3: {
+                if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                const VARIANT& a = params->rgvarg[0];
+                last_is_self = a.vt == VT_DISPATCH && a.pdispVal == this;
+                return S_OK;
+            }
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+};
+
+class RunStopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"ZephStopTestWindow";
+        ::RegisterClassW(&wc);
+        window =
+            ::CreateWindowExW(0, wc.lpszClassName, L"Workbench", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              40, 40, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(window);
+        ::SetForegroundWindow(window);
+        for (int i = 0; i < 30 && ::GetForegroundWindow() != window; ++i) test::Pump(100);
+    }
+    void TearDown() override {
+        ::DestroyWindow(window);
+        ::CoUninitialize();
+    }
+
+    struct Outcome {
+        bool finished = false;        // the code ran to its end
+        bool stopped = false;         // the stop flag was raised
+        long long after_key_ms = -1;  // from the key stroke to the engine's return
+        ScriptControl::ErrorInfo error;
+    };
+
+    struct Striker {
+        Counter* app;
+        WORD key;
+        bool ctrl;
+        std::atomic<long long> at{0};
+        std::atomic<bool> quit{false};
+    };
+    static DWORD WINAPI Strike(void* p) {
+        auto* s = static_cast<Striker*>(p);
+        while (s->app->ticks < 50 && !s->quit) ::Sleep(5);
+        if (s->quit) return 0;
+        s->at = Clock::now().time_since_epoch().count();
+        INPUT in[4] = {test::KeyInput(VK_CONTROL, false), test::KeyInput(s->key, false),
+                       test::KeyInput(s->key, true), test::KeyInput(VK_CONTROL, true)};
+        if (s->ctrl)
+            ::SendInput(4, in, sizeof(INPUT));
+        else
+            ::SendInput(2, in + 1, sizeof(INPUT));
+        return 0;
+    }
+
+    // Runs `code` as the workbench does; `key` (with Ctrl when asked) is struck from another
+    // thread once the script has called the host 50 times.
+    Outcome Run(const char* language, const std::string& code, WORD key = 0, bool ctrl = false) {
+        auto stop = std::make_shared<RunStop>();
+        ScriptControl engine;
+        engine.SetLanguage(language);
+        {
+            ComPtr<IDispatch> guarded = ComPtr<IDispatch>::Attach(stop->Guard(&app));
+            engine.AddObject("Application", guarded.get(), true);
+        }
+        Striker striker{&app, key, ctrl};
+        HANDLE thread = nullptr;
+        if (key) {
+            thread = ::CreateThread(nullptr, 0, &Strike, &striker, 0, nullptr);
+        }
+        Outcome out;
+        {
+            StopKeyWatch watch(stop, window);
+            out.finished = engine.AddCode(code);
+        }
+        const auto end = Clock::now();
+        striker.quit = true;
+        if (thread) {
+            ::WaitForSingleObject(thread, INFINITE);
+            ::CloseHandle(thread);
+        }
+        DropQueuedKeys();
+        out.stopped = stop->Stopped();
+        if (striker.at != 0)
+            out.after_key_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   end - Clock::time_point(Clock::duration(striker.at.load())))
+                                   .count();
+        if (!out.finished) out.error = engine.LastError();
+        if (out.after_key_ms >= 0)
+            std::printf("%s: stopped %lld ms after the key\n", language, out.after_key_ms);
+        return out;
+    }
+
+    Counter app;
+    HWND window = nullptr;
+};
+
+TEST_F(RunStopTest, CtrlBreakStopsLoopsThatCallTheHostInBothLanguages) {
+    Outcome vb = Run("VBScript", "Dim i\r\nDo\r\n  i = i + 1\r\n  Application.Tick\r\nLoop\r\n",
+                     VK_CANCEL, true);
+    EXPECT_FALSE(vb.finished);
+    EXPECT_TRUE(vb.stopped);
+    EXPECT_GE(vb.after_key_ms, 0);
+    EXPECT_LT(vb.after_key_ms, 1000);
+    EXPECT_EQ(vb.error.line, 4);
+
+    app.ticks = 0;
+    Outcome js = Run("JavaScript", "for (;;) {\r\n  Application.Tick();\r\n}\r\n", VK_CANCEL, true);
+    EXPECT_FALSE(js.finished);
+    EXPECT_TRUE(js.stopped);
+    EXPECT_LT(js.after_key_ms, 1000);
+    EXPECT_EQ(js.error.line, 2);
+
+    // The next run reaches the host as before.
+    app.ticks = 0;
+    EXPECT_TRUE(Run("VBScript", "Application.Tick\r\nApplication.Tick\r\n").finished);
+    EXPECT_EQ(app.ticks, 2);
+}
+
+TEST_F(RunStopTest, EscStopsOnlyWhileTheWorkbenchIsInTheForeground) {
+    ASSERT_EQ(::GetForegroundWindow(), window);
+    Outcome out = Run("VBScript", "Do\r\n  Application.Tick\r\nLoop\r\n", VK_ESCAPE);
+    EXPECT_TRUE(out.stopped);
+    EXPECT_LT(out.after_key_ms, 1000);
+    EXPECT_EQ(out.error.line, 2);
+}
+
+TEST_F(RunStopTest, ObjectsComeOutGuardedAndGoBackToTheHostAsThemselves) {
+    // A guarded object passed back in reaches the host as its own object, and identity holds.
+    Outcome out = Run("VBScript",
+                      "Dim s\r\nSet s = Application.Self\r\nApplication.IsSelf s\r\n"
+                      "If Not (s Is Application.Self) Then Err.Raise 5\r\ns.Tick\r\n");
+    EXPECT_TRUE(out.finished) << out.error.description << " line " << out.error.line;
+    EXPECT_TRUE(app.last_is_self);
+    EXPECT_EQ(app.ticks, 1);
+}
+
+}  // namespace
+}  // namespace zeph::win

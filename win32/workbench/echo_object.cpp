@@ -1,0 +1,99 @@
+#include "workbench/echo_object.h"
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "base/unique.h"
+#include "base/wide.h"
+#include "workbench/output.h"
+
+namespace zeph::win {
+
+namespace {
+
+constexpr DISPID kEcho = 1;
+
+// An argument as VBScript's own conversion to text gives it; objects by their default value.
+std::string ArgumentText(const VARIANT& arg) {
+    const VARIANT* v = &arg;
+    while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
+    if (v->vt == VT_NULL) return "Null";
+    if (v->vt == VT_EMPTY) return {};
+    UniqueVariant text;
+    if (FAILED(
+            ::VariantChangeType(text.get(), const_cast<VARIANT*>(v), VARIANT_ALPHABOOL, VT_BSTR)) ||
+        !text.get()->bstrVal)
+        return {};
+    return Narrow({text.get()->bstrVal, ::SysStringLen(text.get()->bstrVal)});
+}
+
+class EchoObject final : public IDispatch {
+  public:
+    EchoObject(std::shared_ptr<RunStop> stop, std::function<void(std::string_view)> echo)
+        : stop_(std::move(stop)), echo_(std::move(echo)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        if (!names || !ids) return E_POINTER;
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        if (count >= 1 && _wcsicmp(names[0], L"Echo") == 0) {
+            ids[0] = kEcho;
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+        }
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* excep, UINT*) override {
+        if (id != kEcho) return DISP_E_MEMBERNOTFOUND;
+        if (stop_->Stopped()) return RunStop::StoppedResult(excep);
+        if (result) ::VariantInit(result);
+        try {
+            std::vector<std::string> args;
+            const UINT count = params ? params->cArgs : 0;
+            for (UINT i = count; i > 0; --i) args.push_back(ArgumentText(params->rgvarg[i - 1]));
+            echo_(workbench::EchoText(args));
+            return S_OK;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_FAIL;
+        }
+    }
+
+  private:
+    std::shared_ptr<RunStop> stop_;
+    std::function<void(std::string_view)> echo_;
+    ULONG refs_ = 1;
+};
+
+}  // namespace
+
+IDispatch* CreateEchoObject(std::shared_ptr<RunStop> stop,
+                            std::function<void(std::string_view)> echo) {
+    return new EchoObject(std::move(stop), std::move(echo));
+}
+
+}  // namespace zeph::win

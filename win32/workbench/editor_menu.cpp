@@ -1,0 +1,58 @@
+#include "workbench/editor_menu.h"
+
+#include "base/unique.h"
+#include "base/wide.h"
+#include "text/cp1251.h"
+
+namespace zeph::win {
+
+using text::operator""_cp;
+
+namespace {
+
+enum : UINT { kUndo = 1, kRedo, kCut, kCopy, kPaste, kSelectAll, kFind };
+
+void Add(HMENU menu, UINT id, std::string_view caption, bool enabled) {
+    ::AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), id, Wide(caption).c_str());
+}
+
+}  // namespace
+
+void RunEditorMenu(HWND owner, POINT screen, ScriptEditorWindow& editor, FindBar& finder) {
+    editor::EditorModel& model = editor.model();
+    UniqueMenu menu(::CreatePopupMenu());
+    if (!menu) return;
+    const bool writable = !model.ReadOnly();
+    const bool selected = model.HasSelection();
+    Add(menu.get(), kUndo, u8"Отменить\tCtrl+Z"_cp, writable && model.CanUndo());
+    Add(menu.get(), kRedo, u8"Повторить\tShift+Ctrl+Z"_cp, writable && model.CanRedo());
+    ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    Add(menu.get(), kCut, u8"Вырезать\tCtrl+X"_cp, writable && selected);
+    Add(menu.get(), kCopy, u8"Копировать\tCtrl+C"_cp, selected);
+    Add(menu.get(), kPaste, u8"Вставить\tCtrl+V"_cp,
+        writable && ::IsClipboardFormatAvailable(CF_UNICODETEXT));
+    ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    Add(menu.get(), kSelectAll, u8"Выделить все\tCtrl+A"_cp, true);
+    Add(menu.get(), kFind, u8"Найти...\tCtrl+F"_cp, true);
+
+    if (screen.x == -1 && screen.y == -1) {
+        screen = editor.CaretPixel();
+        screen.y += editor.LineHeight();
+        ::ClientToScreen(editor.hwnd(), &screen);
+    }
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                         screen.x, screen.y, 0, owner, nullptr));
+    const editor::EditorCommand commands[] = {editor::cmNone,     editor::cmUndo, editor::cmRedo,
+                                              editor::cmCut,      editor::cmCopy, editor::cmPaste,
+                                              editor::cmSelectAll};
+    if (chosen == kFind) {
+        finder.Open(false);
+    } else if (chosen >= kUndo && chosen <= kSelectAll) {
+        model.ExecuteCommand(commands[chosen]);
+        editor.Sync();
+        editor.Focus();
+    }
+}
+
+}  // namespace zeph::win

@@ -1,0 +1,228 @@
+#include "workbench/find_bar.h"
+
+#include <algorithm>
+
+#include "base/result.h"
+#include "base/wide.h"
+#include "text/cp1251.h"
+
+namespace zeph::win {
+
+using text::operator""_cp;
+
+namespace {
+
+// Control ids, after the bar's first id.
+enum : WORD {
+    kPattern,
+    kReplacement,
+    kMatchCase,
+    kWholeWord,
+    kWrap,
+    kNext,
+    kPrevious,
+    kReplace,
+    kReplaceAll,
+    kStatus,
+    kLabel
+};
+
+// Designed sizes, at 120 dots per inch.
+constexpr int kRow = 26;
+constexpr int kGap = 4;
+constexpr int kLabelWidth = 70;
+constexpr int kEditWidth = 170;
+constexpr int kButtonWidth = 96;
+constexpr int kCheckWidth = 100;
+
+std::wstring TextOf(HWND w) {
+    std::wstring s(static_cast<std::size_t>(::GetWindowTextLengthW(w)) + 1, L'\0');
+    s.resize(static_cast<std::size_t>(::GetWindowTextW(w, s.data(), static_cast<int>(s.size()))));
+    return s;
+}
+
+bool Checked(HWND w) {
+    return ::SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+}  // namespace
+
+FindBar::FindBar(HWND parent, WORD first_id, HFONT font, std::function<int(int)> scaled,
+                 ScriptEditorWindow& editor, std::function<void()> relayout)
+    : parent_(parent),
+      first_id_(first_id),
+      scaled_(std::move(scaled)),
+      editor_(editor),
+      relayout_(std::move(relayout)) {
+    const DWORD button = WS_TABSTOP | BS_PUSHBUTTON;
+    const DWORD check = WS_TABSTOP | BS_AUTOCHECKBOX;
+    pattern_label_ = Make(L"STATIC", u8"Найти:"_cp.data(), SS_LEFT, kLabel, font);
+    pattern_ = Make(L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | WS_BORDER, kPattern, font);
+    previous_ = Make(L"BUTTON", u8"Назад"_cp.data(), button, kPrevious, font);
+    next_ = Make(L"BUTTON", u8"Далее"_cp.data(), button, kNext, font);
+    match_case_ = Make(L"BUTTON", u8"Регистр"_cp.data(), check, kMatchCase, font);
+    whole_word_ = Make(L"BUTTON", u8"Слово целиком"_cp.data(), check, kWholeWord, font);
+    replacement_label_ = Make(L"STATIC", u8"Заменить:"_cp.data(), SS_LEFT, kLabel, font);
+    replacement_ = Make(L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL | WS_BORDER, kReplacement, font);
+    replace_ = Make(L"BUTTON", u8"Заменить"_cp.data(), button, kReplace, font);
+    replace_all_ = Make(L"BUTTON", u8"Заменить все"_cp.data(), button, kReplaceAll, font);
+    wrap_ = Make(L"BUTTON", u8"По кругу"_cp.data(), check, kWrap, font);
+    status_ = Make(L"STATIC", "", SS_LEFT | SS_NOPREFIX, kStatus, font);
+    ::SendMessageW(wrap_, BM_SETCHECK, BST_CHECKED, 0);
+}
+
+HWND FindBar::Make(const wchar_t* cls, const std::string& text, DWORD style, WORD id, HFONT font) {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent_, GWLP_HINSTANCE));
+    HWND w = ::CreateWindowExW(
+        0, cls, Wide(text).c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 0, 0, parent_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(first_id_ + id)), instance, nullptr);
+    if (!w) ThrowLastError("CreateWindowExW(find bar)");
+    if (font) ::SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    controls_.push_back(w);
+    return w;
+}
+
+int FindBar::Height() const {
+    return shown_ ? scaled_(2 * kRow + 3 * kGap) : 0;
+}
+
+void FindBar::Layout(int top, int width) {
+    if (!shown_) return;
+    const int row = scaled_(kRow), gap = scaled_(kGap);
+    auto place = [&](HWND w, int& x, int y, int design_width) {
+        const int w_px = scaled_(design_width);
+        ::MoveWindow(w, x, y, w_px, row, TRUE);
+        x += w_px + gap;
+    };
+    int x = gap, y = top + gap;
+    place(pattern_label_, x, y + gap / 2, kLabelWidth);
+    place(pattern_, x, y, kEditWidth);
+    place(previous_, x, y, kButtonWidth);
+    place(next_, x, y, kButtonWidth);
+    place(match_case_, x, y, kCheckWidth);
+    place(whole_word_, x, y, kCheckWidth + 30);
+    x = gap;
+    y += row + gap;
+    place(replacement_label_, x, y + gap / 2, kLabelWidth);
+    place(replacement_, x, y, kEditWidth);
+    place(replace_, x, y, kButtonWidth);
+    place(replace_all_, x, y, kButtonWidth);
+    place(wrap_, x, y, kCheckWidth);
+    ::MoveWindow(status_, x, y + gap / 2, std::max(0, width - x - gap), row, TRUE);
+}
+
+bool FindBar::Owns(HWND hwnd) const {
+    return std::find(controls_.begin(), controls_.end(), hwnd) != controls_.end();
+}
+
+bool FindBar::TakesKey(WORD key, unsigned modifiers, HWND focus) const {
+    const unsigned ctrl = 2, shift = 1;
+    if (modifiers == ctrl && (key == 'F' || key == 'H')) return true;
+    if (key == VK_F3 && (modifiers == 0 || modifiers == shift)) return true;
+    if (!shown_ || !Owns(focus)) return false;
+    return (key == VK_RETURN && (modifiers == 0 || modifiers == shift)) ||
+           (key == VK_ESCAPE && modifiers == 0);
+}
+
+void FindBar::RunKey(WORD key, unsigned modifiers, HWND focus) {
+    const bool shift = (modifiers & 1) != 0;
+    if (key == 'F' || key == 'H') {
+        Open(key == 'H');
+    } else if (key == VK_F3) {
+        if (Pattern().empty())
+            Open(false);
+        else
+            FindNext(shift);
+    } else if (key == VK_ESCAPE) {
+        Hide();
+    } else if (key == VK_RETURN) {
+        if (focus == replacement_)
+            Replace();
+        else
+            FindNext(shift);
+    }
+}
+
+bool FindBar::OnCommand(WORD id, WORD code) {
+    if (id < first_id_ || id > first_id_ + kLabel) return false;
+    if (code != BN_CLICKED) return true;
+    switch (id - first_id_) {
+        case kNext:
+            FindNext(false);
+            break;
+        case kPrevious:
+            FindNext(true);
+            break;
+        case kReplace:
+            Replace();
+            break;
+        case kReplaceAll:
+            ReplaceEvery();
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void FindBar::Open(bool replace) {
+    // The selection, or the word at the caret, is what one usually wants to find.
+    editor::EditorModel& model = editor_.model();
+    std::string seed = model.HasSelection() ? model.SelectedText() : model.WordAtCaret();
+    if (!seed.empty() && seed.find_first_of("\r\n") == std::string::npos)
+        ::SetWindowTextW(pattern_, Wide(seed).c_str());
+    SetStatus("");
+    if (!shown_) {
+        shown_ = true;
+        for (HWND w : controls_) ::ShowWindow(w, SW_SHOWNA);
+        if (relayout_) relayout_();
+    }
+    HWND field = replace && !Pattern().empty() ? replacement_ : pattern_;
+    ::SetFocus(field);
+    ::SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
+void FindBar::Hide() {
+    if (!shown_) return;
+    shown_ = false;
+    for (HWND w : controls_) ::ShowWindow(w, SW_HIDE);
+    if (relayout_) relayout_();
+    editor_.Focus();
+}
+
+editor::FindOptions FindBar::Options() const {
+    return {Checked(match_case_), Checked(whole_word_), Checked(wrap_)};
+}
+
+std::string FindBar::Pattern() const {
+    return Narrow(TextOf(pattern_));
+}
+
+std::string FindBar::Replacement() const {
+    return Narrow(TextOf(replacement_));
+}
+
+void FindBar::SetStatus(const std::string& text) {
+    ::SetWindowTextW(status_, Wide(text).c_str());
+}
+
+void FindBar::FindNext(bool backward) {
+    const bool found = editor::FindAndSelect(editor_.model(), Pattern(), backward, Options());
+    editor_.Sync();
+    SetStatus(found ? "" : std::string(u8"Не найдено"_cp));
+}
+
+void FindBar::Replace() {
+    const bool found =
+        editor::ReplaceAndFindNext(editor_.model(), Pattern(), Replacement(), Options());
+    editor_.Sync();
+    SetStatus(found ? "" : std::string(u8"Не найдено"_cp));
+}
+
+void FindBar::ReplaceEvery() {
+    const int count = editor::ReplaceAll(editor_.model(), Pattern(), Replacement(), Options());
+    editor_.Sync();
+    SetStatus(std::string(u8"Заменено: "_cp) + std::to_string(count));
+}
+
+}  // namespace zeph::win

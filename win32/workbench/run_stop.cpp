@@ -1,0 +1,238 @@
+#include "workbench/run_stop.h"
+
+#include <new>
+#include <vector>
+
+#include "base/wide.h"
+#include "text/cp1251.h"
+
+namespace zeph::win {
+
+using text::operator""_cp;
+
+namespace {
+
+constexpr DWORD kPollMs = 15;
+
+bool KeyWentDown(int vk) {
+    // The high bit: held now; the low bit: pressed since the last query (a quick stroke
+    // between two polls).
+    return (::GetAsyncKeyState(vk) & 0x8001) != 0;
+}
+
+// A host enumerator ("For Each") whose items come out guarded and which stops with the run.
+class GuardedEnum final : public IEnumVARIANT {
+  public:
+    GuardedEnum(std::shared_ptr<RunStop> stop, ComPtr<IEnumVARIANT> real)
+        : stop_(std::move(stop)), real_(std::move(real)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
+            *out = static_cast<IEnumVARIANT*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override {
+        if (fetched) *fetched = 0;
+        if (stop_->Stopped()) return E_ABORT;
+        ULONG got = 0;
+        HRESULT hr = real_->Next(count, items, &got);
+        if (SUCCEEDED(hr))
+            for (ULONG i = 0; i < got; ++i) stop_->GuardVariant(&items[i]);
+        if (fetched) *fetched = got;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        return stop_->Stopped() ? E_ABORT : real_->Skip(count);
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override { return real_->Reset(); }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        ComPtr<IEnumVARIANT> copy;
+        HRESULT hr = real_->Clone(copy.put());
+        if (FAILED(hr)) return hr;
+        *out = new (std::nothrow) GuardedEnum(stop_, std::move(copy));
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+  private:
+    std::shared_ptr<RunStop> stop_;
+    ComPtr<IEnumVARIANT> real_;
+    ULONG refs_ = 1;
+};
+
+}  // namespace
+
+// A host object as the script sees it: every call goes through, with objects in arguments
+// handed back unguarded and objects in results guarded, unless the run was stopped.
+class GuardedDispatch final : public IDispatch {
+  public:
+    GuardedDispatch(std::shared_ptr<RunStop> stop, IDispatch* real, IUnknown* identity)
+        : stop_(std::move(stop)), real_(real), identity_(identity) {}
+    ~GuardedDispatch() {
+        stop_->guards_.erase(identity_.get());
+        stop_->hosts_.erase(this);
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        return real_->GetTypeInfoCount(n);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
+        return real_->GetTypeInfo(index, lcid, info);
+    }
+    // Names still resolve after a stop: a failed lookup would make VBScript take the name
+    // for a new variable of its own instead of failing the call.
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* ids) override {
+        return real_->GetIDsOfNames(iid, names, count, lcid, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                                     UINT* arg_err) override {
+        if (stop_->Stopped()) return RunStop::StoppedResult(excep);
+        try {
+            DISPPARAMS call = params ? *params : DISPPARAMS{};
+            std::vector<VARIANT> args;  // shallow copies: the caller still owns every value
+            if (call.cArgs > 0 && call.rgvarg) {
+                args.assign(call.rgvarg, call.rgvarg + call.cArgs);
+                for (VARIANT& a : args) Unguard(a);
+                call.rgvarg = args.data();
+            }
+            HRESULT hr = real_->Invoke(id, iid, lcid, flags, &call, result, excep, arg_err);
+            if (SUCCEEDED(hr) && result) stop_->GuardVariant(result);
+            return hr;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+
+  private:
+    // The host gets its own objects back, never our guards: it may ask them for its own
+    // interfaces. By-reference objects go by value; host methods take objects as input.
+    void Unguard(VARIANT& a) const {
+        if (a.vt == VT_DISPATCH) {
+            a.pdispVal = stop_->Unguard(a.pdispVal);
+        } else if (a.vt == (VT_BYREF | VT_DISPATCH) && a.ppdispVal) {
+            IDispatch* p = stop_->Unguard(*a.ppdispVal);
+            a.vt = VT_DISPATCH;
+            a.pdispVal = p;
+        } else if (a.vt == (VT_BYREF | VT_VARIANT) && a.pvarVal && a.pvarVal->vt == VT_DISPATCH) {
+            IDispatch* p = stop_->Unguard(a.pvarVal->pdispVal);
+            a.vt = VT_DISPATCH;
+            a.pdispVal = p;
+        }
+    }
+
+    std::shared_ptr<RunStop> stop_;
+    ComPtr<IDispatch> real_;
+    ComPtr<IUnknown> identity_;
+    ULONG refs_ = 1;
+};
+
+IDispatch* RunStop::Guard(IDispatch* real) {
+    ComPtr<IUnknown> identity;
+    if (FAILED(real->QueryInterface(IID_IUnknown, identity.put_void())) || !identity)
+        identity = ComPtr<IUnknown>(real);
+    if (auto it = guards_.find(identity.get()); it != guards_.end()) {
+        it->second->AddRef();
+        return it->second;
+    }
+    auto* guard = new GuardedDispatch(shared_from_this(), real, identity.get());
+    guards_.emplace(identity.get(), guard);
+    hosts_.emplace(guard, real);
+    return guard;
+}
+
+IDispatch* RunStop::Unguard(IDispatch* p) const {
+    auto it = hosts_.find(p);
+    return it == hosts_.end() ? p : it->second;
+}
+
+void RunStop::GuardVariant(VARIANT* v) {
+    if (v->vt == VT_DISPATCH && v->pdispVal) {
+        if (hosts_.count(v->pdispVal)) return;  // already ours
+        IDispatch* real = v->pdispVal;
+        v->pdispVal = Guard(real);
+        real->Release();
+    } else if (v->vt == VT_UNKNOWN && v->punkVal) {
+        ComPtr<IEnumVARIANT> items;
+        if (FAILED(v->punkVal->QueryInterface(IID_IEnumVARIANT, items.put_void())) || !items)
+            return;
+        v->punkVal->Release();
+        v->punkVal = new GuardedEnum(shared_from_this(), std::move(items));
+    }
+}
+
+HRESULT RunStop::StoppedResult(EXCEPINFO* excep) {
+    if (excep) {
+        *excep = EXCEPINFO{};
+        excep->scode = E_ABORT;
+        excep->bstrSource = ::SysAllocString(L"Zeph");
+        excep->bstrDescription =
+            ::SysAllocString(Wide(u8"Выполнение скрипта остановлено"_cp).c_str());
+    }
+    return excep ? DISP_E_EXCEPTION : E_ABORT;
+}
+
+StopKeyWatch::StopKeyWatch(std::shared_ptr<RunStop> stop, HWND workbench)
+    : stop_(std::move(stop)), workbench_(workbench) {
+    quit_ = UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!quit_) return;      // no watch: the run simply cannot be stopped
+    KeyWentDown(VK_CANCEL);  // forget strokes from before the run
+    KeyWentDown(VK_ESCAPE);
+    thread_ = UniqueHandle(::CreateThread(nullptr, 0, &Watch, this, 0, nullptr));
+}
+
+StopKeyWatch::~StopKeyWatch() {
+    if (!thread_) return;
+    ::SetEvent(quit_.get());
+    ::WaitForSingleObject(thread_.get(), INFINITE);
+}
+
+DWORD WINAPI StopKeyWatch::Watch(void* param) {
+    auto* self = static_cast<StopKeyWatch*>(param);
+    const HWND root = ::GetAncestor(self->workbench_, GA_ROOT);
+    while (::WaitForSingleObject(self->quit_.get(), kPollMs) == WAIT_TIMEOUT) {
+        // Ctrl+Break arrives as VK_CANCEL; Esc counts only over the workbench, as it is an
+        // ordinary key elsewhere in the host.
+        const bool cancel = KeyWentDown(VK_CANCEL);
+        const bool escape = KeyWentDown(VK_ESCAPE) && root && ::GetForegroundWindow() == root;
+        if (cancel || escape) self->stop_->Stop();
+    }
+    return 0;
+}
+
+void DropQueuedKeys() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+}
+
+}  // namespace zeph::win
