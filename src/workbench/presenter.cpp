@@ -32,6 +32,23 @@ class StoreAction {
     IWorkbenchStore* store_;
 };
 
+// Lets go of the current action's turn at the store for a while: a modal dialog that saves
+// through a store of its own must get the lock, and another process must not wait on a user.
+class StoreActionPause {
+  public:
+    explicit StoreActionPause(IWorkbenchStore* store) noexcept : store_(store) {
+        if (store_) store_->EndAction();
+    }
+    ~StoreActionPause() {
+        if (store_) store_->BeginAction();
+    }
+    StoreActionPause(const StoreActionPause&) = delete;
+    StoreActionPause& operator=(const StoreActionPause&) = delete;
+
+  private:
+    IWorkbenchStore* store_;
+};
+
 }  // namespace
 
 std::string_view LanguageCaption(Language language) {
@@ -515,7 +532,12 @@ void WorkbenchPresenter::SetupZephraActionExecute() {
     const std::string highlighter = view_.HighlighterName();
     // The dialog edits the file, so the window's own state goes there first.
     store_->SaveWorkbenchState();
-    if (!settings_->Run(highlighter)) return;
+    bool saved = false;
+    {
+        StoreActionPause pause(store_);
+        saved = settings_->Run(highlighter);
+    }
+    if (!saved) return;
     // Applying the store may open the default script: the work shown before comes back.
     store_->ApplyStore();
     view_.SetSavedScriptText(box_text);

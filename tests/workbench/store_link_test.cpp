@@ -51,6 +51,28 @@ class StoreLinkTest : public ::testing::Test {
     ScriptStoreLink link{[this] { return folder / ""; }, p};
 };
 
+// The settings dialog saves through a store of its own while the window's action waits for it:
+// the window must not hold the store's lock across the dialog.
+TEST_F(StoreLinkTest, TheSettingsDialogSavesWhileTheWindowWaitsForIt) {
+    p.AttachApplication();
+    struct SavingDialog : ISettingsDialog {
+        fs::path folder;
+        bool Run(const std::string&) override {
+            store::ScriptStore own([this] { return folder / ""; });
+            own.SetLockWait(0);
+            auto doc = own.LoadStore();
+            doc->DocumentElement()->SetAttr("Saved", "1");
+            own.SaveStore(*doc);
+            return true;
+        }
+    } dialog;
+    dialog.folder = folder;
+    p.SetSettingsDialog(&dialog);
+    p.Execute(ActionId::SetupZephra);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_NE(File().find("Saved=\"1\""), std::string::npos);
+}
+
 TEST_F(StoreLinkTest, ClosingWithoutAStoreWritesNothing) {
     p.FormClose();
     EXPECT_FALSE(fs::exists(folder / "zpconfig.cfg"));
