@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds build/installer/zeph-setup.exe: zeph.dll of the win64 and win32 presets and, when the
 # help build made it, the help file. Environment: ZEPH_HELP (the .chm to include; default
-# build/help/Zeph_Help.chm, left out when missing), INSTALLER_OUT (the setup file).
+# the win64 build's help/Zeph_Help.chm, left out when missing), INSTALLER_OUT (the setup file).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
-help=${ZEPH_HELP:-build/help/Zeph_Help.chm}
+help=${ZEPH_HELP:-build/win64/help/Zeph_Help.chm}
 out=${INSTALLER_OUT:-build/installer/zeph-setup.exe}
 
 for preset in win64 win32; do
@@ -13,6 +13,10 @@ for preset in win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$JOBS" --target zeph >/dev/null
 done
+# The guide, where chmcmd is there to build it.
+if [ -z "${ZEPH_HELP:-}" ]; then
+  cmake --build --preset win64 --target zeph_help >/dev/null 2>&1 || true
+fi
 
 # The builds keep their debug information; the installed modules go without it.
 stage=build/installer/stage
