@@ -347,10 +347,8 @@ LRESULT CALLBACK MainWindow::FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
     try {
         return self->OnFrame(msg, wp, lp);
-    } catch (const MapError& e) {
-        self->ShowError(e.message());
-    } catch (const std::exception&) {
-        self->ShowError(L"Внутренняя ошибка Теллура");
+    } catch (...) {
+        self->ShowCaught();
     }
     return 0;
 }
@@ -364,10 +362,8 @@ LRESULT CALLBACK MainWindow::MapProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     if (!self || !self->map_) return ::DefWindowProcW(hwnd, msg, wp, lp);
     try {
         return self->OnMap(msg, wp, lp);
-    } catch (const MapError& e) {
-        self->ShowError(e.message());
-    } catch (const std::exception&) {
-        self->ShowError(L"Внутренняя ошибка Теллура");
+    } catch (...) {
+        self->ShowCaught();
     }
     return 0;
 }
@@ -495,6 +491,14 @@ LaunchResult MainWindow::TryOpenWorkbench() {
 void MainWindow::ShowError(const std::wstring& text) const {
     Log(L"error: " + text);
     ::MessageBoxW(frame_, text.c_str(), kAppTitle, MB_OK | MB_ICONERROR);
+}
+
+void MainWindow::ShowCaught() const noexcept {
+    try {
+        ShowError(DescribeHostError(std::current_exception()).text);
+    } catch (...) {
+        // Nothing left to tell the user with; the message loop goes on.
+    }
 }
 
 void MainWindow::Log(const std::wstring& line) const {

@@ -66,6 +66,8 @@ class MainWindow final : public HostWindow {
     void UpdateTitle();
     void UpdateMenu();
     void ShowError(const std::wstring& text) const;
+    // For catch (...) blocks of the window procedures.
+    void ShowCaught() const noexcept;
     void Log(const std::wstring& line) const;
 
     void Paint(HDC dc, const RECT& client);
