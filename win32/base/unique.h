@@ -2,8 +2,10 @@
 // VARIANTs and COM pointers. Each frees its resource exactly once.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <commctrl.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -78,6 +80,7 @@ using UniqueModule = Unique<HMODULE, SimpleTraits<HMODULE, ::FreeLibrary>>;
 using UniqueGlobal = Unique<HGLOBAL, SimpleTraits<HGLOBAL, ::GlobalFree>>;
 using UniqueBstr = Unique<BSTR, SimpleTraits<BSTR, ::SysFreeString>>;
 using UniqueKey = Unique<HKEY, SimpleTraits<HKEY, ::RegCloseKey>>;
+using UniqueImageList = Unique<HIMAGELIST, SimpleTraits<HIMAGELIST, ::ImageList_Destroy>>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDc {
