@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Source rules that no compiler checks: formatting, and a portable core free of platform headers
-# and of the Windows layer.
+# Source rules that no compiler checks: formatting, a portable core free of platform headers
+# and of the Windows layer, and an architecture page that names only what exists.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -17,5 +17,16 @@ up=$(git grep -n 'win32/' -- 'src/' || true)
 if [ -n "$up" ]; then
   echo "check-source: the portable core refers to the Windows layer:"; echo "$up"; status=1
 fi
-[ $status -eq 0 ] && echo "check-source: formatting and portability rules hold"
+# Every folder or file the architecture page names in `backticks` exists (build trees aside).
+missing=""
+for name in $(grep -oE '`[A-Za-z0-9_.{},-]+/[A-Za-z0-9_./{},-]*`' docs/architecture.md | tr -d '`' | sort -u); do
+  for path in $(eval echo "$name"); do
+    case "$path" in build/*) continue ;; esac
+    [ -e "${path%/}" ] || missing="$missing $path"
+  done
+done
+if [ -n "$missing" ]; then
+  echo "check-source: docs/architecture.md names what does not exist:$missing"; status=1
+fi
+[ $status -eq 0 ] && echo "check-source: formatting, portability and architecture-page rules hold"
 exit $status
