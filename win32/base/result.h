@@ -1,8 +1,8 @@
 // The error boundary: HRESULT errors as exceptions inside, as HRESULTs (with the thread's COM
 // error information) or message texts at every COM method, window procedure and export. Every
 // boundary of the module, the forms and the demo host maps what it catches here, so one
-// exception means the same code and text everywhere. RETURN_IF_FAILED / THROW_IF_FAILED /
-// CATCH_RETURN in the manner of the usual macros.
+// exception means the same code and text everywhere. THROW_IF_FAILED / CATCH_RETURN in the
+// manner of the usual macros.
 #pragma once
 
 #include <windows.h>
@@ -41,6 +41,7 @@ inline std::wstring SystemText(DWORD code) {
         text.pop_back();
     return text;
 }
+
 // The same in code page 1251.
 std::string SystemMessage(HRESULT hr);
 
