@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "base/unique.h"
 #include "host/map_model.h"
 #include "tellur.h"
@@ -47,6 +48,10 @@ struct Host {
 ITypeLib* HostTypeLibrary();
 // Registers it for the current user, so that type libraries importing it resolve.
 HRESULT RegisterHostTypeLibrary();
+
+// The code and user text of a failure anywhere in the host: a map error is a bad argument,
+// library texts are not shown. Never throws.
+zeph::win::ErrorReport DescribeHostError(const std::exception_ptr& error) noexcept;
 
 zeph::win::ComPtr<ITellurApplication> CreateApplication(std::shared_ptr<Host> host);
 

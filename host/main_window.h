@@ -11,6 +11,7 @@
 
 #include "base/unique.h"
 #include "host/automation.h"
+#include "host/map_painter.h"
 #include "host/workbench_launcher.h"
 
 namespace tellur {
@@ -66,16 +67,17 @@ class MainWindow final : public HostWindow {
     void UpdateTitle();
     void UpdateMenu();
     void ShowError(const std::wstring& text) const;
+    // For catch (...) blocks of the window procedures.
+    void ShowCaught() const noexcept;
     void Log(const std::wstring& line) const;
 
-    void Paint(HDC dc, const RECT& client);
-    void DrawFeature(HDC dc, const Feature& f, bool selected);
-    void DrawScaleBar(HDC dc, const RECT& client);
-    Map::FeaturePtr HitTest(POINT p) const;
+    // The map view (map_gestures.cpp).
+    MapViewport Viewport() const;
+    void PaintMapView();
+    LRESULT OnMapMouse(UINT msg, WPARAM wp, LPARAM lp);
+    void OnMapKey(WPARAM wp);
     void FinishBand(POINT end, bool add);
     void ZoomAt(POINT p, double factor);
-    std::wstring FormatCoordinate(double meters) const;
-    std::wstring ScaleText(double meters) const;
     void AskOpenMap();
     void AskSaveMap();
 
@@ -87,7 +89,7 @@ class MainWindow final : public HostWindow {
     HWND toolbar_ = nullptr;
     HWND status_ = nullptr;
     HWND map_ = nullptr;
-    HIMAGELIST images_ = nullptr;
+    zeph::win::UniqueImageList images_;
     zeph::win::UniqueFont labelFont_;
 
     bool fitted_ = false;  // ZoomAll waits for the view to have a size

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "base/result.h"
+
 namespace tellur {
 
 // The module's dual interface; called through its vtable (slots 7 and 8 after IDispatch).
@@ -17,18 +19,6 @@ namespace {
 constexpr IID kIidComModule = {
     0xBB70A3BD, 0x76BF, 0x46F7, {0xB1, 0x8B, 0xA5, 0x38, 0x01, 0xAB, 0xFF, 0xCA}};
 
-std::wstring SystemText(HRESULT hr) {
-    wchar_t* buffer = nullptr;
-    DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text(buffer ? buffer : L"", n);
-    if (buffer) ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    return text;
-}
-
 // The thread's error information when the failed call left some, else the system's text.
 LaunchResult Failure(HRESULT hr, const wchar_t* step) {
     LaunchResult r{hr, step, L""};
@@ -39,7 +29,7 @@ LaunchResult Failure(HRESULT hr, const wchar_t* step) {
             r.description.assign(description, ::SysStringLen(description));
         ::SysFreeString(description);
     }
-    if (r.description.empty()) r.description = SystemText(hr);
+    if (r.description.empty()) r.description = zeph::win::SystemText(static_cast<DWORD>(hr));
     return r;
 }
 

@@ -36,7 +36,6 @@ inline constexpr std::string_view kStoreFileName = "zpconfig.cfg";
 inline constexpr std::string_view kBackupSuffix = ".bak";
 
 inline constexpr std::string_view kVBScript = "VBScript";
-inline constexpr std::string_view kJavaScript = "JavaScript";
 
 // A store whose content the operations cannot work with (no root, no "Configuration", a colour
 // entry that names no token class). The message is code page 1251 text.

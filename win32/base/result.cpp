@@ -1,19 +1,24 @@
 #include "base/result.h"
 
+#include <oleauto.h>
+
+#include "base/unique.h"
 #include "base/wide.h"
+#include "text/cp1251.h"
+
+using zeph::text::operator""_cp;
 
 namespace zeph::win {
 
+HResultError::HResultError(HRESULT hr, std::wstring message)
+    : std::runtime_error(Narrow(message)), hr_(hr), wide_(std::move(message)) {}
+
+std::wstring HResultError::Description() const {
+    return wide_.empty() ? Wide(what()) : wide_;
+}
+
 std::string SystemMessage(HRESULT hr) {
-    wchar_t* buffer = nullptr;
-    DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text(buffer ? buffer : L"", n);
-    if (buffer) ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    return Narrow(text);
+    return Narrow(SystemText(static_cast<DWORD>(hr)));
 }
 
 void ThrowHResult(HRESULT hr, const char* what) {
@@ -32,16 +37,48 @@ void ThrowLastError(const char* what) {
     ThrowHResult(HRESULT_FROM_WIN32(err ? err : ERROR_GEN_FAILURE), what);
 }
 
-HRESULT ResultFromCaughtException() noexcept {
+ErrorReport DescribeException(const std::exception_ptr& error,
+                              const ErrorDefaults& defaults) noexcept {
+    ErrorReport report{defaults.code, {}};
     try {
-        throw;
-    } catch (const HResultError& e) {
-        return e.code();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        try {
+            std::rethrow_exception(error);
+        } catch (const HResultError& e) {
+            if (FAILED(e.code())) report.code = e.code();
+            report.text = e.Description();
+        } catch (const std::bad_alloc&) {
+            report.code = E_OUTOFMEMORY;
+            report.text = Wide(u8"Недостаточно памяти"_cp);
+        } catch (const std::exception& e) {
+            if (defaults.showWhat) report.text = Wide(e.what());
+        } catch (...) {
+        }
+        if (report.text.empty() && defaults.text) report.text = defaults.text;
     } catch (...) {
-        return E_FAIL;
+        // Out of memory while describing the error: the code alone still goes back.
     }
+    return report;
+}
+
+void SetComErrorInfo(REFIID iid, const wchar_t* source, const std::wstring& description) noexcept {
+    ComPtr<ICreateErrorInfo> create;
+    if (FAILED(::CreateErrorInfo(create.put()))) return;
+    create->SetDescription(const_cast<wchar_t*>(description.c_str()));
+    create->SetGUID(iid);
+    create->SetSource(const_cast<wchar_t*>(source));
+    ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(create.As(&info))) ::SetErrorInfo(0, info.get());
+}
+
+HRESULT ReportCaughtException(REFIID iid, const wchar_t* source,
+                              const ErrorDefaults& defaults) noexcept {
+    ErrorReport report = DescribeException(std::current_exception(), defaults);
+    SetComErrorInfo(iid, source, report.text);
+    return report.code;
+}
+
+HRESULT ResultFromCaughtException() noexcept {
+    return DescribeException(std::current_exception(), {E_FAIL, nullptr, false}).code;
 }
 
 }  // namespace zeph::win

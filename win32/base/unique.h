@@ -2,8 +2,10 @@
 // VARIANTs and COM pointers. Each frees its resource exactly once.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <commctrl.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -52,11 +54,6 @@ struct FileHandleTraits {
     static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 
-struct GdiObjectTraits {
-    static HGDIOBJ Invalid() noexcept { return nullptr; }
-    static void Close(HGDIOBJ h) noexcept { ::DeleteObject(h); }
-};
-
 template <typename H>
 struct GdiTraits {
     static H Invalid() noexcept { return nullptr; }
@@ -64,12 +61,11 @@ struct GdiTraits {
 };
 
 using UniqueFile = Unique<HANDLE, FileHandleTraits>;  // CreateFile results
-using UniqueHandle = Unique<HANDLE, SimpleTraits<HANDLE, ::CloseHandle>>;
+
 using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
 using UniqueBrush = Unique<HBRUSH, GdiTraits<HBRUSH>>;
 using UniquePen = Unique<HPEN, GdiTraits<HPEN>>;
 using UniqueBitmap = Unique<HBITMAP, GdiTraits<HBITMAP>>;
-using UniqueRegion = Unique<HRGN, GdiTraits<HRGN>>;
 using UniqueMemoryDc = Unique<HDC, SimpleTraits<HDC, ::DeleteDC>>;
 using UniqueWindow = Unique<HWND, SimpleTraits<HWND, ::DestroyWindow>>;
 using UniqueMenu = Unique<HMENU, SimpleTraits<HMENU, ::DestroyMenu>>;
@@ -78,6 +74,7 @@ using UniqueModule = Unique<HMODULE, SimpleTraits<HMODULE, ::FreeLibrary>>;
 using UniqueGlobal = Unique<HGLOBAL, SimpleTraits<HGLOBAL, ::GlobalFree>>;
 using UniqueBstr = Unique<BSTR, SimpleTraits<BSTR, ::SysFreeString>>;
 using UniqueKey = Unique<HKEY, SimpleTraits<HKEY, ::RegCloseKey>>;
+using UniqueImageList = Unique<HIMAGELIST, SimpleTraits<HIMAGELIST, ::ImageList_Destroy>>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDc {

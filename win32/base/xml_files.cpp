@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "base/result.h"
 #include "base/unique.h"
 #include "base/wide.h"
 #include "text/cp1251.h"
@@ -50,14 +51,8 @@ std::string Reason(DWORD err) {
         default:
             break;
     }
-    wchar_t* buffer = nullptr;
-    DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, err, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
-    if (buffer) ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.'))
-        text.pop_back();
+    std::wstring text = win::SystemText(err);
+    while (!text.empty() && text.back() == L'.') text.pop_back();
     std::string code = std::string(u8"код ошибки "_cp) + std::to_string(err);
     return text.empty() ? code : win::Narrow(text) + " (" + code + ")";
 }

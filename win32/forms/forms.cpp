@@ -229,18 +229,11 @@ LRESULT TExForm::WMSetCursor(WPARAM wparam, LPARAM lparam) {
 
 void TExForm::HandleException(std::exception_ptr error) noexcept {
     try {
-        std::string message;
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            message = e.what();
-        } catch (...) {
-            message = "Unknown error";
-        }
-        if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
+        std::wstring message = DescribeException(error, {E_FAIL, L"Unknown error", true}).text;
+        if (!message.empty() && message.back() > L'.') message += L'.';
         wchar_t caption[256] = L"";
         if (hwnd_) ::GetWindowTextW(hwnd_, caption, 256);
-        ::MessageBoxW(hwnd_, Wide(message).c_str(), caption, MB_OK | MB_ICONERROR);
+        ::MessageBoxW(hwnd_, message.c_str(), caption, MB_OK | MB_ICONERROR);
     } catch (...) {
     }
 }

@@ -6,6 +6,7 @@
 #include <exception>
 #include <vector>
 
+#include "base/result.h"
 #include "base/wide.h"
 #include "forms/forms.h"
 #include "forms/help_dialogs.h"
@@ -99,14 +100,8 @@ void Redirect(MSG& msg, HWND to, UINT message, WPARAM wparam, LPARAM lparam) {
 
 void Report(const std::exception_ptr& error) noexcept {
     try {
-        std::string text = "Unknown error";
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            text = e.what();
-        } catch (...) {
-        }
-        ::MessageBoxW(::GetActiveWindow(), Wide(text).c_str(), L"Zeph", MB_OK | MB_ICONERROR);
+        std::wstring text = DescribeException(error, {E_FAIL, L"Unknown error", true}).text;
+        ::MessageBoxW(::GetActiveWindow(), text.c_str(), L"Zeph", MB_OK | MB_ICONERROR);
     } catch (...) {
     }
 }

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "base/result.h"
-#include "module/safe_call.h"
 #include "module/server.h"
 #include "text/cp1251.h"
 
@@ -17,6 +16,12 @@ namespace zeph::module {
 namespace {
 
 constexpr const wchar_t* kProgId = L"Zeph.ComModule";
+
+// Late-bound callers show the description: the core's errors carry texts meant for users.
+HRESULT ReportCaught() noexcept {
+    return win::ReportCaughtException(IID_IComModule, kProgId,
+                                      {E_UNEXPECTED, L"Непредвиденная ошибка", true});
+}
 
 }  // namespace
 
@@ -134,7 +139,7 @@ STDMETHODIMP TComModule::Init(ITellurApplication* anTellur) noexcept {
         FApplication = win::ComPtr<ITellurApplication>(anTellur);
         return S_OK;
     } catch (...) {
-        return HandleSafeCallException(IID_IComModule, kProgId);
+        return ReportCaught();
     }
 }
 
@@ -143,7 +148,7 @@ STDMETHODIMP TComModule::OpenMainModelessDialog() noexcept {
         DoOpenMainModelessDialog();
         return S_OK;
     } catch (...) {
-        return HandleSafeCallException(IID_IComModule, kProgId);
+        return ReportCaught();
     }
 }
 

@@ -17,7 +17,7 @@ namespace zeph::module {
 
 class TComModule;
 
-enum class TOperation { opInsert, opRemove };
+enum class TOperation { opRemove };
 
 // Hears when the module's window is freed, so that the module forgets it.
 class TDestroyNotifier {

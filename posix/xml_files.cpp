@@ -1,4 +1,5 @@
-// The POSIX file system: plain descriptors, fsync before the rename that replaces the target.
+// The POSIX file layer of the XML document model: plain descriptors, fsync before the rename
+// that replaces the target.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
