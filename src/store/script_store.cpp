@@ -173,9 +173,12 @@ xml::XmlRef<xml::IXmlElement> RootOf(xml::IXmlDocument& doc, const fs::path& pat
 
 // The message of a failed save. The file keeps what earlier saves of the same action wrote, and
 // the user must not take those for lost (nor the failed one for saved).
+// At namespace scope: clang 14 crashes on this literal inside the function below.
+constexpr std::string_view kCannotSave = u8"Не удалось сохранить файл настроек \""_cp;
+
 std::string SaveFailure(const fs::path& path, const std::string& change,
                         const std::vector<std::string>& saved, const std::string& reason) {
-    std::string text = std::string(u8"Не удалось сохранить файл настроек \""_cp) + PathText(path);
+    std::string text = std::string(kCannotSave) + PathText(path);
     if (saved.empty()) return text + std::string(u8"\"; файл остался прежним.\r\n"_cp) + reason;
     text += std::string(u8"\": не сохранено: "_cp) + change + std::string(u8". Уже сохранено: "_cp);
     for (std::size_t i = 0; i < saved.size(); ++i) text += (i ? ", " : "") + saved[i];

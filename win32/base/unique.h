@@ -61,6 +61,7 @@ struct GdiTraits {
 };
 
 using UniqueFile = Unique<HANDLE, FileHandleTraits>;  // CreateFile results
+using UniqueHandle = Unique<HANDLE, SimpleTraits<HANDLE, ::CloseHandle>>;  // threads, events
 
 using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
 using UniqueBrush = Unique<HBRUSH, GdiTraits<HBRUSH>>;
