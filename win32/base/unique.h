@@ -60,7 +60,7 @@ struct GdiTraits {
     static void Close(H h) noexcept { ::DeleteObject(h); }
 };
 
-using UniqueFile = Unique<HANDLE, FileHandleTraits>;  // CreateFile results
+using UniqueFile = Unique<HANDLE, FileHandleTraits>;                       // CreateFile results
 using UniqueHandle = Unique<HANDLE, SimpleTraits<HANDLE, ::CloseHandle>>;  // threads, events
 
 using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
