@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/com_object.h"
 #include "base/unique.h"
 #include "base/wide.h"
 #include "workbench/output.h"
@@ -28,27 +29,11 @@ std::string ArgumentText(const VARIANT& arg) {
     return Narrow({text.get()->bstrVal, ::SysStringLen(text.get()->bstrVal)});
 }
 
-class EchoObject final : public IDispatch {
+class EchoObject final : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
   public:
     EchoObject(std::shared_ptr<RunStop> stop, std::function<void(std::string_view)> echo)
         : stop_(std::move(stop)), echo_(std::move(echo)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         if (!n) return E_POINTER;
         *n = 0;
@@ -86,7 +71,6 @@ class EchoObject final : public IDispatch {
   private:
     std::shared_ptr<RunStop> stop_;
     std::function<void(std::string_view)> echo_;
-    ULONG refs_ = 1;
 };
 
 }  // namespace

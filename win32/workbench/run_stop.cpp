@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "base/com_object.h"
 #include "base/wide.h"
 #include "text/cp1251.h"
 
@@ -21,27 +22,11 @@ bool KeyWentDown(int vk) {
 }
 
 // A host enumerator ("For Each") whose items come out guarded and which stops with the run.
-class GuardedEnum final : public IEnumVARIANT {
+class GuardedEnum final : public SingleInterfaceObject<IEnumVARIANT, IID_IEnumVARIANT> {
   public:
     GuardedEnum(std::shared_ptr<RunStop> stop, ComPtr<IEnumVARIANT> real)
         : stop_(std::move(stop)), real_(std::move(real)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-            *out = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override {
         if (fetched) *fetched = 0;
         if (stop_->Stopped()) return E_ABORT;
@@ -69,14 +54,13 @@ class GuardedEnum final : public IEnumVARIANT {
   private:
     std::shared_ptr<RunStop> stop_;
     ComPtr<IEnumVARIANT> real_;
-    ULONG refs_ = 1;
 };
 
 }  // namespace
 
 // A host object as the script sees it: every call goes through, with objects in arguments
 // handed back unguarded and objects in results guarded, unless the run was stopped.
-class GuardedDispatch final : public IDispatch {
+class GuardedDispatch final : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
   public:
     GuardedDispatch(std::shared_ptr<RunStop> stop, IDispatch* real, IUnknown* identity)
         : stop_(std::move(stop)), real_(real), identity_(identity) {}
@@ -85,22 +69,6 @@ class GuardedDispatch final : public IDispatch {
         stop_->hosts_.erase(this);
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         return real_->GetTypeInfoCount(n);
     }
@@ -153,7 +121,6 @@ class GuardedDispatch final : public IDispatch {
     std::shared_ptr<RunStop> stop_;
     ComPtr<IDispatch> real_;
     ComPtr<IUnknown> identity_;
-    ULONG refs_ = 1;
 };
 
 IDispatch* RunStop::Guard(IDispatch* real) {

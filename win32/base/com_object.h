@@ -1,0 +1,43 @@
+// The IUnknown part of the small COM objects we hand to script engines: one interface besides
+// IUnknown, a plain reference count (they live on the window's thread), deleted with the last
+// reference.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+namespace zeph::win {
+
+template <typename Interface, const IID& kInterfaceId>
+class SingleInterfaceObject : public Interface {
+  public:
+    SingleInterfaceObject() = default;
+    SingleInterfaceObject(const SingleInterfaceObject&) = delete;
+    SingleInterfaceObject& operator=(const SingleInterfaceObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == kInterfaceId) {
+            *out = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+  protected:
+    virtual ~SingleInterfaceObject() = default;
+
+  private:
+    ULONG refs_ = 1;
+};
+
+}  // namespace zeph::win
