@@ -36,8 +36,16 @@ class Worker {
         for (const auto& a : args) line += L" \"" + fs::path(a).wstring() + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        started_ = ::CreateProcessW(fs::path(ZEPH_STORE_WORKER).wstring().c_str(), line.data(),
-                                    nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+        // Under Wine a start can fail for a moment right after a process was killed while it
+        // was still starting; a user's second copy would simply be started again.
+        for (int attempt = 0; attempt < 50 && !started_; ++attempt) {
+            started_ = ::CreateProcessW(fs::path(ZEPH_STORE_WORKER).wstring().c_str(), line.data(),
+                                        nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+            if (!started_) {
+                error_ = ::GetLastError();
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
 #else
         std::vector<char*> argv{const_cast<char*>(ZEPH_STORE_WORKER)};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -58,8 +66,9 @@ class Worker {
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
-    bool started() const {
-        return started_;
+    ::testing::AssertionResult started() const {
+        if (started_) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the worker did not start, error " << error_;
     }
     bool Running() {
         if (!started_ || done_) return false;
@@ -97,6 +106,7 @@ class Worker {
   private:
     bool started_ = false;
     bool done_ = false;
+    unsigned long error_ = 0;
     int code_ = -1;
 #ifdef _WIN32
     PROCESS_INFORMATION pi_{};

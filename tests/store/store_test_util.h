@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,15 +47,18 @@ inline std::string ReplaceAll(std::string s, std::string_view from, std::string_
     return s;
 }
 
-// A fresh folder per test, removed afterwards (read-only files included).
+// A fresh folder per test, removed afterwards (read-only files included). The name carries a
+// random part too, so that two runs of the suite at once (native and under Wine, or two
+// builds) never share a folder.
 class TempFolder {
   public:
     TempFolder() {
         static std::atomic<int> counter{0};
+        static const unsigned run = std::random_device{}();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ =
-            fs::temp_directory_path() / ("zeph_store_" + std::string(info ? info->name() : "x") +
-                                         "_" + std::to_string(counter++));
+        path_ = fs::temp_directory_path() /
+                ("zeph_store_" + std::string(info ? info->name() : "x") + "_" +
+                 std::to_string(run) + "_" + std::to_string(counter++));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
