@@ -582,6 +582,133 @@ TEST_F(WorkbenchWindowTest, EditorContextMenuSelectsAllAndOpensTheFindBar) {
     EXPECT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
 }
 
+// Whether a pop-up menu was open when the keys were pressed in it.
+bool menu_seen = false;
+
+void CALLBACK NoteMenuAndPressKeys(HWND hwnd, UINT message, UINT_PTR id, DWORD time) {
+    HWND menu = ::FindWindowW(L"#32768", nullptr);
+    menu_seen = menu && ::IsWindowVisible(menu);
+    PressMenuKeys(hwnd, message, id, time);
+}
+
+// Opens the editor's menu by `open` (real input) and chooses the item `up` places above its
+// end; true when the menu came up and went again.
+bool ChooseFromMenu(const std::function<void()>& open, int up) {
+    menu_seen = false;
+    menu_keys.assign(static_cast<size_t>(up), VK_UP);
+    menu_keys.push_back(up > 0 ? VK_RETURN : VK_ESCAPE);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, &NoteMenuAndPressKeys);
+    open();
+    const bool closed = PumpUntil([] {
+        HWND menu = ::FindWindowW(L"#32768", nullptr);
+        return menu_seen && !(menu && ::IsWindowVisible(menu));
+    });
+    if (!menu_seen) ::KillTimer(nullptr, timer);
+    Pump();
+    return menu_seen && closed;
+}
+
+void RightClick(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    ::SetCursorPos(r.left + 40, r.top + 10);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    ::SendInput(2, in, sizeof(INPUT));
+}
+
+// Items counted from the menu's end (separators are skipped).
+constexpr int kFindItem = 1, kSelectAllItem = 2, kPasteItem = 3, kCopyItem = 4, kCutItem = 5,
+              kRedoItem = 6, kUndoItem = 7;
+
+TEST_F(WorkbenchWindowTest, EditorContextMenuOpensByMouseAndKeysAndItsItemsEdit) {
+    form->Editor().SetText("one two");
+    form->Editor().Focus();
+    auto select_two = [&] {
+        form->Editor().model().SetSelection({0, 4}, {0, 7});
+        form->Editor().Sync();
+    };
+    auto shift_f10 = [] {
+        INPUT in[4] = {test::KeyInput(VK_SHIFT, false), test::KeyInput(VK_F10, false),
+                       test::KeyInput(VK_F10, true), test::KeyInput(VK_SHIFT, true)};
+        ::SendInput(4, in, sizeof(INPUT));
+    };
+    auto menu_key = [] {
+        INPUT in[2] = {test::KeyInput(VK_APPS, false), test::KeyInput(VK_APPS, true)};
+        ::SendInput(2, in, sizeof(INPUT));
+    };
+
+    select_two();
+    ASSERT_TRUE(ChooseFromMenu(shift_f10, kCutItem));
+    EXPECT_EQ(EditorText(), "one \r\n");
+    EXPECT_EQ(test::ClipboardText(), L"two");
+    ASSERT_TRUE(ChooseFromMenu([&] { RightClick(form->EditorHandle()); }, kUndoItem));
+    EXPECT_EQ(EditorText(), "one two\r\n");
+    ASSERT_TRUE(ChooseFromMenu([&] { RightClick(form->EditorHandle()); }, kRedoItem));
+    EXPECT_EQ(EditorText(), "one \r\n");
+
+    form->Editor().SetCaretXY(1, 1);
+    ASSERT_TRUE(ChooseFromMenu(menu_key, kPasteItem));
+    EXPECT_EQ(EditorText(), "twoone \r\n");
+
+    ASSERT_TRUE(test::SetClipboardText(L"other"));
+    form->Editor().model().SetSelection({0, 0}, {0, 3});
+    form->Editor().Sync();
+    ASSERT_TRUE(ChooseFromMenu(menu_key, kCopyItem));
+    EXPECT_EQ(test::ClipboardText(), L"two");
+    EXPECT_EQ(EditorText(), "twoone \r\n");
+
+    // Esc closes it without a command; the window stays.
+    ASSERT_TRUE(ChooseFromMenu(shift_f10, 0));
+    EXPECT_EQ(EditorText(), "twoone \r\n");
+    EXPECT_TRUE(::IsWindow(hwnd));
+}
+
+TEST_F(WorkbenchWindowTest, ReplaceChangesOneMatchAtATimeEachItsOwnUndoStep) {
+    form->Editor().SetText("ab ab ab");
+    form->Editor().model().SetSelection({0, 0}, {0, 2});
+    form->Editor().Sync();
+    Press('H', true);
+    FindBar& bar = *form->Finder();
+    ASSERT_EQ(::GetFocus(), bar.ReplacementHandle());
+    EXPECT_EQ(Narrow(Text(bar.PatternHandle())), "ab");
+    Press('C');
+    HWND replace = ::FindWindowExW(hwnd, nullptr, L"BUTTON", Wide(u8"Заменить"_cp).c_str());
+    ASSERT_TRUE(replace);
+
+    // The selected match is replaced and the next one selected; nothing else changes.
+    RECT r{};
+    ::GetWindowRect(replace, &r);
+    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, in, sizeof(INPUT));
+    ASSERT_TRUE(PumpUntil([&] { return EditorText() == "c ab ab\r\n"; })) << EditorText();
+    EXPECT_EQ(form->Editor().model().SelectedText(), "ab");
+    EXPECT_EQ(form->Editor().CaretX(), 5);
+
+    // Enter in the replacement field does the same.
+    ::SetFocus(bar.ReplacementHandle());
+    Press(VK_RETURN);
+    EXPECT_EQ(EditorText(), "c c ab\r\n");
+    EXPECT_EQ(form->Editor().CaretX(), 7);
+    Press(VK_RETURN);
+    EXPECT_EQ(EditorText(), "c c c\r\n");
+    EXPECT_EQ(Narrow(Text(bar.StatusHandle())), u8"Не найдено"_cp);
+    Press(VK_RETURN);  // nothing left to replace
+    EXPECT_EQ(EditorText(), "c c c\r\n");
+
+    form->Editor().Focus();
+    Press('Z', true);
+    EXPECT_EQ(EditorText(), "c c ab\r\n");
+    Press('Z', true);
+    EXPECT_EQ(EditorText(), "c ab ab\r\n");
+}
+
 TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
