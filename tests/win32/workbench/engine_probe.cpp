@@ -11,6 +11,7 @@
 // (the site's QueryContinue answers S_FALSE), control-timeout (the Script Control's Timeout of
 // 300 ms, no way applied), control-reset (the Script Control's Reset from the second thread).
 // A case that has not ended 2 s after the way was applied counts as not stopped.
+#include <activdbg.h>
 #include <activscp.h>
 #include <windows.h>
 
@@ -34,6 +35,14 @@ std::atomic<long> g_ticks{0};
 std::atomic<bool> g_stop{false};
 std::atomic<long> g_polls{0};
 std::atomic<long> g_poll_asked{0};
+std::atomic<bool> g_applied{false};
+std::atomic<long> g_site_calls{0};
+bool g_list_asked = false;  // print every interface the engine asks the site for  // calls into the
+                            // site after the way was applied
+
+void NoteSiteCall() {
+    if (g_applied) ++g_site_calls;
+}
 std::wstring g_error;
 
 // "Host": Tick() counts.
@@ -74,7 +83,13 @@ class Site : public IActiveScriptSite,
   public:
     explicit Site(bool poll) : poll_(poll) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        NoteSiteCall();
         *out = nullptr;
+        if (g_list_asked) {
+            wchar_t text[64] = L"";
+            ::StringFromGUID2(iid, text, 64);
+            std::printf("  the engine asks its site for %ls\n", text);
+        }
         if (iid == IID_IUnknown || iid == __uuidof(IActiveScriptSite))
             *out = static_cast<IActiveScriptSite*>(this);
         else if (iid == __uuidof(IActiveScriptSiteWindow))
@@ -88,21 +103,33 @@ class Site : public IActiveScriptSite,
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
-    HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override {
+        NoteSiteCall();
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unk,
                                           ITypeInfo** info) override {
+        NoteSiteCall();
         if (info) *info = nullptr;
         if (unk) *unk = nullptr;
         if (_wcsicmp(name, L"Host") != 0) return TYPE_E_ELEMENTNOTFOUND;
         if ((mask & SCRIPTINFO_IUNKNOWN) && unk) *unk = &g_host;
         return (mask & SCRIPTINFO_ITYPEINFO) ? TYPE_E_ELEMENTNOTFOUND : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR*) override {
+        NoteSiteCall();
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override {
+        NoteSiteCall();
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override {
+        NoteSiteCall();
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) override {
+        NoteSiteCall();
         EXCEPINFO e{};
         DWORD context = 0;
         ULONG line = 0;
@@ -118,16 +145,27 @@ class Site : public IActiveScriptSite,
         ::SysFreeString(e.bstrHelpFile);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnEnterScript() override {
+        NoteSiteCall();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnLeaveScript() override {
+        NoteSiteCall();
+        return S_OK;
+    }
 
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* hwnd) override {
+        NoteSiteCall();
         *hwnd = nullptr;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override {
+        NoteSiteCall();
+        return S_OK;
+    }
 
     HRESULT STDMETHODCALLTYPE QueryContinue() override {
+        NoteSiteCall();
         ++g_polls;
         return g_stop ? S_FALSE : S_OK;
     }
@@ -202,11 +240,12 @@ DWORD WINAPI Apply(void* param) {
         hr = Call(s->control, L"Reset", DISPATCH_METHOD, nullptr, 0);
     }
     s->applied = hr;
+    g_applied = true;
     if (::WaitForSingleObject(s->done, kGraceMs) != WAIT_OBJECT_0) {
-        std::printf("%-8ls %-5ls %-15ls hr=0x%08lX ticks=%ld polls=%ld asked=%ld: NOT STOPPED\n",
-                    s->c.language.c_str(), s->c.loop.c_str(), way.c_str(),
-                    static_cast<unsigned long>(hr), g_ticks.load(), g_polls.load(),
-                    g_poll_asked.load());
+        std::printf(
+            "%-8ls %-5ls %-15ls hr=0x%08lX ticks=%ld polls=%ld asked=%ld site=%ld: NOT STOPPED\n",
+            s->c.language.c_str(), s->c.loop.c_str(), way.c_str(), static_cast<unsigned long>(hr),
+            g_ticks.load(), g_polls.load(), g_poll_asked.load(), g_site_calls.load());
         std::fflush(stdout);
         ::TerminateProcess(::GetCurrentProcess(), 3);
     }
@@ -223,6 +262,15 @@ HRESULT RunEngine(Shared& s) {
     IActiveScriptParse* parse = nullptr;
     hr = s.script->QueryInterface(__uuidof(IActiveScriptParse), reinterpret_cast<void**>(&parse));
     if (FAILED(hr)) return hr;
+    g_list_asked = s.c.loop == L"empty" && s.c.way == L"interrupt";
+    if (g_list_asked) {
+        // Debugging could break into a script; does the engine offer it?
+        IUnknown* debug = nullptr;
+        HRESULT d = s.script->QueryInterface(__uuidof(IActiveScriptDebug),
+                                             reinterpret_cast<void**>(&debug));
+        std::printf("  IActiveScriptDebug: hr=0x%08lX\n", static_cast<unsigned long>(d));
+        if (debug) debug->Release();
+    }
     static Site site(s.c.way == L"poll");
     if (FAILED(hr = s.script->SetScriptSite(&site))) return hr;
     if (FAILED(hr = parse->InitNew())) return hr;

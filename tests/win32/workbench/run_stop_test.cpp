@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "desktop.h"
+#include "workbench/echo_object.h"
 #include "workbench/script_control.h"
 
 namespace zeph::win {
@@ -133,6 +135,11 @@ class RunStopTest : public ::testing::Test {
             ComPtr<IDispatch> guarded = ComPtr<IDispatch>::Attach(stop->Guard(&app));
             engine.AddObject("Application", guarded.get(), true);
         }
+        if (with_echo) {
+            ComPtr<IDispatch> echo = ComPtr<IDispatch>::Attach(
+                CreateEchoObject(stop, [this](std::string_view) { ++app.ticks; }));
+            engine.AddObject("WScript", echo.get(), false);
+        }
         Striker striker{&app, key, ctrl};
         HANDLE thread = nullptr;
         if (key) {
@@ -163,6 +170,7 @@ class RunStopTest : public ::testing::Test {
 
     Counter app;
     HWND window = nullptr;
+    bool with_echo = false;  // publish "WScript", whose Echo counts as a tick
 };
 
 TEST_F(RunStopTest, CtrlBreakStopsLoopsThatCallTheHostInBothLanguages) {
@@ -193,6 +201,46 @@ TEST_F(RunStopTest, EscStopsOnlyWhileTheWorkbenchIsInTheForeground) {
     EXPECT_TRUE(out.stopped);
     EXPECT_LT(out.after_key_ms, 1000);
     EXPECT_EQ(out.error.line, 2);
+}
+
+TEST_F(RunStopTest, LoopsThatOnlyEchoAreStoppedToo) {
+    with_echo = true;
+    Outcome vb = Run("VBScript", "Dim i\r\nDo\r\n  i = i + 1\r\n  WScript.Echo i\r\nLoop\r\n",
+                     VK_CANCEL, true);
+    EXPECT_TRUE(vb.stopped);
+    EXPECT_FALSE(vb.finished);
+    EXPECT_LT(vb.after_key_ms, 1000);
+    EXPECT_EQ(vb.error.line, 4);
+
+    app.ticks = 0;
+    Outcome js =
+        Run("JavaScript", "for (var i = 0;; i++)\r\n  WScript.Echo(i);\r\n", VK_CANCEL, true);
+    EXPECT_TRUE(js.stopped);
+    EXPECT_FALSE(js.finished);
+    EXPECT_LT(js.after_key_ms, 1000);
+    EXPECT_EQ(js.error.line, 2);
+}
+
+// A script that swallows the failure cannot be ended from outside, but once stopped it no
+// longer reaches the host: a bounded loop runs out without another call going through.
+TEST_F(RunStopTest, AfterTheStopASwallowedFailureNoLongerReachesTheHost) {
+    constexpr long kRounds = 100000;
+    Outcome vb = Run("VBScript",
+                     "On Error Resume Next\r\nDim i\r\nFor i = 1 To 100000\r\n"
+                     "  Application.Tick\r\nNext\r\n",
+                     VK_CANCEL, true);
+    EXPECT_TRUE(vb.stopped);
+    EXPECT_TRUE(vb.finished);
+    EXPECT_LT(app.ticks, kRounds);
+
+    app.ticks = 0;
+    Outcome js = Run("JavaScript",
+                     "for (var i = 0; i < 100000; i++) {\r\n"
+                     "  try { Application.Tick(); } catch (e) {}\r\n}\r\n",
+                     VK_CANCEL, true);
+    EXPECT_TRUE(js.stopped);
+    EXPECT_TRUE(js.finished);
+    EXPECT_LT(app.ticks, kRounds);
 }
 
 TEST_F(RunStopTest, ObjectsComeOutGuardedAndGoBackToTheHostAsThemselves) {
