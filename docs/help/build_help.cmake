@@ -1,4 +1,7 @@
-# Compiles the guide: cmake -DSOURCE_DIR=... -DOUT_DIR=... -DCHMCMD=... -DICONV=... -P build_help.cmake
+# Compiles the guide: cmake -DSOURCE_DIR=... -DOUT_DIR=... -DCHMCMD=... -DICONV=... [-DIMAGES_DIR=...]
+#   -P build_help.cmake
+# A picture listed as images/NAME that the guide's folder lacks is taken from IMAGES_DIR (the
+# README's pictures in docs/images, which the guide shows too).
 # The sources are UTF-8; the help viewer reads the pages, contents and index in the code page of
 # the file's language (1251 for Russian), so the text files are converted on the way.
 foreach(var SOURCE_DIR OUT_DIR CHMCMD ICONV)
@@ -28,8 +31,11 @@ endforeach()
 
 foreach(name Zeph_Help.hhp toc.hhc index.hhk ${listed})
   set(from ${SOURCE_DIR}/${name})
+  if(NOT EXISTS ${from} AND IMAGES_DIR AND name MATCHES "^images/(.+)$")
+    set(from ${IMAGES_DIR}/${CMAKE_MATCH_1})
+  endif()
   if(NOT EXISTS ${from})
-    message(FATAL_ERROR "help: ${name} is listed but missing in ${SOURCE_DIR}")
+    message(FATAL_ERROR "help: ${name} is listed but missing in ${SOURCE_DIR} (and ${IMAGES_DIR})")
   endif()
   get_filename_component(dir ${stage}/${name} DIRECTORY)
   file(MAKE_DIRECTORY ${dir})
