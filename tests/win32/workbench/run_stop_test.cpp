@@ -203,6 +203,19 @@ TEST_F(RunStopTest, EscStopsOnlyWhileTheWorkbenchIsInTheForeground) {
     EXPECT_EQ(out.error.line, 2);
 }
 
+// The watch must not act on a stroke from before the run (the key's "pressed since" state).
+TEST_F(RunStopTest, AStopKeyStruckBeforeTheRunDoesNotStopIt) {
+    INPUT in[6] = {test::KeyInput(VK_CONTROL, false), test::KeyInput(VK_CANCEL, false),
+                   test::KeyInput(VK_CANCEL, true),   test::KeyInput(VK_CONTROL, true),
+                   test::KeyInput(VK_ESCAPE, false),  test::KeyInput(VK_ESCAPE, true)};
+    ::SendInput(6, in, sizeof(INPUT));
+    test::Pump();
+    Outcome out = Run("VBScript", "Dim i\r\nFor i = 1 To 3000\r\n  Application.Tick\r\nNext\r\n");
+    EXPECT_TRUE(out.finished) << out.error.description;
+    EXPECT_FALSE(out.stopped);
+    EXPECT_EQ(app.ticks, 3000);
+}
+
 TEST_F(RunStopTest, LoopsThatOnlyEchoAreStoppedToo) {
     with_echo = true;
     Outcome vb = Run("VBScript", "Dim i\r\nDo\r\n  i = i + 1\r\n  WScript.Echo i\r\nLoop\r\n",
