@@ -660,7 +660,14 @@ TEST_F(WorkbenchWindowTest, EditorContextMenuOpensByMouseAndKeysAndItsItemsEdit)
     EXPECT_EQ(test::ClipboardText(), L"two");
     EXPECT_EQ(EditorText(), "twoone \r\n");
 
+    ASSERT_TRUE(ChooseFromMenu(menu_key, kSelectAllItem));
+    EXPECT_EQ(form->Editor().model().SelectedText(), "twoone ");
+    ASSERT_TRUE(ChooseFromMenu([&] { RightClick(form->EditorHandle()); }, kFindItem));
+    EXPECT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
+    EXPECT_EQ(::GetFocus(), form->Finder()->PatternHandle());
+
     // Esc closes it without a command; the window stays.
+    form->Editor().Focus();
     ASSERT_TRUE(ChooseFromMenu(shift_f10, 0));
     EXPECT_EQ(EditorText(), "twoone \r\n");
     EXPECT_TRUE(::IsWindow(hwnd));
