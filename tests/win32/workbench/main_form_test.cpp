@@ -14,119 +14,20 @@
 #include "desktop.h"
 #include "text/cp1251.h"
 #include "win32/workbench/fake_tellur.h"
+#include "win32/workbench/window_fixture.h"
 
 namespace zeph::win {
 namespace {
 
 using text::operator""_cp;
-using testing::FakeApplication;
-
-struct RecordingStore : workbench::IWorkbenchStore {
-    std::vector<std::string> calls;
-    std::function<void()> on_apply;
-    bool fail_close = false;
-    void ApplyStore() override {
-        calls.push_back("ApplyStore");
-        if (on_apply) on_apply();
-    }
-    void SaveWorkbenchState() override { calls.push_back("SaveWorkbenchState"); }
-    void StoreScript(const std::string& name, std::string_view language,
-                     const std::string& text) override {
-        calls.push_back("StoreScript(" + name + "," + std::string(language) + ")");
-    }
-    void RemoveScript(const std::string& name) override { calls.push_back("RemoveScript"); }
-    std::optional<workbench::StoredScript> FindScript(const std::string&) override {
-        return std::nullopt;
-    }
-    void SaveOnClose(const std::string&, std::string_view, const std::string&) override {
-        calls.push_back("SaveOnClose");
-        if (fail_close) throw std::runtime_error("read-only store");
-    }
-};
-
 using test::Press;
 using test::Pump;
-
-// Message boxes shown while it lives are recorded and answered (with OK unless told).
-class MessageBoxCatcher {
-  public:
-    MessageBoxCatcher() {
-        current_ = this;
-        hook_ = ::SetWindowsHookExW(WH_CBT, &Hook, nullptr, ::GetCurrentThreadId());
-    }
-    ~MessageBoxCatcher() {
-        ::UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    std::vector<std::string> texts, captions;
-    int answer = IDOK;
-
-  private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) {
-        if (code == HCBT_ACTIVATE && current_) {
-            HWND box = reinterpret_cast<HWND>(wparam);
-            wchar_t cls[32] = L"";
-            ::GetClassNameW(box, cls, 32);
-            if (std::wstring(cls) == L"#32770") {
-                wchar_t text[512] = L"", caption[256] = L"";
-                ::GetDlgItemTextW(box, 0xFFFF, text, 512);
-                ::GetWindowTextW(box, caption, 256);
-                current_->texts.push_back(Narrow(text));
-                current_->captions.push_back(Narrow(caption));
-                ::PostMessageW(box, WM_COMMAND, current_->answer, 0);
-            }
-        }
-        return ::CallNextHookEx(nullptr, code, wparam, lparam);
-    }
-    static inline MessageBoxCatcher* current_ = nullptr;
-    HHOOK hook_;
-};
-
-class WorkbenchWindowTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZephTestOwner";
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        ::RegisterClassW(&wc);
-        owner = ::CreateWindowExW(0, L"ZephTestOwner", L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  40, 40, 700, 500, nullptr, nullptr, wc.hInstance, nullptr);
-        ASSERT_TRUE(owner);
-        form = TMainModelessDialogForm::CreateOwned(owner);
-        ASSERT_FALSE(::IsWindowVisible(form->Handle()));  // hidden until set up
-        form->AddFreeNotification([this](TExForm*) { ++freed; });
-        form->SetStore(&store);
-        form->AttachApplication(&app);
-        form->Show();
-        hwnd = form->Handle();
-        Pump();
-        // Keys are sent as real input, so they reach the window only once it is active; on a
-        // busy machine that takes a while without a window manager.
-        for (int i = 0; i < 30 && ::GetForegroundWindow() != hwnd; ++i) Pump(100);
-    }
-    void TearDown() override {
-        if (freed == 0) delete form;
-        ::DestroyWindow(owner);
-        Pump(50);
-    }
-    std::string Caption() const { return Narrow(Text(hwnd)); }
-    std::string EditorText() const { return form->Editor().Text(); }
-    void SetCaretXY(int x, int y) { form->Editor().SetCaretXY(x, y); }
-    static std::wstring Text(HWND w) {
-        wchar_t buffer[1024] = L"";
-        ::GetWindowTextW(w, buffer, 1024);
-        return buffer;
-    }
-
-    FakeApplication app;
-    RecordingStore store;
-    HWND owner = nullptr;
-    TMainModelessDialogForm* form = nullptr;
-    HWND hwnd = nullptr;
-    int freed = 0;
-};
+using testing::FakeApplication;
+using wbtest::HeightOf;
+using wbtest::MessageBoxCatcher;
+using wbtest::PumpUntil;
+using wbtest::RecordingStore;
+using wbtest::WorkbenchWindowTest;
 
 const std::string kVbCaption(u8"Модуль быстрого запуска скрипта (VBScript)"_cp);
 const std::string kJsCaption(u8"Модуль быстрого запуска скрипта (JavaScript)"_cp);
@@ -205,13 +106,6 @@ TEST_F(WorkbenchWindowTest, WindowShortcutsComeBeforeTheEditorsKeys) {
     EXPECT_EQ(form->Presenter().CurrentLanguage(), "JavaScript");
     EXPECT_EQ(EditorText(), "x\"15\", \"27\"option explicit\r\n");
     EXPECT_EQ(form->Editor().Highlighter()->ComponentName(), "JavaScriptHighlighter");
-}
-
-// Pumps messages until `done` holds or about `ms` milliseconds passed; returns `done()`.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
-    const DWORD start = ::GetTickCount();
-    while (!done() && ::GetTickCount() - start < ms) Pump(20);
-    return done();
 }
 
 TEST_F(WorkbenchWindowTest, CaptionNoticeEndsWithItsTimer) {
@@ -401,12 +295,6 @@ std::vector<std::string> ListLines(HWND list) {
     return lines;
 }
 
-int HeightOf(HWND w) {
-    RECT r{};
-    ::GetWindowRect(w, &r);
-    return r.bottom - r.top;
-}
-
 void DoubleClick(HWND list, int item) {
     RECT r{};
     ::SendMessageW(list, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
@@ -483,48 +371,6 @@ TEST_F(WorkbenchWindowTest, OutputPaneShowsEchoesAndOutcomesAndF8HidesIt) {
     EXPECT_EQ(boxes.texts.size(), 2u);
 }
 
-TEST_F(WorkbenchWindowTest, FindBarFindsBothWaysAndReplacesAllAsOneUndoStep) {
-    form->Editor().SetText("Dim a\r\na = a + 1");
-    form->Editor().SetCaretXY(1, 1);
-    const int full = HeightOf(form->EditorHandle());
-    Press('F', true);
-    FindBar& bar = *form->Finder();
-    EXPECT_TRUE(::IsWindowVisible(bar.PatternHandle()));
-    EXPECT_EQ(::GetFocus(), bar.PatternHandle());
-    EXPECT_EQ(Narrow(Text(bar.PatternHandle())), "Dim");  // the word at the caret
-    EXPECT_LT(HeightOf(form->EditorHandle()), full);
-
-    Press('A');  // replaces the selected pattern
-    Press(VK_RETURN);
-    EXPECT_EQ(form->Editor().CaretY(), 1);
-    EXPECT_EQ(form->Editor().CaretX(), 6);
-    Press(VK_F3);
-    EXPECT_EQ(form->Editor().CaretY(), 2);
-    EXPECT_EQ(form->Editor().CaretX(), 2);
-    Press(VK_F3, false, true);  // back to the first match
-    EXPECT_EQ(form->Editor().CaretY(), 1);
-    Press(VK_F3, false, true);  // wraps round to the last
-    EXPECT_EQ(form->Editor().CaretY(), 2);
-    EXPECT_EQ(form->Editor().CaretX(), 6);
-    test::SaveWindowBitmap(hwnd, std::string(ZEPH_SCREENS_DIR) + "/workbench_find.bmp");
-
-    Press('H', true);
-    EXPECT_EQ(::GetFocus(), bar.ReplacementHandle());
-    Press('B');
-    ::SendMessageW(bar.ReplaceAllHandle(), BM_CLICK, 0, 0);
-    EXPECT_EQ(EditorText(), "Dim b\r\nb = b + 1\r\n");
-    EXPECT_EQ(Narrow(Text(bar.StatusHandle())), u8"Заменено: 3"_cp);
-
-    ::SetFocus(bar.PatternHandle());
-    Press(VK_ESCAPE);
-    EXPECT_FALSE(::IsWindowVisible(bar.PatternHandle()));
-    EXPECT_EQ(::GetFocus(), form->EditorHandle());
-    EXPECT_EQ(HeightOf(form->EditorHandle()), full);
-    EXPECT_TRUE(::IsWindow(hwnd));
-    Press('Z', true);
-    EXPECT_EQ(EditorText(), "Dim a\r\na = a + 1\r\n");
-}
-
 TEST_F(WorkbenchWindowTest, CtrlF5RunsTheSelectedLinesAndReportsEditorLines) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
@@ -547,173 +393,6 @@ TEST_F(WorkbenchWindowTest, CtrlF5RunsTheSelectedLinesAndReportsEditorLines) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "sel");
     EXPECT_THAT(lines[1], ::testing::StartsWith(u8"Ошибка (строка 4"_cp.data()));
-}
-
-// Presses keys from a timer once a pop-up menu runs its own loop.
-std::vector<WORD> menu_keys;
-
-void CALLBACK PressMenuKeys(HWND, UINT, UINT_PTR id, DWORD) {
-    ::KillTimer(nullptr, id);
-    std::vector<INPUT> in;
-    for (WORD k : menu_keys) {
-        in.push_back(test::KeyInput(k, false));
-        in.push_back(test::KeyInput(k, true));
-    }
-    ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-}
-
-void PressInMenu(std::vector<WORD> keys) {
-    menu_keys = std::move(keys);
-    ::SetTimer(nullptr, 0, 200, &PressMenuKeys);
-}
-
-TEST_F(WorkbenchWindowTest, EditorContextMenuSelectsAllAndOpensTheFindBar) {
-    form->Editor().SetText("one\r\ntwo");
-    PressInMenu({VK_UP, VK_UP, VK_RETURN});  // from the bottom: "Найти...", "Выделить все"
-    ::SendMessageW(form->EditorHandle(), WM_CONTEXTMENU,
-                   reinterpret_cast<WPARAM>(form->EditorHandle()), MAKELPARAM(-1, -1));
-    Pump();
-    EXPECT_EQ(form->Editor().model().SelectedText(), "one\r\ntwo");
-
-    PressInMenu({VK_UP, VK_RETURN});
-    ::SendMessageW(form->EditorHandle(), WM_CONTEXTMENU,
-                   reinterpret_cast<WPARAM>(form->EditorHandle()), MAKELPARAM(-1, -1));
-    Pump();
-    EXPECT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
-}
-
-// Whether a pop-up menu was open when the keys were pressed in it.
-bool menu_seen = false;
-
-void CALLBACK NoteMenuAndPressKeys(HWND hwnd, UINT message, UINT_PTR id, DWORD time) {
-    HWND menu = ::FindWindowW(L"#32768", nullptr);
-    menu_seen = menu && ::IsWindowVisible(menu);
-    PressMenuKeys(hwnd, message, id, time);
-}
-
-// Opens the editor's menu by `open` (real input) and chooses the item `up` places above its
-// end; true when the menu came up and went again.
-bool ChooseFromMenu(const std::function<void()>& open, int up) {
-    menu_seen = false;
-    menu_keys.assign(static_cast<size_t>(up), VK_UP);
-    menu_keys.push_back(up > 0 ? VK_RETURN : VK_ESCAPE);
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, &NoteMenuAndPressKeys);
-    open();
-    const bool closed = PumpUntil([] {
-        HWND menu = ::FindWindowW(L"#32768", nullptr);
-        return menu_seen && !(menu && ::IsWindowVisible(menu));
-    });
-    if (!menu_seen) ::KillTimer(nullptr, timer);
-    Pump();
-    return menu_seen && closed;
-}
-
-void RightClick(HWND window) {
-    RECT r{};
-    ::GetWindowRect(window, &r);
-    ::SetCursorPos(r.left + 40, r.top + 10);
-    INPUT in[2]{};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    ::SendInput(2, in, sizeof(INPUT));
-}
-
-// Items counted from the menu's end (separators are skipped).
-constexpr int kFindItem = 1, kSelectAllItem = 2, kPasteItem = 3, kCopyItem = 4, kCutItem = 5,
-              kRedoItem = 6, kUndoItem = 7;
-
-TEST_F(WorkbenchWindowTest, EditorContextMenuOpensByMouseAndKeysAndItsItemsEdit) {
-    form->Editor().SetText("one two");
-    form->Editor().Focus();
-    auto select_two = [&] {
-        form->Editor().model().SetSelection({0, 4}, {0, 7});
-        form->Editor().Sync();
-    };
-    auto shift_f10 = [] {
-        INPUT in[4] = {test::KeyInput(VK_SHIFT, false), test::KeyInput(VK_F10, false),
-                       test::KeyInput(VK_F10, true), test::KeyInput(VK_SHIFT, true)};
-        ::SendInput(4, in, sizeof(INPUT));
-    };
-    auto menu_key = [] {
-        INPUT in[2] = {test::KeyInput(VK_APPS, false), test::KeyInput(VK_APPS, true)};
-        ::SendInput(2, in, sizeof(INPUT));
-    };
-
-    select_two();
-    ASSERT_TRUE(ChooseFromMenu(shift_f10, kCutItem));
-    EXPECT_EQ(EditorText(), "one \r\n");
-    EXPECT_EQ(test::ClipboardText(), L"two");
-    ASSERT_TRUE(ChooseFromMenu([&] { RightClick(form->EditorHandle()); }, kUndoItem));
-    EXPECT_EQ(EditorText(), "one two\r\n");
-    ASSERT_TRUE(ChooseFromMenu([&] { RightClick(form->EditorHandle()); }, kRedoItem));
-    EXPECT_EQ(EditorText(), "one \r\n");
-
-    form->Editor().SetCaretXY(1, 1);
-    ASSERT_TRUE(ChooseFromMenu(menu_key, kPasteItem));
-    EXPECT_EQ(EditorText(), "twoone \r\n");
-
-    ASSERT_TRUE(test::SetClipboardText(L"other"));
-    form->Editor().model().SetSelection({0, 0}, {0, 3});
-    form->Editor().Sync();
-    ASSERT_TRUE(ChooseFromMenu(menu_key, kCopyItem));
-    EXPECT_EQ(test::ClipboardText(), L"two");
-    EXPECT_EQ(EditorText(), "twoone \r\n");
-
-    ASSERT_TRUE(ChooseFromMenu(menu_key, kSelectAllItem));
-    EXPECT_EQ(form->Editor().model().SelectedText(), "twoone ");
-    ASSERT_TRUE(ChooseFromMenu([&] { RightClick(form->EditorHandle()); }, kFindItem));
-    EXPECT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
-    EXPECT_EQ(::GetFocus(), form->Finder()->PatternHandle());
-
-    // Esc closes it without a command; the window stays.
-    form->Editor().Focus();
-    ASSERT_TRUE(ChooseFromMenu(shift_f10, 0));
-    EXPECT_EQ(EditorText(), "twoone \r\n");
-    EXPECT_TRUE(::IsWindow(hwnd));
-}
-
-TEST_F(WorkbenchWindowTest, ReplaceChangesOneMatchAtATimeEachItsOwnUndoStep) {
-    form->Editor().SetText("ab ab ab");
-    form->Editor().model().SetSelection({0, 0}, {0, 2});
-    form->Editor().Sync();
-    Press('H', true);
-    FindBar& bar = *form->Finder();
-    ASSERT_EQ(::GetFocus(), bar.ReplacementHandle());
-    EXPECT_EQ(Narrow(Text(bar.PatternHandle())), "ab");
-    Press('C');
-    HWND replace = ::FindWindowExW(hwnd, nullptr, L"BUTTON", Wide(u8"Заменить"_cp).c_str());
-    ASSERT_TRUE(replace);
-
-    // The selected match is replaced and the next one selected; nothing else changes.
-    RECT r{};
-    ::GetWindowRect(replace, &r);
-    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    INPUT in[2]{};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(2, in, sizeof(INPUT));
-    ASSERT_TRUE(PumpUntil([&] { return EditorText() == "c ab ab\r\n"; })) << EditorText();
-    EXPECT_EQ(form->Editor().model().SelectedText(), "ab");
-    EXPECT_EQ(form->Editor().CaretX(), 5);
-
-    // Enter in the replacement field does the same.
-    ::SetFocus(bar.ReplacementHandle());
-    Press(VK_RETURN);
-    EXPECT_EQ(EditorText(), "c c ab\r\n");
-    EXPECT_EQ(form->Editor().CaretX(), 7);
-    Press(VK_RETURN);
-    EXPECT_EQ(EditorText(), "c c c\r\n");
-    EXPECT_EQ(Narrow(Text(bar.StatusHandle())), u8"Не найдено"_cp);
-    Press(VK_RETURN);  // nothing left to replace
-    EXPECT_EQ(EditorText(), "c c c\r\n");
-
-    form->Editor().Focus();
-    Press('Z', true);
-    EXPECT_EQ(EditorText(), "c c ab\r\n");
-    Press('Z', true);
-    EXPECT_EQ(EditorText(), "c ab ab\r\n");
 }
 
 TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
