@@ -50,7 +50,12 @@ std::string FailedText(const ScriptError& error) {
     place += u8", позиция "_cp;
     place += std::to_string(error.column + 1);
     if (error.stopped) return std::string(u8"Остановлено: "_cp) + place;
-    return std::string(u8"Ошибка ("_cp) + place + "): " + error.description;
+    // Our own texts for engines that give none end with the line for the message box; here
+    // the line stands in front already.
+    std::string_view description = error.description;
+    const std::string same_line = std::string(u8" (строка "_cp) + std::to_string(error.line) + ")";
+    if (description.ends_with(same_line)) description.remove_suffix(same_line.size());
+    return std::string(u8"Ошибка ("_cp) + place + "): " + std::string(description);
 }
 
 std::string EchoText(const std::vector<std::string>& args) {

@@ -46,6 +46,11 @@ TEST(OutputTextsTest, RunOutcomes) {
     EXPECT_EQ(FinishedText(milliseconds(995)), u8"Выполнено за 1,00 с"_cp);
     EXPECT_EQ(FailedText(ScriptError{"Division by zero", 3, 4}),
               u8"Ошибка (строка 3, позиция 5): Division by zero"_cp);
+    // The line is not said twice, but a different one in the engine's text stays.
+    EXPECT_EQ(FailedText(ScriptError{std::string(u8"Деление на ноль (строка 3)"_cp), 3, 0}),
+              u8"Ошибка (строка 3, позиция 1): Деление на ноль"_cp);
+    EXPECT_EQ(FailedText(ScriptError{std::string(u8"Деление на ноль (строка 4)"_cp), 3, 0}),
+              u8"Ошибка (строка 3, позиция 1): Деление на ноль (строка 4)"_cp);
     EXPECT_EQ(FailedText(ScriptError{"", 2, 0, true}), u8"Остановлено: строка 2, позиция 1"_cp);
     EXPECT_EQ(EchoText({"a", "", "1"}), "a  1");
     EXPECT_EQ(EchoText({}), "");
