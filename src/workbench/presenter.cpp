@@ -101,21 +101,23 @@ void WorkbenchPresenter::OfferRescuedText() {
     view_.SetEditorText(rescued->text);
 }
 
-void WorkbenchPresenter::RescueUnstoredText() noexcept {
-    if (!store_) return;
+bool WorkbenchPresenter::RescueUnstoredText() noexcept {
+    if (!store_) return false;
     try {
         const std::string name = view_.SavedScriptText();
         const std::string text = view_.EditorText();
-        if (text == opened_text_) return;  // untouched since the window opened
+        if (text == opened_text_) return false;  // untouched since the window opened
         try {
             std::optional<StoredScript> stored = store_->FindScript(name);
-            if (stored && stored->text == text) return;
+            if (stored && stored->text == text) return false;
         } catch (const std::exception&) {
             // A store that cannot be read holds nothing of it.
         }
         store_->KeepRescue({name, CurrentLanguage(), text});
+        return true;
     } catch (...) {
         // Nobody to tell: the window is going and the host may be shutting down.
+        return false;
     }
 }
 
@@ -282,15 +284,29 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     engines_->LoadDescription(description);
     const std::string language = CurrentLanguage();
 
-    // However the run ends, the engine goes and the editor gets the focus back.
+    // A loop that never calls the host can only be ended by killing the host: the unsaved text
+    // waits in the rescue file until the run is over, and is offered back at the next opening
+    // if the run never ends.
+    const bool rescued = RescueUnstoredText();
+
+    // However the run ends, the engine goes, the rescue file with it, and the editor gets the
+    // focus back.
     struct Guard {
         WorkbenchPresenter& p;
+        bool rescued;
         std::unique_ptr<IScriptEngine> engine;
         ~Guard() {
             engine.reset();
+            if (rescued) {
+                try {
+                    p.store_->TakeRescue();
+                } catch (...) {
+                    // Left behind, it is offered once at the next opening: nothing is lost.
+                }
+            }
             p.view_.FocusEditor();
         }
-    } guard{*this, engines_->CreateEngine()};
+    } guard{*this, rescued, engines_->CreateEngine()};
     IScriptEngine& engine = *guard.engine;
 
     engine.SetLanguage(language);

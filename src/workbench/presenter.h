@@ -67,8 +67,9 @@ class WorkbenchPresenter : public store::IStoreWindow {
     // chose to keep the window (and the text) open.
     bool FormClose();
     // The window goes without closing (the host released the module or shuts down): a text
-    // the store does not hold goes to the rescue file. Never throws.
-    void RescueUnstoredText() noexcept;
+    // the store does not hold goes to the rescue file. Never throws; true when a file was
+    // written.
+    bool RescueUnstoredText() noexcept;
     void TimerTimer();
 
     // --- output pane ---

@@ -120,6 +120,50 @@ TEST_F(StoreLinkTest, TextOfAWindowGoneUnaskedComesBackAtTheNextOpening) {
     EXPECT_FALSE(fs::exists(folder / "zpconfig.rescue"));  // offered once
 }
 
+// A run that never ends leaves the host to be killed: the unsaved text must be on disk while
+// it runs, and gone from there once the run is over.
+TEST_F(StoreLinkTest, UnsavedTextWaitsInTheRescueFileWhileItRuns) {
+    struct Host : IWorkbenchHost {
+        fs::path folder;
+        std::string DataFolder() override { return folder.string() + "/"; }
+        fs::path DataFolderPath() override { return folder / ""; }
+        int SelectedCount() override { return 0; }
+        std::string SelectedId(int) override { return {}; }
+    } host;
+    host.folder = folder;
+    struct Engines : IScriptEngineFactory {
+        fs::path rescue;
+        std::vector<bool> rescued_while_running;
+        struct Engine : IScriptEngine {
+            Engines& f;
+            explicit Engine(Engines& owner) : f(owner) {}
+            void SetLanguage(std::string_view) override {}
+            void AddApplication() override {}
+            void SetSiteWindow() override {}
+            std::optional<ScriptError> AddCode(std::string_view) override {
+                f.rescued_while_running.push_back(fs::exists(f.rescue));
+                return std::nullopt;
+            }
+        };
+        std::unique_ptr<IScriptEngine> CreateEngine() override {
+            return std::make_unique<Engine>(*this);
+        }
+        void LoadDescription(const fs::path&) override {}
+        std::string ConstantPrelude(std::string_view) override { return {}; }
+    } engines;
+    engines.rescue = folder / "zpconfig.rescue";
+    p.SetHost(&host);
+    p.SetEngines(&engines);
+    p.AttachApplication();
+
+    p.ExeButtonClick();  // the text is the stored one: nothing to keep
+    view.lines = {"Do", "Loop"};
+    p.ExeButtonClick();
+    EXPECT_THAT(engines.rescued_while_running, ::testing::ElementsAre(false, true));
+    EXPECT_FALSE(fs::exists(engines.rescue));
+    EXPECT_TRUE(view.messages.empty());
+}
+
 TEST_F(StoreLinkTest, ClosingMovesOnlyAChangedScriptToTheEnd) {
     p.AttachApplication();
     link.StoreScript("a", "VBScript", "one\r\n");
