@@ -42,13 +42,16 @@ void EditorModel::InsertTyped(std::string_view text) {
     EndStep();
 }
 
+bool EditorModel::DeleteSelectionStep() {
+    if (!HasSelection()) return false;
+    BeginStep(EditKind::kOther);
+    DeleteSelection();
+    EndStep();
+    return true;
+}
+
 void EditorModel::DeleteChar() {
-    if (HasSelection()) {
-        BeginStep(EditKind::kOther);
-        DeleteSelection();
-        EndStep();
-        return;
-    }
+    if (DeleteSelectionStep()) return;
     BeginStep(EditKind::kDeleting);
     const int len = LineLength(caret_.line);
     if (caret_.column < len)
@@ -59,12 +62,7 @@ void EditorModel::DeleteChar() {
 }
 
 void EditorModel::DeleteLastChar() {
-    if (HasSelection()) {
-        BeginStep(EditKind::kOther);
-        DeleteSelection();
-        EndStep();
-        return;
-    }
+    if (DeleteSelectionStep()) return;
     const std::string& s = Line(caret_.line);
     const int len = static_cast<int>(s.size());
     if (caret_.column == 0) {
@@ -202,11 +200,7 @@ void EditorModel::BlockIndent(bool unindent) {
 void EditorModel::CopySelection(bool cut) {
     if (!HasSelection() || !clipboard_) return;
     clipboard_->PutText(SelectedText(), sel_mode_ == SelectionMode::kColumn);
-    if (cut && Editable()) {
-        BeginStep(EditKind::kOther);
-        DeleteSelection();
-        EndStep();
-    }
+    if (cut && Editable()) DeleteSelectionStep();
 }
 
 void EditorModel::Paste() {
@@ -318,15 +312,12 @@ struct EditorModel::CommandHandlers {
     static void Del(M& m, int) { m.DeleteChar(); }
     static void Backspace(M& m, int) { m.DeleteLastChar(); }
     static void DelWord(M& m, int right) {
+        if (m.DeleteSelectionStep()) return;
+        const TextPos c = m.caret_;
+        const TextPos to = right ? m.WordRightOf(c) : m.WordLeftOf(c);
         m.BeginStep(EditKind::kOther);
-        if (m.HasSelection()) {
-            m.DeleteSelection();
-        } else {
-            const TextPos c = m.caret_;
-            const TextPos to = right ? m.WordRightOf(c) : m.WordLeftOf(c);
-            m.ReplaceRange(c, to, "");
-            m.MoveCaret(std::min(c, to), false);
-        }
+        m.ReplaceRange(c, to, "");
+        m.MoveCaret(std::min(c, to), false);
         m.EndStep();
     }
     static void Undo(M& m, int) { m.Undo(); }

@@ -229,6 +229,8 @@ class EditorModel {
     TextPos ClampPos(TextPos p) const;
     TextPos EndOfText() const { return doc_.EndOfText(); }
     void DeleteSelection();
+    // Deletes the selection as an undo step of its own; false when there is none.
+    bool DeleteSelectionStep();
     void InsertTyped(std::string_view text);
     void TrimLine(int line);
     void TrimLeftLine();

@@ -104,15 +104,10 @@ void ScriptEditorWindow::OnVScroll(int code) {
         case SB_BOTTOM:
             ScrollTo(MaxTopLine(), left_column_);
             break;
-        case SB_THUMBTRACK: {
-            SCROLLINFO si{};
-            si.cbSize = sizeof(si);
-            si.fMask = SIF_TRACKPOS;
-            ::GetScrollInfo(hwnd_.get(), SB_VERT, &si);
-            ScrollTo(si.nTrackPos, left_column_);
+        case SB_THUMBTRACK:
+            ScrollTo(ScrollTrackPos(hwnd_.get(), SB_VERT), left_column_);
             ShowScrollHint(model_.TopLine());
             break;
-        }
         case SB_THUMBPOSITION:
         case SB_ENDSCROLL:
             scroll_hint_->Hide();
@@ -143,14 +138,9 @@ void ScriptEditorWindow::OnHScroll(int code) {
             left = longest_line_;
             break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO si{};
-            si.cbSize = sizeof(si);
-            si.fMask = SIF_TRACKPOS;
-            ::GetScrollInfo(hwnd_.get(), SB_HORZ, &si);
-            left = si.nTrackPos;
+        case SB_THUMBPOSITION:
+            left = ScrollTrackPos(hwnd_.get(), SB_HORZ);
             break;
-        }
         default:
             return;
     }
