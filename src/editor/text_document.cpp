@@ -131,6 +131,7 @@ void TextDocument::UpdateStates(int first, int old_count, int new_count, TextCha
 bool TextDocument::PrepareEdit(TextPos& from, TextPos& to, std::string_view& text,
                                std::string& padded) {
     if (to < from) std::swap(from, to);
+    EnsureLine(0);
     from.line = std::clamp(from.line, 0, LineCount() - 1);
     to.line = std::clamp(to.line, 0, LineCount() - 1);
     to.column = std::min(to.column, LineLength(to.line));

@@ -101,7 +101,7 @@ class TextDocument {
     void ResetScanCount() { scan_count_ = 0; }
 
     // --- editing ----------------------------------------------------------------------
-    // Clamps a range to the text (making the first line of an empty document) and, when it
+    // Clamps a range to the text (an empty document gets its first line) and, when it
     // starts beyond its line's end, pads `text` with the blanks up to there (kept in
     // `padded`). False when the edit would change nothing.
     bool PrepareEdit(TextPos& from, TextPos& to, std::string_view& text, std::string& padded);

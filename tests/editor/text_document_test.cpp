@@ -68,6 +68,17 @@ TEST(TextDocument, PrepareClampsSwapsAndPadsBeyondTheLineEnd) {
     text = {};
     EXPECT_FALSE(d.PrepareEdit(from, to, text, padded));  // nothing would change
     EXPECT_EQ(from, (TextPos{1, 1}));
+
+    TextDocument empty;
+    from = to = {3, 4};
+    text = "x";
+    ASSERT_TRUE(empty.PrepareEdit(from, to, text, padded));
+    EXPECT_EQ(empty.LineCount(), 1);
+    EXPECT_EQ(text, "    x");
+    empty.BeginStep(EditKind::kOther, kAt00, true);
+    empty.ApplyEdit(from, to, text);
+    empty.EndStep(kAt00);
+    EXPECT_EQ(empty.Text(), "    x\r\n");
 }
 
 TEST(TextDocument, UndoAndRedoReportEveryEditAndGiveTheCaretBack) {
