@@ -1,31 +1,23 @@
-// The script editor's model: lines of code page 1251 text, caret and selection, the key
-// strokes' commands, undo, bookmarks and the highlighter's per-line states. The window draws
-// what this model says and forwards keys, characters and mouse positions to it.
+// The script editor: caret and selection, the key strokes' commands, bookmarks, the mapping
+// between text positions and pixels, and drag and drop, over a TextDocument (lines, the
+// highlighter's per-line states, undo). The window draws what this model says and forwards
+// keys, characters and mouse positions to it.
 #pragma once
 
 #include <array>
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "editor/highlighter.h"
 #include "editor/key_strokes.h"
+#include "editor/text_document.h"
 
 namespace zeph::editor {
-
-// A place in the text: 0-based line index and 0-based character index. The character index
-// may lie beyond the line's end (the caret can stand there).
-struct TextPos {
-    int line = 0;
-    int column = 0;
-    friend bool operator==(const TextPos&, const TextPos&) = default;
-    friend auto operator<=>(const TextPos&, const TextPos&) = default;
-};
-
-enum class SelectionMode { kNormal, kColumn, kLine };
 
 struct EditorOptions {
     bool auto_indent = true;
@@ -108,27 +100,28 @@ class EditorModel {
     // Not owned; nullptr draws everything in the editor's own colours. The text, caret and
     // undo history stay as they are.
     void SetHighlighter(const Highlighter* h);
-    const Highlighter* GetHighlighter() const { return highlighter_; }
+    const Highlighter* GetHighlighter() const { return doc_.GetHighlighter(); }
     // Tokens of one line, in order, covering it whole.
-    void LineTokens(int line, std::vector<TokenRun>& out) const;
-    LineState LineStartState(int line) const;
+    void LineTokens(int line, std::vector<TokenRun>& out) const { doc_.LineTokens(line, out); }
+    LineState LineStartState(int line) const { return doc_.LineStartState(line); }
     // Lines scanned to keep the states up to date since the counter was reset (tests).
-    std::uint64_t ScanCount() const { return scan_count_; }
-    void ResetScanCount() { scan_count_ = 0; }
+    std::uint64_t ScanCount() const { return doc_.ScanCount(); }
+    void ResetScanCount() { doc_.ResetScanCount(); }
 
     // --- text -------------------------------------------------------------------------
     // Every line followed by CR LF.
-    std::string Text() const;
+    std::string Text() const { return doc_.Text(); }
     // Replaces all lines, breaking at CR LF, LF or CR; clears undo, bookmarks and selection.
     void SetText(std::string_view text);
-    int LineCount() const { return static_cast<int>(lines_.size()); }
-    const std::string& Line(int index) const;  // empty text for an index out of range
+    int LineCount() const { return doc_.LineCount(); }
+    // Empty text for an index out of range.
+    const std::string& Line(int index) const { return doc_.Line(index); }
     // Undoable line edits (0-based index). InsertLine accepts index == LineCount().
     void ReplaceLine(int index, std::string_view text);
     void InsertLine(int index, std::string_view text);
     void DeleteLine(int index);
-    bool Modified() const { return modified_; }
-    void SetModified(bool m) { modified_ = m; }
+    bool Modified() const { return doc_.Modified(); }
+    void SetModified(bool m) { doc_.SetModified(m); }
 
     // --- caret and selection ----------------------------------------------------------
     TextPos Caret() const { return caret_; }
@@ -177,11 +170,11 @@ class EditorModel {
     std::function<void()> on_context_help;
     void SetClipboard(EditorClipboard* clipboard) { clipboard_ = clipboard; }
 
-    bool CanUndo() const { return !undo_.empty(); }
-    bool CanRedo() const { return !redo_.empty(); }
+    bool CanUndo() const { return doc_.CanUndo(); }
+    bool CanRedo() const { return doc_.CanRedo(); }
     void Undo();
     void Redo();
-    void ClearUndo();
+    void ClearUndo() { doc_.ClearUndo(); }
 
     // Bookmarks 0..9: the line (0-based) or -1.
     int BookmarkLine(int n) const;
@@ -210,40 +203,39 @@ class EditorModel {
     const EditorChanges& PendingChanges() const { return changes_; }
 
   private:
-    enum class EditKind { kOther, kTyping, kDeleting, kBackspacing };
-    struct Edit {
-        TextPos from;
-        std::string removed;
-        std::string inserted;
+    // One entry of the command table: what the command does with its argument, and whether
+    // it edits the text (refused when read-only) or continues a run of like edits.
+    struct Command {
+        EditorCommand command;
+        void (*run)(EditorModel& m, int arg);
+        int arg;
+        unsigned flags;
     };
-    struct UndoStep {
-        std::vector<Edit> edits;
-        EditKind kind = EditKind::kOther;
-        TextPos caret_before, anchor_before, caret_after, anchor_after;
-        SelectionMode mode_before = SelectionMode::kNormal;
-        bool modified_before = false;
-    };
+    struct CommandHandlers;
+    static std::span<const Command> Commands();
 
     // The one primitive edit: replaces [from, to) with `text`; returns the end of the
     // inserted text. Records undo, keeps states, bookmarks and changes up to date.
     TextPos ReplaceRange(TextPos from, TextPos to, std::string_view text);
-    TextPos ApplyRaw(TextPos from, TextPos to, std::string_view text, std::string* removed);
-    static TextPos EndOf(TextPos from, std::string_view text);
+    // Follows an edit of the document: bookmarks, the untrimmed line, what to repaint.
+    void TextChanged(const TextChange& change);
+    CaretState CaretNow() const { return {caret_, anchor_, sel_mode_}; }
     void BeginStep(EditKind kind);
     void EndStep();
-    void UpdateStates(int first_line, int old_count, int new_count);
+    void RestoreCaret(const CaretState& state, bool with_mode);
     void MoveCaret(TextPos p, bool select);
     void MarkCaret();
     void MarkSelectionLines();
     TextPos ClampPos(TextPos p) const;
-    TextPos EndOfText() const;
-    std::string TextRange(TextPos from, TextPos to) const;
+    TextPos EndOfText() const { return doc_.EndOfText(); }
     void DeleteSelection();
+    // Deletes the selection as an undo step of its own; false when there is none.
+    bool DeleteSelectionStep();
     void InsertTyped(std::string_view text);
     void TrimLine(int line);
     void TrimLeftLine();
     void EnsureLine(int line);
-    int LineLength(int line) const;
+    int LineLength(int line) const { return doc_.LineLength(line); }
     int DesiredDisplay() const;
     void VerticalMove(int delta, bool select);
     TextPos WordLeftOf(TextPos p) const;
@@ -259,23 +251,13 @@ class EditorModel {
     bool Editable() const { return !options_.read_only; }
 
     EditorOptions options_;
-    std::vector<std::string> lines_;
-    std::vector<LineState> states_;  // states_[i]: state at the start of line i
-    const Highlighter* highlighter_ = nullptr;
-    std::uint64_t scan_count_ = 0;
+    TextDocument doc_;
 
     TextPos caret_, anchor_;
     SelectionMode sel_mode_ = SelectionMode::kNormal;
     int desired_display_ = -1;  // kept across vertical moves
     int visible_lines_ = 20;
     int top_line_ = 0;
-    bool modified_ = false;
-
-    std::vector<UndoStep> undo_, redo_;
-    int step_depth_ = 0;
-    int touched_first_ = INT_MAX, touched_last_ = -1;  // lines edited in the open step
-    bool grouping_open_ = false;  // the last undo step may take further like edits
-    bool in_undo_ = false;
     int untrimmed_line_ = -1;  // the caret's edited line, trimmed once the caret leaves it
 
     std::array<TextPos, 10> bookmarks_;

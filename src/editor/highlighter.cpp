@@ -199,6 +199,47 @@ inline std::size_t FindCommentEnd(std::string_view line, std::size_t from) {
     return p == std::string_view::npos ? p : p + 2;
 }
 
+// End of the number that starts at `i` (a digit): digits with dots (not "..") and, after
+// "0x" followed by a hexadecimal digit, hexadecimal letters.
+inline std::size_t JScriptNumberEnd(const unsigned char* s, std::size_t i, std::size_t n) {
+    const unsigned char c = s[i];
+    std::size_t j = i + 1;
+    bool hex = false;
+    while (j < n) {
+        const unsigned char d = s[j];
+        if (IsDigit(d)) {
+        } else if (d == '.') {
+            if (j + 1 < n && s[j + 1] == '.') break;
+        } else if (IsHexLetter(d)) {
+            if (!hex) break;
+        } else if (d == 'x' || d == 'X') {
+            // Hexadecimal only as "0x" followed by a hexadecimal digit.
+            if (j == i + 1 && c == '0' && j + 1 < n && (IsDigit(s[j + 1]) || IsHexLetter(s[j + 1])))
+                hex = true;
+            else
+                break;
+        } else {
+            break;
+        }
+        ++j;
+    }
+    return j;
+}
+
+// The class of a word by its keyword kind (0 for none).
+inline const THighlighterAttributes* JScriptWordClass(int kind, const JSClasses& k) {
+    switch (kind) {
+        case 1:
+            return k.reserved;
+        case 2:
+            return k.non_reserved;
+        case 3:
+            return k.event;
+        default:
+            return k.identifier;
+    }
+}
+
 template <class Sink>
 LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k, Sink&& sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
@@ -222,19 +263,7 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
         switch (kJSKinds[c]) {
             case kKWord:
                 while (j < n && IsScanIdent(s[j])) ++j;
-                switch (keywords.Find(line.substr(i, j - i))) {
-                    case 1:
-                        cls = k.reserved;
-                        break;
-                    case 2:
-                        cls = k.non_reserved;
-                        break;
-                    case 3:
-                        cls = k.event;
-                        break;
-                    default:
-                        cls = k.identifier;
-                }
+                cls = JScriptWordClass(keywords.Find(line.substr(i, j - i)), k);
                 break;
             case kKSpace:
                 while (j < n && IsSpaceByte(s[j])) ++j;
@@ -263,30 +292,10 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
                     ++j;
                 }
                 break;
-            case kKDigit: {
-                bool hex = false;
-                while (j < n) {
-                    const unsigned char d = s[j];
-                    if (IsDigit(d)) {
-                    } else if (d == '.') {
-                        if (j + 1 < n && s[j + 1] == '.') break;
-                    } else if (IsHexLetter(d)) {
-                        if (!hex) break;
-                    } else if (d == 'x' || d == 'X') {
-                        // Hexadecimal only as "0x" followed by a hexadecimal digit.
-                        if (j == i + 1 && c == '0' && j + 1 < n &&
-                            (IsDigit(s[j + 1]) || IsHexLetter(s[j + 1])))
-                            hex = true;
-                        else
-                            break;
-                    } else {
-                        break;
-                    }
-                    ++j;
-                }
+            case kKDigit:
+                j = JScriptNumberEnd(s, i, n);
                 cls = k.number;
                 break;
-            }
             case kKAmpPipePlus:
                 if (j < n && (s[j] == c || s[j] == '=')) ++j;
                 break;

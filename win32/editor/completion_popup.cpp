@@ -7,6 +7,7 @@
 #include "base/result.h"
 #include "base/wide.h"
 #include "editor/pretty_text.h"
+#include "editor/scroll_hint.h"
 
 namespace zeph::win {
 
@@ -226,14 +227,9 @@ void CompletionPopupWindow::OnVScroll(int code) {
             ScrollLines(ShownCount());
             break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO si{};
-            si.cbSize = sizeof(si);
-            si.fMask = SIF_TRACKPOS;
-            ::GetScrollInfo(hwnd_.get(), SB_VERT, &si);
-            ScrollLines(si.nTrackPos - top_);
+        case SB_THUMBPOSITION:
+            ScrollLines(ScrollTrackPos(hwnd_.get(), SB_VERT) - top_);
             break;
-        }
     }
 }
 

@@ -20,6 +20,7 @@ namespace zeph::win {
 
 class CompletionPopupWindow;
 class ScrollHintWindow;
+class Win32Clipboard;
 
 class ScriptEditorWindow {
   public:
@@ -119,43 +120,57 @@ class ScriptEditorWindow {
     void PaintInto(HDC dc);
 
   private:
+    static constexpr UINT_PTR kBlinkTimer = 1;
+    static constexpr UINT_PTR kAutoScrollTimer = 2;
+    static constexpr UINT_PTR kCompletionTimer = 3;
+
+    // Creation, messages and metrics (script_editor_window.cpp).
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     static void RegisterClassOnce();
-
-    // Layout and painting.
+    LRESULT DialogCode(const MSG* msg) const;
+    void OnKillFocus();
+    void OnTimer(UINT_PTR id);
     void UpdateMetrics();
     int TextLeft() const;  // client x where display column left_column_ starts
     RECT TextArea() const;
     int VisibleColumns() const;
-    void Paint(HDC dc, const RECT& update);
-    void PaintLine(HDC dc, int line, int y, const RECT& update);
-    void PaintGutter(HDC dc, int line, int y);
-    void PaintCaret(HDC dc, editor::TextPos pos, bool drop_marker);
     editor::PixelGrid Grid() const;
 
-    // Model changes to screen: repaint, scroll bars, scroll to caret, events.
+    // Model changes to screen: repaint, scroll to caret, events (script_editor_window.cpp).
     void ApplyChanges();
     void InvalidateAll();
     void InvalidateLines(int first, int last);
     void InvalidateCaret();
-    void UpdateScrollBars();
-    void ScrollTo(int top_line, int left_column);
-    void EnsureCaretVisible();
     void UpdateBracketMatch();
-    int MaxTopLine() const;
     void RestartBlink();
 
-    // Input.
+    // Painting (script_editor_paint.cpp).
+    void Paint(HDC dc, const RECT& update);
+    void PaintLine(HDC dc, int line, int y, const RECT& update);
+    void PaintGutter(HDC dc, int line, int y);
+    void PaintCaret(HDC dc, editor::TextPos pos, bool drop_marker);
+
+    // Keys, characters and the mouse (script_editor_input.cpp).
     unsigned Modifiers() const;
     bool OnKeyDown(WPARAM vk);
+    // The characters of a key stroke taken as a command are not typed as well.
+    void DropTypedCharacters();
     void OnChar(wchar_t ch);
+    void SetMouseCursor();
+    void OnCaptureChanged(HWND to);
     void OnMouseDown(int x, int y, bool shift, bool double_click);
     void OnMouseMove(int x, int y);
     void OnMouseUp(int x, int y);
     void OnAutoScroll();
     editor::TextPos PositionAt(int x, int y) const;
     bool InsideSelection(editor::TextPos pos) const;
+
+    // Scroll bars, the wheel and the scroll hint (script_editor_scroll.cpp).
+    void UpdateScrollBars();
+    void ScrollTo(int top_line, int left_column);
+    void EnsureCaretVisible();
+    int MaxTopLine() const;
     void OnVScroll(int code);
     void OnHScroll(int code);
     void OnWheel(int delta);
@@ -163,7 +178,7 @@ class ScriptEditorWindow {
 
     UniqueWindow hwnd_;
     editor::EditorModel model_;
-    std::unique_ptr<class Win32Clipboard> clipboard_;
+    std::unique_ptr<Win32Clipboard> clipboard_;
     std::unique_ptr<editor::CompletionModel> completion_;
     std::unique_ptr<CompletionPopupWindow> popup_;
     std::unique_ptr<ScrollHintWindow> scroll_hint_;
@@ -177,10 +192,9 @@ class ScriptEditorWindow {
     editor::TextPos brackets_[2] = {{-1, 0}, {-1, 0}};
     std::string error_text_;  // the marked line's text when it was marked
     int left_column_ = 0;
-    int longest_line_ = 0;
+    int longest_line_ = 0;     // widest line seen, in display columns (horizontal scroll range)
     int last_caret_line_ = 0;  // where the caret was last painted
-    int wheel_rest_ = 0;  // wheel movement short of a whole notch  // widest line seen, in display
-                          // columns (horizontal scroll range)
+    int wheel_rest_ = 0;       // wheel movement short of a whole notch
 
     // Back buffer, kept between paints and recreated when the client area grows.
     // (The DC is declared last so that it goes first, releasing the bitmap it holds.)

@@ -10,6 +10,15 @@
 
 namespace zeph::win {
 
+// Where the thumb of a scroll bar (SB_VERT or SB_HORZ) is being dragged to.
+inline int ScrollTrackPos(HWND hwnd, int bar) {
+    SCROLLINFO si{};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_TRACKPOS;
+    ::GetScrollInfo(hwnd, bar, &si);
+    return si.nTrackPos;
+}
+
 class ScrollHintWindow {
   public:
     ScrollHintWindow() = default;
