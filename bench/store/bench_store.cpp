@@ -145,7 +145,6 @@ int main() {
     }
     doc->SaveToFile(store.StorePath());
     doc.reset();
-    zeph::store::SharedDocument().reset();
     const auto file_size = fs::file_size(store.StorePath());
 
     BenchWindow window;
@@ -198,7 +197,6 @@ int main() {
         zeph::xml::PlatformFileSystem().Replace(temp, copy);
         peer_durable.push_back(Ms(Clock::now() - durable_start));
     }
-    zeph::store::SharedDocument().reset();
     fs::remove_all(folder);
 
     const double ours_ms = Median(ours), quick_ms = Median(ours_no_sync), peer_ms = Median(peer);

@@ -119,7 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Whatever the operations wrote must load and apply again.
         if (!refused && Refused([&] { store.ApplyStore(window); })) __builtin_trap();
     }
-    store::SharedDocument().reset();
     // Every document is gone: so must be every name the input brought.
     if (xml::LiveNameCount() != 0) __builtin_trap();
     return 0;

@@ -79,9 +79,9 @@ class ScriptStore {
     // Whether the store exists, after recovering it from an interrupted save.
     bool StoreExists();
 
-    // Loads the store (it must exist); the document also becomes SharedDocument().
+    // Loads the store (it must exist).
     xml::XmlRef<xml::IXmlDocument> LoadStore();
-    // Writes the default store, replacing any file; the document also becomes SharedDocument().
+    // Writes the default store, replacing any file.
     xml::XmlRef<xml::IXmlDocument> CreateDefaultStore();
     // Saves a document loaded with LoadStore (and changed) as the store, keeping the file it
     // replaces as the backup. The settings dialog saves its changes through this.
@@ -137,10 +137,6 @@ class ScriptStore {
     xml::XmlRef<xml::IXmlDocument> known_doc_;
     std::filesystem::path loaded_path_;
 };
-
-// The document the workbench loaded last (the store or the object-model description). Each
-// load replaces it; nothing relies on it beyond the operation that loaded it.
-xml::XmlRef<xml::IXmlDocument>& SharedDocument();
 
 // Appends the nine "Color" entries and the "DefaultColor" entry of a new store to
 // "Configuration", in the new store's order; the settings dialog's defaults are the same.

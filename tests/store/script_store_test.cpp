@@ -70,7 +70,7 @@ TEST_F(ScriptStoreTest, FirstOpenWritesTheNewFileAndLeavesTheWindowAlone) {
     EXPECT_EQ(window.font_name, "Lucida Console");
     EXPECT_EQ(window.vb.FindClass("Comment")->style, vb_comment.style);
     EXPECT_EQ(window.vb.FindClass("Comment")->foreground, vb_comment.foreground);
-    EXPECT_EQ(SharedDocument()->GetXml(), DefaultStoreBytes());
+    EXPECT_EQ(store.LoadStore()->GetXml(), DefaultStoreBytes());
 }
 
 TEST_F(ScriptStoreTest, SecondOpenAppliesFontColoursAndPlacement) {
