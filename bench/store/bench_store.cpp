@@ -36,7 +36,6 @@ class BenchWindow final : public zeph::store::IStoreWindow {
     }
     std::string ScriptBoxText() override { return box; }
     void SetScriptBoxText(const std::string& text) override { box = text; }
-    void OpenScript(const std::string&) override {}
     std::string EditorText() override { return text; }
     void ReplaceEditorText(const std::string& t) override { text = t; }
     std::string FontName() override { return "Courier New"; }

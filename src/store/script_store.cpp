@@ -522,7 +522,7 @@ void ScriptStore::ApplyStore(IStoreWindow& window) {
     window.SetScriptBoxText(default_save);
     for (const auto& name : names) {
         if (name == default_save) {
-            window.OpenScript(default_save);
+            if (open_script_) open_script_(default_save);
             return;
         }
     }

@@ -56,6 +56,12 @@ class ScriptStore {
 
     // Who answers the offer to restore a damaged store. Without one, the damage is reported.
     void SetAsk(AskUser ask) { ask_ = std::move(ask); }
+    // How the workbench opens a stored script by name: selects its list entry, loads the store,
+    // takes the script's text and language and stores it again under its normalised language.
+    // ApplyStore opens the default script with it; without one that script is only named in the
+    // saved-script box.
+    using OpenScript = std::function<void(const std::string& name)>;
+    void SetOpenScript(OpenScript open) { open_script_ = std::move(open); }
 
     // One user action, which may run several operations: they share one backup and one hold on
     // the lock file (taken at the first operation, so an action that never touches the store
@@ -121,6 +127,7 @@ class ScriptStore {
 
     DataFolder folder_;
     AskUser ask_;
+    OpenScript open_script_;
     int action_depth_ = 0;
     int lock_wait_ms_ = kLockWaitMs;
     std::unique_ptr<xml::IFileLock> lock_;

@@ -97,14 +97,14 @@ void WorkbenchPresenter::OfferRescuedText() {
         rescued->language == "JavaScript" ? Language::JavaScript : Language::VBScript;
     view_.SetCaption(LanguageCaption(language));
     view_.SetHighlighter(language);
-    view_.SetSavedScriptText(rescued->name);
-    view_.SetEditorText(rescued->text);
+    view_.SetScriptBoxText(rescued->name);
+    view_.ReplaceEditorText(rescued->text);
 }
 
 void WorkbenchPresenter::RescueUnstoredText() noexcept {
     if (!store_) return;
     try {
-        const std::string name = view_.SavedScriptText();
+        const std::string name = view_.ScriptBoxText();
         const std::string text = view_.EditorText();
         if (text == opened_text_) return;  // untouched since the window opened
         try {
@@ -196,7 +196,7 @@ void WorkbenchPresenter::Dispatch(ActionId id) {
 
 void WorkbenchPresenter::SavedScriptsEnter() {
     SetEnabled(ActionId::Enter, true);
-    active_script_name_ = view_.SavedScriptText();
+    active_script_name_ = view_.ScriptBoxText();
 }
 
 void WorkbenchPresenter::SavedScriptsExit() {
@@ -206,7 +206,7 @@ void WorkbenchPresenter::SavedScriptsExit() {
 void WorkbenchPresenter::SavedScriptsDropDown() {
     // No tool tip over the open list.
     view_.SetSavedScriptHintShown(false);
-    active_script_name_ = view_.SavedScriptText();
+    active_script_name_ = view_.ScriptBoxText();
 }
 
 void WorkbenchPresenter::SavedScriptsSelect() {
@@ -218,7 +218,7 @@ bool WorkbenchPresenter::FormClose() {
     try {
         StoreAction action(store_);
         if (store_)
-            store_->SaveOnClose(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+            store_->SaveOnClose(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
         return true;
     } catch (const std::exception& e) {
         failure = e.what();
@@ -371,11 +371,11 @@ void WorkbenchPresenter::OutputLineActivated(int index) {
 
 void WorkbenchPresenter::NewActionExecute() {
     if (!store_) return;
-    store_->StoreScript(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+    store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
     MarkCaptionSaved();
     active_script_name_.clear();
-    view_.SetSavedScriptText("");
-    view_.SetEditorText(kNewScriptText);
+    view_.SetScriptBoxText("");
+    view_.ReplaceEditorText(std::string(kNewScriptText));
     store_->StoreScript("", "VBScript", std::string(kNewScriptText));
     view_.SetCaret({2, view_.Caret().column});
     view_.FocusEditor();
@@ -388,9 +388,9 @@ void WorkbenchPresenter::OpenScript(const std::string& name) {
 
 void WorkbenchPresenter::SaveScriptComboBoxFulling() {
     if (!store_) return;
-    std::optional<StoredScript> script = store_->FindScript(view_.SavedScriptText());
+    std::optional<StoredScript> script = store_->FindScript(view_.ScriptBoxText());
     if (!script) return;
-    view_.SetEditorText(script->text);
+    view_.ReplaceEditorText(script->text);
     // The switch stores the script again under its language, normalising the record.
     if (script->language == "VBScript")
         SetVBScriptMenuItemClick();
@@ -430,12 +430,12 @@ void WorkbenchPresenter::SaveScriptComboBoxSelect() {
         store_->StoreScript("", language, text);
         SaveScriptComboBoxFulling();
     }
-    active_script_name_ = view_.SavedScriptText();
+    active_script_name_ = view_.ScriptBoxText();
 }
 
 void WorkbenchPresenter::RemoveToolButtonClick() {
     if (!store_) return;
-    const std::string name = view_.SavedScriptText();
+    const std::string name = view_.ScriptBoxText();
     // The store is loaded first: a missing or damaged one stops here, before the user is
     // asked and before the list changes.
     store_->FindScript(name);
@@ -461,7 +461,7 @@ void WorkbenchPresenter::RemoveToolButtonClick() {
     if (names[index] == active_script_name_) --index;
     if (index < 0) return;
     active_script_name_ = names[index];
-    view_.SetSavedScriptText(names[index]);
+    view_.SetScriptBoxText(names[index]);
     store_->SaveWorkbenchState();
     store_->ApplyStore();
 }
@@ -469,7 +469,7 @@ void WorkbenchPresenter::RemoveToolButtonClick() {
 void WorkbenchPresenter::EnterActionExecute() {
     if (!store_) return;
     const std::string language = CurrentLanguage();
-    const std::string name = view_.SavedScriptText();
+    const std::string name = view_.ScriptBoxText();
     const std::string text = view_.EditorText();
     const CaretPos caret = view_.Caret();
     store_->StoreScript(name, language, text);
@@ -488,7 +488,7 @@ void WorkbenchPresenter::SwitchLanguage(Language language) {
     view_.SetLanguageButtonHint(u8"Изменить язык программирования скрипта"_cp);
     view_.SetCaption(LanguageCaption(language));
     view_.SetHighlighter(language);
-    if (store_) store_->StoreScript(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+    if (store_) store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
     MarkCaptionSaved();
 }
 
@@ -527,7 +527,7 @@ void WorkbenchPresenter::CloseMainModelessDialogExecute() {
 
 void WorkbenchPresenter::SetupZephraActionExecute() {
     if (!store_ || !settings_) return;
-    const std::string box_text = view_.SavedScriptText();
+    const std::string box_text = view_.ScriptBoxText();
     const std::string editor_text = view_.EditorText();
     const std::string highlighter = view_.HighlighterName();
     // The dialog edits the file, so the window's own state goes there first.
@@ -540,9 +540,9 @@ void WorkbenchPresenter::SetupZephraActionExecute() {
     if (!saved) return;
     // Applying the store may open the default script: the work shown before comes back.
     store_->ApplyStore();
-    view_.SetSavedScriptText(box_text);
+    view_.SetScriptBoxText(box_text);
     if (view_.HighlighterName() != highlighter) SetLanguageClick();
-    view_.SetEditorText(editor_text);
+    view_.ReplaceEditorText(editor_text);
 }
 
 // --- object IDs and help ------------------------------------------------------------------

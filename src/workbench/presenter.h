@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "store/store_window.h"
 #include "workbench/actions.h"
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
@@ -26,8 +25,7 @@ std::string_view SavedNotice();
 // after ".".
 std::string ErrorMessageText(std::string_view message);
 
-// Also the window as the store operations see it.
-class WorkbenchPresenter : public store::IStoreWindow {
+class WorkbenchPresenter {
   public:
     explicit WorkbenchPresenter(IWorkbenchView& view);
     WorkbenchPresenter(const WorkbenchPresenter&) = delete;
@@ -39,6 +37,9 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void SetEngines(IScriptEngineFactory* engines) { engines_ = engines; }
     void SetStore(IWorkbenchStore* store) { store_ = store; }
     void SetSettingsDialog(ISettingsDialog* dialog) { settings_ = dialog; }
+
+    // The window, also as the store operations see it.
+    IWorkbenchView& View() noexcept { return view_; }
 
     // Set-up once the host application is known: applies the store. Errors are not reported
     // here; they go to the caller, and the window stays hidden.
@@ -114,33 +115,11 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void SaveScriptComboBoxFulling();
     void SaveScriptComboBoxSelect();
 
-    // --- store::IStoreWindow ---
-    void ClearScriptList() override { view_.ClearScriptList(); }
-    void AddScriptNames(const std::vector<std::string>& names) override {
-        view_.AddScriptNames(names);
-    }
-    std::string ScriptBoxText() override { return view_.SavedScriptText(); }
-    void SetScriptBoxText(const std::string& text) override { view_.SetSavedScriptText(text); }
-    void OpenScript(const std::string& name) override;
-    std::string EditorText() override { return view_.EditorText(); }
-    void ReplaceEditorText(const std::string& text) override { view_.SetEditorText(text); }
-    std::string FontName() override { return view_.FontName(); }
-    int FontSize() override { return view_.FontSize(); }
-    void SetFontName(const std::string& family) override { view_.SetFontName(family); }
-    void SetFontSize(int points) override { view_.SetFontSize(points); }
-    void SetRightMargin(int column) override { view_.SetRightMargin(column); }
-    void SetRightMarginVisible(bool visible) override { view_.SetRightMarginVisible(visible); }
-    void SetGutterWidth(int pixels) override { view_.SetGutterWidth(pixels); }
-    void SetGutterVisible(bool visible) override { view_.SetGutterVisible(visible); }
-    editor::Highlighter& JavaScriptHighlighter() override { return view_.JavaScriptHighlighter(); }
-    editor::Highlighter& VBScriptHighlighter() override { return view_.VBScriptHighlighter(); }
-    store::WindowState GetWindowState() override { return view_.GetWindowState(); }
-    void SetWindowState(store::WindowState state) override { view_.SetWindowState(state); }
-    store::WindowBounds GetWindowBounds() override { return view_.GetWindowBounds(); }
-    void SetWindowBounds(const store::WindowBounds& bounds) override {
-        view_.SetWindowBounds(bounds);
-    }
-    bool AskYesNo(const std::string& question) override;
+    // Selects the list entry equal to `name` and opens that script; the store opens the
+    // default script this way.
+    void OpenScript(const std::string& name);
+    // A question about the store file; true for yes.
+    bool AskYesNo(const std::string& question);
 
   private:
     void RunScript(std::string_view text, int first_line);

@@ -49,6 +49,9 @@ std::string DropLine(std::string bytes, std::string_view marker) {
 
 class ScriptStoreTest : public ::testing::Test {
   protected:
+    ScriptStoreTest() {
+        store.SetOpenScript([this](const std::string& name) { window.OpenScript(name); });
+    }
     fs::path StoreFile() const { return folder.File("zpconfig.cfg"); }
     void WriteStore(std::string_view bytes) { WriteBytes(StoreFile(), bytes); }
     xml::XmlRef<xml::IXmlElement> Configuration() {

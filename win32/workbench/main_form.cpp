@@ -803,11 +803,11 @@ void TMainModelessDialogForm::RequestClose() {
     ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
 }
 
-std::string TMainModelessDialogForm::EditorText() const {
+std::string TMainModelessDialogForm::EditorText() {
     return editor_window_->Text();
 }
 
-void TMainModelessDialogForm::SetEditorText(std::string_view text) {
+void TMainModelessDialogForm::ReplaceEditorText(const std::string& text) {
     editor_window_->SetText(text);
 }
 
@@ -845,11 +845,11 @@ void TMainModelessDialogForm::SetHighlighter(workbench::Language language) {
                                        : &js_);
 }
 
-std::string TMainModelessDialogForm::SavedScriptText() const {
+std::string TMainModelessDialogForm::ScriptBoxText() {
     return Narrow(WindowText(combo_));
 }
 
-void TMainModelessDialogForm::SetSavedScriptText(std::string_view text) {
+void TMainModelessDialogForm::SetScriptBoxText(const std::string& text) {
     ::SetWindowTextW(combo_, Wide(text).c_str());
 }
 

@@ -55,6 +55,7 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
 
     // For tests and the module.
     workbench::WorkbenchPresenter& Presenter() noexcept { return presenter_; }
+    workbench::IWorkbenchView& View() noexcept { return *this; }
     HWND EditorHandle() const noexcept { return editor_; }
     ScriptEditorWindow& Editor() noexcept { return *editor_window_; }
     HWND SavedScriptsHandle() const noexcept { return combo_; }
@@ -102,8 +103,8 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     void PopupLanguageMenu() override;
     void SetLanguageButtonHint(std::string_view hint) override;
     void RequestClose() override;
-    std::string EditorText() const override;
-    void SetEditorText(std::string_view text) override;
+    std::string EditorText() override;
+    void ReplaceEditorText(const std::string& text) override;
     int LineCount() const override;
     std::string Line(int index) const override;
     void ReplaceLine(int index, std::string_view line) override;
@@ -111,8 +112,8 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     void SetCaret(workbench::CaretPos pos) override;
     std::string HighlighterName() const override;
     void SetHighlighter(workbench::Language language) override;
-    std::string SavedScriptText() const override;
-    void SetSavedScriptText(std::string_view text) override;
+    std::string ScriptBoxText() override;
+    void SetScriptBoxText(const std::string& text) override;
     void ClearScriptList() override;
     void AddScriptNames(const std::vector<std::string>& names) override;
     void SelectScript(const std::string& name) override;
