@@ -197,7 +197,7 @@ xml::XmlRef<xml::IXmlDocument> TMainModelessDialogForm::DescriptionSource::LoadD
 // --- creation and destruction ---------------------------------------------------------------
 
 TMainModelessDialogForm::TMainModelessDialogForm(HWND owner)
-    : TNonModalForm(owner), presenter_(*this), shell_(std::make_unique<ShellAdapter>()) {
+    : TApplicationForm(owner), presenter_(*this), shell_(std::make_unique<ShellAdapter>()) {
     presenter_.SetShell(shell_.get());
     WindowDc screen(nullptr);
     if (screen) dpi_ = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
@@ -542,7 +542,7 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
         default:
             break;
     }
-    return TNonModalForm::HandleMessage(message, wparam, lparam);
+    return TApplicationForm::HandleMessage(message, wparam, lparam);
 }
 
 bool TMainModelessDialogForm::ClickOnOwner(const MSG& msg) const noexcept {

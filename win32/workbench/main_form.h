@@ -27,7 +27,7 @@
 #include "completion/editor_binding.h"
 #include "editor/highlighter.h"
 #include "editor/script_editor_window.h"
-#include "forms/forms.h"
+#include "forms/application_form.h"
 #include "tellur.h"
 #include "workbench/find_bar.h"
 #include "workbench/interfaces.h"
@@ -38,13 +38,13 @@
 
 namespace zeph::win {
 
-class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbenchView {
+class TMainModelessDialogForm : public TApplicationForm, private workbench::IWorkbenchView {
   public:
     static TMainModelessDialogForm* CreateOwned(HWND owner);
     ~TMainModelessDialogForm() override;
 
-    void AttachApplication(ITellurApplication* app);
-    void Show();
+    void AttachApplication(ITellurApplication* app) override;
+    void Show() override;
 
     // The store behind the window: by default the configuration file in the host's data
     // folder, from AttachApplication on. Tests may put their own in its place.
