@@ -219,6 +219,18 @@ TEST_F(ScriptStoreTest, DefaultSaveOfAMissingScriptShowsTheLastText) {
     EXPECT_THAT(window.opened, ElementsAre("Report"));
 }
 
+// A store without the workbench's opener (the settings dialog's, a tool's) names the default
+// script in the box and leaves the editor alone: neither the script's text nor the last text.
+TEST_F(ScriptStoreTest, WithoutAnOpenerTheDefaultScriptIsOnlyNamed) {
+    WriteStore(DataFile("scripts_around.cfg"));
+    ScriptStore plain{folder.Host()};
+    window.editor_text = "typed text";
+    plain.ApplyStore(window);
+    EXPECT_EQ(window.box_text, "After");
+    EXPECT_EQ(window.editor_text, "typed text");
+    EXPECT_TRUE(window.opened.empty());
+}
+
 TEST_F(ScriptStoreTest, ColourLabelsMapThroughTheCaptionTableOrStandForThemselves) {
     std::string bytes = DefaultStoreBytes();
     bytes = ReplaceAll(bytes, std::string(u8"name=\"Комментарии\" Foreground=\"32768\""_cp),
