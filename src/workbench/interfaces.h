@@ -56,9 +56,8 @@ class IWorkbenchView : public store::IStoreWindow {
     virtual void ReplaceLine(int index, std::string_view line) = 0;
     virtual CaretPos Caret() const = 0;
     virtual void SetCaret(CaretPos pos) = 0;
-    // The component name of the editor's highlighter ("VBScriptHighlighter" or
-    // "JavaScriptHighlighter").
-    virtual std::string HighlighterName() const = 0;
+    // The language of the highlighter the editor uses.
+    virtual Language EditorLanguage() const = 0;
     virtual void SetHighlighter(Language language) = 0;
 
     // The saved-script list's entry equal to a name selected.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 
 #include "text/cp1251.h"
 
@@ -60,6 +61,10 @@ std::string_view LanguageName(Language language) {
     return language == Language::VBScript ? "VBScript" : "JavaScript";
 }
 
+std::string_view HighlighterName(Language language) {
+    return language == Language::VBScript ? "VBScriptHighlighter" : "JavaScriptHighlighter";
+}
+
 std::string_view SavedNotice() {
     return u8" - Скрипт сохранен"_cp;
 }
@@ -71,9 +76,27 @@ std::string ErrorMessageText(std::string_view message) {
     return out;
 }
 
-WorkbenchPresenter::WorkbenchPresenter(IWorkbenchView& view) : view_(view) {
+WorkbenchPresenter::WorkbenchPresenter(IWorkbenchView& view)
+    : view_(view), description_([this] {
+          // Bindings go with the host; a reader kept beyond that finds nothing to read.
+          if (!host_) throw std::logic_error("no host to read the description from");
+          return host_->DataFolderPath();
+      }) {
     enabled_.fill(true);
     SetEnabled(ActionId::Enter, false);  // only while the saved-script box has the focus
+}
+
+void WorkbenchPresenter::SetHost(IWorkbenchHost* host) {
+    host_ = host;
+    if (!host_) completion_.reset();  // its description comes from the host
+}
+
+void WorkbenchPresenter::BindCompletion(editor::EditorModel& editor, editor::CompletionModel& popup,
+                                        const completion::ITextMeasure& measure) {
+    completion_.reset();
+    if (!host_) return;
+    completion_ =
+        std::make_unique<completion::EditorCompletion>(editor, popup, description_, measure);
 }
 
 void WorkbenchPresenter::AttachApplication() {
@@ -257,7 +280,7 @@ void WorkbenchPresenter::TimerTimer() {
 }
 
 std::string WorkbenchPresenter::CurrentLanguage() const {
-    return view_.HighlighterName() == "VBScriptHighlighter" ? "VBScript" : "JavaScript";
+    return std::string(LanguageName(view_.EditorLanguage()));
 }
 
 void WorkbenchPresenter::ReportError(std::string_view message) {
@@ -280,7 +303,7 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     std::filesystem::path description = host_->DataFolderPath();
     description += "TellurTlb.xml";
     engines_->LoadDescription(description);
-    const std::string language = CurrentLanguage();
+    const Language language = view_.EditorLanguage();
 
     // However the run ends, the engine goes and the editor gets the focus back.
     struct Guard {
@@ -293,9 +316,9 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     } guard{*this, engines_->CreateEngine()};
     IScriptEngine& engine = *guard.engine;
 
-    engine.SetLanguage(language);
+    engine.SetLanguage(LanguageName(language));
     engine.AddApplication();
-    const std::string_view keyword = language == "VBScript" ? "const" : "var";
+    const std::string_view keyword = language == Language::VBScript ? "const" : "var";
     engine.SetSiteWindow();
     engine.AddEcho([this](std::string_view line) { AppendOutput(line); });
     if (output_view_) output_view_->MarkErrorLine(0);
@@ -501,7 +524,7 @@ void WorkbenchPresenter::SetJavaScriptMenuItemClick() {
 }
 
 void WorkbenchPresenter::SetLanguageClick() {
-    if (CurrentLanguage() == "VBScript")
+    if (view_.EditorLanguage() == Language::VBScript)
         SetJavaScriptMenuItemClick();
     else
         SetVBScriptMenuItemClick();
@@ -529,19 +552,19 @@ void WorkbenchPresenter::SetupZephraActionExecute() {
     if (!store_ || !settings_) return;
     const std::string box_text = view_.ScriptBoxText();
     const std::string editor_text = view_.EditorText();
-    const std::string highlighter = view_.HighlighterName();
+    const Language language = view_.EditorLanguage();
     // The dialog edits the file, so the window's own state goes there first.
     store_->SaveWorkbenchState();
     bool saved = false;
     {
         StoreActionPause pause(store_);
-        saved = settings_->Run(highlighter);
+        saved = settings_->Run(std::string(HighlighterName(language)));
     }
     if (!saved) return;
     // Applying the store may open the default script: the work shown before comes back.
     store_->ApplyStore();
     view_.SetScriptBoxText(box_text);
-    if (view_.HighlighterName() != highlighter) SetLanguageClick();
+    if (view_.EditorLanguage() != language) SetLanguageClick();
     view_.ReplaceEditorText(editor_text);
 }
 

@@ -4,11 +4,16 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "completion/completion.h"
+#include "completion/editor_binding.h"
+#include "editor/completion.h"
+#include "editor/editor_model.h"
 #include "workbench/actions.h"
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
@@ -19,6 +24,8 @@ namespace zeph::workbench {
 // Caption of a window whose editor uses the given language.
 std::string_view LanguageCaption(Language language);
 std::string_view LanguageName(Language language);
+// The component name of a language's highlighter, as the settings dialog takes it.
+std::string_view HighlighterName(Language language);
 // The caption notice appended after a store.
 std::string_view SavedNotice();
 // The text the general error handler shows: a "." is appended when the last character sorts
@@ -32,7 +39,8 @@ class WorkbenchPresenter {
     WorkbenchPresenter& operator=(const WorkbenchPresenter&) = delete;
 
     // Collaborators that may be missing: a command that needs a missing one does nothing.
-    void SetHost(IWorkbenchHost* host) { host_ = host; }
+    // Without a host there is no code completion either.
+    void SetHost(IWorkbenchHost* host);
     void SetShell(ISystemShell* shell) { shell_ = shell; }
     void SetEngines(IScriptEngineFactory* engines) { engines_ = engines; }
     void SetStore(IWorkbenchStore* store) { store_ = store; }
@@ -72,6 +80,16 @@ class WorkbenchPresenter {
     void RescueUnstoredText() noexcept;
     void TimerTimer();
 
+    // --- code completion ---
+    // Completes in `editor` through its pop-up model, from the host's description loaded afresh
+    // for every request; replaces an earlier binding. Does nothing without a host.
+    void BindCompletion(editor::EditorModel& editor, editor::CompletionModel& popup,
+                        const completion::ITextMeasure& measure);
+    // Lets the pop-up go; before the editor goes.
+    void UnbindCompletion() noexcept { completion_.reset(); }
+    // The host's description as completion reads it, also for the parameter hint.
+    completion::IDescriptionSource& Description() { return description_; }
+
     // --- output pane ---
     void SetOutputView(IOutputView* view) { output_view_ = view; }
     const OutputLog& Output() const { return output_; }
@@ -91,6 +109,7 @@ class WorkbenchPresenter {
     void MarkCaptionSaved();
     bool TimerRunning() const { return timer_running_; }
     const std::string& PlainCaption() const { return plain_caption_; }
+    // "VBScript" or "JavaScript", from the editor's highlighter.
     std::string CurrentLanguage() const;
     const std::string& ActiveScriptName() const { return active_script_name_; }
     // The general error handler: an error icon message box; the window stays open.
@@ -145,6 +164,8 @@ class WorkbenchPresenter {
     OutputLog output_;
     IOutputView* output_view_ = nullptr;
     bool output_used_ = false;
+    completion::FolderDescriptionSource description_;
+    std::unique_ptr<completion::EditorCompletion> completion_;
 };
 
 }  // namespace zeph::workbench

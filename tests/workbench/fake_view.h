@@ -81,7 +81,10 @@ class FakeView : public IWorkbenchView {
     }
     CaretPos Caret() const override { return caret; }
     void SetCaret(CaretPos p) override { caret = p; }
-    std::string HighlighterName() const override { return highlighter; }
+    // The editor's highlighter, by its component name.
+    Language EditorLanguage() const override {
+        return highlighter == "VBScriptHighlighter" ? Language::VBScript : Language::JavaScript;
+    }
     void SetHighlighter(Language l) override {
         highlighter = l == Language::VBScript ? "VBScriptHighlighter" : "JavaScriptHighlighter";
     }
