@@ -1,6 +1,7 @@
 // The workbench window's behaviour, free of any platform: the action list and its keys, focus
 // moves, the caption notice, closing, the general error report, language switching, running,
-// storing and the object-ID and help commands. The window forwards its events here.
+// storing, the object-ID and help commands and the binding of code completion to the editor.
+// The window forwards its events here.
 #pragma once
 
 #include <array>
