@@ -36,7 +36,6 @@ class BenchWindow final : public zeph::store::IStoreWindow {
     }
     std::string ScriptBoxText() override { return box; }
     void SetScriptBoxText(const std::string& text) override { box = text; }
-    void OpenScript(const std::string&) override {}
     std::string EditorText() override { return text; }
     void ReplaceEditorText(const std::string& t) override { text = t; }
     std::string FontName() override { return "Courier New"; }
@@ -145,7 +144,6 @@ int main() {
     }
     doc->SaveToFile(store.StorePath());
     doc.reset();
-    zeph::store::SharedDocument().reset();
     const auto file_size = fs::file_size(store.StorePath());
 
     BenchWindow window;
@@ -198,7 +196,6 @@ int main() {
         zeph::xml::PlatformFileSystem().Replace(temp, copy);
         peer_durable.push_back(Ms(Clock::now() - durable_start));
     }
-    zeph::store::SharedDocument().reset();
     fs::remove_all(folder);
 
     const double ours_ms = Median(ours), quick_ms = Median(ours_no_sync), peer_ms = Median(peer);

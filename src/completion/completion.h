@@ -101,8 +101,8 @@ class IDescriptionSource {
     virtual xml::XmlRef<xml::IXmlDocument> LoadDescription() = 0;
 };
 
-// The workbench's source: asks the host for its data folder anew, loads "TellurTlb.xml" from it
-// and makes it the shared document.
+// The workbench's source: asks the host for its data folder anew and loads "TellurTlb.xml" from
+// it.
 class FolderDescriptionSource final : public IDescriptionSource {
   public:
     explicit FolderDescriptionSource(store::DataFolder folder) : folder_(std::move(folder)) {}

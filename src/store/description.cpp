@@ -1,6 +1,5 @@
 #include "store/description.h"
 
-#include "store/script_store.h"
 #include "text/cp1251.h"
 
 namespace zeph::store {
@@ -22,9 +21,7 @@ bool AttrEqualsNoCase(const xml::IXmlNode& node, std::string_view attr, std::str
 }  // namespace
 
 xml::XmlRef<xml::IXmlDocument> LoadDescription(const DataFolder& folder) {
-    auto doc = xml::LoadXmlDocument(FileInFolder(folder, kDescriptionFileName));
-    SharedDocument() = doc;
-    return doc;
+    return xml::LoadXmlDocument(FileInFolder(folder, kDescriptionFileName));
 }
 
 Description::Description(xml::IXmlDocument& doc) {

@@ -37,7 +37,7 @@ inline constexpr std::string_view kConstName = "CritError";
 inline constexpr std::string_view kConstValue = "";
 }  // namespace description_defaults
 
-// Loads the description afresh from the data folder; it also becomes SharedDocument().
+// Loads the description afresh from the data folder; the caller keeps it as long as it needs it.
 xml::XmlRef<xml::IXmlDocument> LoadDescription(const DataFolder& folder);
 
 // A member as completion shows it (absent attributes read as empty text).

@@ -280,11 +280,6 @@ void ApplyPlacement(xml::IXmlElement& config, IStoreWindow& window) {
 
 }  // namespace
 
-xml::XmlRef<xml::IXmlDocument>& SharedDocument() {
-    static xml::XmlRef<xml::IXmlDocument> document;
-    return document;
-}
-
 void AppendDefaultColours(xml::IXmlNode& config) {
     for (int i = 0; i < editor::TokenClassTable::kCount; ++i) {
         auto colour = config.AppendElement("Color");
@@ -416,7 +411,6 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
         }
         Remember(std::move(bytes), *doc);
     }
-    SharedDocument() = doc;
     return doc;
 }
 
@@ -489,7 +483,6 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
     config->SetAttr("FontSize", "8");
     AppendDefaultColours(*config);
 
-    SharedDocument() = doc;
     SaveChange(*doc, std::string(u8"новый файл настроек"_cp));
     return doc;
 }
@@ -529,7 +522,7 @@ void ScriptStore::ApplyStore(IStoreWindow& window) {
     window.SetScriptBoxText(default_save);
     for (const auto& name : names) {
         if (name == default_save) {
-            window.OpenScript(default_save);
+            if (open_script_) open_script_(default_save);
             return;
         }
     }

@@ -56,6 +56,12 @@ class ScriptStore {
 
     // Who answers the offer to restore a damaged store. Without one, the damage is reported.
     void SetAsk(AskUser ask) { ask_ = std::move(ask); }
+    // How the workbench opens a stored script by name: selects its list entry, loads the store,
+    // takes the script's text and language and stores it again under its normalised language.
+    // ApplyStore opens the default script with it; without one that script is only named in the
+    // saved-script box.
+    using OpenScript = std::function<void(const std::string& name)>;
+    void SetOpenScript(OpenScript open) { open_script_ = std::move(open); }
 
     // One user action, which may run several operations: they share one backup and one hold on
     // the lock file (taken at the first operation, so an action that never touches the store
@@ -79,9 +85,9 @@ class ScriptStore {
     // Whether the store exists, after recovering it from an interrupted save.
     bool StoreExists();
 
-    // Loads the store (it must exist); the document also becomes SharedDocument().
+    // Loads the store (it must exist).
     xml::XmlRef<xml::IXmlDocument> LoadStore();
-    // Writes the default store, replacing any file; the document also becomes SharedDocument().
+    // Writes the default store, replacing any file.
     xml::XmlRef<xml::IXmlDocument> CreateDefaultStore();
     // Saves a document loaded with LoadStore (and changed) as the store, keeping the file it
     // replaces as the backup. The settings dialog saves its changes through this.
@@ -121,6 +127,7 @@ class ScriptStore {
 
     DataFolder folder_;
     AskUser ask_;
+    OpenScript open_script_;
     int action_depth_ = 0;
     int lock_wait_ms_ = kLockWaitMs;
     std::unique_ptr<xml::IFileLock> lock_;
@@ -137,10 +144,6 @@ class ScriptStore {
     xml::XmlRef<xml::IXmlDocument> known_doc_;
     std::filesystem::path loaded_path_;
 };
-
-// The document the workbench loaded last (the store or the object-model description). Each
-// load replaces it; nothing relies on it beyond the operation that loaded it.
-xml::XmlRef<xml::IXmlDocument>& SharedDocument();
 
 // Appends the nine "Color" entries and the "DefaultColor" entry of a new store to
 // "Configuration", in the new store's order; the settings dialog's defaults are the same.

@@ -1,5 +1,5 @@
-// What the store operations read from and write to the workbench window. The workbench
-// presenter implements this; the store never touches a control directly.
+// What the store operations read from and write to the workbench window. The workbench window
+// implements this as part of its view; the store never touches a control directly.
 #pragma once
 
 #include <string>
@@ -33,12 +33,9 @@ class IStoreWindow {
     virtual void AddScriptNames(const std::vector<std::string>& names) = 0;
     virtual std::string ScriptBoxText() = 0;
     virtual void SetScriptBoxText(const std::string& text) = 0;
-    // Selects the list entry equal to `name` (which is in the list) and opens that script: the
-    // workbench's own script opening, which loads the store, takes the script's text and language
-    // and stores it again under its normalised language.
-    virtual void OpenScript(const std::string& name) = 0;
 
     // --- editor ---
+    // The whole text: every line followed by CR LF.
     virtual std::string EditorText() = 0;
     // Replaces the whole text with painting suspended; the language stays.
     virtual void ReplaceEditorText(const std::string& text) = 0;
@@ -65,11 +62,6 @@ class IStoreWindow {
     // The normal (restored) rectangle; for a minimized or maximized window, where it returns to.
     virtual WindowBounds GetWindowBounds() = 0;
     virtual void SetWindowBounds(const WindowBounds& bounds) = 0;
-
-    // --- questions ---
-    // A yes/no question to the user (code page 1251 text); true for yes. Without a way to ask,
-    // the answer is no.
-    virtual bool AskYesNo(const std::string& question) { return false; }
 };
 
 }  // namespace zeph::store

@@ -30,12 +30,11 @@ struct CaretPos {
     friend bool operator==(const CaretPos&, const CaretPos&) = default;
 };
 
-// The window: caption and timer, focus, the editor, the saved-script box, message boxes.
-// All texts are code page 1251.
-class IWorkbenchView {
+// The window: caption and timer, focus, the editor, the saved-script box, message boxes. What
+// the store operations read and write of it (box text and list, editor text and looks,
+// placement) comes with store::IStoreWindow. All texts are code page 1251.
+class IWorkbenchView : public store::IStoreWindow {
   public:
-    virtual ~IWorkbenchView() = default;
-
     virtual std::string Caption() const = 0;
     virtual void SetCaption(std::string_view caption) = 0;
     // The caption-notice timer (3000 ms). Starting a running timer leaves its period alone.
@@ -51,50 +50,23 @@ class IWorkbenchView {
     // Asks the window to close; the close handling runs as for the caption's close box.
     virtual void RequestClose() = 0;
 
-    // The editor's whole text: every line followed by CR LF.
-    virtual std::string EditorText() const = 0;
-    virtual void SetEditorText(std::string_view text) = 0;
     virtual int LineCount() const = 0;
     virtual std::string Line(int index) const = 0;  // zero-based
     // Replaces line `index`; when the editor has fewer lines, empty ones are added first.
     virtual void ReplaceLine(int index, std::string_view line) = 0;
     virtual CaretPos Caret() const = 0;
     virtual void SetCaret(CaretPos pos) = 0;
-    // The component name of the editor's highlighter ("VBScriptHighlighter" or
-    // "JavaScriptHighlighter").
-    virtual std::string HighlighterName() const = 0;
+    // The language of the highlighter the editor uses.
+    virtual Language EditorLanguage() const = 0;
     virtual void SetHighlighter(Language language) = 0;
 
-    virtual std::string SavedScriptText() const = 0;
-    virtual void SetSavedScriptText(std::string_view text) = 0;
-    // The saved-script list: emptied, filled in one batch (it sorts itself and keeps
-    // duplicates), and the entry equal to a name selected.
-    virtual void ClearScriptList() = 0;
-    virtual void AddScriptNames(const std::vector<std::string>& names) = 0;
+    // The saved-script list's entry equal to a name selected.
     virtual void SelectScript(const std::string& name) = 0;
     // The list's entries in display order, and removing one of them.
     virtual std::vector<std::string> ScriptNames() = 0;
     virtual void DeleteScriptName(int index) = 0;
     // The box's tool tip: off while its list is dropped down.
     virtual void SetSavedScriptHintShown(bool shown) = 0;
-
-    // The editor's looks, as the store reads and writes them.
-    virtual std::string FontName() = 0;
-    virtual int FontSize() = 0;  // points
-    virtual void SetFontName(const std::string& family) = 0;
-    virtual void SetFontSize(int points) = 0;
-    virtual void SetRightMargin(int column) = 0;
-    virtual void SetRightMarginVisible(bool visible) = 0;
-    virtual void SetGutterWidth(int pixels) = 0;
-    virtual void SetGutterVisible(bool visible) = 0;
-    // Both highlighters live as long as the window; the editor uses one of them.
-    virtual editor::Highlighter& JavaScriptHighlighter() = 0;
-    virtual editor::Highlighter& VBScriptHighlighter() = 0;
-
-    virtual store::WindowState GetWindowState() = 0;
-    virtual void SetWindowState(store::WindowState state) = 0;
-    virtual store::WindowBounds GetWindowBounds() = 0;
-    virtual void SetWindowBounds(const store::WindowBounds& bounds) = 0;
 
     virtual MessageResult ShowMessage(std::string_view text, std::string_view caption,
                                       MessageIcon icon, MessageButtons buttons) = 0;

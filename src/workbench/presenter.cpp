@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 
 #include "text/cp1251.h"
 
@@ -60,6 +61,10 @@ std::string_view LanguageName(Language language) {
     return language == Language::VBScript ? "VBScript" : "JavaScript";
 }
 
+std::string_view HighlighterName(Language language) {
+    return language == Language::VBScript ? "VBScriptHighlighter" : "JavaScriptHighlighter";
+}
+
 std::string_view SavedNotice() {
     return u8" - Скрипт сохранен"_cp;
 }
@@ -71,9 +76,27 @@ std::string ErrorMessageText(std::string_view message) {
     return out;
 }
 
-WorkbenchPresenter::WorkbenchPresenter(IWorkbenchView& view) : view_(view) {
+WorkbenchPresenter::WorkbenchPresenter(IWorkbenchView& view)
+    : view_(view), description_([this] {
+          // Bindings go with the host; a reader kept beyond that finds nothing to read.
+          if (!host_) throw std::logic_error("no host to read the description from");
+          return host_->DataFolderPath();
+      }) {
     enabled_.fill(true);
     SetEnabled(ActionId::Enter, false);  // only while the saved-script box has the focus
+}
+
+void WorkbenchPresenter::SetHost(IWorkbenchHost* host) {
+    host_ = host;
+    if (!host_) completion_.reset();  // its description comes from the host
+}
+
+void WorkbenchPresenter::BindCompletion(editor::EditorModel& editor, editor::CompletionModel& popup,
+                                        const completion::ITextMeasure& measure) {
+    completion_.reset();
+    if (!host_) return;
+    completion_ =
+        std::make_unique<completion::EditorCompletion>(editor, popup, description_, measure);
 }
 
 void WorkbenchPresenter::AttachApplication() {
@@ -97,14 +120,14 @@ void WorkbenchPresenter::OfferRescuedText() {
         rescued->language == "JavaScript" ? Language::JavaScript : Language::VBScript;
     view_.SetCaption(LanguageCaption(language));
     view_.SetHighlighter(language);
-    view_.SetSavedScriptText(rescued->name);
-    view_.SetEditorText(rescued->text);
+    view_.SetScriptBoxText(rescued->name);
+    view_.ReplaceEditorText(rescued->text);
 }
 
 bool WorkbenchPresenter::RescueUnstoredText() noexcept {
     if (!store_) return false;
     try {
-        const std::string name = view_.SavedScriptText();
+        const std::string name = view_.ScriptBoxText();
         const std::string text = view_.EditorText();
         if (text == opened_text_) return false;  // untouched since the window opened
         try {
@@ -198,7 +221,7 @@ void WorkbenchPresenter::Dispatch(ActionId id) {
 
 void WorkbenchPresenter::SavedScriptsEnter() {
     SetEnabled(ActionId::Enter, true);
-    active_script_name_ = view_.SavedScriptText();
+    active_script_name_ = view_.ScriptBoxText();
 }
 
 void WorkbenchPresenter::SavedScriptsExit() {
@@ -208,7 +231,7 @@ void WorkbenchPresenter::SavedScriptsExit() {
 void WorkbenchPresenter::SavedScriptsDropDown() {
     // No tool tip over the open list.
     view_.SetSavedScriptHintShown(false);
-    active_script_name_ = view_.SavedScriptText();
+    active_script_name_ = view_.ScriptBoxText();
 }
 
 void WorkbenchPresenter::SavedScriptsSelect() {
@@ -220,7 +243,7 @@ bool WorkbenchPresenter::FormClose() {
     try {
         StoreAction action(store_);
         if (store_)
-            store_->SaveOnClose(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+            store_->SaveOnClose(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
         return true;
     } catch (const std::exception& e) {
         failure = e.what();
@@ -259,7 +282,7 @@ void WorkbenchPresenter::TimerTimer() {
 }
 
 std::string WorkbenchPresenter::CurrentLanguage() const {
-    return view_.HighlighterName() == "VBScriptHighlighter" ? "VBScript" : "JavaScript";
+    return std::string(LanguageName(view_.EditorLanguage()));
 }
 
 void WorkbenchPresenter::ReportError(std::string_view message) {
@@ -282,7 +305,7 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     std::filesystem::path description = host_->DataFolderPath();
     description += "TellurTlb.xml";
     engines_->LoadDescription(description);
-    const std::string language = CurrentLanguage();
+    const Language language = view_.EditorLanguage();
 
     // A loop that never calls the host can only be ended by killing the host: the unsaved text
     // waits in the rescue file until the run is over, and is offered back at the next opening
@@ -309,9 +332,9 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     } guard{*this, rescued, engines_->CreateEngine()};
     IScriptEngine& engine = *guard.engine;
 
-    engine.SetLanguage(language);
+    engine.SetLanguage(LanguageName(language));
     engine.AddApplication();
-    const std::string_view keyword = language == "VBScript" ? "const" : "var";
+    const std::string_view keyword = language == Language::VBScript ? "const" : "var";
     engine.SetSiteWindow();
     engine.AddEcho([this](std::string_view line) { AppendOutput(line); });
     if (output_view_) output_view_->MarkErrorLine(0);
@@ -387,11 +410,11 @@ void WorkbenchPresenter::OutputLineActivated(int index) {
 
 void WorkbenchPresenter::NewActionExecute() {
     if (!store_) return;
-    store_->StoreScript(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+    store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
     MarkCaptionSaved();
     active_script_name_.clear();
-    view_.SetSavedScriptText("");
-    view_.SetEditorText(kNewScriptText);
+    view_.SetScriptBoxText("");
+    view_.ReplaceEditorText(std::string(kNewScriptText));
     store_->StoreScript("", "VBScript", std::string(kNewScriptText));
     view_.SetCaret({2, view_.Caret().column});
     view_.FocusEditor();
@@ -404,9 +427,9 @@ void WorkbenchPresenter::OpenScript(const std::string& name) {
 
 void WorkbenchPresenter::SaveScriptComboBoxFulling() {
     if (!store_) return;
-    std::optional<StoredScript> script = store_->FindScript(view_.SavedScriptText());
+    std::optional<StoredScript> script = store_->FindScript(view_.ScriptBoxText());
     if (!script) return;
-    view_.SetEditorText(script->text);
+    view_.ReplaceEditorText(script->text);
     // The switch stores the script again under its language, normalising the record.
     if (script->language == "VBScript")
         SetVBScriptMenuItemClick();
@@ -446,12 +469,12 @@ void WorkbenchPresenter::SaveScriptComboBoxSelect() {
         store_->StoreScript("", language, text);
         SaveScriptComboBoxFulling();
     }
-    active_script_name_ = view_.SavedScriptText();
+    active_script_name_ = view_.ScriptBoxText();
 }
 
 void WorkbenchPresenter::RemoveToolButtonClick() {
     if (!store_) return;
-    const std::string name = view_.SavedScriptText();
+    const std::string name = view_.ScriptBoxText();
     // The store is loaded first: a missing or damaged one stops here, before the user is
     // asked and before the list changes.
     store_->FindScript(name);
@@ -477,7 +500,7 @@ void WorkbenchPresenter::RemoveToolButtonClick() {
     if (names[index] == active_script_name_) --index;
     if (index < 0) return;
     active_script_name_ = names[index];
-    view_.SetSavedScriptText(names[index]);
+    view_.SetScriptBoxText(names[index]);
     store_->SaveWorkbenchState();
     store_->ApplyStore();
 }
@@ -485,7 +508,7 @@ void WorkbenchPresenter::RemoveToolButtonClick() {
 void WorkbenchPresenter::EnterActionExecute() {
     if (!store_) return;
     const std::string language = CurrentLanguage();
-    const std::string name = view_.SavedScriptText();
+    const std::string name = view_.ScriptBoxText();
     const std::string text = view_.EditorText();
     const CaretPos caret = view_.Caret();
     store_->StoreScript(name, language, text);
@@ -504,7 +527,7 @@ void WorkbenchPresenter::SwitchLanguage(Language language) {
     view_.SetLanguageButtonHint(u8"Изменить язык программирования скрипта"_cp);
     view_.SetCaption(LanguageCaption(language));
     view_.SetHighlighter(language);
-    if (store_) store_->StoreScript(view_.SavedScriptText(), CurrentLanguage(), view_.EditorText());
+    if (store_) store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
     MarkCaptionSaved();
 }
 
@@ -517,7 +540,7 @@ void WorkbenchPresenter::SetJavaScriptMenuItemClick() {
 }
 
 void WorkbenchPresenter::SetLanguageClick() {
-    if (CurrentLanguage() == "VBScript")
+    if (view_.EditorLanguage() == Language::VBScript)
         SetJavaScriptMenuItemClick();
     else
         SetVBScriptMenuItemClick();
@@ -543,22 +566,22 @@ void WorkbenchPresenter::CloseMainModelessDialogExecute() {
 
 void WorkbenchPresenter::SetupZephraActionExecute() {
     if (!store_ || !settings_) return;
-    const std::string box_text = view_.SavedScriptText();
+    const std::string box_text = view_.ScriptBoxText();
     const std::string editor_text = view_.EditorText();
-    const std::string highlighter = view_.HighlighterName();
+    const Language language = view_.EditorLanguage();
     // The dialog edits the file, so the window's own state goes there first.
     store_->SaveWorkbenchState();
     bool saved = false;
     {
         StoreActionPause pause(store_);
-        saved = settings_->Run(highlighter);
+        saved = settings_->Run(std::string(HighlighterName(language)));
     }
     if (!saved) return;
     // Applying the store may open the default script: the work shown before comes back.
     store_->ApplyStore();
-    view_.SetSavedScriptText(box_text);
-    if (view_.HighlighterName() != highlighter) SetLanguageClick();
-    view_.SetEditorText(editor_text);
+    view_.SetScriptBoxText(box_text);
+    if (view_.EditorLanguage() != language) SetLanguageClick();
+    view_.ReplaceEditorText(editor_text);
 }
 
 // --- object IDs and help ------------------------------------------------------------------

@@ -1,15 +1,20 @@
 // The workbench window's behaviour, free of any platform: the action list and its keys, focus
 // moves, the caption notice, closing, the general error report, language switching, running,
-// storing and the object-ID and help commands. The window forwards its events here.
+// storing, the object-ID and help commands and the binding of code completion to the editor.
+// The window forwards its events here.
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "store/store_window.h"
+#include "completion/completion.h"
+#include "completion/editor_binding.h"
+#include "editor/completion.h"
+#include "editor/editor_model.h"
 #include "workbench/actions.h"
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
@@ -20,25 +25,30 @@ namespace zeph::workbench {
 // Caption of a window whose editor uses the given language.
 std::string_view LanguageCaption(Language language);
 std::string_view LanguageName(Language language);
+// The component name of a language's highlighter, as the settings dialog takes it.
+std::string_view HighlighterName(Language language);
 // The caption notice appended after a store.
 std::string_view SavedNotice();
 // The text the general error handler shows: a "." is appended when the last character sorts
 // after ".".
 std::string ErrorMessageText(std::string_view message);
 
-// Also the window as the store operations see it.
-class WorkbenchPresenter : public store::IStoreWindow {
+class WorkbenchPresenter {
   public:
     explicit WorkbenchPresenter(IWorkbenchView& view);
     WorkbenchPresenter(const WorkbenchPresenter&) = delete;
     WorkbenchPresenter& operator=(const WorkbenchPresenter&) = delete;
 
     // Collaborators that may be missing: a command that needs a missing one does nothing.
-    void SetHost(IWorkbenchHost* host) { host_ = host; }
+    // Without a host there is no code completion either.
+    void SetHost(IWorkbenchHost* host);
     void SetShell(ISystemShell* shell) { shell_ = shell; }
     void SetEngines(IScriptEngineFactory* engines) { engines_ = engines; }
     void SetStore(IWorkbenchStore* store) { store_ = store; }
     void SetSettingsDialog(ISettingsDialog* dialog) { settings_ = dialog; }
+
+    // The window, also as the store operations see it.
+    IWorkbenchView& View() noexcept { return view_; }
 
     // Set-up once the host application is known: applies the store. Errors are not reported
     // here; they go to the caller, and the window stays hidden.
@@ -72,6 +82,16 @@ class WorkbenchPresenter : public store::IStoreWindow {
     bool RescueUnstoredText() noexcept;
     void TimerTimer();
 
+    // --- code completion ---
+    // Completes in `editor` through its pop-up model, from the host's description loaded afresh
+    // for every request; replaces an earlier binding. Does nothing without a host.
+    void BindCompletion(editor::EditorModel& editor, editor::CompletionModel& popup,
+                        const completion::ITextMeasure& measure);
+    // Lets the pop-up go; before the editor goes.
+    void UnbindCompletion() noexcept { completion_.reset(); }
+    // The host's description as completion reads it, also for the parameter hint.
+    completion::IDescriptionSource& Description() { return description_; }
+
     // --- output pane ---
     void SetOutputView(IOutputView* view) { output_view_ = view; }
     const OutputLog& Output() const { return output_; }
@@ -91,6 +111,7 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void MarkCaptionSaved();
     bool TimerRunning() const { return timer_running_; }
     const std::string& PlainCaption() const { return plain_caption_; }
+    // "VBScript" or "JavaScript", from the editor's highlighter.
     std::string CurrentLanguage() const;
     const std::string& ActiveScriptName() const { return active_script_name_; }
     // The general error handler: an error icon message box; the window stays open.
@@ -115,33 +136,11 @@ class WorkbenchPresenter : public store::IStoreWindow {
     void SaveScriptComboBoxFulling();
     void SaveScriptComboBoxSelect();
 
-    // --- store::IStoreWindow ---
-    void ClearScriptList() override { view_.ClearScriptList(); }
-    void AddScriptNames(const std::vector<std::string>& names) override {
-        view_.AddScriptNames(names);
-    }
-    std::string ScriptBoxText() override { return view_.SavedScriptText(); }
-    void SetScriptBoxText(const std::string& text) override { view_.SetSavedScriptText(text); }
-    void OpenScript(const std::string& name) override;
-    std::string EditorText() override { return view_.EditorText(); }
-    void ReplaceEditorText(const std::string& text) override { view_.SetEditorText(text); }
-    std::string FontName() override { return view_.FontName(); }
-    int FontSize() override { return view_.FontSize(); }
-    void SetFontName(const std::string& family) override { view_.SetFontName(family); }
-    void SetFontSize(int points) override { view_.SetFontSize(points); }
-    void SetRightMargin(int column) override { view_.SetRightMargin(column); }
-    void SetRightMarginVisible(bool visible) override { view_.SetRightMarginVisible(visible); }
-    void SetGutterWidth(int pixels) override { view_.SetGutterWidth(pixels); }
-    void SetGutterVisible(bool visible) override { view_.SetGutterVisible(visible); }
-    editor::Highlighter& JavaScriptHighlighter() override { return view_.JavaScriptHighlighter(); }
-    editor::Highlighter& VBScriptHighlighter() override { return view_.VBScriptHighlighter(); }
-    store::WindowState GetWindowState() override { return view_.GetWindowState(); }
-    void SetWindowState(store::WindowState state) override { view_.SetWindowState(state); }
-    store::WindowBounds GetWindowBounds() override { return view_.GetWindowBounds(); }
-    void SetWindowBounds(const store::WindowBounds& bounds) override {
-        view_.SetWindowBounds(bounds);
-    }
-    bool AskYesNo(const std::string& question) override;
+    // Selects the list entry equal to `name` and opens that script; the store opens the
+    // default script this way.
+    void OpenScript(const std::string& name);
+    // A question about the store file; true for yes.
+    bool AskYesNo(const std::string& question);
 
   private:
     void RunScript(std::string_view text, int first_line);
@@ -167,6 +166,8 @@ class WorkbenchPresenter : public store::IStoreWindow {
     OutputLog output_;
     IOutputView* output_view_ = nullptr;
     bool output_used_ = false;
+    completion::FolderDescriptionSource description_;
+    std::unique_ptr<completion::EditorCompletion> completion_;
 };
 
 }  // namespace zeph::workbench

@@ -2,6 +2,13 @@
 
 namespace zeph::workbench {
 
+ScriptStoreLink::ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& presenter)
+    : folder_(folder), store_(std::move(folder)), window_(presenter.View()) {
+    store_.SetAsk(
+        [&presenter](const std::string& question) { return presenter.AskYesNo(question); });
+    store_.SetOpenScript([&presenter](const std::string& name) { presenter.OpenScript(name); });
+}
+
 void ScriptStoreLink::ApplyStore() {
     if (store_.StoreExists()) {
         store_.ApplyStore(window_);

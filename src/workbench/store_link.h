@@ -9,15 +9,15 @@
 #include "store/script_store.h"
 #include "store/store_window.h"
 #include "workbench/interfaces.h"
+#include "workbench/presenter.h"
 
 namespace zeph::workbench {
 
+// The store reads and writes the presenter's window directly; the presenter answers its
+// questions and opens the default script.
 class ScriptStoreLink : public IWorkbenchStore {
   public:
-    ScriptStoreLink(store::DataFolder folder, store::IStoreWindow& window)
-        : folder_(folder), store_(std::move(folder)), window_(window) {
-        store_.SetAsk([&window](const std::string& question) { return window.AskYesNo(question); });
-    }
+    ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& presenter);
 
     void ApplyStore() override;
     void SaveWorkbenchState() override { store_.SaveWorkbenchState(window_); }

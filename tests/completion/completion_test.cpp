@@ -461,7 +461,7 @@ TEST(Slice, CountsColumnsFromOneAndClampsTheStart) {
 namespace zeph::completion {
 namespace {
 
-TEST(FolderDescriptionSource, AsksForTheFolderEachRequestAndSharesTheDocument) {
+TEST(FolderDescriptionSource, AsksForTheFolderEachRequest) {
     int asked = 0;
     FolderDescriptionSource source([&] {
         ++asked;
@@ -476,7 +476,6 @@ TEST(FolderDescriptionSource, AsksForTheFolderEachRequestAndSharesTheDocument) {
         completion.ScriptTextProposalExecute(can_open);
         EXPECT_EQ(asked, request);
         EXPECT_TRUE(popup.Lists("Application"));
-        EXPECT_EQ(store::SharedDocument(), completion.LoadedDescription().Document());
     }
 }
 

@@ -118,7 +118,6 @@ TEST(DescriptionFileTest, IsLoadedFromTheDataFolderEveryTime) {
     EXPECT_THROW(LoadDescription(folder.Host()), xml::XmlError);
     WriteBytes(folder.File("TellurTlb.xml"), DataFile("TellurTlb.xml"));
     auto doc = LoadDescription(folder.Host());
-    EXPECT_EQ(SharedDocument(), doc);
     Description d(*doc);
     EXPECT_EQ(d.FindEntry(kApplicationInterface), 0);
     EXPECT_EQ(Description::Base(*d.Entry(d.FindEntry("IMap"))), "ILayer");

@@ -49,6 +49,9 @@ std::string DropLine(std::string bytes, std::string_view marker) {
 
 class ScriptStoreTest : public ::testing::Test {
   protected:
+    ScriptStoreTest() {
+        store.SetOpenScript([this](const std::string& name) { window.OpenScript(name); });
+    }
     fs::path StoreFile() const { return folder.File("zpconfig.cfg"); }
     void WriteStore(std::string_view bytes) { WriteBytes(StoreFile(), bytes); }
     xml::XmlRef<xml::IXmlElement> Configuration() {
@@ -70,7 +73,7 @@ TEST_F(ScriptStoreTest, FirstOpenWritesTheNewFileAndLeavesTheWindowAlone) {
     EXPECT_EQ(window.font_name, "Lucida Console");
     EXPECT_EQ(window.vb.FindClass("Comment")->style, vb_comment.style);
     EXPECT_EQ(window.vb.FindClass("Comment")->foreground, vb_comment.foreground);
-    EXPECT_EQ(SharedDocument()->GetXml(), DefaultStoreBytes());
+    EXPECT_EQ(store.LoadStore()->GetXml(), DefaultStoreBytes());
 }
 
 TEST_F(ScriptStoreTest, SecondOpenAppliesFontColoursAndPlacement) {
@@ -214,6 +217,18 @@ TEST_F(ScriptStoreTest, DefaultSaveOfAMissingScriptShowsTheLastText) {
     store.SaveWorkbenchState(window);
     store.ApplyStore(window);
     EXPECT_THAT(window.opened, ElementsAre("Report"));
+}
+
+// A store without the workbench's opener (the settings dialog's, a tool's) names the default
+// script in the box and leaves the editor alone: neither the script's text nor the last text.
+TEST_F(ScriptStoreTest, WithoutAnOpenerTheDefaultScriptIsOnlyNamed) {
+    WriteStore(DataFile("scripts_around.cfg"));
+    ScriptStore plain{folder.Host()};
+    window.editor_text = "typed text";
+    plain.ApplyStore(window);
+    EXPECT_EQ(window.box_text, "After");
+    EXPECT_EQ(window.editor_text, "typed text");
+    EXPECT_TRUE(window.opened.empty());
 }
 
 TEST_F(ScriptStoreTest, ColourLabelsMapThroughTheCaptionTableOrStandForThemselves) {

@@ -100,7 +100,8 @@ class FakeWindow : public IStoreWindow {
         box_text = text;
         calls.push_back("SetScriptBoxText");
     }
-    void OpenScript(const std::string& name) override {
+    // What the store's opener (set by the tests that want it) records.
+    void OpenScript(const std::string& name) {
         opened.push_back(name);
         calls.push_back("OpenScript");
     }

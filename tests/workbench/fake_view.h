@@ -58,12 +58,12 @@ class FakeView : public IWorkbenchView {
     void PopupLanguageMenu() override { ++menu_popups; }
     void SetLanguageButtonHint(std::string_view h) override { button_hint = h; }
     void RequestClose() override { ++close_requests; }
-    std::string EditorText() const override {
+    std::string EditorText() override {
         std::string t;
         for (const std::string& l : lines) t += l + "\r\n";
         return t;
     }
-    void SetEditorText(std::string_view text) override {
+    void ReplaceEditorText(const std::string& text) override {
         lines.clear();
         std::size_t start = 0;
         while (start < text.size()) {
@@ -81,12 +81,15 @@ class FakeView : public IWorkbenchView {
     }
     CaretPos Caret() const override { return caret; }
     void SetCaret(CaretPos p) override { caret = p; }
-    std::string HighlighterName() const override { return highlighter; }
+    // The editor's highlighter, by its component name.
+    Language EditorLanguage() const override {
+        return highlighter == "VBScriptHighlighter" ? Language::VBScript : Language::JavaScript;
+    }
     void SetHighlighter(Language l) override {
         highlighter = l == Language::VBScript ? "VBScriptHighlighter" : "JavaScriptHighlighter";
     }
-    std::string SavedScriptText() const override { return box_text; }
-    void SetSavedScriptText(std::string_view t) override { box_text = t; }
+    std::string ScriptBoxText() override { return box_text; }
+    void SetScriptBoxText(const std::string& t) override { box_text = t; }
     void ClearScriptList() override { list.clear(); }
     void AddScriptNames(const std::vector<std::string>& names) override {
         list.insert(list.end(), names.begin(), names.end());
@@ -100,7 +103,11 @@ class FakeView : public IWorkbenchView {
     int FontSize() override { return font_size; }
     void SetFontName(const std::string& f) override { font = f; }
     void SetFontSize(int points) override { font_size = points; }
-    void SetRightMargin(int column) override { margin = column; }
+    // The editor shows a margin put at a column.
+    void SetRightMargin(int column) override {
+        margin = column;
+        margin_visible = true;
+    }
     void SetRightMarginVisible(bool v) override { margin_visible = v; }
     void SetGutterWidth(int pixels) override { gutter = pixels; }
     void SetGutterVisible(bool v) override { gutter_visible = v; }

@@ -348,6 +348,33 @@ TEST_F(PresenterTest, HelpStartsTheViewerOrWarns) {
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
 }
 
+// --- code completion ----------------------------------------------------------------------
+
+// The pop-up asks the presenter's binding; the description comes from the host's folder at each
+// request, and the binding goes with the host.
+TEST_F(PresenterTest, CompletionReadsTheHostsFolderAtEachRequestWhileThereIsAHost) {
+    host.folder = std::string(ZEPH_TEST_DATA) + "/completion/app/";
+    editor::EditorModel editor;
+    editor.SetText("Application.");
+    editor.SetCaretXY(13, 1);
+    editor::CompletionModel popup(editor);
+    completion::FixedPitchMeasure measure;
+    p.BindCompletion(editor, popup, measure);
+    ASSERT_TRUE(popup.on_execute);
+    editor::ProposalExecuteArgs args;
+    popup.on_execute(popup, args);
+    EXPECT_THAT(popup.ItemList(), ::testing::Contains(::testing::HasSubstr("ActiveMap")));
+
+    host.folder = std::string(ZEPH_TEST_DATA) + "/missing/";
+    EXPECT_THROW(popup.on_execute(popup, args), std::exception);
+
+    p.SetHost(nullptr);
+    EXPECT_FALSE(popup.on_execute);
+    EXPECT_THROW(p.Description().LoadDescription(), std::logic_error);
+    p.BindCompletion(editor, popup, measure);  // nothing to read from
+    EXPECT_FALSE(popup.on_execute);
+}
+
 // --- running ------------------------------------------------------------------------------
 
 struct FakeEngines : IScriptEngineFactory {

@@ -4,6 +4,7 @@
 
 #include "module/com_module.h"
 #include "module/server.h"
+#include "module/window_factory.h"
 
 namespace zeph::module {
 
@@ -34,7 +35,7 @@ STDMETHODIMP TComModuleFactory::CreateInstance(IUnknown* outer, REFIID riid,
     if (outer) return CLASS_E_NOAGGREGATION;
     TComModule* module = nullptr;
     try {
-        module = new TComModule();
+        module = new TComModule(DllWindowFactory());
     } catch (...) {
         return E_OUTOFMEMORY;
     }

@@ -35,7 +35,7 @@ win::TExForm::FreeNotification TDestroyNotifier::Callback() noexcept {
     return [this](win::TExForm* form) { Notification(form, TOperation::opRemove); };
 }
 
-TComModule::TComModule() {
+TComModule::TComModule(WindowFactory makeWindow) : FMakeWindow(makeWindow) {
     FDestroyNotifier = std::make_unique<TDestroyNotifier>(this);
     ObjectCreated();
 }
@@ -44,7 +44,7 @@ TComModule::~TComModule() {
     // The open window goes without its close handling. When the release comes from inside one
     // of its messages (a script's message box), the form is freed when that message returns; it
     // keeps the module loaded until then.
-    if (TMainModelessDialogForm* dialog = std::exchange(FDialog, nullptr)) {
+    if (win::TApplicationForm* dialog = std::exchange(FDialog, nullptr)) {
         dialog->RemoveFreeNotification(FNotificationId);
         if (dialog->InMessage()) {
             try {
@@ -168,7 +168,7 @@ HWND TComModule::HostMainWindow() {
 void TComModule::DoOpenMainModelessDialog() {
     if (!FDialog) {
         HWND owner = HostMainWindow();
-        FDialog = TMainModelessDialogForm::CreateOwned(owner);
+        FDialog = FMakeWindow(owner);
         try {
             FNotificationId = FDialog->AddFreeNotification(FDestroyNotifier->Callback());
         } catch (...) {

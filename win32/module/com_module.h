@@ -1,6 +1,6 @@
 // The automation object the host creates: keeps the host's application object and owns at most
-// one workbench window, which it opens over the host's main window and forgets when the window
-// goes away.
+// one workbench window, made by its window factory, which it opens over the host's main window
+// and forgets when the window goes away.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 
 #include "base/unique.h"
 #include "forms/forms.h"
-#include "workbench/main_form.h"
+#include "module/window_factory.h"
 #include "zeph.h"
 
 namespace zeph::module {
@@ -34,9 +34,7 @@ class TDestroyNotifier {
 
 class TComModule final : public IComModule, public ISupportErrorInfo {
   public:
-    using TMainModelessDialogForm = win::TMainModelessDialogForm;
-
-    TComModule();
+    explicit TComModule(WindowFactory makeWindow);
     TComModule(const TComModule&) = delete;
     TComModule& operator=(const TComModule&) = delete;
 
@@ -68,8 +66,9 @@ class TComModule final : public IComModule, public ISupportErrorInfo {
     HWND HostMainWindow();
     ITypeInfo* TypeInfo();
 
+    WindowFactory FMakeWindow;
     win::ComPtr<ITellurApplication> FApplication;
-    TMainModelessDialogForm* FDialog = nullptr;
+    win::TApplicationForm* FDialog = nullptr;
     win::TExForm::FreeNotificationId FNotificationId = 0;
     std::unique_ptr<TDestroyNotifier> FDestroyNotifier;
 

@@ -24,27 +24,30 @@
 
 #include "base/unique.h"
 #include "completion/completion.h"
-#include "completion/editor_binding.h"
 #include "editor/highlighter.h"
 #include "editor/script_editor_window.h"
-#include "forms/forms.h"
+#include "forms/application_form.h"
 #include "tellur.h"
 #include "workbench/find_bar.h"
+#include "workbench/host_adapter.h"
 #include "workbench/interfaces.h"
 #include "workbench/output_pane.h"
 #include "workbench/parameter_tip.h"
 #include "workbench/presenter.h"
+#include "workbench/script_box.h"
+#include "workbench/shell_adapter.h"
 #include "workbench/store_link.h"
+#include "workbench/tool_bar.h"
 
 namespace zeph::win {
 
-class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbenchView {
+class TMainModelessDialogForm : public TApplicationForm, private workbench::IWorkbenchView {
   public:
     static TMainModelessDialogForm* CreateOwned(HWND owner);
     ~TMainModelessDialogForm() override;
 
-    void AttachApplication(ITellurApplication* app);
-    void Show();
+    void AttachApplication(ITellurApplication* app) override;
+    void Show() override;
 
     // The store behind the window: by default the configuration file in the host's data
     // folder, from AttachApplication on. Tests may put their own in its place.
@@ -55,13 +58,14 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
 
     // For tests and the module.
     workbench::WorkbenchPresenter& Presenter() noexcept { return presenter_; }
+    workbench::IWorkbenchView& View() noexcept { return *this; }
     HWND EditorHandle() const noexcept { return editor_; }
     ScriptEditorWindow& Editor() noexcept { return *editor_window_; }
-    HWND SavedScriptsHandle() const noexcept { return combo_; }
+    HWND SavedScriptsHandle() const noexcept { return script_box_ ? script_box_->hwnd() : nullptr; }
     HWND OutputHandle() const noexcept { return output_ ? output_->hwnd() : nullptr; }
     FindBar* Finder() noexcept { return find_bar_.get(); }
     ParameterTip* ParameterHint() noexcept { return parameter_tip_.get(); }
-    HWND ToolBarHandle() const noexcept { return toolbar_; }
+    HWND ToolBarHandle() const noexcept { return tool_bar_ ? tool_bar_->hwnd() : nullptr; }
     ITellurApplication* Application() const noexcept { return application_.get(); }
     // Pixels of a length designed at 120 dots per inch, at the screen's resolution.
     int Scaled(int length) const noexcept;
@@ -73,14 +77,23 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
   private:
     explicit TMainModelessDialogForm(HWND owner);
     void CreateControls();
+    void CreateEditor();
     void Layout();
-    void OnCommand(WORD id, WORD code, HWND control);
-    LRESULT OnNotify(NMHDR* header);
-    void RunLanguageMenu();
-    void Activate(bool active);
+    void BindToApplication(ITellurApplication* app);
+
+    // What the window's messages do.
+    void RunCommand(WORD id, WORD code, HWND control);
+    void SavedScriptBoxChanged(WORD code);
+    LRESULT ToolBarNotice(NMHDR* header);
+    void ChooseLanguageFromMenu();
+    void RememberOrRestoreFocus(bool active);
     void RunAction(workbench::ActionId id);
+    void RunSelectedLines();
+    void DeliverTakenKey();
+    void CloseStoringWork();
+    void RescueTextIfUnstored();
     // Repaints the editor when the store changed the looks of its token classes.
-    void SyncLooks();
+    void RepaintIfLooksChanged();
 
     // Key routing inside the host's plain message loop.
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) noexcept;
@@ -99,53 +112,53 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     void StopTimer() override;
     void FocusEditor() override;
     void FocusSavedScriptsAndDropDown() override;
-    void PopupLanguageMenu() override;
-    void SetLanguageButtonHint(std::string_view hint) override;
+    void PopupLanguageMenu() override { ChooseLanguageFromMenu(); }
+    void SetLanguageButtonHint(std::string_view hint) override { tool_bar_->SetLanguageHint(hint); }
     void RequestClose() override;
-    std::string EditorText() const override;
-    void SetEditorText(std::string_view text) override;
     int LineCount() const override;
     std::string Line(int index) const override;
     void ReplaceLine(int index, std::string_view line) override;
     workbench::CaretPos Caret() const override;
     void SetCaret(workbench::CaretPos pos) override;
-    std::string HighlighterName() const override;
+    workbench::Language EditorLanguage() const override;
     void SetHighlighter(workbench::Language language) override;
-    std::string SavedScriptText() const override;
-    void SetSavedScriptText(std::string_view text) override;
-    void ClearScriptList() override;
-    void AddScriptNames(const std::vector<std::string>& names) override;
-    void SelectScript(const std::string& name) override;
-    std::vector<std::string> ScriptNames() override;
-    void DeleteScriptName(int index) override;
-    void SetSavedScriptHintShown(bool shown) override;
-    std::string FontName() override;
+    void SelectScript(const std::string& name) override { script_box_->Select(name); }
+    std::vector<std::string> ScriptNames() override { return script_box_->Names(); }
+    void DeleteScriptName(int index) override { script_box_->DeleteName(index); }
+    void SetSavedScriptHintShown(bool shown) override { script_box_->SetHintShown(shown); }
+    workbench::MessageResult ShowMessage(std::string_view text, std::string_view caption,
+                                         workbench::MessageIcon icon,
+                                         workbench::MessageButtons buttons) override;
+    // store::IStoreWindow
+    void ClearScriptList() override { script_box_->ClearList(); }
+    void AddScriptNames(const std::vector<std::string>& names) override {
+        script_box_->AddNames(names);
+    }
+    std::string ScriptBoxText() override { return script_box_->Text(); }
+    void SetScriptBoxText(const std::string& text) override { script_box_->SetText(text); }
+    std::string EditorText() override { return editor_window_->Text(); }
+    void ReplaceEditorText(const std::string& text) override { editor_window_->SetText(text); }
+    std::string FontName() override { return editor_window_->font().face; }
     int FontSize() override;
     void SetFontName(const std::string& family) override;
     void SetFontSize(int points) override;
     void SetRightMargin(int column) override;
     void SetRightMarginVisible(bool visible) override;
-    void SetGutterWidth(int pixels) override;
-    void SetGutterVisible(bool visible) override;
+    void SetGutterWidth(int pixels) override { editor_window_->SetGutterWidth(pixels); }
+    void SetGutterVisible(bool visible) override { editor_window_->SetGutterVisible(visible); }
     editor::Highlighter& JavaScriptHighlighter() override { return js_; }
     editor::Highlighter& VBScriptHighlighter() override { return vb_; }
     store::WindowState GetWindowState() override;
     void SetWindowState(store::WindowState state) override;
     store::WindowBounds GetWindowBounds() override;
     void SetWindowBounds(const store::WindowBounds& bounds) override;
-    workbench::MessageResult ShowMessage(std::string_view text, std::string_view caption,
-                                         workbench::MessageIcon icon,
-                                         workbench::MessageButtons buttons) override;
-
-    class HostAdapter;
-    class ShellAdapter;
-    class DescriptionSource;
 
     editor::TVBScriptHighlighter vb_;
     editor::TJScriptHighlighter js_;
     workbench::WorkbenchPresenter presenter_;
     ComPtr<ITellurApplication> application_;
     std::unique_ptr<HostAdapter> host_;
+    ShellAdapter shell_;
     std::unique_ptr<workbench::ScriptStoreLink> store_;
     bool own_store_ = true;
     std::unique_ptr<workbench::IScriptEngineFactory> engines_;
@@ -153,28 +166,19 @@ class TMainModelessDialogForm : public TNonModalForm, private workbench::IWorkbe
     std::unique_ptr<ScriptEditorWindow> editor_window_;
     std::unique_ptr<OutputPane> output_;
     std::unique_ptr<FindBar> find_bar_;
-    // Completion for the editor; goes before the editor whose pop-up it is bound to.
-    std::unique_ptr<DescriptionSource> description_;
     completion::FixedPitchMeasure measure_;
-    std::unique_ptr<completion::EditorCompletion> completion_;
-    std::unique_ptr<ParameterTip> parameter_tip_;  // after the description it reads
+    std::unique_ptr<ParameterTip> parameter_tip_;
     std::uint32_t looks_seen_ = 0;
     // The state the store asked for while the window was still hidden.
     store::WindowState pending_state_ = store::WindowState::kNormal;
     int right_margin_ = 80;
-    std::unique_ptr<ShellAdapter> shell_;
     int dpi_ = 96;
-    HWND toolbar_ = nullptr;
-    HWND combo_ = nullptr;
+    std::unique_ptr<WorkbenchToolBar> tool_bar_;
+    std::unique_ptr<SavedScriptBox> script_box_;
     HWND editor_ = nullptr;
-    HWND tooltip_ = nullptr;
-    HIMAGELIST images_ = nullptr;
     UniqueFont form_font_;
-    UniqueMenu language_menu_;
     UniqueIcon icon_;
     UniqueIcon small_icon_;
-    std::wstring language_hint_;
-    std::wstring combo_hint_;
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
     std::deque<MSG> taken_keys_;

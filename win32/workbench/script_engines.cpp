@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "store/description.h"
-#include "store/script_store.h"
 #include "workbench/echo_object.h"
 #include "workbench/run_stop.h"
 #include "workbench/script_control.h"
@@ -59,13 +58,14 @@ std::unique_ptr<workbench::IScriptEngine> ScriptEngines::CreateEngine() {
 }
 
 void ScriptEngines::LoadDescription(const std::filesystem::path& path) {
-    store::SharedDocument() = xml::LoadXmlDocument(path);
+    // The previous run's document goes first: the new one then reuses its memory.
+    description_.reset();
+    description_ = xml::LoadXmlDocument(path);
 }
 
 std::string ScriptEngines::ConstantPrelude(std::string_view keyword) {
-    xml::XmlRef<xml::IXmlDocument>& doc = store::SharedDocument();
-    if (!doc) return {};
-    return store::ConstantPrelude(*doc, keyword);
+    if (!description_) return {};
+    return store::ConstantPrelude(*description_, keyword);
 }
 
 }  // namespace zeph::win

@@ -12,6 +12,7 @@
 
 #include "base/unique.h"
 #include "workbench/interfaces.h"
+#include "xml/xml.h"
 
 namespace zeph::win {
 
@@ -28,6 +29,8 @@ class ScriptEngines : public workbench::IScriptEngineFactory {
   private:
     HWND site_;
     ComPtr<IDispatch> application_;
+    // The description of the current run, loaded at its start; the prelude is made from it.
+    xml::XmlRef<xml::IXmlDocument> description_;
 };
 
 }  // namespace zeph::win

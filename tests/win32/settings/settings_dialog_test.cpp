@@ -329,12 +329,12 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
 
     // The workbench shows it at once, with its script text as it was.
     ASSERT_FALSE(freed);
-    auto& vb = workbench->Presenter().VBScriptHighlighter();
+    auto& vb = workbench->View().VBScriptHighlighter();
     EXPECT_EQ(vb.FindClass("Reserved word")->foreground, 255);
     EXPECT_EQ(vb.FindClass("String")->background, 12615744);
     EXPECT_TRUE(vb.FindClass("String")->bold());
     EXPECT_EQ(workbench->Editor().font().face, Narrow(chosen_font));
-    EXPECT_EQ(workbench->Presenter().FontSize(), 12);
+    EXPECT_EQ(workbench->View().FontSize(), 12);
     EXPECT_EQ(workbench->Editor().Text(), "msgbox \"x\"\r\n");
     EXPECT_TRUE(::IsWindowEnabled(workbench->Handle()));
 }

@@ -119,9 +119,9 @@ TEST_F(WorkbenchWindowTest, CaptionNoticeEndsWithItsTimer) {
 
 TEST_F(WorkbenchWindowTest, RefillingTheListKeepsTheTypedName) {
     ::SetWindowTextW(form->SavedScriptsHandle(), L"Report");
-    form->Presenter().ClearScriptList();  // as ApplyStore does first
+    form->View().ClearScriptList();  // as ApplyStore does first
     EXPECT_EQ(Text(form->SavedScriptsHandle()), L"Report");
-    form->Presenter().AddScriptNames({"A", "B"});
+    form->View().AddScriptNames({"A", "B"});
     EXPECT_EQ(Text(form->SavedScriptsHandle()), L"Report");
 }
 
@@ -165,8 +165,8 @@ TEST_F(WorkbenchWindowTest, LooksChangedByAKeysActionAreShownAtOnce) {
     ASSERT_GT(ScreenPixels(form->EditorHandle(), word, RGB(0, 0, 255)), 0);  // "Dim", blue
     store.on_apply = [&] {
         for (editor::Highlighter* h :
-             {static_cast<editor::Highlighter*>(&form->Presenter().JavaScriptHighlighter()),
-              &form->Presenter().VBScriptHighlighter()}) {
+             {static_cast<editor::Highlighter*>(&form->View().JavaScriptHighlighter()),
+              &form->View().VBScriptHighlighter()}) {
             h->FindClass("Reserved word")->foreground = 0x000080;  // maroon
             h->NotifyLooksChanged();
         }
@@ -518,16 +518,16 @@ TEST(WorkbenchWindowPlacement, StoredPlaceIsInScreenCoordinates) {
 
     TMainModelessDialogForm* form = TMainModelessDialogForm::CreateOwned(nullptr);
     const store::WindowBounds stored{100, 100, 420, 260};
-    form->Presenter().SetWindowBounds(stored);  // while hidden, as the opening applies it
+    form->View().SetWindowBounds(stored);  // while hidden, as the opening applies it
     form->Show();
     Pump();
     RECT r{};
     ::GetWindowRect(form->Handle(), &r);
     EXPECT_EQ(r.left, 100);
     EXPECT_EQ(r.top, 100);
-    EXPECT_EQ(form->Presenter().GetWindowBounds(), stored);
+    EXPECT_EQ(form->View().GetWindowBounds(), stored);
     ::ShowWindow(form->Handle(), SW_MAXIMIZE);
-    EXPECT_EQ(form->Presenter().GetWindowBounds(), stored);  // the restored place
+    EXPECT_EQ(form->View().GetWindowBounds(), stored);  // the restored place
     ::ShowWindow(form->Handle(), SW_RESTORE);
     ::GetWindowRect(form->Handle(), &r);
     EXPECT_EQ(r.left, 100);
