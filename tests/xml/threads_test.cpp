@@ -1,6 +1,7 @@
 // The thread rule of the document model: a tree is used by one thread at a time, different trees
 // on different threads at once, and a tree may be handed to another thread (and freed there).
 // Run under ThreadSanitizer by the tsan preset; under the other builds it is a stress test.
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -9,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "xml/pool.h"
+#include "xml/thread_memory.h"
 #include "xml_test_util.h"
 
 namespace zeph::xml::testing {
@@ -113,6 +116,80 @@ TEST(XmlThreads, TreesOnSeveralThreadsAndHandedBetweenThem) {
         EXPECT_EQ(bad[t], 0) << t;
     }
     EXPECT_EQ(LiveNameCount(), names_before);
+}
+
+// What a thread keeps between documents goes back to the heap when the thread ends, or at once
+// when asked; a DLL asks, as it can have no thread-local destructors.
+class ThreadMemory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!ZEPH_XML_POOL) GTEST_SKIP() << "the pool is off under AddressSanitizer";
+        ReleaseSpareMemory();
+        groups_before_ = PoolGroupCount();
+    }
+    void TearDown() override { SetThreadMemoryHook(nullptr); }
+
+    // Loads and frees a document; returns one of its elements, still alive.
+    static XmlRef<IXmlElement> UseModel() {
+        return Parse(Source(0, 0))->DocumentElement()->ElementByName("Script");
+    }
+    // The groups the threads took and still hold, once the spare chunks are given back.
+    std::size_t GroupsHeld() const {
+        ReleaseSpareMemory();
+        return PoolGroupCount() - groups_before_;
+    }
+
+    std::size_t groups_before_ = 0;
+};
+
+TEST_F(ThreadMemory, GivenBackWhenTheThreadEnds) {
+    std::size_t held_while_running = 0;
+    std::thread([&] {
+        UseModel();
+        held_while_running = PoolGroupCount() - groups_before_;
+    }).join();
+    EXPECT_EQ(held_while_running, 1u);
+    EXPECT_EQ(GroupsHeld(), 0u);
+}
+
+std::atomic<int> hook_calls{0};
+void CountingHook() noexcept {
+    ++hook_calls;
+}
+
+TEST_F(ThreadMemory, OwnHookRunsOncePerThreadAndReleaseIsExplicit) {
+    hook_calls = 0;
+    SetThreadMemoryHook(&CountingHook);
+    XmlRef<IXmlElement> kept;
+    std::size_t held_after_thread_release = 0;
+    std::thread([&] {
+        ReleaseThreadMemory();  // nothing kept yet: harmless
+        UseModel();
+        kept = UseModel();
+        ReleaseThreadMemory();
+        held_after_thread_release = GroupsHeld();
+        // Used again after the release: the thread takes new memory, and still needs it given
+        // back, so the hook's mark stands.
+        UseModel();
+        ReleaseThreadMemory();
+        ReleaseThreadMemory();
+    }).join();
+    EXPECT_EQ(hook_calls.load(), 1);
+    // The element still in use keeps its chunk, and with it its group.
+    EXPECT_EQ(held_after_thread_release, 1u);
+    EXPECT_EQ(kept->GetAttr("Name", ""), "s0");
+    kept->SetAttr("Name", "changed");
+    EXPECT_EQ(kept->GetAttr("Name", ""), "changed");
+    kept.reset();
+    EXPECT_EQ(GroupsHeld(), 0u);
+}
+
+TEST_F(ThreadMemory, WithOwnHookAThreadEndingWithoutReleaseKeepsItsMemory) {
+    SetThreadMemoryHook(&CountingHook);
+    std::thread([] { UseModel(); }).join();
+    // No destructor ran at the thread's end: that is the point of the hook. Given back here by
+    // hand would need the dead thread's state, so the group stays (a test process can spare it).
+    EXPECT_EQ(GroupsHeld(), 1u);
 }
 
 }  // namespace
