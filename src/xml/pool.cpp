@@ -87,7 +87,7 @@ struct ThreadChunk {
     Group* group = nullptr;
     char* group_next = nullptr;  // the next chunk of `group` to hand out
     std::size_t group_left = 0;
-    bool hooked = false;  // the thread memory hook has run on this thread
+    bool release_arranged = false;
 
     void Close() noexcept {
         if (!chunk) return;
@@ -110,25 +110,11 @@ struct ThreadChunk {
 };
 constinit thread_local ThreadChunk current;
 
-// Made on a thread's first chunk only, so that the blocks' own path needs no guard. A DLL
-// replaces it by a hook of its own (see thread_memory.h).
-struct ThreadEnd {
-    bool armed = false;
-    ~ThreadEnd() {
-        if (armed) current.Finish();
-    }
-};
-thread_local ThreadEnd thread_end;
-
-void ArmThreadEnd() noexcept {
-    thread_end.armed = true;
-}
-std::atomic<ThreadMemoryHook> thread_memory_hook{&ArmThreadEnd};
-
 void ThreadChunk::Open() {
-    if (!hooked) {
-        hooked = true;
-        thread_memory_hook.load(std::memory_order_acquire)();
+    // Arranged on a thread's first chunk only, so that the blocks' own path needs no guard.
+    if (!release_arranged) {
+        release_arranged = true;
+        ReleaseThreadMemoryAtThreadEnd();
     }
     if (Chunk* spare = TakeSpare()) {
         Close();
@@ -224,11 +210,6 @@ PoolFreeBatch::~PoolFreeBatch() {
 // --- memory kept per thread, released on demand ------------------------------------------------
 
 namespace zeph::xml {
-
-void SetThreadMemoryHook(ThreadMemoryHook hook) noexcept {
-    detail::thread_memory_hook.store(hook ? hook : &detail::ArmThreadEnd,
-                                     std::memory_order_release);
-}
 
 void ReleaseThreadMemory() noexcept {
     detail::current.Finish();

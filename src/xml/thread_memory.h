@@ -1,21 +1,13 @@
 // Memory the document model keeps per thread between documents: the chunk a thread carves its
-// blocks from, and the rest of the group it came from. By default a thread gives it up when it
-// ends, through a thread-local destructor. A DLL cannot use that: the C++ run time keeps a module
-// loaded for as long as any thread holds one of its thread-local destructors, so the module
-// would never unload. A DLL therefore sets a hook of its own before it uses the model, calls
-// ReleaseThreadMemory on each thread the hook saw when that thread detaches, and
-// ReleaseSpareMemory when it unloads.
+// blocks from, and the rest of the group it came from. It is given up when the thread ends. How
+// that is arranged is the platform layer's business: a thread-local destructor cannot do it
+// everywhere (in a Windows module the C++ run time would keep the module loaded for as long as
+// the thread lives, and the thread-local variables may already be gone when it runs).
 #pragma once
 
 #include <cstddef>
 
 namespace zeph::xml {
-
-// Runs once on each thread, on that thread, when it first takes memory it keeps.
-using ThreadMemoryHook = void (*)() noexcept;
-// Replaces the default hook (which arranges ReleaseThreadMemory at the thread's end); null
-// restores it. Threads that already ran a hook keep what that hook arranged.
-void SetThreadMemoryHook(ThreadMemoryHook hook) noexcept;
 
 // Gives up what the calling thread keeps. Blocks still in use stay valid, and the thread may use
 // the model again afterwards.
@@ -25,5 +17,11 @@ void ReleaseSpareMemory() noexcept;
 
 // Groups of chunks taken from the heap and not yet returned to it.
 std::size_t PoolGroupCount() noexcept;
+
+namespace detail {
+// Provided by the platform layer: arranges ReleaseThreadMemory at the calling thread's end.
+// Called once per thread, when it first keeps memory.
+void ReleaseThreadMemoryAtThreadEnd() noexcept;
+}  // namespace detail
 
 }  // namespace zeph::xml

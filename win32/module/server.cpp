@@ -2,7 +2,6 @@
 #include "module/server.h"
 
 #include <atomic>
-#include <utility>
 
 #include "base/com_object.h"
 #include "base/result.h"
@@ -11,7 +10,6 @@
 #include "forms/whats_this.h"
 #include "module/class_factory.h"
 #include "module/registration.h"
-#include "xml/thread_memory.h"
 #include "zeph.h"
 
 namespace zeph::module {
@@ -61,49 +59,20 @@ bool CanUnload() noexcept {
 
 using namespace zeph::module;
 
-namespace {
-
-// Marks the threads that keep memory of the document model (a Win32 slot: reading it allocates
-// nothing on threads that never used the model).
-DWORD g_model_threads = TLS_OUT_OF_INDEXES;
-
-void MarkModelThread() noexcept {
-    ::TlsSetValue(g_model_threads, reinterpret_cast<void*>(1));
-}
-
-// A thread's model memory is given up from a TLS callback, not from DllMain: the loader runs the
-// callbacks first, and the threads library's own (later in name order than ours) frees this
-// module's thread-local variables before DllMain would see them.
-void NTAPI ThreadDetach(PVOID, DWORD reason, PVOID reserved) {
-    const bool unload = reason == DLL_PROCESS_DETACH && reserved == nullptr;
-    if (reason != DLL_THREAD_DETACH && !unload) return;
-    if (g_model_threads != TLS_OUT_OF_INDEXES && ::TlsGetValue(g_model_threads))
-        zeph::xml::ReleaseThreadMemory();
-}
-
-}  // namespace
-
-extern "C" __attribute__((used, section(".CRT$XLE"))) const PIMAGE_TLS_CALLBACK zeph_thread_detach =
-    &ThreadDetach;
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_instance = instance;
-        // Thread notifications stay on: the detach of a thread releases what it kept.
-        g_model_threads = ::TlsAlloc();
-        if (g_model_threads == TLS_OUT_OF_INDEXES) return FALSE;
-        zeph::xml::SetThreadMemoryHook(&MarkModelThread);
+        // No DisableThreadLibraryCalls: a thread's detach gives up the memory the document
+        // model kept for it (a TLS callback of the XML library's Windows layer).
         // COM loads the module on the host's user-interface thread, where the what's-this hook
         // has to sit.
         zeph::win::LoadWhatsThis();
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         // FreeLibrary, not process exit: a later load may sit at another address, and no hook,
-        // atom or help window may stay behind, nor memory that only this load could free.
+        // atom or help window may stay behind.
         zeph::win::UnloadWhatsThis();
         zeph::win::UnregisterFormClasses();
         zeph::win::UnregisterModuleClasses();
-        zeph::xml::ReleaseSpareMemory();
-        ::TlsFree(std::exchange(g_model_threads, TLS_OUT_OF_INDEXES));
     }
     return TRUE;
 }
