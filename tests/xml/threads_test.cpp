@@ -124,16 +124,18 @@ TEST(XmlThreads, TreesOnSeveralThreadsAndHandedBetweenThem) {
 // Runs `body` on a new thread of the system's own and waits for its end. The host's threads are
 // of this kind; on Windows std::thread's are not: their threads library frees their thread-local
 // variables before the end of the thread is announced.
+#ifdef _WIN32
+template <class F>
+DWORD WINAPI RunBody(void* body) {
+    (*static_cast<F*>(body))();
+    return 0;
+}
+#endif
+
 template <class F>
 void OnSystemThread(F body) {
 #ifdef _WIN32
-    HANDLE h = ::CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            (*static_cast<F*>(p))();
-            return 0;
-        },
-        &body, 0, nullptr);
+    HANDLE h = ::CreateThread(nullptr, 0, &RunBody<F>, &body, 0, nullptr);
     ASSERT_NE(h, nullptr);
     ::WaitForSingleObject(h, INFINITE);
     ::CloseHandle(h);
