@@ -230,20 +230,23 @@ NodeBase::~NodeBase() {
 
 void NodeBase::Free() noexcept {
     // Children are released from a loop here rather than from their parents' destructors, so a
-    // deeply nested tree is freed without deep recursion.
-    static thread_local std::vector<NodeBase*> pending;
-    static thread_local bool draining = false;
-    pending.push_back(this);
-    if (draining) return;
-    draining = true;
+    // deeply nested tree is freed without deep recursion. The list lives on the stack of the
+    // outermost call: a thread-local one with a destructor would keep a DLL from unloading.
+    static constinit thread_local std::vector<NodeBase*>* draining = nullptr;
+    if (draining) {
+        draining->push_back(this);
+        return;
+    }
+    std::vector<NodeBase*> pending;
+    draining = &pending;
     PoolFreeBatch batch;
+    delete this;
     while (!pending.empty()) {
         NodeBase* n = pending.back();
         pending.pop_back();
         delete n;
     }
-    draining = false;
-    pending.shrink_to_fit();
+    draining = nullptr;
 }
 
 NodeBase* Impl(IXmlNode* node) {

@@ -7,6 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "xml/thread_memory.h"
+
 namespace zeph::xml::detail {
 
 namespace {
@@ -34,11 +36,14 @@ Chunk* ChunkOf(void* block) {
     return reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(block) & ~(kChunk - 1));
 }
 
+std::atomic<std::size_t> group_count{0};
+
 void ReleaseChunks(Group* g, std::size_t n) noexcept {
     if (g->chunks.fetch_sub(n, std::memory_order_acq_rel) == n) {
         void* raw = g->raw;
         g->~Group();
         ::operator delete(raw);
+        group_count.fetch_sub(1, std::memory_order_relaxed);
     }
 }
 
@@ -82,6 +87,7 @@ struct ThreadChunk {
     Group* group = nullptr;
     char* group_next = nullptr;  // the next chunk of `group` to hand out
     std::size_t group_left = 0;
+    bool release_arranged = false;
 
     void Close() noexcept {
         if (!chunk) return;
@@ -102,30 +108,26 @@ struct ThreadChunk {
 
     void Open();
 };
-thread_local ThreadChunk current;
-
-// Made on a thread's first chunk only, so that the blocks' own path needs no guard.
-struct ThreadEnd {
-    bool armed = false;
-    ~ThreadEnd() {
-        if (armed) current.Finish();
-    }
-};
-thread_local ThreadEnd thread_end;
+constinit thread_local ThreadChunk current;
 
 void ThreadChunk::Open() {
+    // Arranged on a thread's first chunk only, so that the blocks' own path needs no guard.
+    if (!release_arranged) {
+        release_arranged = true;
+        ReleaseThreadMemoryAtThreadEnd();
+    }
     if (Chunk* spare = TakeSpare()) {
         Close();
         spare->live.store(kOpen, std::memory_order_relaxed);
         chunk = spare;
         char* mem = reinterpret_cast<char*>(spare);
         pool_cursor = {mem + kHeader, mem + kChunk, 0};
-        thread_end.armed = true;
         return;
     }
     if (group_left == 0) {
         void* raw = ::operator new(sizeof(Group) + (kGroup + 1) * kChunk);
         group = new (raw) Group{raw};
+        group_count.fetch_add(1, std::memory_order_relaxed);
         auto first =
             (reinterpret_cast<std::uintptr_t>(raw) + sizeof(Group) + kChunk - 1) & ~(kChunk - 1);
         group_next = reinterpret_cast<char*>(first);
@@ -138,7 +140,6 @@ void ThreadChunk::Open() {
     chunk = new (mem) Chunk{};
     chunk->group = group;
     pool_cursor = {mem + kHeader, mem + kChunk, 0};
-    thread_end.armed = true;
 }
 
 }  // namespace
@@ -173,7 +174,7 @@ struct FreeBatch {
         if (c->live.fetch_sub(n, std::memory_order_acq_rel) == n) Release(c);
     }
 };
-thread_local FreeBatch batch;
+constinit thread_local FreeBatch batch;
 
 }  // namespace
 
@@ -205,3 +206,28 @@ PoolFreeBatch::~PoolFreeBatch() {
 }
 
 }  // namespace zeph::xml::detail
+
+// --- memory kept per thread, released on demand ------------------------------------------------
+
+namespace zeph::xml {
+
+void ReleaseThreadMemory() noexcept {
+    detail::current.Finish();
+}
+
+void ReleaseSpareMemory() noexcept {
+    detail::Spares& s = detail::SpareChunks();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    while (s.count) {
+        detail::Chunk* c = s.chunks[--s.count];
+        detail::Group* g = c->group;
+        c->~Chunk();
+        detail::ReleaseChunks(g, 1);
+    }
+}
+
+std::size_t PoolGroupCount() noexcept {
+    return detail::group_count.load(std::memory_order_relaxed);
+}
+
+}  // namespace zeph::xml

@@ -7,12 +7,18 @@
 
 #include <oaidl.h>
 
+#include <atomic>
+
 namespace zeph::win {
+
+// Objects of this kind alive in the module: a script may hand one to the host, which can release
+// it after the workbench is gone, so the module may not unload while any lives.
+inline std::atomic<long> script_objects{0};
 
 template <typename Interface, const IID& kInterfaceId>
 class SingleInterfaceObject : public Interface {
   public:
-    SingleInterfaceObject() = default;
+    SingleInterfaceObject() noexcept { ++script_objects; }
     SingleInterfaceObject(const SingleInterfaceObject&) = delete;
     SingleInterfaceObject& operator=(const SingleInterfaceObject&) = delete;
 
@@ -34,7 +40,7 @@ class SingleInterfaceObject : public Interface {
     }
 
   protected:
-    virtual ~SingleInterfaceObject() = default;
+    virtual ~SingleInterfaceObject() { --script_objects; }
 
   private:
     ULONG refs_ = 1;

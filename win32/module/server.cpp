@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "base/com_object.h"
 #include "base/result.h"
 #include "base/window_class.h"
 #include "forms/forms.h"
@@ -51,7 +52,7 @@ void LockServer(bool lock) noexcept {
         --g_locks;
 }
 bool CanUnload() noexcept {
-    return g_objects == 0 && g_locks <= 0;
+    return g_objects == 0 && g_locks <= 0 && win::script_objects == 0;
 }
 
 }  // namespace zeph::module
@@ -61,7 +62,8 @@ using namespace zeph::module;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_instance = instance;
-        ::DisableThreadLibraryCalls(instance);
+        // No DisableThreadLibraryCalls: a thread's detach gives up the memory the document
+        // model kept for it (a TLS callback of the XML library's Windows layer).
         // COM loads the module on the host's user-interface thread, where the what's-this hook
         // has to sit.
         zeph::win::LoadWhatsThis();

@@ -15,7 +15,7 @@ std::wstring ModulePath();
 void ObjectCreated() noexcept;
 void ObjectDestroyed() noexcept;
 void LockServer(bool lock) noexcept;
-// No module object alive and no factory lock held.
+// No module object alive, no factory lock held and no object given to a script still in use.
 bool CanUnload() noexcept;
 
 }  // namespace zeph::module

@@ -58,12 +58,14 @@ constexpr int kComboHeight = 24;
 constexpr int kComboDropDownCount = 32;
 constexpr int kOutputHeight = 96;
 
-// The forms of this thread, for the key hook. Everything runs on the host's UI thread.
+// The forms of this thread, for the key hook. Everything runs on the host's UI thread. Made
+// with the first form and freed with the last: a thread-local object with a destructor would keep
+// the module loaded for as long as the thread lives.
 struct HookState {
     HHOOK hook = nullptr;
     std::vector<TMainModelessDialogForm*> forms;
 };
-thread_local HookState hook_state;
+constinit thread_local HookState* hook_state = nullptr;
 
 std::uint8_t KeyModifiers(const MSG& msg) {
     std::uint8_t m = workbench::kNoModifier;
@@ -116,7 +118,8 @@ TMainModelessDialogForm* TMainModelessDialogForm::CreateOwned(HWND owner) {
     form->CreateControls();
     form->Layout();
 
-    HookState& state = hook_state;
+    if (!hook_state) hook_state = new HookState;
+    HookState& state = *hook_state;
     if (!state.hook) {
         state.hook =
             ::SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, ::GetCurrentThreadId());
@@ -136,11 +139,12 @@ TMainModelessDialogForm::~TMainModelessDialogForm() {
     // The window goes first, while every member is still there; no close handling runs.
     DestroyWindowHandle();
     presenter_.UnbindCompletion();  // its pop-up goes with the editor
-    HookState& state = hook_state;
-    std::erase(state.forms, this);
-    if (state.forms.empty() && state.hook) {
-        ::UnhookWindowsHookEx(state.hook);
-        state.hook = nullptr;
+    if (HookState* state = hook_state) {
+        std::erase(state->forms, this);
+        if (state->forms.empty()) {
+            if (state->hook) ::UnhookWindowsHookEx(state->hook);
+            delete std::exchange(hook_state, nullptr);
+        }
     }
 }
 
@@ -509,8 +513,8 @@ bool TMainModelessDialogForm::TakeKey(const MSG& msg) noexcept {
 
 LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam,
                                                          LPARAM lparam) noexcept {
-    HookState& state = hook_state;
-    if (code == HC_ACTION && wparam == PM_REMOVE) {
+    HookState* const state = hook_state;
+    if (state && code == HC_ACTION && wparam == PM_REMOVE) {
         MSG& msg = *reinterpret_cast<MSG*>(lparam);
         // Key strokes for our windows never reach the host's loop: a real host's
         // TranslateAccelerator would turn the workbench's own keys (Ctrl+C in the editor) into
@@ -519,7 +523,7 @@ LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam
         // left alone: accelerators on virtual keys never match them, and the editor takes some
         // from the queue itself right after their key.
         if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
-            for (TMainModelessDialogForm* form : state.forms) {
+            for (TMainModelessDialogForm* form : state->forms) {
                 if (form->RouteKey(msg) || form->TakeKey(msg)) {
                     msg.message = WM_NULL;
                     break;
@@ -528,12 +532,13 @@ LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam
         } else {
             // The owner handles the click first (activation, selection); then the window is
             // restacked from its own queue.
-            for (TMainModelessDialogForm* form : state.forms)
+            for (TMainModelessDialogForm* form : state->forms)
                 if (form->ClickOnOwner(msg))
                     ::PostMessageW(form->Handle(), kKeepAboveOwnerMessage, 0, 0);
         }
     }
-    return ::CallNextHookEx(state.hook, code, wparam, lparam);
+    // The handle is ignored; the state may have gone with the last form meanwhile.
+    return ::CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 // --- the view ---------------------------------------------------------------------------------

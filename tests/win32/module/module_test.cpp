@@ -146,8 +146,7 @@ TEST_F(ModuleTest, UnloadLeavesNoHookOrAtomBehind) {
                   static_cast<unsigned long>(::GetCurrentProcessId()));
     EXPECT_NE(::GlobalFindAtomW(property), 0);
     dll_.reset();
-    if (::GetModuleHandleW(ModuleFile().c_str()))
-        GTEST_SKIP() << "COM still holds the module in this process";
+    ASSERT_EQ(::GetModuleHandleW(ModuleFile().c_str()), nullptr) << "the module stayed loaded";
     EXPECT_EQ(::GlobalFindAtomW(property), 0);
     ::PostMessageW(host_.get(), WM_NULL, 0, 0);
     ::PostMessageW(host_.get(), WM_LBUTTONDOWN, 0, 0);
@@ -503,6 +502,8 @@ TEST_F(ModuleTest, RegisteredServerIsCreatedThroughTheProgId) {
     ComPtr<ITypeLib> registered;
     EXPECT_EQ(::LoadRegTypeLib(LIBID_Zeph, 1, 0, 0, registered.put()), S_OK);
 
+    // Loaded by COM alone, and let go by it once the host asks it to free unused servers.
+    dll_.reset();
     ComPtr<IComModule> module;
     ASSERT_EQ(
         ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IComModule, module.put_void()),
@@ -513,8 +514,12 @@ TEST_F(ModuleTest, RegisteredServerIsCreatedThroughTheProgId) {
     ASSERT_EQ(windows.size(), 1u);
     ::SendMessageW(windows[0], WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindow(windows[0]));
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_NE(::GetModuleHandleW(ModuleFile().c_str()), nullptr) << "freed while in use";
     module.reset();
     EXPECT_EQ(app_.References(), 1u);
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(::GetModuleHandleW(ModuleFile().c_str()), nullptr);
 
     ASSERT_EQ(RunRegsvr32(L"/u "), 0u);
     EXPECT_EQ(::CLSIDFromProgID(L"Zeph.ComModule", &clsid), CO_E_CLASSSTRING);
@@ -697,12 +702,8 @@ TEST_F(ModuleTest, WindowClassesGoWithTheModuleAndComeBackAtItsNewAddress) {
                             reinterpret_cast<const BYTE*>(first) + dos->e_lfanew)
                             ->OptionalHeader.SizeOfImage;
     dll_.reset();
-    if (::GetModuleHandleW(ModuleFile().c_str()) != nullptr) {
-        // Pinned (the C++ run time keeps a module with thread-local destructors loaded): its
-        // classes and their procedures stay valid, and there is no second address to test.
-        LoadModule();
-        GTEST_SKIP() << "the module stays loaded after FreeLibrary";
-    }
+    // Nothing may keep it: not the C++ run time (thread-local destructors), a hook, a thread.
+    ASSERT_EQ(::GetModuleHandleW(ModuleFile().c_str()), nullptr) << "the module stayed loaded";
     for (const wchar_t* name : kClasses) {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
@@ -714,8 +715,11 @@ TEST_F(ModuleTest, WindowClassesGoWithTheModuleAndComeBackAtItsNewAddress) {
     ASSERT_EQ(taken, static_cast<void*>(first));
     LoadModule();
     EXPECT_NE(dll_.get(), first);
+    // The second load does all of it again, and lets go again.
     openAndClose(dll_.get());
+    EXPECT_EQ(canUnloadNow_(), S_OK);
     dll_.reset();
+    EXPECT_EQ(::GetModuleHandleW(ModuleFile().c_str()), nullptr);
     ::VirtualFree(taken, 0, MEM_RELEASE);
 }
 #endif

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/com_object.h"
 #include "desktop.h"
 #include "workbench/echo_object.h"
 #include "workbench/script_control.h"
@@ -20,11 +21,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A host object: Tick() counts calls, Self returns the object, IsSelf(x) tells whether x is it.
+// A host object: Tick() counts calls, Self returns the object, IsSelf(x) tells whether x is it,
+// Keep(x) holds on to x.
 class Counter : public IDispatch {
   public:
     std::atomic<long> ticks{0};
     bool last_is_self = false;
+    ComPtr<IDispatch> kept;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (iid == IID_IUnknown || iid == IID_IDispatch) {
@@ -44,9 +47,9 @@ class Counter : public IDispatch {
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
-        const wchar_t* known[] = {L"Tick", L"Self", L"IsSelf"};
+        const wchar_t* known[] = {L"Tick", L"Self", L"IsSelf", L"Keep"};
         for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        for (DISPID id = 0; id < 3; ++id)
+        for (DISPID id = 0; id < 4; ++id)
             if (count >= 1 && _wcsicmp(names[0], known[id]) == 0) {
                 ids[0] = id + 1;
                 return S_OK;
@@ -69,6 +72,14 @@ class Counter : public IDispatch {
                 if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
                 const VARIANT& a = params->rgvarg[0];
                 last_is_self = a.vt == VT_DISPATCH && a.pdispVal == this;
+                return S_OK;
+            }
+            case 4: {
+                if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                const VARIANT& a = params->rgvarg[0];
+                if (a.vt != VT_DISPATCH || !a.pdispVal) return DISP_E_TYPEMISMATCH;
+                a.pdispVal->AddRef();
+                kept = ComPtr<IDispatch>::Attach(a.pdispVal);
                 return S_OK;
             }
         }
@@ -134,6 +145,9 @@ class RunStopTest : public ::testing::Test {
         {
             ComPtr<IDispatch> guarded = ComPtr<IDispatch>::Attach(stop->Guard(&app));
             engine.AddObject("Application", guarded.get(), true);
+            ComPtr<IDispatch> echo =
+                ComPtr<IDispatch>::Attach(CreateEchoObject(stop, [](std::string_view) {}));
+            engine.AddObject("WScript", echo.get(), false);
         }
         if (with_echo) {
             ComPtr<IDispatch> echo = ComPtr<IDispatch>::Attach(
@@ -264,6 +278,18 @@ TEST_F(RunStopTest, ObjectsComeOutGuardedAndGoBackToTheHostAsThemselves) {
     EXPECT_TRUE(out.finished) << out.error.description << " line " << out.error.line;
     EXPECT_TRUE(app.last_is_self);
     EXPECT_EQ(app.ticks, 1);
+}
+
+// An object of ours that a script hands to the host outlives the run and the engine: the module
+// may not unload until the host lets it go, as its release runs the module's code.
+TEST_F(RunStopTest, AnObjectTheHostKeepsCountsAgainstUnloading) {
+    const long before = script_objects.load();
+    Outcome out = Run("VBScript", "Application.Keep WScript\r\n");
+    EXPECT_TRUE(out.finished) << out.error.description << " line " << out.error.line;
+    ASSERT_TRUE(app.kept);
+    EXPECT_EQ(script_objects.load(), before + 1);
+    app.kept.reset();
+    EXPECT_EQ(script_objects.load(), before);
 }
 
 }  // namespace
