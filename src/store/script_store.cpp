@@ -204,15 +204,6 @@ bool IsOn(const xml::IXmlNode& colour, std::string_view attr) {
     return colour.GetAttr(attr, "0") == "1";
 }
 
-// Compares an attribute (or its default) with a name byte for byte, without copying text values.
-bool AttrEquals(const xml::IXmlNode& node, std::string_view attr, std::string_view fallback,
-                std::string_view name) {
-    const xml::XmlValue* value = node.FindAttr(attr);
-    if (!value) return fallback == name;
-    if (value->type() == xml::XmlValue::Type::Text) return value->Raw() == name;
-    return value->ToText() == name;
-}
-
 // Token-class colours from "Configuration" into the JavaScript highlighter, then copied to the
 // VBScript one by class name.
 void ApplyColours(xml::IXmlElement& config, IStoreWindow& window, const fs::path& path) {
@@ -301,6 +292,22 @@ void AppendDefaultColours(xml::IXmlNode& config) {
     fallback->SetAttr("Bold", "0");
     fallback->SetAttr("Italic", "0");
     fallback->SetAttr("Underline", "0");
+}
+
+xml::XmlRef<xml::IXmlNode> FindScriptRecord(xml::IXmlNode& root, std::string_view name,
+                                            std::optional<std::string_view> nameless) {
+    auto scripts = root.ElementsByName("Script");
+    for (int i = 0, count = scripts->Count(); i < count; ++i) {
+        auto script = scripts->Item(i);
+        const xml::XmlValue* value = script->FindAttr("Name");
+        if (!value) {
+            if (nameless && *nameless == name) return script;
+        } else if (value->type() == xml::XmlValue::Type::Text ? value->Raw() == name  // no copy
+                                                              : value->ToText() == name) {
+            return script;
+        }
+    }
+    return {};
 }
 
 std::string ScriptLanguage(const xml::IXmlNode& script) {
@@ -568,13 +575,7 @@ void ScriptStore::StoreScript(std::string_view name, std::string_view language,
     Hold(StorePath());
     auto doc = LoadStore();
     auto root = RootOf(*doc, loaded_path_);
-    xml::XmlRef<xml::IXmlNode> script;
-    auto scripts = root->ElementsByName("Script");
-    for (int i = 0, count = scripts->Count(); i < count && !script; ++i) {
-        auto candidate = scripts->Item(i);
-        // A record without "Name" reads as "none".
-        if (AttrEquals(*candidate, "Name", "none", name)) script = std::move(candidate);
-    }
+    xml::XmlRef<xml::IXmlNode> script = FindScriptRecord(*root, name, "none");
     if (!script) script = root->AppendElement("Script");
     script->SetAttr("Name", name);
     script->SetAttr("Language", language);
@@ -588,8 +589,7 @@ void ScriptStore::RemoveScript(std::string_view name) {
     Hold(StorePath());
     auto doc = LoadStore();
     auto root = RootOf(*doc, loaded_path_);
-    if (auto script = root->ElementByAttr("Script", "Name", xml::XmlValue(name)))
-        root->RemoveChild(script);
+    if (auto script = FindScriptRecord(*root, name)) root->RemoveChild(script);
     SaveChange(*doc, std::string(u8"удаление скрипта \""_cp) + std::string(name) + "\"");
 }
 

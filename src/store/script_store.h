@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -147,6 +148,13 @@ xml::XmlRef<xml::IXmlDocument>& SharedDocument();
 void AppendDefaultColours(xml::IXmlNode& config);
 
 // Script record readers shared with the workbench.
+// The first "Script" record directly below `root` whose "Name" is `name`, compared byte for byte
+// and case-sensitively (the names "a" and "A" are two scripts); none when there is no such
+// record. A record without "Name" is found only by the name `nameless`, when one is given:
+// storing reads it as "none" and the close-time save as "ScriptNameError", while opening and
+// removing never find it.
+xml::XmlRef<xml::IXmlNode> FindScriptRecord(xml::IXmlNode& root, std::string_view name,
+                                            std::optional<std::string_view> nameless = {});
 // The "Language" of a script: a missing or empty value counts as "VBScript".
 std::string ScriptLanguage(const xml::IXmlNode& script);
 
