@@ -19,7 +19,6 @@ using text::operator""_cp;
 namespace fs = std::filesystem;
 using files::FileExists;
 using files::PathText;
-using files::ReadAll;
 
 constexpr std::array<std::string_view, 3> kWindowStates = {"Normal", "Minimized", "Maximized"};
 
@@ -355,7 +354,7 @@ bool ScriptStore::RecoverIfMissing(const fs::path& path) {
     // Otherwise the store as it was before the last action.
     std::string bytes;
     if (files::Loads(backup, &bytes)) {
-        files::WriteSafely(path, bytes);
+        xml::WriteSafely(xml::CurrentFileSystem(), path, bytes);
         return true;
     }
     // Nothing loads: the default store follows, and the next save's backup must not take the
@@ -385,7 +384,7 @@ bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
     if (from_temp)
         xml::CurrentFileSystem().Replace(temp, path);
     else
-        files::WriteSafely(path, bytes);
+        xml::WriteSafely(xml::CurrentFileSystem(), path, bytes);
     return true;
 }
 
@@ -404,8 +403,8 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     loaded_path_ = path;
     // The file is always read: a change by anyone else shows in its bytes.
     std::string bytes;
-    const bool same =
-        known_doc_ ? ReadUnlessKnown(path, known_bytes_, bytes) : (bytes = ReadAll(path), false);
+    const bool same = known_doc_ ? ReadUnlessKnown(path, known_bytes_, bytes)
+                                 : (bytes = xml::ReadAll(xml::CurrentFileSystem(), path), false);
     xml::XmlRef<xml::IXmlDocument> doc;
     if (same) {
         doc = CopyAsLoaded(*known_doc_);
@@ -416,10 +415,10 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
         try {
             doc = Parse(bytes);
             if (!doc->DocumentElement() && OfferRestore(path, NoRootMessage(path)))
-                doc = Parse(bytes = ReadAll(path));
+                doc = Parse(bytes = xml::ReadAll(xml::CurrentFileSystem(), path));
         } catch (const xml::XmlError& e) {
             if (!OfferRestore(path, e.what())) throw;
-            doc = Parse(bytes = ReadAll(path));
+            doc = Parse(bytes = xml::ReadAll(xml::CurrentFileSystem(), path));
         }
         Remember(std::move(bytes), *doc);
     }
@@ -470,7 +469,7 @@ void ScriptStore::SaveChange(xml::IXmlDocument& doc, std::string change) {
         // leaves one or the other. The file system's Replace also makes the renaming itself
         // durable: a store that came back old after a power cut would lose a script the user
         // was told was saved.
-        files::WriteSafely(path, bytes);
+        xml::WriteSafely(xml::CurrentFileSystem(), path, bytes);
     } catch (const std::exception& e) {
         throw StoreError(SaveFailure(path, change, saved_, e.what()));
     }

@@ -26,26 +26,10 @@ bool FileExists(const fs::path& path) {
     return status.type() != fs::file_type::not_found;
 }
 
-std::string ReadAll(const fs::path& path) {
-    auto source = xml::CurrentFileSystem().OpenRead(path);
-    std::string bytes;
-    // The open file's own size, plus a byte to see the end in one read.
-    bytes.resize(std::clamp<std::size_t>(source->SizeHint(), 64 * 1024 - 1, 64 << 20) + 1);
-    std::size_t length = 0;
-    for (;;) {
-        if (length == bytes.size()) bytes.resize(bytes.size() * 2);
-        const std::size_t got = source->Read(bytes.data() + length, bytes.size() - length);
-        if (got == 0) break;
-        length += got;
-    }
-    bytes.resize(length);
-    return bytes;
-}
-
 bool Loads(const fs::path& path, std::string* bytes) noexcept {
     try {
         if (!FileExists(path)) return false;
-        std::string read = ReadAll(path);
+        std::string read = xml::ReadAll(xml::CurrentFileSystem(), path);
         auto doc = xml::CreateXmlDocument();
         doc->LoadFromBytes(read);
         if (!doc->DocumentElement()) return false;
@@ -53,22 +37,6 @@ bool Loads(const fs::path& path, std::string* bytes) noexcept {
         return true;
     } catch (const std::exception&) {
         return false;
-    }
-}
-
-void WriteSafely(const fs::path& path, std::string_view bytes) {
-    auto& files = xml::CurrentFileSystem();
-    const fs::path temp = xml::TempFileName(path);
-    try {
-        auto writer = files.Create(temp);
-        writer->Write(bytes);
-        writer->Flush();
-        writer->Close();
-        writer.reset();
-        files.Replace(temp, path);
-    } catch (...) {
-        files.Remove(temp);
-        throw;
     }
 }
 
@@ -101,7 +69,7 @@ void KeepBackup(const fs::path& store, const fs::path& backup) noexcept {
     fs::create_hard_link(store, backup, ec);
     if (!ec) return;
     try {
-        WriteBackup(backup, ReadAll(store));
+        WriteBackup(backup, xml::ReadAll(files, store));
     } catch (const std::exception&) {
     }
 }

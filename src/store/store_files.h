@@ -1,6 +1,5 @@
-// The files beside the store and how the store handles them: reading whole files, writing through
-// a temporary file, the backup, files kept aside, and the lock that lets one process at a time
-// work on the store.
+// The files beside the store and how the store handles them: the backup, files kept aside, and
+// the lock that lets one process at a time work on the store.
 #pragma once
 
 #include <filesystem>
@@ -21,14 +20,9 @@ std::string PathText(const fs::path& path);
 // present, so that loading it reports the real error instead of the file being replaced.
 bool FileExists(const fs::path& path);
 
-std::string ReadAll(const fs::path& path);
-
 // Whether the file reads as a store document (well-formed, with a root element); its bytes go to
 // `bytes` when it does.
 bool Loads(const fs::path& path, std::string* bytes = nullptr) noexcept;
-
-// Writes bytes through a temporary file that then replaces the target.
-void WriteSafely(const fs::path& path, std::string_view bytes);
 
 // Keeps the store about to be replaced as the backup (see the .cpp). Never fails.
 void KeepBackup(const fs::path& store, const fs::path& backup) noexcept;

@@ -1,4 +1,7 @@
-// The file system in use, the fault-injecting wrapper and the texts of file errors.
+// The file system in use, reading a whole file, the safe write, the fault-injecting wrapper and
+// the texts of file errors.
+#include <algorithm>
+
 #include "text/cp1251.h"
 #include "xml/file_faults.h"
 #include "xml/node.h"
@@ -30,6 +33,51 @@ std::string FileErrorText(std::string_view pattern, const std::filesystem::path&
 }
 
 }  // namespace detail
+
+std::filesystem::path TempFileName(const std::filesystem::path& target) {
+    std::filesystem::path temp = target;
+    temp += ".tmp";
+    return temp;
+}
+
+std::string ReadAll(IByteSource& source) {
+    // A hint beyond any file worth reading at once is not trusted for the first buffer.
+    constexpr std::size_t kLargestHint = std::size_t{64} << 20;
+    std::string bytes(std::clamp<std::size_t>(source.SizeHint(), 4095, kLargestHint) + 1, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+        const std::size_t n = source.Read(bytes.data() + used, bytes.size() - used);
+        if (n == 0) break;
+        used += n;
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+std::string ReadAll(IFileSystem& files, const std::filesystem::path& name) {
+    return ReadAll(*files.OpenRead(name));
+}
+
+void WriteSafely(IFileSystem& files, const std::filesystem::path& name,
+                 const std::function<void(IByteSink&)>& write) {
+    const std::filesystem::path temp = TempFileName(name);
+    try {
+        auto writer = files.Create(temp);
+        write(*writer);
+        writer->Flush();
+        writer->Close();
+        writer.reset();
+        files.Replace(temp, name);
+    } catch (...) {
+        files.Remove(temp);
+        throw;
+    }
+}
+
+void WriteSafely(IFileSystem& files, const std::filesystem::path& name, std::string_view bytes) {
+    WriteSafely(files, name, [bytes](IByteSink& sink) { sink.Write(bytes); });
+}
 
 // --- fault injection ----------------------------------------------------------------------
 
