@@ -42,8 +42,9 @@ constexpr editor::ColourValue kWindowBackground = -16777211;  // system colour 5
 
 // Reads the file and tells whether it holds exactly `known`, comparing block by block so that
 // the usual case keeps no copy of the file. Otherwise `bytes` receives the file's bytes.
-bool ReadUnlessKnown(const fs::path& path, std::string_view known, std::string& bytes) {
-    auto source = xml::CurrentFileSystem().OpenRead(path);
+bool ReadUnlessKnown(xml::IFileSystem& files, const fs::path& path, std::string_view known,
+                     std::string& bytes) {
+    auto source = files.OpenRead(path);
     constexpr std::size_t kBlock = 256 * 1024;
     auto block = std::make_unique_for_overwrite<char[]>(kBlock);
     std::size_t offset = 0;
@@ -336,7 +337,7 @@ void ScriptStore::EndAction() noexcept {
 
 void ScriptStore::Hold(const fs::path& store) {
     if (lock_) return;
-    lock_ = files::LockStore(store, lock_wait_ms_);
+    lock_ = files::LockStore(files_, store, lock_wait_ms_);
     ++hold_count_;
 }
 
@@ -345,21 +346,21 @@ bool ScriptStore::RecoverIfMissing(const fs::path& path) {
     const fs::path temp = xml::TempFileName(path);
     const fs::path backup = BackupPath(path);
     // An interrupted save: its temporary file holds the newest document if it is complete.
-    if (files::Loads(temp)) {
-        xml::CurrentFileSystem().Replace(temp, path);
+    if (files::Loads(files_, temp)) {
+        files_.Replace(temp, path);
         return true;
     }
     // A partial one may still hold most of the scripts: it is kept, only out of the way.
-    if (FileExists(temp)) files::MoveAside(temp);
+    if (FileExists(temp)) files::MoveAside(files_, temp);
     // Otherwise the store as it was before the last action.
     std::string bytes;
-    if (files::Loads(backup, &bytes)) {
-        xml::WriteSafely(xml::CurrentFileSystem(), path, bytes);
+    if (files::Loads(files_, backup, &bytes)) {
+        xml::WriteSafely(files_, path, bytes);
         return true;
     }
     // Nothing loads: the default store follows, and the next save's backup must not take the
     // place of a damaged backup that may still hold something.
-    if (FileExists(backup)) files::MoveAside(backup);
+    if (FileExists(backup)) files::MoveAside(files_, backup);
     return false;
 }
 
@@ -367,8 +368,8 @@ bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
     if (!ask_) return false;
     const fs::path temp = xml::TempFileName(path);
     std::string bytes;
-    const bool from_temp = files::Loads(temp, &bytes);
-    if (!from_temp && !files::Loads(BackupPath(path), &bytes)) return false;
+    const bool from_temp = files::Loads(files_, temp, &bytes);
+    if (!from_temp && !files::Loads(files_, BackupPath(path), &bytes)) return false;
     const fs::path source = from_temp ? temp : BackupPath(path);
     const std::string question =
         error + std::string(u8"\r\n\r\nРядом лежит "_cp) +
@@ -380,11 +381,11 @@ bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
             u8"рядом под именем \""_cp) +
         PathText(files::AsideName(path).filename()) + "\".";
     if (!ask_(question)) return false;
-    files::MoveAside(path);
+    files::MoveAside(files_, path);
     if (from_temp)
-        xml::CurrentFileSystem().Replace(temp, path);
+        files_.Replace(temp, path);
     else
-        xml::WriteSafely(xml::CurrentFileSystem(), path, bytes);
+        xml::WriteSafely(files_, path, bytes);
     return true;
 }
 
@@ -403,8 +404,8 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     loaded_path_ = path;
     // The file is always read: a change by anyone else shows in its bytes.
     std::string bytes;
-    const bool same = known_doc_ ? ReadUnlessKnown(path, known_bytes_, bytes)
-                                 : (bytes = xml::ReadAll(xml::CurrentFileSystem(), path), false);
+    const bool same = known_doc_ ? ReadUnlessKnown(files_, path, known_bytes_, bytes)
+                                 : (bytes = xml::ReadAll(files_, path), false);
     xml::XmlRef<xml::IXmlDocument> doc;
     if (same) {
         doc = CopyAsLoaded(*known_doc_);
@@ -415,10 +416,10 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
         try {
             doc = Parse(bytes);
             if (!doc->DocumentElement() && OfferRestore(path, NoRootMessage(path)))
-                doc = Parse(bytes = xml::ReadAll(xml::CurrentFileSystem(), path));
+                doc = Parse(bytes = xml::ReadAll(files_, path));
         } catch (const xml::XmlError& e) {
             if (!OfferRestore(path, e.what())) throw;
-            doc = Parse(bytes = xml::ReadAll(xml::CurrentFileSystem(), path));
+            doc = Parse(bytes = xml::ReadAll(files_, path));
         }
         Remember(std::move(bytes), *doc);
     }
@@ -462,14 +463,14 @@ void ScriptStore::SaveChange(xml::IXmlDocument& doc, std::string change) {
             return;
         // The backup is the store as it was before the action, however many saves it makes.
         if (!backup_taken_) {
-            files::KeepBackup(path, BackupPath(path));
+            files::KeepBackup(files_, path, BackupPath(path));
             backup_taken_ = true;
         }
         // The new store is complete on the disk before it takes the old one's place, so a crash
         // leaves one or the other. The file system's Replace also makes the renaming itself
         // durable: a store that came back old after a power cut would lose a script the user
         // was told was saved.
-        xml::WriteSafely(xml::CurrentFileSystem(), path, bytes);
+        xml::WriteSafely(files_, path, bytes);
     } catch (const std::exception& e) {
         throw StoreError(SaveFailure(path, change, saved_, e.what()));
     }

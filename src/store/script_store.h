@@ -50,7 +50,9 @@ class ScriptStore {
     // Asks the user a yes/no question (code page 1251 text); true for yes.
     using AskUser = std::function<bool(const std::string& question)>;
 
-    explicit ScriptStore(DataFolder folder) : folder_(std::move(folder)) {}
+    // Every file of the store goes through `files`.
+    explicit ScriptStore(DataFolder folder, xml::IFileSystem& files = xml::PlatformFileSystem())
+        : folder_(std::move(folder)), files_(files) {}
     ~ScriptStore();
     ScriptStore(const ScriptStore&) = delete;
     ScriptStore& operator=(const ScriptStore&) = delete;
@@ -121,6 +123,7 @@ class ScriptStore {
     void Remember(std::string bytes, xml::IXmlDocument& doc) noexcept;
 
     DataFolder folder_;
+    xml::IFileSystem& files_;
     AskUser ask_;
     int action_depth_ = 0;
     int lock_wait_ms_ = kLockWaitMs;

@@ -26,10 +26,10 @@ bool FileExists(const fs::path& path) {
     return status.type() != fs::file_type::not_found;
 }
 
-bool Loads(const fs::path& path, std::string* bytes) noexcept {
+bool Loads(xml::IFileSystem& files, const fs::path& path, std::string* bytes) noexcept {
     try {
         if (!FileExists(path)) return false;
-        std::string read = xml::ReadAll(xml::CurrentFileSystem(), path);
+        std::string read = xml::ReadAll(files, path);
         auto doc = xml::CreateXmlDocument();
         doc->LoadFromBytes(read);
         if (!doc->DocumentElement()) return false;
@@ -44,8 +44,7 @@ namespace {
 
 // The backup is a second copy: it is written in place and not flushed, since the store written
 // right after it is, and a failure to write it does not stop the save of the store itself.
-void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
-    auto& files = xml::CurrentFileSystem();
+void WriteBackup(xml::IFileSystem& files, const fs::path& path, std::string_view bytes) noexcept {
     try {
         auto writer = files.Create(path);
         writer->Write(bytes);
@@ -61,15 +60,14 @@ void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
 // puts a new one in its place), so the backup keeps the old bytes. Where the volume has no such
 // names, the bytes are copied. Either way the store itself is untouched: a crash here leaves it
 // as it was.
-void KeepBackup(const fs::path& store, const fs::path& backup) noexcept {
+void KeepBackup(xml::IFileSystem& files, const fs::path& store, const fs::path& backup) noexcept {
     if (!FileExists(store)) return;  // nothing is replaced; an older backup stays
-    auto& files = xml::CurrentFileSystem();
     files.Remove(backup);
     std::error_code ec;
     fs::create_hard_link(store, backup, ec);
     if (!ec) return;
     try {
-        WriteBackup(backup, xml::ReadAll(files, store));
+        WriteBackup(files, backup, xml::ReadAll(files, store));
     } catch (const std::exception&) {
     }
 }
@@ -82,18 +80,19 @@ fs::path AsideName(const fs::path& file) {
     }
 }
 
-fs::path MoveAside(const fs::path& file) {
+fs::path MoveAside(xml::IFileSystem& files, const fs::path& file) {
     fs::path aside = AsideName(file);
-    xml::CurrentFileSystem().Replace(file, aside);
+    files.Replace(file, aside);
     return aside;
 }
 
-std::unique_ptr<xml::IFileLock> LockStore(const fs::path& store, int wait_ms) {
+std::unique_ptr<xml::IFileLock> LockStore(xml::IFileSystem& files, const fs::path& store,
+                                          int wait_ms) {
     fs::path name = store;
     name += ".lock";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
     for (;;) {
-        if (auto lock = xml::CurrentFileSystem().TryLock(name)) return lock;
+        if (auto lock = files.TryLock(name)) return lock;
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -509,7 +509,7 @@ void Document::LoadFromStream(IByteSource& source) {
 }
 
 void Document::LoadFromFile(const std::filesystem::path& name) {
-    auto source = CurrentFileSystem().OpenRead(name);
+    auto source = PlatformFileSystem().OpenRead(name);
     LoadFromStream(*source);
 }
 
@@ -525,7 +525,7 @@ void Document::SaveToStream(IByteSink& sink) {
 }
 
 void Document::SaveToFile(const std::filesystem::path& name) {
-    WriteSafely(CurrentFileSystem(), name, [this](IByteSink& sink) { SaveToStream(sink); });
+    WriteSafely(PlatformFileSystem(), name, [this](IByteSink& sink) { SaveToStream(sink); });
 }
 
 }  // namespace zeph::xml::detail

@@ -266,8 +266,9 @@ class IFileLock {
     virtual ~IFileLock() = default;
 };
 
-// The file operations of LoadFromFile and SaveToFile. The platform's implementation is the
-// default; tests put their own in place with SetFileSystem to inject faults.
+// The file operations behind LoadFromFile, SaveToFile and the store. The documents use the
+// platform's own (PlatformFileSystem); code that must survive failing files takes one as a
+// parameter, so its tests can hand it one that fails.
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
@@ -289,10 +290,6 @@ class IFileSystem {
 };
 
 IFileSystem& PlatformFileSystem();
-// The file system in use (the platform's unless a test set another).
-IFileSystem& CurrentFileSystem();
-// Sets the file system in use; nullptr restores the platform's. Returns the previous one.
-IFileSystem* SetFileSystem(IFileSystem* fs) noexcept;
 
 // WriteSafely writes the whole file to this one next to the target first (the target's full name
 // plus ".tmp", e.g. "zpconfig.cfg.tmp"), flushes it and only then replaces the target, so the

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "store_test_util.h"
-#include "xml/file_faults.h"
+#include "support/file_faults.h"
 
 namespace zeph::store::testing {
 namespace {
@@ -21,8 +21,7 @@ class StoreFaultTest : public ::testing::Test {
     // Runs `action` with a file system whose `hook` may fail steps; returns the error text.
     std::string WithFaults(std::function<void(FileStep, const fs::path&)> hook,
                            const std::function<void()>& action) {
-        xml::FaultInjectingFileSystem faulty(std::move(hook));
-        xml::ScopedFileSystem scope(faulty);
+        xml::ScopedFaults scope(files, std::move(hook));
         try {
             action();
         } catch (const std::exception& e) {
@@ -38,7 +37,8 @@ class StoreFaultTest : public ::testing::Test {
     }
 
     TempFolder folder;
-    ScriptStore store{folder.Host()};
+    xml::FaultInjectingFileSystem files;
+    ScriptStore store{folder.Host(), files};
 };
 
 [[noreturn]] void Crash() {

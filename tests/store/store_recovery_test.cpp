@@ -4,7 +4,7 @@
 #include <gmock/gmock.h>
 
 #include "store_test_util.h"
-#include "xml/file_faults.h"
+#include "support/file_faults.h"
 
 namespace zeph::store::testing {
 namespace {
@@ -40,7 +40,8 @@ class StoreRecoveryTest : public ::testing::Test {
     }
 
     TempFolder folder;
-    ScriptStore store{folder.Host()};
+    xml::FaultInjectingFileSystem files;
+    ScriptStore store{folder.Host(), files};
     std::vector<std::string> questions;
     bool answer = true;
     std::string good_backup, good_store;
@@ -174,13 +175,13 @@ TEST_F(StoreRecoveryTest, AFailedSaveSaysWhatTheActionSavedBeforeIt) {
     store.CreateDefaultStore();
     FakeWindow window;
     int replaces = 0;
-    xml::FaultInjectingFileSystem full_disk([&](FileStep step, const fs::path& path) {
+    auto full_disk = [&](FileStep step, const fs::path& path) {
         if (step == FileStep::Write && path.filename() == "zpconfig.cfg.tmp" && ++replaces > 1)
             throw xml::XmlError(std::string(u8"нет места на диске"_cp));
-    });
+    };
     std::string error;
     {
-        xml::ScopedFileSystem scope(full_disk);
+        xml::ScopedFaults scope(files, full_disk);
         ScriptStore::Action action(store);
         try {
             store.StoreScript("T", "VBScript", "text");
