@@ -200,10 +200,6 @@ xml::XmlRef<xml::IXmlElement> ConfigurationOf(xml::IXmlElement& root, const fs::
                      std::string(u8"\") не соответствует ни одному классу лексем"_cp));
 }
 
-bool IsOn(const xml::IXmlNode& colour, std::string_view attr) {
-    return colour.GetAttr(attr, "0") == "1";
-}
-
 // Token-class colours from "Configuration" into the JavaScript highlighter, then copied to the
 // VBScript one by class name.
 void ApplyColours(xml::IXmlElement& config, IStoreWindow& window, const fs::path& path) {
@@ -229,13 +225,7 @@ void ApplyColours(xml::IXmlElement& config, IStoreWindow& window, const fs::path
             js.FindClass(editor::TokenClassTable::ClassNameOf(label));
         auto colour = config.ElementByAttr("Color", "name", xml::XmlValue(label));
         if (!cls || !colour) ThrowUnknownColour(path, i, label);
-        std::uint8_t style = editor::kPlain;
-        if (IsOn(*colour, "Bold")) style |= editor::kBold;
-        if (IsOn(*colour, "Italic")) style |= editor::kItalic;
-        if (IsOn(*colour, "Underline")) style |= editor::kUnderline;
-        cls->style = style;
-        cls->foreground = colour->GetIntAttr("Foreground", 0);
-        cls->background = colour->GetIntAttr("Background", 0);
+        ApplyColourRecord(*colour, *cls);
     }
     for (int i = 0, count = vb.ClassCount(); i < count; ++i) {
         editor::THighlighterAttributes& cls = vb.ClassAt(i);
@@ -308,6 +298,17 @@ xml::XmlRef<xml::IXmlNode> FindScriptRecord(xml::IXmlNode& root, std::string_vie
         }
     }
     return {};
+}
+
+void ApplyColourRecord(const xml::IXmlNode& colour, editor::THighlighterAttributes& cls) {
+    auto on = [&colour](std::string_view attr) { return colour.GetAttr(attr, "0") == "1"; };
+    std::uint8_t style = editor::kPlain;
+    if (on("Bold")) style |= editor::kBold;
+    if (on("Italic")) style |= editor::kItalic;
+    if (on("Underline")) style |= editor::kUnderline;
+    cls.style = style;
+    cls.foreground = colour.GetIntAttr("Foreground", 0);
+    cls.background = colour.GetIntAttr("Background", 0);
 }
 
 std::string ScriptLanguage(const xml::IXmlNode& script) {

@@ -150,6 +150,10 @@ xml::XmlRef<xml::IXmlDocument>& SharedDocument();
 // "Configuration", in the new store's order; the settings dialog's defaults are the same.
 void AppendDefaultColours(xml::IXmlNode& config);
 
+// Takes a "Color" record's style and colours into a token class: a style flag is on only when
+// its text is exactly "1", a missing colour reads as 0. The store and the settings preview agree.
+void ApplyColourRecord(const xml::IXmlNode& colour, editor::THighlighterAttributes& cls);
+
 // Script record readers shared with the workbench.
 // The first "Script" record directly below `root` whose "Name" is `name`, compared byte for byte
 // and case-sensitively (the names "a" and "A" are two scripts); none when there is no such

@@ -3,8 +3,7 @@
 // told exactly what was saved.
 #include <gmock/gmock.h>
 
-#include "store_test_util.h"
-#include "support/file_faults.h"
+#include "faulty_store.h"
 
 namespace zeph::store::testing {
 namespace {
@@ -14,11 +13,8 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using xml::FileStep;
 
-class StoreRecoveryTest : public ::testing::Test {
+class StoreRecoveryTest : public FaultyStoreTest {
   protected:
-    fs::path Store() const { return folder.File("zpconfig.cfg"); }
-    fs::path Temp() const { return folder.File("zpconfig.cfg.tmp"); }
-    fs::path Backup() const { return folder.File("zpconfig.cfg.bak"); }
     fs::path Aside(std::string_view of) const { return folder.File(std::string(of) + ".damaged"); }
 
     // A store with scripts A and B, whose backup holds A only.
@@ -39,9 +35,6 @@ class StoreRecoveryTest : public ::testing::Test {
         return {};
     }
 
-    TempFolder folder;
-    xml::FaultInjectingFileSystem files;
-    ScriptStore store{folder.Host(), files};
     std::vector<std::string> questions;
     bool answer = true;
     std::string good_backup, good_store;

@@ -6,20 +6,13 @@
 #include <algorithm>
 
 #include "base/wide.h"
+#include "base/window_text.h"
 #include "editor/font_set.h"
 #include "settings/settings_form.h"
 
 namespace zeph::win {
 
 namespace {
-
-std::wstring WindowText(HWND hwnd) {
-    const int length = ::GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
-    const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return text;
-}
 
 void SetChecked(HWND box, bool checked) {
     ::SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);

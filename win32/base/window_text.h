@@ -1,0 +1,20 @@
+// The text of a window or control, as UTF-16.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+namespace zeph::win {
+
+// The window's whole text; empty when it has none or is gone.
+inline std::wstring WindowText(HWND hwnd) {
+    const int length = ::GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+    const int got = ::GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return text;
+}
+
+}  // namespace zeph::win
