@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "xml/xml.h"
 
 namespace tellur {
 
@@ -388,18 +388,24 @@ Map::FeaturePtr Map::SelectedAt(long index) const {
 }
 
 void Map::Load(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in) throw MapError(L"Не удалось открыть файл карты " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    Read(bytes.str(), path);
+    std::string bytes;
+    try {
+        bytes = zeph::xml::ReadAll(zeph::xml::PlatformFileSystem(), std::filesystem::path(path));
+    } catch (const std::exception&) {
+        throw MapError(L"Не удалось открыть файл карты " + path);
+    }
+    Read(bytes, path);
 }
 
 void Map::Save(const std::wstring& path) {
-    std::string text = Write();
-    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(text.data(), text.size()) || !out.flush())
+    const std::string text = Write();
+    // The new map takes the old one's place only when it is complete on the disk: a full disk
+    // or a crash in mid-write leaves the old map as it was.
+    try {
+        zeph::xml::WriteSafely(zeph::xml::PlatformFileSystem(), std::filesystem::path(path), text);
+    } catch (const std::exception&) {
         throw MapError(L"Не удалось записать файл карты " + path);
+    }
     fileName_ = path;
     Changed(Change::Everything);
 }
