@@ -44,30 +44,27 @@ std::wstring_view Trim(std::wstring_view s) {
     return s;
 }
 
-// Fields of a map file line are tab-separated; these escapes keep any text on one line.
+// Fields of a map file line are tab-separated; these escapes keep any text on one line: each
+// character on the left is written as a backslash and the letter on the right.
+constexpr std::pair<wchar_t, wchar_t> kEscapes[] = {
+    {L'\\', L'\\'}, {L'\t', L't'}, {L'\n', L'n'}, {L'\r', L'r'}};
+
 std::wstring Escape(std::wstring_view s) {
     std::wstring r;
     for (wchar_t c : s) {
-        switch (c) {
-            case L'\\':
-                r += L"\\\\";
-                break;
-            case L'\t':
-                r += L"\\t";
-                break;
-            case L'\n':
-                r += L"\\n";
-                break;
-            case L'\r':
-                r += L"\\r";
-                break;
-            default:
-                r += c;
+        auto e = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                              [c](const auto& pair) { return pair.first == c; });
+        if (e == std::end(kEscapes)) {
+            r += c;
+        } else {
+            r += L'\\';
+            r += e->second;
         }
     }
     return r;
 }
 
+// A backslash before any other letter is dropped; one at the very end stays.
 std::wstring Unescape(std::wstring_view s) {
     std::wstring r;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -75,19 +72,10 @@ std::wstring Unescape(std::wstring_view s) {
             r += s[i];
             continue;
         }
-        switch (s[++i]) {
-            case L't':
-                r += L'\t';
-                break;
-            case L'n':
-                r += L'\n';
-                break;
-            case L'r':
-                r += L'\r';
-                break;
-            default:
-                r += s[i];
-        }
+        const wchar_t letter = s[++i];
+        auto e = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                              [letter](const auto& pair) { return pair.second == letter; });
+        r += e == std::end(kEscapes) ? letter : e->first;
     }
     return r;
 }
