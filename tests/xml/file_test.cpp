@@ -1,9 +1,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "support/file_bytes.h"
 #include "support/file_faults.h"
 #include "xml_test_util.h"
 
@@ -12,11 +11,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The file's bytes, read without the file layer under test.
 std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return zeph::support::ReadBytes(p);
 }
 
 class XmlFiles : public ::testing::Test {
