@@ -1,4 +1,4 @@
-// The text of a window or control, as UTF-16.
+// A window's text, in full whatever its length.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,6 @@
 
 namespace zeph::win {
 
-// The window's whole text; empty when it has none or is gone.
 inline std::wstring WindowText(HWND hwnd) {
     const int length = ::GetWindowTextLengthW(hwnd);
     std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
