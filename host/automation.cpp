@@ -1,6 +1,7 @@
 #include "host/automation.h"
 
 #include "base/result.h"
+#include "base/window_text.h"
 #include "host/dispatch.h"
 
 #include <oleauto.h>
@@ -470,10 +471,7 @@ class MainWindowObject final : public Dispatch<ITellurMainWindow> {
     HRESULT STDMETHODCALLTYPE get_Caption(BSTR* caption) override {
         return Run([&] {
             CheckOut(caption);
-            HWND hwnd = WindowOf(host()).Handle();
-            std::wstring text(::GetWindowTextLengthW(hwnd) + 1, L'\0');
-            text.resize(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
-            *caption = AllocString(text);
+            *caption = AllocString(zeph::win::WindowText(WindowOf(host()).Handle()));
         });
     }
     HRESULT STDMETHODCALLTYPE put_Caption(BSTR caption) override {

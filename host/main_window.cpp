@@ -70,6 +70,30 @@ HMENU BuildMenu() {
     return bar;
 }
 
+// The common dialog over `owner` for a map file to open or to save, starting at `start`; the
+// chosen path, or empty when the user cancels.
+std::wstring AskMapFile(HWND owner, bool save, const std::wstring& start) {
+    wchar_t file[MAX_PATH * 2] = L"";
+    if (start.size() < MAX_PATH * 2) start.copy(file, start.size());
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH * 2;
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (save) {
+        ofn.lpstrFilter = L"Карты Теллура (*.tmap)\0*.tmap\0";
+        ofn.lpstrTitle = L"Сохранить карту как";
+        ofn.lpstrDefExt = L"tmap";
+        ofn.Flags |= OFN_OVERWRITEPROMPT;
+        return ::GetSaveFileNameW(&ofn) ? file : L"";
+    }
+    ofn.lpstrFilter = L"Карты Теллура (*.tmap)\0*.tmap\0Все файлы (*.*)\0*.*\0";
+    ofn.lpstrTitle = L"Открыть карту";
+    ofn.Flags |= OFN_FILEMUSTEXIST;
+    return ::GetOpenFileNameW(&ofn) ? file : L"";
+}
+
 }  // namespace
 
 MainWindow::MainWindow(std::shared_ptr<Host> host) : host_(std::move(host)) {
@@ -433,32 +457,13 @@ void MainWindow::OpenMap(const std::wstring& path) {
 }
 
 void MainWindow::AskOpenMap() {
-    wchar_t file[MAX_PATH * 2] = L"";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = frame_;
-    ofn.lpstrFilter = L"Карты Теллура (*.tmap)\0*.tmap\0Все файлы (*.*)\0*.*\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH * 2;
-    ofn.lpstrTitle = L"Открыть карту";
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (::GetOpenFileNameW(&ofn)) OpenMap(file);
+    const std::wstring file = AskMapFile(frame_, false, L"");
+    if (!file.empty()) OpenMap(file);
 }
 
 void MainWindow::AskSaveMap() {
-    wchar_t file[MAX_PATH * 2] = L"";
-    const std::wstring& current = host_->map.fileName();
-    if (current.size() < MAX_PATH * 2) current.copy(file, current.size());
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = frame_;
-    ofn.lpstrFilter = L"Карты Теллура (*.tmap)\0*.tmap\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH * 2;
-    ofn.lpstrTitle = L"Сохранить карту как";
-    ofn.lpstrDefExt = L"tmap";
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (::GetSaveFileNameW(&ofn)) host_->map.Save(file);
+    const std::wstring file = AskMapFile(frame_, true, host_->map.fileName());
+    if (!file.empty()) host_->map.Save(file);
 }
 
 MapViewport MainWindow::Viewport() const {

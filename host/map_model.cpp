@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "xml/xml.h"
 
 namespace tellur {
 
@@ -44,30 +44,27 @@ std::wstring_view Trim(std::wstring_view s) {
     return s;
 }
 
-// Fields of a map file line are tab-separated; these escapes keep any text on one line.
+// Fields of a map file line are tab-separated; these escapes keep any text on one line: each
+// character on the left is written as a backslash and the letter on the right.
+constexpr std::pair<wchar_t, wchar_t> kEscapes[] = {
+    {L'\\', L'\\'}, {L'\t', L't'}, {L'\n', L'n'}, {L'\r', L'r'}};
+
 std::wstring Escape(std::wstring_view s) {
     std::wstring r;
     for (wchar_t c : s) {
-        switch (c) {
-            case L'\\':
-                r += L"\\\\";
-                break;
-            case L'\t':
-                r += L"\\t";
-                break;
-            case L'\n':
-                r += L"\\n";
-                break;
-            case L'\r':
-                r += L"\\r";
-                break;
-            default:
-                r += c;
+        auto e = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                              [c](const auto& pair) { return pair.first == c; });
+        if (e == std::end(kEscapes)) {
+            r += c;
+        } else {
+            r += L'\\';
+            r += e->second;
         }
     }
     return r;
 }
 
+// A backslash before any other letter is dropped; one at the very end stays.
 std::wstring Unescape(std::wstring_view s) {
     std::wstring r;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -75,19 +72,10 @@ std::wstring Unescape(std::wstring_view s) {
             r += s[i];
             continue;
         }
-        switch (s[++i]) {
-            case L't':
-                r += L'\t';
-                break;
-            case L'n':
-                r += L'\n';
-                break;
-            case L'r':
-                r += L'\r';
-                break;
-            default:
-                r += s[i];
-        }
+        const wchar_t letter = s[++i];
+        auto e = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                              [letter](const auto& pair) { return pair.second == letter; });
+        r += e == std::end(kEscapes) ? letter : e->first;
     }
     return r;
 }
@@ -388,18 +376,24 @@ Map::FeaturePtr Map::SelectedAt(long index) const {
 }
 
 void Map::Load(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in) throw MapError(L"Не удалось открыть файл карты " + path);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    Read(bytes.str(), path);
+    std::string bytes;
+    try {
+        bytes = zeph::xml::ReadAll(zeph::xml::PlatformFileSystem(), std::filesystem::path(path));
+    } catch (const std::exception&) {
+        throw MapError(L"Не удалось открыть файл карты " + path);
+    }
+    Read(bytes, path);
 }
 
 void Map::Save(const std::wstring& path) {
-    std::string text = Write();
-    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(text.data(), text.size()) || !out.flush())
+    const std::string text = Write();
+    // The new map takes the old one's place only when it is complete on the disk: a full disk
+    // or a crash in mid-write leaves the old map as it was.
+    try {
+        zeph::xml::WriteSafely(zeph::xml::PlatformFileSystem(), std::filesystem::path(path), text);
+    } catch (const std::exception&) {
         throw MapError(L"Не удалось записать файл карты " + path);
+    }
     fileName_ = path;
     Changed(Change::Everything);
 }

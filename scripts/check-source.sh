@@ -17,6 +17,11 @@ up=$(git grep -n 'win32/' -- 'src/' || true)
 if [ -n "$up" ]; then
   echo "check-source: the portable core refers to the Windows layer:"; echo "$up"; status=1
 fi
+# The product's file layer has no test switch: faults are injected from tests/support.
+hooks=$(git grep -nE 'FaultInjecting|SetFileSystem|CurrentFileSystem' -- src/ posix/ win32/ || true)
+if [ -n "$hooks" ]; then
+  echo "check-source: a test hook in the product's file layer:"; echo "$hooks"; status=1
+fi
 # Every folder or file the architecture page names in `backticks` exists (build trees aside).
 missing=""
 for name in $(grep -oE '`[A-Za-z0-9_.{},-]+/[A-Za-z0-9_./{},-]*`' docs/architecture.md | tr -d '`' | sort -u); do

@@ -1,12 +1,11 @@
 // zeph tokens --vbscript|--javascript FILE: the highlighter's tokens of each line as JSON.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "editor/highlighter.h"
 #include "editor/token_dump.h"
 #include "tool.h"
+#include "xml/xml.h"
 
 namespace {
 
@@ -29,12 +28,8 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "zeph tokens: unknown language option '%s'\n", argv[0]);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "zeph tokens: cannot open '%s'\n", argv[1]);
-        return 1;
-    }
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A file that cannot be read (missing, a folder) raises the file layer's error.
+    const std::string data = zeph::xml::ReadAll(zeph::xml::PlatformFileSystem(), argv[1]);
     std::string out = TokensAsJson(*h, data);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;

@@ -74,23 +74,35 @@ std::string ScriptText(int n) {
 class NoSyncFileSystem final : public zeph::xml::IFileSystem {
     class Writer final : public zeph::xml::IFileWriter {
       public:
-        explicit Writer(std::unique_ptr<zeph::xml::IFileWriter> inner) : inner_(std::move(inner)) {}
+        Writer(std::unique_ptr<zeph::xml::IFileWriter> inner, const bool& sync)
+            : inner_(std::move(inner)), sync_(sync) {}
         void Write(std::string_view bytes) override { inner_->Write(bytes); }
-        void Flush() override {}
+        void Flush() override {
+            if (sync_) inner_->Flush();
+        }
         void Close() override { inner_->Close(); }
 
       private:
         std::unique_ptr<zeph::xml::IFileWriter> inner_;
+        const bool& sync_;
     };
 
   public:
+    // While false, flushes are skipped and replacing is a plain rename.
+    bool sync = true;
+
     std::unique_ptr<zeph::xml::IByteSource> OpenRead(const fs::path& name) override {
         return zeph::xml::PlatformFileSystem().OpenRead(name);
     }
     std::unique_ptr<zeph::xml::IFileWriter> Create(const fs::path& name) override {
-        return std::make_unique<Writer>(zeph::xml::PlatformFileSystem().Create(name));
+        return std::make_unique<Writer>(zeph::xml::PlatformFileSystem().Create(name), sync);
     }
-    void Replace(const fs::path& from, const fs::path& to) override { fs::rename(from, to); }
+    void Replace(const fs::path& from, const fs::path& to) override {
+        if (sync)
+            zeph::xml::PlatformFileSystem().Replace(from, to);
+        else
+            fs::rename(from, to);
+    }
     void Remove(const fs::path& name) noexcept override {
         zeph::xml::PlatformFileSystem().Remove(name);
     }
@@ -131,7 +143,8 @@ int main() {
     const fs::path folder = fs::temp_directory_path() / "zeph_bench_store";
     fs::remove_all(folder);
     fs::create_directories(folder);
-    zeph::store::ScriptStore store([&] { return folder / ""; });
+    NoSyncFileSystem files;
+    zeph::store::ScriptStore store([&] { return folder / ""; }, files);
 
     // The store: the new file plus 1,000 scripts of 5 KB.
     auto doc = store.CreateDefaultStore();
@@ -148,7 +161,6 @@ int main() {
 
     BenchWindow window;
     window.box = "Script 500";
-    NoSyncFileSystem no_sync;
     std::vector<double> ours, ours_no_sync, peer, peer_durable, store_ms, state_ms, apply_ms;
     std::vector<double> ours_cpu, peer_cpu;
     for (int round = 0; round < kRounds; ++round) {
@@ -168,13 +180,13 @@ int main() {
         apply_ms.push_back(Ms(applied - saved));
 
         {
-            zeph::xml::SetFileSystem(&no_sync);
+            files.sync = false;
             const auto quick = Clock::now();
             store.StoreScript(window.box, "VBScript", window.text);
             store.SaveWorkbenchState(window);
             store.ApplyStore(window);
             ours_no_sync.push_back(Ms(Clock::now() - quick));
-            zeph::xml::SetFileSystem(nullptr);
+            files.sync = true;
         }
 
         const fs::path copy = folder / "pugixml.cfg";

@@ -48,11 +48,6 @@ std::uint8_t StyleBit(StyleFlag flag) {
     }
 }
 
-// The preview applies a style flag only when its text is exactly "1".
-bool IsOn(const xml::IXmlNode& record, std::string_view attr) {
-    return record.GetAttr(attr, "0") == "1";
-}
-
 }  // namespace
 
 std::string ElementNameOf(std::string_view caption) {
@@ -189,13 +184,7 @@ void SettingsPresenter::ApplyToSample(editor::Highlighter& highlighter) {
             editor::THighlighterAttributes* cls = highlighter.FindClass(ElementNameOf(caption));
             auto colour = root_->ElementByAttr("Color", "name", xml::XmlValue(caption));
             if (!cls || !colour) continue;
-            std::uint8_t style = editor::kPlain;
-            if (IsOn(*colour, "Bold")) style |= editor::kBold;
-            if (IsOn(*colour, "Italic")) style |= editor::kItalic;
-            if (IsOn(*colour, "Underline")) style |= editor::kUnderline;
-            cls->style = style;
-            cls->foreground = colour->GetIntAttr("Foreground", 0);
-            cls->background = colour->GetIntAttr("Background", 0);
+            store::ApplyColourRecord(*colour, *cls);
         }
         highlighter.NotifyLooksChanged();
     }

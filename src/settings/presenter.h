@@ -81,7 +81,6 @@ class SettingsPresenter {
 
     Page ActivePage() const { return page_; }
     xml::IXmlElement& WorkingRoot() const { return *root_; }
-    editor::Highlighter& PreviewHighlighter() const { return *preview_; }
     editor::TVBScriptHighlighter& VBScriptHighlighter() { return vb_; }
     editor::TJScriptHighlighter& JavaScriptHighlighter() { return js_; }
 

@@ -35,7 +35,7 @@ std::optional<RescuedScript> TakeRescue(const fs::path& folder) {
                                    root->GetAttr("Text", "")};
     } catch (const std::exception&) {
     }
-    xml::CurrentFileSystem().Remove(path);
+    xml::PlatformFileSystem().Remove(path);
     return script;
 }
 

@@ -19,7 +19,6 @@ using text::operator""_cp;
 namespace fs = std::filesystem;
 using files::FileExists;
 using files::PathText;
-using files::ReadAll;
 
 constexpr std::array<std::string_view, 3> kWindowStates = {"Normal", "Minimized", "Maximized"};
 
@@ -43,8 +42,9 @@ constexpr editor::ColourValue kWindowBackground = -16777211;  // system colour 5
 
 // Reads the file and tells whether it holds exactly `known`, comparing block by block so that
 // the usual case keeps no copy of the file. Otherwise `bytes` receives the file's bytes.
-bool ReadUnlessKnown(const fs::path& path, std::string_view known, std::string& bytes) {
-    auto source = xml::CurrentFileSystem().OpenRead(path);
+bool ReadUnlessKnown(xml::IFileSystem& files, const fs::path& path, std::string_view known,
+                     std::string& bytes) {
+    auto source = files.OpenRead(path);
     constexpr std::size_t kBlock = 256 * 1024;
     auto block = std::make_unique_for_overwrite<char[]>(kBlock);
     std::size_t offset = 0;
@@ -200,19 +200,6 @@ xml::XmlRef<xml::IXmlElement> ConfigurationOf(xml::IXmlElement& root, const fs::
                      std::string(u8"\") не соответствует ни одному классу лексем"_cp));
 }
 
-bool IsOn(const xml::IXmlNode& colour, std::string_view attr) {
-    return colour.GetAttr(attr, "0") == "1";
-}
-
-// Compares an attribute (or its default) with a name byte for byte, without copying text values.
-bool AttrEquals(const xml::IXmlNode& node, std::string_view attr, std::string_view fallback,
-                std::string_view name) {
-    const xml::XmlValue* value = node.FindAttr(attr);
-    if (!value) return fallback == name;
-    if (value->type() == xml::XmlValue::Type::Text) return value->Raw() == name;
-    return value->ToText() == name;
-}
-
 // Token-class colours from "Configuration" into the JavaScript highlighter, then copied to the
 // VBScript one by class name.
 void ApplyColours(xml::IXmlElement& config, IStoreWindow& window, const fs::path& path) {
@@ -238,13 +225,7 @@ void ApplyColours(xml::IXmlElement& config, IStoreWindow& window, const fs::path
             js.FindClass(editor::TokenClassTable::ClassNameOf(label));
         auto colour = config.ElementByAttr("Color", "name", xml::XmlValue(label));
         if (!cls || !colour) ThrowUnknownColour(path, i, label);
-        std::uint8_t style = editor::kPlain;
-        if (IsOn(*colour, "Bold")) style |= editor::kBold;
-        if (IsOn(*colour, "Italic")) style |= editor::kItalic;
-        if (IsOn(*colour, "Underline")) style |= editor::kUnderline;
-        cls->style = style;
-        cls->foreground = colour->GetIntAttr("Foreground", 0);
-        cls->background = colour->GetIntAttr("Background", 0);
+        ApplyColourRecord(*colour, *cls);
     }
     for (int i = 0, count = vb.ClassCount(); i < count; ++i) {
         editor::THighlighterAttributes& cls = vb.ClassAt(i);
@@ -298,6 +279,33 @@ void AppendDefaultColours(xml::IXmlNode& config) {
     fallback->SetAttr("Underline", "0");
 }
 
+xml::XmlRef<xml::IXmlNode> FindScriptRecord(xml::IXmlNode& root, std::string_view name,
+                                            std::optional<std::string_view> nameless) {
+    auto scripts = root.ElementsByName("Script");
+    for (int i = 0, count = scripts->Count(); i < count; ++i) {
+        auto script = scripts->Item(i);
+        const xml::XmlValue* value = script->FindAttr("Name");
+        if (!value) {
+            if (nameless && *nameless == name) return script;
+        } else if (value->type() == xml::XmlValue::Type::Text ? value->Raw() == name  // no copy
+                                                              : value->ToText() == name) {
+            return script;
+        }
+    }
+    return {};
+}
+
+void ApplyColourRecord(const xml::IXmlNode& colour, editor::THighlighterAttributes& cls) {
+    auto on = [&colour](std::string_view attr) { return colour.GetAttr(attr, "0") == "1"; };
+    std::uint8_t style = editor::kPlain;
+    if (on("Bold")) style |= editor::kBold;
+    if (on("Italic")) style |= editor::kItalic;
+    if (on("Underline")) style |= editor::kUnderline;
+    cls.style = style;
+    cls.foreground = colour.GetIntAttr("Foreground", 0);
+    cls.background = colour.GetIntAttr("Background", 0);
+}
+
 std::string ScriptLanguage(const xml::IXmlNode& script) {
     std::string language = script.GetAttr("Language", kVBScript);
     if (language.empty()) language = kVBScript;
@@ -325,7 +333,7 @@ void ScriptStore::EndAction() noexcept {
 
 void ScriptStore::Hold(const fs::path& store) {
     if (lock_) return;
-    lock_ = files::LockStore(store, lock_wait_ms_);
+    lock_ = files::LockStore(files_, store, lock_wait_ms_);
     ++hold_count_;
 }
 
@@ -334,21 +342,21 @@ bool ScriptStore::RecoverIfMissing(const fs::path& path) {
     const fs::path temp = xml::TempFileName(path);
     const fs::path backup = BackupPath(path);
     // An interrupted save: its temporary file holds the newest document if it is complete.
-    if (files::Loads(temp)) {
-        xml::CurrentFileSystem().Replace(temp, path);
+    if (files::Loads(files_, temp)) {
+        files_.Replace(temp, path);
         return true;
     }
     // A partial one may still hold most of the scripts: it is kept, only out of the way.
-    if (FileExists(temp)) files::MoveAside(temp);
+    if (FileExists(temp)) files::MoveAside(files_, temp);
     // Otherwise the store as it was before the last action.
     std::string bytes;
-    if (files::Loads(backup, &bytes)) {
-        files::WriteSafely(path, bytes);
+    if (files::Loads(files_, backup, &bytes)) {
+        xml::WriteSafely(files_, path, bytes);
         return true;
     }
     // Nothing loads: the default store follows, and the next save's backup must not take the
     // place of a damaged backup that may still hold something.
-    if (FileExists(backup)) files::MoveAside(backup);
+    if (FileExists(backup)) files::MoveAside(files_, backup);
     return false;
 }
 
@@ -356,8 +364,8 @@ bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
     if (!ask_) return false;
     const fs::path temp = xml::TempFileName(path);
     std::string bytes;
-    const bool from_temp = files::Loads(temp, &bytes);
-    if (!from_temp && !files::Loads(BackupPath(path), &bytes)) return false;
+    const bool from_temp = files::Loads(files_, temp, &bytes);
+    if (!from_temp && !files::Loads(files_, BackupPath(path), &bytes)) return false;
     const fs::path source = from_temp ? temp : BackupPath(path);
     const std::string question =
         error + std::string(u8"\r\n\r\nРядом лежит "_cp) +
@@ -369,11 +377,11 @@ bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
             u8"рядом под именем \""_cp) +
         PathText(files::AsideName(path).filename()) + "\".";
     if (!ask_(question)) return false;
-    files::MoveAside(path);
+    files::MoveAside(files_, path);
     if (from_temp)
-        xml::CurrentFileSystem().Replace(temp, path);
+        files_.Replace(temp, path);
     else
-        files::WriteSafely(path, bytes);
+        xml::WriteSafely(files_, path, bytes);
     return true;
 }
 
@@ -392,8 +400,8 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
     loaded_path_ = path;
     // The file is always read: a change by anyone else shows in its bytes.
     std::string bytes;
-    const bool same =
-        known_doc_ ? ReadUnlessKnown(path, known_bytes_, bytes) : (bytes = ReadAll(path), false);
+    const bool same = known_doc_ ? ReadUnlessKnown(files_, path, known_bytes_, bytes)
+                                 : (bytes = xml::ReadAll(files_, path), false);
     xml::XmlRef<xml::IXmlDocument> doc;
     if (same) {
         doc = CopyAsLoaded(*known_doc_);
@@ -404,10 +412,10 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
         try {
             doc = Parse(bytes);
             if (!doc->DocumentElement() && OfferRestore(path, NoRootMessage(path)))
-                doc = Parse(bytes = ReadAll(path));
+                doc = Parse(bytes = xml::ReadAll(files_, path));
         } catch (const xml::XmlError& e) {
             if (!OfferRestore(path, e.what())) throw;
-            doc = Parse(bytes = ReadAll(path));
+            doc = Parse(bytes = xml::ReadAll(files_, path));
         }
         Remember(std::move(bytes), *doc);
     }
@@ -450,14 +458,14 @@ void ScriptStore::SaveChange(xml::IXmlDocument& doc, std::string change) {
             return;
         // The backup is the store as it was before the action, however many saves it makes.
         if (!backup_taken_) {
-            files::KeepBackup(path, BackupPath(path));
+            files::KeepBackup(files_, path, BackupPath(path));
             backup_taken_ = true;
         }
         // The new store is complete on the disk before it takes the old one's place, so a crash
         // leaves one or the other. The file system's Replace also makes the renaming itself
         // durable: a store that came back old after a power cut would lose a script the user
         // was told was saved.
-        files::WriteSafely(path, bytes);
+        xml::WriteSafely(files_, path, bytes);
     } catch (const std::exception& e) {
         throw StoreError(SaveFailure(path, change, saved_, e.what()));
     }
@@ -561,13 +569,7 @@ void ScriptStore::StoreScript(std::string_view name, std::string_view language,
     Hold(StorePath());
     auto doc = LoadStore();
     auto root = RootOf(*doc, loaded_path_);
-    xml::XmlRef<xml::IXmlNode> script;
-    auto scripts = root->ElementsByName("Script");
-    for (int i = 0, count = scripts->Count(); i < count && !script; ++i) {
-        auto candidate = scripts->Item(i);
-        // A record without "Name" reads as "none".
-        if (AttrEquals(*candidate, "Name", "none", name)) script = std::move(candidate);
-    }
+    xml::XmlRef<xml::IXmlNode> script = FindScriptRecord(*root, name, "none");
     if (!script) script = root->AppendElement("Script");
     script->SetAttr("Name", name);
     script->SetAttr("Language", language);
@@ -581,8 +583,7 @@ void ScriptStore::RemoveScript(std::string_view name) {
     Hold(StorePath());
     auto doc = LoadStore();
     auto root = RootOf(*doc, loaded_path_);
-    if (auto script = root->ElementByAttr("Script", "Name", xml::XmlValue(name)))
-        root->RemoveChild(script);
+    if (auto script = FindScriptRecord(*root, name)) root->RemoveChild(script);
     SaveChange(*doc, std::string(u8"удаление скрипта \""_cp) + std::string(name) + "\"");
 }
 

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -49,7 +50,9 @@ class ScriptStore {
     // Asks the user a yes/no question (code page 1251 text); true for yes.
     using AskUser = std::function<bool(const std::string& question)>;
 
-    explicit ScriptStore(DataFolder folder) : folder_(std::move(folder)) {}
+    // Every file of the store goes through `files`.
+    explicit ScriptStore(DataFolder folder, xml::IFileSystem& files = xml::PlatformFileSystem())
+        : folder_(std::move(folder)), files_(files) {}
     ~ScriptStore();
     ScriptStore(const ScriptStore&) = delete;
     ScriptStore& operator=(const ScriptStore&) = delete;
@@ -126,6 +129,7 @@ class ScriptStore {
     void Remember(std::string bytes, xml::IXmlDocument& doc) noexcept;
 
     DataFolder folder_;
+    xml::IFileSystem& files_;
     AskUser ask_;
     OpenScript open_script_;
     int action_depth_ = 0;
@@ -149,7 +153,18 @@ class ScriptStore {
 // "Configuration", in the new store's order; the settings dialog's defaults are the same.
 void AppendDefaultColours(xml::IXmlNode& config);
 
+// Takes a "Color" record's style and colours into a token class: a style flag is on only when
+// its text is exactly "1", a missing colour reads as 0. The store and the settings preview agree.
+void ApplyColourRecord(const xml::IXmlNode& colour, editor::THighlighterAttributes& cls);
+
 // Script record readers shared with the workbench.
+// The first "Script" record directly below `root` whose "Name" is `name`, compared byte for byte
+// and case-sensitively (the names "a" and "A" are two scripts); none when there is no such
+// record. A record without "Name" is found only by the name `nameless`, when one is given:
+// storing reads it as "none" and the close-time save as "ScriptNameError", while opening and
+// removing never find it.
+xml::XmlRef<xml::IXmlNode> FindScriptRecord(xml::IXmlNode& root, std::string_view name,
+                                            std::optional<std::string_view> nameless = {});
 // The "Language" of a script: a missing or empty value counts as "VBScript".
 std::string ScriptLanguage(const xml::IXmlNode& script);
 

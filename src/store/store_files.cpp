@@ -26,26 +26,10 @@ bool FileExists(const fs::path& path) {
     return status.type() != fs::file_type::not_found;
 }
 
-std::string ReadAll(const fs::path& path) {
-    auto source = xml::CurrentFileSystem().OpenRead(path);
-    std::string bytes;
-    // The open file's own size, plus a byte to see the end in one read.
-    bytes.resize(std::clamp<std::size_t>(source->SizeHint(), 64 * 1024 - 1, 64 << 20) + 1);
-    std::size_t length = 0;
-    for (;;) {
-        if (length == bytes.size()) bytes.resize(bytes.size() * 2);
-        const std::size_t got = source->Read(bytes.data() + length, bytes.size() - length);
-        if (got == 0) break;
-        length += got;
-    }
-    bytes.resize(length);
-    return bytes;
-}
-
-bool Loads(const fs::path& path, std::string* bytes) noexcept {
+bool Loads(xml::IFileSystem& files, const fs::path& path, std::string* bytes) noexcept {
     try {
         if (!FileExists(path)) return false;
-        std::string read = ReadAll(path);
+        std::string read = xml::ReadAll(files, path);
         auto doc = xml::CreateXmlDocument();
         doc->LoadFromBytes(read);
         if (!doc->DocumentElement()) return false;
@@ -56,28 +40,11 @@ bool Loads(const fs::path& path, std::string* bytes) noexcept {
     }
 }
 
-void WriteSafely(const fs::path& path, std::string_view bytes) {
-    auto& files = xml::CurrentFileSystem();
-    const fs::path temp = xml::TempFileName(path);
-    try {
-        auto writer = files.Create(temp);
-        writer->Write(bytes);
-        writer->Flush();
-        writer->Close();
-        writer.reset();
-        files.Replace(temp, path);
-    } catch (...) {
-        files.Remove(temp);
-        throw;
-    }
-}
-
 namespace {
 
 // The backup is a second copy: it is written in place and not flushed, since the store written
 // right after it is, and a failure to write it does not stop the save of the store itself.
-void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
-    auto& files = xml::CurrentFileSystem();
+void WriteBackup(xml::IFileSystem& files, const fs::path& path, std::string_view bytes) noexcept {
     try {
         auto writer = files.Create(path);
         writer->Write(bytes);
@@ -93,15 +60,14 @@ void WriteBackup(const fs::path& path, std::string_view bytes) noexcept {
 // puts a new one in its place), so the backup keeps the old bytes. Where the volume has no such
 // names, the bytes are copied. Either way the store itself is untouched: a crash here leaves it
 // as it was.
-void KeepBackup(const fs::path& store, const fs::path& backup) noexcept {
+void KeepBackup(xml::IFileSystem& files, const fs::path& store, const fs::path& backup) noexcept {
     if (!FileExists(store)) return;  // nothing is replaced; an older backup stays
-    auto& files = xml::CurrentFileSystem();
     files.Remove(backup);
     std::error_code ec;
     fs::create_hard_link(store, backup, ec);
     if (!ec) return;
     try {
-        WriteBackup(backup, ReadAll(store));
+        WriteBackup(files, backup, xml::ReadAll(files, store));
     } catch (const std::exception&) {
     }
 }
@@ -114,18 +80,19 @@ fs::path AsideName(const fs::path& file) {
     }
 }
 
-fs::path MoveAside(const fs::path& file) {
+fs::path MoveAside(xml::IFileSystem& files, const fs::path& file) {
     fs::path aside = AsideName(file);
-    xml::CurrentFileSystem().Replace(file, aside);
+    files.Replace(file, aside);
     return aside;
 }
 
-std::unique_ptr<xml::IFileLock> LockStore(const fs::path& store, int wait_ms) {
+std::unique_ptr<xml::IFileLock> LockStore(xml::IFileSystem& files, const fs::path& store,
+                                          int wait_ms) {
     fs::path name = store;
     name += ".lock";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
     for (;;) {
-        if (auto lock = xml::CurrentFileSystem().TryLock(name)) return lock;
+        if (auto lock = files.TryLock(name)) return lock;
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

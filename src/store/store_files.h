@@ -1,6 +1,6 @@
-// The files beside the store and how the store handles them: reading whole files, writing through
-// a temporary file, the backup, files kept aside, and the lock that lets one process at a time
-// work on the store.
+// The files beside the store and how the store handles them: the backup, files kept aside, and
+// the lock that lets one process at a time work on the store. Each goes through the store's
+// file system.
 #pragma once
 
 #include <filesystem>
@@ -21,27 +21,23 @@ std::string PathText(const fs::path& path);
 // present, so that loading it reports the real error instead of the file being replaced.
 bool FileExists(const fs::path& path);
 
-std::string ReadAll(const fs::path& path);
-
 // Whether the file reads as a store document (well-formed, with a root element); its bytes go to
 // `bytes` when it does.
-bool Loads(const fs::path& path, std::string* bytes = nullptr) noexcept;
-
-// Writes bytes through a temporary file that then replaces the target.
-void WriteSafely(const fs::path& path, std::string_view bytes);
+bool Loads(xml::IFileSystem& files, const fs::path& path, std::string* bytes = nullptr) noexcept;
 
 // Keeps the store about to be replaced as the backup (see the .cpp). Never fails.
-void KeepBackup(const fs::path& store, const fs::path& backup) noexcept;
+void KeepBackup(xml::IFileSystem& files, const fs::path& store, const fs::path& backup) noexcept;
 
 // A free name beside `file` for keeping it aside.
 fs::path AsideName(const fs::path& file);
 
 // Renames `file` to a free name beside it ("<name>.damaged", "<name>.damaged2", ...) and returns
 // that name. Nothing is ever deleted on the way.
-fs::path MoveAside(const fs::path& file);
+fs::path MoveAside(xml::IFileSystem& files, const fs::path& file);
 
 // Takes the lock file, waiting up to `wait_ms` for another process to let go; raises StoreError
 // with a message for the user when it cannot be had.
-std::unique_ptr<xml::IFileLock> LockStore(const fs::path& store, int wait_ms);
+std::unique_ptr<xml::IFileLock> LockStore(xml::IFileSystem& files, const fs::path& store,
+                                          int wait_ms);
 
 }  // namespace zeph::store::files

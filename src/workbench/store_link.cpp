@@ -26,7 +26,7 @@ std::optional<StoredScript> ScriptStoreLink::FindScript(const std::string& name)
     auto doc = store_.LoadStore();
     auto root = doc->DocumentElement();
     if (!root) return std::nullopt;
-    auto script = root->ElementByAttr("Script", "Name", xml::XmlValue(name));
+    auto script = store::FindScriptRecord(*root, name);
     if (!script) return std::nullopt;
     return StoredScript{store::ScriptLanguage(*script), script->GetAttr("Text", "")};
 }
@@ -36,16 +36,8 @@ void ScriptStoreLink::SaveOnClose(const std::string& name, std::string_view lang
     if (!store_.StoreExists()) return;
     auto doc = store_.LoadStore();
     xml::XmlRef<xml::IXmlNode> match;
-    if (auto root = doc->DocumentElement()) {
-        auto children = root->ChildNodes();
-        for (int i = 0; i < children->Count(); ++i) {
-            auto child = children->Item(i);
-            if (child->GetAttr("Name", "ScriptNameError") == name) {
-                match = child;
-                break;
-            }
-        }
-    }
+    if (auto root = doc->DocumentElement())
+        match = store::FindScriptRecord(*root, name, "ScriptNameError");
     if (!match) {
         store_.StoreScript(name, language, text);
     } else if (match->GetAttr("Text", "ScriptTextError") != text) {

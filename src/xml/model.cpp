@@ -508,31 +508,11 @@ void Document::LoadFromBytes(std::string_view bytes) {
 }
 
 void Document::LoadFromStream(IByteSource& source) {
-    // One read into a buffer of the expected size (plus a byte to see the end) when the source
-    // knows it; otherwise, or when the input runs longer, the buffer doubles. It is not
-    // zero-filled first: only the bytes read are ever looked at.
-    // A hint beyond any file worth reading at once is not trusted for the first buffer.
-    constexpr std::size_t kLargestHint = std::size_t{64} << 20;
-    std::size_t capacity = std::clamp<std::size_t>(source.SizeHint(), 4095, kLargestHint) + 1;
-    auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == capacity) {
-            std::size_t grown = capacity * 2;
-            auto larger = std::make_unique_for_overwrite<char[]>(grown);
-            std::memcpy(larger.get(), bytes.get(), used);
-            bytes = std::move(larger);
-            capacity = grown;
-        }
-        std::size_t n = source.Read(bytes.get() + used, capacity - used);
-        if (n == 0) break;
-        used += n;
-    }
-    LoadFromBytes(std::string_view(bytes.get(), used));
+    LoadFromBytes(ReadAll(source));
 }
 
 void Document::LoadFromFile(const std::filesystem::path& name) {
-    auto source = CurrentFileSystem().OpenRead(name);
+    auto source = PlatformFileSystem().OpenRead(name);
     LoadFromStream(*source);
 }
 
@@ -548,19 +528,7 @@ void Document::SaveToStream(IByteSink& sink) {
 }
 
 void Document::SaveToFile(const std::filesystem::path& name) {
-    IFileSystem& fs = CurrentFileSystem();
-    std::filesystem::path temp = TempFileName(name);
-    try {
-        auto writer = fs.Create(temp);
-        SaveToStream(*writer);
-        writer->Flush();
-        writer->Close();
-        writer.reset();
-        fs.Replace(temp, name);
-    } catch (...) {
-        fs.Remove(temp);
-        throw;
-    }
+    WriteSafely(PlatformFileSystem(), name, [this](IByteSink& sink) { SaveToStream(sink); });
 }
 
 }  // namespace zeph::xml::detail
@@ -589,12 +557,6 @@ std::size_t MemorySource::Read(char* buffer, std::size_t size) {
     if (n) std::memcpy(buffer, bytes_.data(), n);
     bytes_.remove_prefix(n);
     return n;
-}
-
-std::filesystem::path TempFileName(const std::filesystem::path& target) {
-    std::filesystem::path temp = target;
-    temp += ".tmp";
-    return temp;
 }
 
 }  // namespace zeph::xml

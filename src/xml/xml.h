@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -265,8 +266,9 @@ class IFileLock {
     virtual ~IFileLock() = default;
 };
 
-// The file operations of LoadFromFile and SaveToFile. The platform's implementation is the
-// default; tests put their own in place with SetFileSystem to inject faults.
+// The file operations behind LoadFromFile, SaveToFile and the store. The documents use the
+// platform's own (PlatformFileSystem); code that must survive failing files takes one as a
+// parameter, so its tests can hand it one that fails.
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
@@ -288,16 +290,23 @@ class IFileSystem {
 };
 
 IFileSystem& PlatformFileSystem();
-// The file system in use (the platform's unless a test set another).
-IFileSystem& CurrentFileSystem();
-// Sets the file system in use; nullptr restores the platform's. Returns the previous one.
-IFileSystem* SetFileSystem(IFileSystem* fs) noexcept;
 
-// SaveToFile writes the whole document to this file next to the target first (the target's full
-// name plus ".tmp", e.g. "zpconfig.cfg.tmp"), flushes it and only then replaces the target, so
-// the target always holds either the old or the new document. A file of this name left behind
-// comes from an interrupted save; the next save overwrites it.
+// WriteSafely writes the whole file to this one next to the target first (the target's full name
+// plus ".tmp", e.g. "zpconfig.cfg.tmp"), flushes it and only then replaces the target, so the
+// target always holds either the old or the new bytes. A file of this name left behind comes
+// from an interrupted save; the next save overwrites it.
 std::filesystem::path TempFileName(const std::filesystem::path& target);
+
+// Reads the source to its end: one read into a buffer of the expected size (plus a byte to see
+// the end) when the source knows it; otherwise, or when the input runs longer, the buffer doubles.
+std::string ReadAll(IByteSource& source);
+std::string ReadAll(IFileSystem& files, const std::filesystem::path& name);
+
+// Lets `write` fill TempFileName(name), flushes and closes it and only then puts it in the
+// target's place. On any failure the temporary file is removed and the target stays as it was.
+void WriteSafely(IFileSystem& files, const std::filesystem::path& name,
+                 const std::function<void(IByteSink&)>& write);
+void WriteSafely(IFileSystem& files, const std::filesystem::path& name, std::string_view bytes);
 
 // --- nodes --------------------------------------------------------------------------------
 

@@ -268,6 +268,22 @@ TEST_F(HostTest, ScriptLikeCallsChangeTheMap) {
     ::VariantClear(&map);
 }
 
+TEST_F(HostTest, TheWindowCaptionComesBackAsWritten) {
+    IDispatch* app = app_;
+    VARIANT window, out;
+    ASSERT_EQ(Call(app, L"GetMainWindow", kGet, {}, &window), S_OK);
+    ASSERT_EQ(window.vt, VT_DISPATCH);
+    for (const wchar_t* caption : {L"Теллур — карта района", L""}) {
+        ASSERT_EQ(Call(window.pdispVal, L"Caption", DISPATCH_PROPERTYPUT, {Str(caption)}, nullptr),
+                  S_OK);
+        ASSERT_EQ(Call(window.pdispVal, L"Caption", DISPATCH_PROPERTYGET, {}, &out), S_OK);
+        ASSERT_EQ(out.vt, VT_BSTR);
+        EXPECT_STREQ(out.bstrVal ? out.bstrVal : L"", caption);
+        ::VariantClear(&out);
+    }
+    ::VariantClear(&window);
+}
+
 TEST_F(HostTest, ScriptErrorsCarryTheirDescription) {
     ComPtr<ITellurMap> map;
     ASSERT_EQ(app_->GetMap(map.put()), S_OK);

@@ -1,6 +1,10 @@
 // The map model: its file format, coordinates text, geometry and selection rules.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <filesystem>
+
 #include "host/map_model.h"
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -77,6 +81,33 @@ TEST(MapFile, ErrorsNameTheLineAndLeaveTheMapAlone) {
              L"c.tmap");
     EXPECT_EQ(map.features()[0]->name, L"Ж");
     EXPECT_FALSE(keep->onMap);
+}
+
+TEST(MapFile, ASaveReplacesTheFileWholeAndAFailedOneLeavesIt) {
+    const auto dir = std::filesystem::temp_directory_path() / L"tellur_map_save_карты";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::wstring file = (dir / L"карта.tmap").wstring();
+    Map map;
+    map.Add(Kind::Point, L"P1", L"Колодец", {{1, 2}});
+    map.Save(file);
+    Map loaded;
+    loaded.Load(file);
+    EXPECT_EQ(loaded.Write(), map.Write());
+
+    // A map that may not be written stays as it was, and nothing is left beside it.
+    map.Add(Kind::Point, L"P2", L"", {{3, 4}});
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ErrorOf([&] { map.Save(file); }), L"Не удалось записать файл карты " + file);
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    Map again;
+    again.Load(file);
+    EXPECT_EQ(again.Write(), loaded.Write());
+    EXPECT_FALSE(std::filesystem::exists(file + L".tmp"));
+
+    EXPECT_EQ(ErrorOf([&] { again.Load(file + L".missing"); }),
+              L"Не удалось открыть файл карты " + file + L".missing");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Coordinates, ParseAndFormat) {

@@ -5,10 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "host/map_model.h"
+#include "support/file_bytes.h"
 
 namespace tellur {
 namespace {
@@ -16,10 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return zeph::support::ReadBytes(path);
 }
 
 struct Found {

@@ -151,6 +151,35 @@ TEST_F(ScriptStoreTest, ARecordWithoutNameIsUpdatedByTheNameNone) {
     EXPECT_THAT(RootLayout(StoreFile()), ElementsAre("Script:none", "Configuration"));
 }
 
+TEST(FindScriptRecord, FindsTheFirstScriptOfExactlyThatName) {
+    auto doc = xml::CreateXmlDocument();
+    doc->LoadFromBytes(
+        u8"<Scripts><Configuration Name=\"A\"/><Script Text=\"nameless\"/>"
+        u8"<Script Name=\"a\" Text=\"lower\"/><Script Name=\"A\" Text=\"first\"/>"
+        u8"<Script Name=\"A\" Text=\"second\"/><Script Name=\"Сумма\" Text=\"ru\"/>"
+        u8"</Scripts>"_cp);
+    auto root = doc->DocumentElement();
+    auto typed = root->AppendElement("Script");
+    typed->SetIntAttr("Name", 7);
+    typed->SetAttr("Text", "typed");
+    auto text = [&](std::string_view name, std::optional<std::string_view> nameless = {}) {
+        auto script = FindScriptRecord(*root, name, nameless);
+        return script ? script->GetAttr("Text", "") : std::string("-");
+    };
+    EXPECT_EQ(text("A"), "first");  // neither another element nor a later record
+    EXPECT_EQ(text("a"), "lower");
+    EXPECT_EQ(text(u8"Сумма"_cp), "ru");
+    EXPECT_EQ(text(u8"сумма"_cp), "-");
+    EXPECT_EQ(text("A "), "-");
+    EXPECT_EQ(text("7"), "typed");
+    EXPECT_EQ(text("07"), "-");  // names are texts, not numbers
+    // A record without a name answers only to the reading its caller gives it.
+    EXPECT_EQ(text("none"), "-");
+    EXPECT_EQ(text(""), "-");
+    EXPECT_EQ(text("none", "none"), "nameless");
+    EXPECT_EQ(text("", "none"), "-");
+}
+
 TEST_F(ScriptStoreTest, ScriptTextsComeBackByteForByte) {
     store.CreateDefaultStore();
     const std::string text = std::string(u8"Dim s ' \"кавычки\" & <теги> 'апостроф'\r\n"_cp) +

@@ -2,8 +2,7 @@
 // lost, a store that cannot be written stays as it was, and an interrupted save is recovered.
 #include <gmock/gmock.h>
 
-#include "store_test_util.h"
-#include "xml/file_faults.h"
+#include "faulty_store.h"
 
 namespace zeph::store::testing {
 namespace {
@@ -12,17 +11,12 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using xml::FileStep;
 
-class StoreFaultTest : public ::testing::Test {
+class StoreFaultTest : public FaultyStoreTest {
   protected:
-    fs::path Store() const { return folder.File("zpconfig.cfg"); }
-    fs::path Temp() const { return folder.File("zpconfig.cfg.tmp"); }
-    fs::path Backup() const { return folder.File("zpconfig.cfg.bak"); }
-
     // Runs `action` with a file system whose `hook` may fail steps; returns the error text.
     std::string WithFaults(std::function<void(FileStep, const fs::path&)> hook,
                            const std::function<void()>& action) {
-        xml::FaultInjectingFileSystem faulty(std::move(hook));
-        xml::ScopedFileSystem scope(faulty);
+        xml::ScopedFaults scope(files, std::move(hook));
         try {
             action();
         } catch (const std::exception& e) {
@@ -36,9 +30,6 @@ class StoreFaultTest : public ::testing::Test {
         store.ApplyStore(window);
         return window.list;
     }
-
-    TempFolder folder;
-    ScriptStore store{folder.Host()};
 };
 
 [[noreturn]] void Crash() {

@@ -3,8 +3,7 @@
 // told exactly what was saved.
 #include <gmock/gmock.h>
 
-#include "store_test_util.h"
-#include "xml/file_faults.h"
+#include "faulty_store.h"
 
 namespace zeph::store::testing {
 namespace {
@@ -14,11 +13,8 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using xml::FileStep;
 
-class StoreRecoveryTest : public ::testing::Test {
+class StoreRecoveryTest : public FaultyStoreTest {
   protected:
-    fs::path Store() const { return folder.File("zpconfig.cfg"); }
-    fs::path Temp() const { return folder.File("zpconfig.cfg.tmp"); }
-    fs::path Backup() const { return folder.File("zpconfig.cfg.bak"); }
     fs::path Aside(std::string_view of) const { return folder.File(std::string(of) + ".damaged"); }
 
     // A store with scripts A and B, whose backup holds A only.
@@ -39,8 +35,6 @@ class StoreRecoveryTest : public ::testing::Test {
         return {};
     }
 
-    TempFolder folder;
-    ScriptStore store{folder.Host()};
     std::vector<std::string> questions;
     bool answer = true;
     std::string good_backup, good_store;
@@ -174,13 +168,13 @@ TEST_F(StoreRecoveryTest, AFailedSaveSaysWhatTheActionSavedBeforeIt) {
     store.CreateDefaultStore();
     FakeWindow window;
     int replaces = 0;
-    xml::FaultInjectingFileSystem full_disk([&](FileStep step, const fs::path& path) {
+    auto full_disk = [&](FileStep step, const fs::path& path) {
         if (step == FileStep::Write && path.filename() == "zpconfig.cfg.tmp" && ++replaces > 1)
             throw xml::XmlError(std::string(u8"нет места на диске"_cp));
-    });
+    };
     std::string error;
     {
-        xml::ScopedFileSystem scope(full_disk);
+        xml::ScopedFaults scope(files, full_disk);
         ScriptStore::Action action(store);
         try {
             store.StoreScript("T", "VBScript", "text");

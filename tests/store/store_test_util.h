@@ -6,8 +6,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
@@ -15,6 +13,7 @@
 
 #include "editor/highlighter.h"
 #include "store/script_store.h"
+#include "support/file_bytes.h"
 #include "text/cp1251.h"
 
 namespace zeph::store::testing {
@@ -22,15 +21,8 @@ namespace zeph::store::testing {
 using text::operator""_cp;
 namespace fs = std::filesystem;
 
-inline std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const fs::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using zeph::support::ReadBytes;
+using zeph::support::WriteBytes;
 
 inline std::string DataFile(std::string_view name) {
     return ReadBytes(fs::path(ZEPH_TEST_DATA) / "store" / fs::path(name));

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "store_test_util.h"
-#include "xml/file_faults.h"
+#include "support/file_faults.h"
 
 using namespace zeph;
 namespace fs = std::filesystem;
@@ -34,10 +34,7 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    std::optional<xml::ScopedFileSystem> scope;
-    if (dropping) scope.emplace(faulty);
-
-    store::ScriptStore store([&] { return folder; });
+    store::ScriptStore store([&] { return folder; }, dropping ? faulty : xml::PlatformFileSystem());
     store::testing::FakeWindow window;
     try {
         for (int i = 0; rounds == 0 || i < rounds; ++i) {

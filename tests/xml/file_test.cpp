@@ -1,10 +1,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "xml/file_faults.h"
+#include "support/file_bytes.h"
+#include "support/file_faults.h"
 #include "xml_test_util.h"
 
 namespace zeph::xml::testing {
@@ -12,11 +11,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The file's bytes, read without the file layer under test.
 std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return zeph::support::ReadBytes(p);
 }
 
 class XmlFiles : public ::testing::Test {
@@ -41,6 +38,11 @@ class XmlFiles : public ::testing::Test {
         auto doc = CreateXmlDocument("Config");
         doc->DocumentElement()->SetAttr("Text", text);
         return doc;
+    }
+
+    // What SaveToFile does, through `files`.
+    static void SaveThrough(IFileSystem& files, IXmlDocument& doc, const fs::path& name) {
+        WriteSafely(files, name, [&doc](IByteSink& sink) { doc.SaveToStream(sink); });
     }
 
     fs::path dir_, file_;
@@ -79,10 +81,9 @@ TEST_F(XmlFiles, FailureAtEveryStepKeepsTheOldFile) {
         FaultInjectingFileSystem faulty([step](FileStep s, const fs::path&) {
             if (s == step) throw XmlError("injected");
         });
-        ScopedFileSystem scope(faulty);
         auto doc = Document(std::string(100000, 'n'));
         try {
-            doc->SaveToFile(file_);
+            SaveThrough(faulty, *doc, file_);
             ADD_FAILURE() << static_cast<int>(step);
         } catch (const XmlError& e) {
             EXPECT_STREQ(e.what(), "injected");
@@ -100,8 +101,7 @@ TEST_F(XmlFiles, CrashMidWriteLeavesOldFileAndAStaleTempThatTheNextSaveReplaces)
         FaultInjectingFileSystem crashing([](FileStep s, const fs::path&) {
             if (s == FileStep::Write || s == FileStep::Remove) throw XmlError("crash");
         });
-        ScopedFileSystem scope(crashing);
-        EXPECT_THROW(Document("new")->SaveToFile(file_), XmlError);
+        EXPECT_THROW(SaveThrough(crashing, *Document("new"), file_), XmlError);
     }
     EXPECT_EQ(ReadAll(file_), old_bytes);
     ASSERT_TRUE(fs::exists(TempFileName(file_)));
@@ -134,8 +134,7 @@ TEST_F(XmlFiles, ReadFailureIsRaised) {
     FaultInjectingFileSystem faulty([](FileStep s, const fs::path&) {
         if (s == FileStep::Read) throw XmlError("read failed");
     });
-    ScopedFileSystem scope(faulty);
-    EXPECT_THROW(LoadXmlDocument(file_), XmlError);
+    EXPECT_THROW(CreateXmlDocument()->LoadFromBytes(ReadAll(faulty, file_)), XmlError);
 }
 
 TEST_F(XmlFiles, SaveIntoMissingFolderFails) {

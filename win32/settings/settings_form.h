@@ -62,7 +62,6 @@ class TZephraSetupDialogForm : public TNonModalForm, private settings::ISettings
 
     // The control with that identifier on either page, or nullptr.
     HWND Item(ControlId id) const noexcept;
-    ScriptEditorWindow& SampleMemo() noexcept { return *sample_memo_; }
     settings::SettingsPresenter& Presenter() noexcept { return presenter_; }
     int Scaled(int length) const noexcept;
 
