@@ -69,10 +69,14 @@ int HexDigit(char c) {
 class Parser {
   public:
     Parser(Document& doc, std::string_view input)
-        : doc_(doc), p_(input.data()), end_(input.data() + input.size()), names_(doc.table()) {}
+        : doc_(doc),
+          p_(input.data()),
+          end_(input.data() + input.size()),
+          arena_(doc.arena()),
+          names_(arena_.names()) {}
 
     void Run() {
-        NodeBase* current = &doc_;
+        NodeData* current = &doc_;
         for (;;) {
             if (p_ != end_ && *p_ != '<') TextRun(*current);
             if (p_ == end_) {
@@ -94,7 +98,7 @@ class Parser {
             } else if (c == '!') {
                 ++p_;
                 Markup(*current);
-            } else if (NodeBase* e = StartTag(*current)) {
+            } else if (NodeData* e = StartTag(*current)) {
                 current = e;
             }
         }
@@ -127,26 +131,30 @@ class Parser {
     // Reads a name and returns its id. Most names repeat, so a small cache keyed by their first
     // two bytes is tried first: a hit is compared in place, without scanning the name byte by
     // byte, hashing it or looking it up in the table.
-    [[gnu::always_inline]] const Name* NameId() {
+    [[gnu::always_inline]] std::uint32_t NameId() {
         // A hit starts with the cached name's first byte, which is a valid start.
         auto left = static_cast<std::size_t>(end_ - p_);
         if (left > 2) {
             const CacheSlot& slot = cache_[CacheKey(p_[0], p_[1])];
-            if (const Name* cached = slot) {
-                std::size_t n = cached->size;
-                if (n < left && SameBytes(p_, cached->view().data(), n) &&
+            if (slot.bytes) {
+                std::size_t n = slot.size;
+                if (n < left && SameBytes(p_, slot.bytes, n) &&
                     !(kTable[static_cast<unsigned char>(p_[n])] & kNameChar)) {
                     p_ += n;
-                    return cached;
+                    return slot.id;
                 }
             }
         }
         return NewNameId();
     }
-    const Name* NewNameId() {
+    std::uint32_t NewNameId() {
         std::string_view name = ReadName();
-        const Name* id = names_.Intern(name);
-        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = id;
+        const std::uint32_t id = names_.Intern(name);
+        if (name.size() >= 2) {
+            std::string_view kept = names_.View(id);
+            cache_[CacheKey(name[0], name[1])] = {kept.data(),
+                                                  static_cast<std::uint32_t>(kept.size()), id};
+        }
         return id;
     }
     static std::size_t CacheKey(char a, char b) {
@@ -189,7 +197,7 @@ class Parser {
         ++p_;
     }
 
-    void TextRun(NodeBase& parent) {
+    void TextRun(NodeData& parent) {
         const char* start = p_;
         const char* p = p_;
         // Most runs are the indentation between tags.
@@ -200,7 +208,7 @@ class Parser {
         }
         while (p != end_ && !(kTable[static_cast<unsigned char>(*p)] & kTextStop)) ++p;
         p_ = p;
-        std::string text;
+        std::string_view text;
         if (p_ != end_ && *p_ == '&') {
             std::string& buf = buffer_;
             buf.assign(start, p_);
@@ -218,15 +226,15 @@ class Parser {
             if (IsBlankOnly(run)) return;
             text = run;
         }
-        parent.AddChild(new Leaf(kTextNode, names_.text_name(), std::move(text)));
+        parent.AppendOwn(NodeData::NewLeaf(arena_, kTextNode, names_.pre(NameTable::kText), text));
     }
 
-    void Attributes(NodeBase& node) {
+    void Attributes(NodeData& node) {
         bool indexed = false;
         for (;;) {
             SkipBlanks();
             if (p_ == end_ || !IsXmlNameStart(*p_)) return;
-            const Name* id = NameId();
+            const std::uint32_t id = NameId();
             SkipBlanks();
             if (p_ == end_ || *p_ != '=') Expected('=');
             ++p_;
@@ -276,31 +284,33 @@ class Parser {
                 value = buf;
             }
             ++p_;  // closing quote
-            auto& attrs = node.attrs();
             // Duplicate names are found by a linear search while a node has few attributes, and
             // through a set once it has many, so hostile input stays linear.
-            if (!indexed && attrs.size() >= 16) {
+            if (!indexed && node.AttrCount() >= 16) {
                 indexed = true;
                 seen_.clear();
-                for (const Attr& a : attrs) seen_.insert(a.name);
+                for (const Attr& a : node.attrs()) seen_.insert(a.name);
             }
             bool repeated = indexed ? !seen_.insert(id).second : node.FindAttrById(id) != nullptr;
             if (repeated) {
                 node.SetAttrById(id, XmlValue(value));  // a repeated name keeps its place
             } else {
-                attrs.emplace_back(id, value);  // the value's text is copied once, in place
+                // The value's text is copied once, into the document's memory.
+                Attr* a = node.NewAttr(arena_);
+                a->name = id;
+                ValueAccess::SetText(a->value, arena_, value);
             }
         }
     }
 
     // After "<": returns the element when its content follows.
-    NodeBase* StartTag(NodeBase& parent) {
-        const Name* id = NameId();
+    NodeData* StartTag(NodeData& parent) {
+        const std::uint32_t id = NameId();
         if (p_ == end_) Fail(u8"Не завершено определение элемента"_cp);
         if (!(IsBlank(*p_) || *p_ == '/' || *p_ == '>'))
             Fail(u8"Некорретный символ в имени элемента"_cp);
-        auto* e = new Element(id);
-        parent.AddChild(e);
+        Element* e = NodeData::NewElement(arena_, id);
+        parent.AppendOwn(e);
         Attributes(*e);
         if (p_ != end_ && *p_ == '/') {
             if (end_ - p_ < 2 || p_[1] != '>') ExpectedText("/>");
@@ -313,8 +323,8 @@ class Parser {
     }
 
     // After "</".
-    void CloseTag(const NodeBase& e) {
-        std::string_view name = e.name()->view();
+    void CloseTag(const NodeData& e) {
+        std::string_view name = names_.View(e.name_id());
         if (static_cast<std::size_t>(end_ - p_) < name.size() ||
             std::memcmp(p_, name.data(), name.size()) != 0)
             ExpectedText(name);
@@ -342,10 +352,10 @@ class Parser {
     }
 
     // After "<?".
-    void Instruction(NodeBase& parent) {
+    void Instruction(NodeData& parent) {
         std::string_view target = ReadName();
-        auto* pi = new Leaf(kProcessingInstructionNode, names_.Intern(target), std::string());
-        parent.AddChild(pi);
+        Leaf* pi = NodeData::NewLeaf(arena_, kProcessingInstructionNode, names_.Intern(target), {});
+        parent.AppendOwn(pi);
         if (target == "xml") {
             Attributes(*pi);
             if (!Follows("?>")) ExpectedText("?>");
@@ -353,22 +363,24 @@ class Parser {
         } else {
             // The blank after the target separates it from the data; the writer puts it back.
             SkipBlanks();
-            *pi->text() = Until("?>");
+            pi->set_text(arena_, Until("?>"));
         }
     }
 
     // After "<!".
-    void Markup(NodeBase& parent) {
+    void Markup(NodeData& parent) {
         if (p_ != end_ && *p_ == '-') {
             if (!Follows("--")) ExpectedText("--");
             p_ += 2;
             std::string_view text = Until("-->");
-            parent.AddChild(new Leaf(kCommentNode, names_.comment_name(), std::string(text)));
+            parent.AppendOwn(
+                NodeData::NewLeaf(arena_, kCommentNode, names_.pre(NameTable::kComment), text));
         } else if (p_ != end_ && *p_ == '[') {
             if (!Follows("[CDATA[")) ExpectedText("[CDATA[");
             p_ += 7;
             std::string_view text = Until("]]>");
-            parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), std::string(text)));
+            parent.AppendOwn(
+                NodeData::NewLeaf(arena_, kCDataNode, names_.pre(NameTable::kCData), text));
         } else {
             if (!Follows("DOCTYPE")) ExpectedText("DOCTYPE");
             p_ += 7;
@@ -379,11 +391,16 @@ class Parser {
     Document& doc_;
     const char* p_;
     const char* end_;
+    Arena& arena_;
     NameTable& names_;
-    std::string buffer_;                    // reused for texts and values with references
-    std::unordered_set<const Name*> seen_;  // attribute names of a node with many
+    std::string buffer_;                      // reused for texts and values with references
+    std::unordered_set<std::uint32_t> seen_;  // attribute names of a node with many
     static constexpr std::size_t kCacheSize = 256;
-    using CacheSlot = const Name*;
+    struct CacheSlot {
+        const char* bytes = nullptr;  // of the name, kept by the table
+        std::uint32_t size = 0;
+        std::uint32_t id = 0;
+    };
     std::array<CacheSlot, kCacheSize> cache_{};
 };
 

@@ -77,10 +77,10 @@ void AppendEscaped(std::string& out, std::string_view s) {
     out.append(run, static_cast<std::size_t>(end - run));
 }
 
-void AppendAttrs(std::string& out, const NodeBase& n) {
+void AppendAttrs(std::string& out, const NodeData& n, const NameTable& names) {
     for (const Attr& a : n.attrs()) {
         out += ' ';
-        out.append(a.name->view());
+        out.append(names.View(a.name));
         out.append("=\"");
         const XmlValue& v = a.value;
         switch (v.type()) {
@@ -110,7 +110,7 @@ void AppendIndent(std::string& out, std::size_t depth) {
 }
 
 struct Frame {
-    const NodeBase* node;
+    const NodeData* node;
     std::size_t next = 0;
     bool open_pending = true;  // ">" not yet written: so far the content is empty
     bool multiline = false;    // the content holds a line break
@@ -118,18 +118,19 @@ struct Frame {
 
 }  // namespace
 
-void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
+void Write(const NodeData& root, std::string& out, IByteSink* sink) {
     std::vector<Frame> stack;
     std::size_t depth = 0;  // of the next element to open
 
     // Writes the node or opens its frame; returns whether its bytes hold a line break.
-    auto write_node = [&](const NodeBase& n) -> bool {
+    auto write_node = [&](const NodeData& n) -> bool {
+        const NameTable& names = n.arena().names();
         switch (n.kind()) {
             case kElementNode:
                 AppendIndent(out, depth);
                 out += '<';
-                out.append(n.name()->view());
-                AppendAttrs(out, n);
+                out.append(names.View(n.name_id()));
+                AppendAttrs(out, n, names);
                 if (!n.kids().empty()) {
                     if (depth >= kMaxWriteDepth)
                         throw XmlError(
@@ -147,7 +148,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
             default:
                 break;
         }
-        const std::string& text = *n.text();
+        const std::string_view text = n.text();
         std::size_t start = out.size();
         switch (n.kind()) {
             case kTextNode:
@@ -160,12 +161,12 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 out.append("<!--").append(text).append("-->");
                 break;
             default:  // processing instruction
-                out.append("<?").append(n.name()->view());
+                out.append("<?").append(names.View(n.name_id()));
                 if (!text.empty()) {
                     out += ' ';
                     out.append(text);
                 } else {
-                    AppendAttrs(out, n);
+                    AppendAttrs(out, n, names);
                 }
                 out.append("?>");
                 break;
@@ -183,8 +184,8 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
         Frame& top = stack.back();
         const auto& items = top.node->kids();
         if (top.next < items.size()) {
-            const NodeBase& child = *items[top.next++];
-            if (child.kind() == kTextNode && child.text()->empty()) continue;  // writes nothing
+            const NodeData& child = *items[top.next++];
+            if (child.kind() == kTextNode && child.text().empty()) continue;  // writes nothing
             if (top.open_pending && top.node->kind() == kElementNode) out += '>';
             top.open_pending = false;
             std::size_t parent = stack.size() - 1;  // write_node may push and move `top`
@@ -206,7 +207,7 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
                 if (!(n >= 2 && out[n - 2] == '\r' && out[n - 1] == '\n')) out.append("\r\n");
                 out.append(depth, '\t');
             }
-            out.append("</").append(done.node->name()->view()).append(">");
+            out.append("</").append(done.node->name()).append(">");
         }
     }
 }
