@@ -410,6 +410,11 @@ int main(int argc, char** argv) {
         auto s = DescriptionLike(5000000);
         std::fwrite(s.data(), 1, s.size(), f);
         std::fclose(f);
+        // The store-like shape beside it, for profiling the two apart.
+        f = std::fopen((std::string(std::getenv("BENCH_DUMP")) + ".store").c_str(), "wb");
+        s = StoreLike(5000000);
+        std::fwrite(s.data(), 1, s.size(), f);
+        std::fclose(f);
         return 0;
     }
     std::vector<Ratios> all;

@@ -51,12 +51,6 @@ void NodeList::Add(NodeData* node) {
 
 // --- making and freeing nodes -------------------------------------------------------------
 
-Element* NodeData::NewElement(Arena& arena, std::uint32_t name) {
-    auto* e = new (arena.Allocate(sizeof(Element))) Element(name);
-    ++arena.nodes;
-    return e;
-}
-
 Leaf* NodeData::NewLeaf(Arena& arena, NodeKind kind, std::uint32_t name, std::string_view text) {
     auto* leaf = new (arena.Allocate(sizeof(Leaf))) Leaf(kind, name);
     ++arena.nodes;

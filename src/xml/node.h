@@ -167,7 +167,7 @@ class NodeData {
     XmlRef<IXmlElement> AsElement() noexcept;
 
     // New nodes in the arena, listed by nobody yet.
-    static Element* NewElement(Arena& arena, std::uint32_t name);
+    static Element* NewElement(Arena& arena, std::uint32_t name);  // below Element
     static Leaf* NewLeaf(Arena& arena, NodeKind kind, std::uint32_t name, std::string_view text);
 
     // Lists a node of the same arena at the end (the readers' way).
@@ -357,6 +357,12 @@ class Document final : public NodeImpl<IXmlDocument> {
 
     Arena* arena_;
 };
+
+inline Element* NodeData::NewElement(Arena& arena, std::uint32_t name) {
+    auto* e = new (arena.Allocate(sizeof(Element))) Element(name);
+    ++arena.nodes;
+    return e;
+}
 
 inline Arena& NodeData::arena() const noexcept {
     if (kind() == kDocumentNode) return static_cast<const Document*>(this)->doc_arena();

@@ -1,8 +1,14 @@
 // The text parser: one pass over the bytes, no recursion, names interned as they are read.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <memory>
 #include <unordered_set>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "text/cp1251.h"
 #include "xml/node.h"
@@ -13,14 +19,10 @@ using namespace text;
 
 namespace {
 
-enum : std::uint8_t { kTextStop = 1, kQuoteStop = 2, kApostropheStop = 4, kNameChar = 8 };
+enum : std::uint8_t { kNameChar = 8 };
 
 constexpr std::array<std::uint8_t, 256> MakeTable() {
     std::array<std::uint8_t, 256> t{};
-    t['<'] |= kTextStop | kQuoteStop | kApostropheStop;
-    t['&'] |= kTextStop | kQuoteStop | kApostropheStop;
-    t['"'] |= kQuoteStop;
-    t['\''] |= kApostropheStop;
     for (int c = 0; c < 256; ++c)
         if (IsXmlNameChar(static_cast<char>(c))) t[c] |= kNameChar;
     return t;
@@ -57,6 +59,41 @@ Word Load(const char* p) {
     for (std::size_t i = 0; i < n; ++i)
         if (a[i] != b[i]) return false;
     return true;
+}
+
+// The first of the three bytes at or after `p`, or `end`. Sixteen bytes at a time where the
+// processor has SSE2: attribute values of the store hold whole scripts.
+[[gnu::always_inline]] inline const char* FindStop(const char* p, const char* end, char a, char b,
+                                                   char c) {
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+    while (end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)),
+                                         _mm_cmpeq_epi8(x, vc));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
+    while (p != end && *p != a && *p != b && *p != c) ++p;
+    return p;
+}
+
+// The first byte at or after `p` that is not blank (above " "), or `end`.
+inline const char* SkipMoreBlanks(const char* p, const char* end) {
+#ifdef __SSE2__
+    const __m128i space = _mm_set1_epi8(0x20);
+    while (end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Blank where the byte equals its minimum with 0x20 (unsigned).
+        const int blank = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, space), x));
+        if (blank != 0xFFFF) return p + __builtin_ctz(static_cast<unsigned>(~blank));
+        p += 16;
+    }
+#endif
+    while (p != end && IsBlank(*p)) ++p;
+    return p;
 }
 
 int HexDigit(char c) {
@@ -112,9 +149,13 @@ class Parser {
     [[noreturn]] void ExpectedText(std::string_view s) { Fail(Format(u8"Ожидается \"%s\""_cp, s)); }
 
     // The scanning loops work on locals: a member pointer would be stored back on every byte.
-    void SkipBlanks() {
+    [[gnu::always_inline]] void SkipBlanks() {
         const char* p = p_;
-        while (p != end_ && IsBlank(*p)) ++p;
+        if (p != end_ && IsBlank(*p)) {
+            ++p;
+            // Past one blank, most runs are a line break and the indentation of the next line.
+            p = SkipMoreBlanks(p, end_);
+        }
         p_ = p;
     }
 
@@ -132,14 +173,20 @@ class Parser {
     // two bytes is tried first: a hit is compared in place, without scanning the name byte by
     // byte, hashing it or looking it up in the table.
     [[gnu::always_inline]] std::uint32_t NameId() {
-        // A hit starts with the cached name's first byte, which is a valid start.
+        // A hit starts with the cached name's first byte, which is a valid start. Names of up to
+        // 8 bytes, most of them, are compared as one masked word.
         auto left = static_cast<std::size_t>(end_ - p_);
-        if (left > 2) {
+        if (left > 8) {
+            const std::uint64_t word = Load<std::uint64_t>(p_);
             const CacheSlot& slot = cache_[CacheKey(p_[0], p_[1])];
-            if (slot.bytes) {
-                std::size_t n = slot.size;
-                if (n < left && SameBytes(p_, slot.bytes, n) &&
-                    !(kTable[static_cast<unsigned char>(p_[n])] & kNameChar)) {
+            const std::size_t n = slot.size;
+            if (((word ^ slot.head) & slot.mask) == 0 && n && n < left) {
+                // The byte after the name: from the word already read while the name is short.
+                const unsigned char after = n < 8 && std::endian::native == std::endian::little
+                                                ? static_cast<unsigned char>(word >> (n * 8))
+                                                : static_cast<unsigned char>(p_[n]);
+                if ((n <= 8 || SameBytes(p_ + 8, slot.bytes + 8, n - 8)) &&
+                    !(kTable[after] & kNameChar)) {
                     p_ += n;
                     return slot.id;
                 }
@@ -152,8 +199,17 @@ class Parser {
         const std::uint32_t id = names_.Intern(name);
         if (name.size() >= 2) {
             std::string_view kept = names_.View(id);
-            cache_[CacheKey(name[0], name[1])] = {kept.data(),
-                                                  static_cast<std::uint32_t>(kept.size()), id};
+            CacheSlot& slot = cache_[CacheKey(name[0], name[1])];
+            slot.bytes = kept.data();
+            slot.size = static_cast<std::uint32_t>(kept.size());
+            slot.id = id;
+            const std::size_t head = std::min<std::size_t>(kept.size(), 8);
+            slot.head = 0;
+            std::memcpy(&slot.head, kept.data(), head);
+            slot.mask = head == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (head * 8)) - 1;
+            if constexpr (std::endian::native == std::endian::big) {
+                slot.mask = __builtin_bswap64(slot.mask);
+            }
         }
         return id;
     }
@@ -162,7 +218,7 @@ class Parser {
     }
 
     // After "&": appends the character the reference stands for.
-    void Reference(std::string& out) {
+    void Reference(char*& out) {
         if (p_ == end_) Fail(u8"Ожидается \"#\" или имя упрамляющего символа"_cp);
         if (*p_ == '#') {
             ++p_;
@@ -177,19 +233,19 @@ class Parser {
                 for (; p_ != end_ && IsDigit(*p_); ++p_)
                     code = code * 10 + static_cast<std::uint32_t>(*p_ - '0');
             }
-            out += static_cast<char>(code & 0xFF);
+            *out++ = static_cast<char>(code & 0xFF);
         } else {
             std::string_view name = ReadName();
             if (name == "amp")
-                out += '&';
+                *out++ = '&';
             else if (name == "quot")
-                out += '"';
+                *out++ = '"';
             else if (name == "lt")
-                out += '<';
+                *out++ = '<';
             else if (name == "gt")
-                out += '>';
+                *out++ = '>';
             else if (name == "apos")
-                out += '\'';
+                *out++ = '\'';
             else
                 Fail(u8"Некорректное имя управляющего символа"_cp);
         }
@@ -197,35 +253,51 @@ class Parser {
         ++p_;
     }
 
+    // Room for `n` bytes of text with its references replaced (never longer than its source).
+    char* Scratch(std::size_t n) {
+        if (n > scratch_size_) {
+            scratch_ = std::make_unique_for_overwrite<char[]>(n);
+            scratch_size_ = n;
+        }
+        return scratch_.get();
+    }
+
+    // From `start`, where the run in front of p_ holds no stop: the text up to the next `stop`
+    // (not consumed) with references replaced. `quote` is the other stop ('<' in text, where the
+    // "<" ends the run rather than failing).
+    std::string_view Decoded(const char* start, char quote) {
+        const char* limit =
+            static_cast<const char*>(std::memchr(p_, quote, static_cast<std::size_t>(end_ - p_)));
+        char* out = Scratch(static_cast<std::size_t>((limit ? limit : end_) - start));
+        char* o = out;
+        std::memcpy(o, start, static_cast<std::size_t>(p_ - start));
+        o += p_ - start;
+        for (;;) {
+            if (p_ == end_ || *p_ == quote) break;
+            if (*p_ == '<') Fail(u8"Символ \"<\" не может использоваться в значениях атрибутов"_cp);
+            ++p_;  // "&"
+            Reference(o);
+            const char* run = p_;
+            p_ = FindStop(p_, end_, quote, '&', '<');
+            std::memcpy(o, run, static_cast<std::size_t>(p_ - run));
+            o += p_ - run;
+        }
+        return {out, static_cast<std::size_t>(o - out)};
+    }
+
     void TextRun(NodeData& parent) {
         const char* start = p_;
         const char* p = p_;
         // Most runs are the indentation between tags.
-        while (p != end_ && IsBlank(*p)) ++p;
+        p = SkipMoreBlanks(p, end_);
         if (p != end_ && *p == '<') {
             p_ = p;
             return;
         }
-        while (p != end_ && !(kTable[static_cast<unsigned char>(*p)] & kTextStop)) ++p;
-        p_ = p;
-        std::string_view text;
-        if (p_ != end_ && *p_ == '&') {
-            std::string& buf = buffer_;
-            buf.assign(start, p_);
-            while (p_ != end_ && *p_ == '&') {
-                ++p_;
-                Reference(buf);
-                const char* run = p_;
-                while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & kTextStop)) ++p_;
-                buf.append(run, p_);
-            }
-            if (IsBlankOnly(buf)) return;
-            text = buf;
-        } else {
-            std::string_view run(start, static_cast<std::size_t>(p_ - start));
-            if (IsBlankOnly(run)) return;
-            text = run;
-        }
+        p_ = FindStop(p, end_, '<', '&', '<');
+        std::string_view text(start, static_cast<std::size_t>(p_ - start));
+        if (p_ != end_ && *p_ == '&') text = Decoded(start, '<');
+        if (IsBlankOnly(text)) return;
         parent.AppendOwn(NodeData::NewLeaf(arena_, kTextNode, names_.pre(NameTable::kText), text));
     }
 
@@ -243,45 +315,12 @@ class Parser {
             char quote = *p_;
             if (quote != '"' && quote != '\'') Fail(u8"Ожидается строковая константа"_cp);
             ++p_;
-            std::uint8_t stop = quote == '"' ? kQuoteStop : kApostropheStop;
             const char* start = p_;
-            const char* p = p_;
-            while (end_ - p >= 4) {
-                if (kTable[static_cast<unsigned char>(p[0])] & stop) break;
-                if (kTable[static_cast<unsigned char>(p[1])] & stop) {
-                    p += 1;
-                    break;
-                }
-                if (kTable[static_cast<unsigned char>(p[2])] & stop) {
-                    p += 2;
-                    break;
-                }
-                if (kTable[static_cast<unsigned char>(p[3])] & stop) {
-                    p += 3;
-                    break;
-                }
-                p += 4;
-            }
-            while (p != end_ && !(kTable[static_cast<unsigned char>(*p)] & stop)) ++p;
-            p_ = p;
-            std::string_view value;
-            if (p_ != end_ && *p_ == quote) {
-                value = std::string_view(start, static_cast<std::size_t>(p_ - start));
-            } else {
-                std::string& buf = buffer_;
-                buf.assign(start, p_);
-                for (;;) {
-                    if (p_ == end_) ExpectedText(std::string_view(&quote, 1));
-                    if (*p_ == quote) break;
-                    if (*p_ == '<')
-                        Fail(u8"Символ \"<\" не может использоваться в значениях атрибутов"_cp);
-                    ++p_;  // "&"
-                    Reference(buf);
-                    const char* run = p_;
-                    while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
-                    buf.append(run, p_);
-                }
-                value = buf;
+            p_ = FindStop(p_, end_, quote, '&', '<');
+            std::string_view value(start, static_cast<std::size_t>(p_ - start));
+            if (p_ == end_ || *p_ != quote) {
+                value = Decoded(start, quote);
+                if (p_ == end_) ExpectedText(std::string_view(&quote, 1));
             }
             ++p_;  // closing quote
             // Duplicate names are found by a linear search while a node has few attributes, and
@@ -291,7 +330,12 @@ class Parser {
                 seen_.clear();
                 for (const Attr& a : node.attrs()) seen_.insert(a.name);
             }
-            bool repeated = indexed ? !seen_.insert(id).second : node.FindAttrById(id) != nullptr;
+            bool repeated = false;
+            if (indexed) {
+                repeated = !seen_.insert(id).second;
+            } else {
+                for (const Attr& a : node.attrs()) repeated |= a.name == id;
+            }
             if (repeated) {
                 node.SetAttrById(id, XmlValue(value));  // a repeated name keeps its place
             } else {
@@ -393,10 +437,13 @@ class Parser {
     const char* end_;
     Arena& arena_;
     NameTable& names_;
-    std::string buffer_;                      // reused for texts and values with references
+    std::unique_ptr<char[]> scratch_;  // reused for texts and values with references
+    std::size_t scratch_size_ = 0;
     std::unordered_set<std::uint32_t> seen_;  // attribute names of a node with many
     static constexpr std::size_t kCacheSize = 256;
     struct CacheSlot {
+        std::uint64_t head = 0;       // the name's first 8 bytes (fewer: zeros)
+        std::uint64_t mask = 0;       // of the bytes of `head` that belong to the name
         const char* bytes = nullptr;  // of the name, kept by the table
         std::uint32_t size = 0;
         std::uint32_t id = 0;
