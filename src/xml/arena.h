@@ -77,7 +77,7 @@ class NameTable {
         return h;
     }
 
-    std::vector<std::uint32_t> slots_;  // id + 1; 0 for a free slot
+    std::vector<std::uint32_t> slots_;  // id with two bits of its hash; 0 for a free slot
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t current_ = 0;  // the block new entries go into
     std::size_t used_ = 0;     // of the current block
