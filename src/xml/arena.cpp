@@ -185,6 +185,15 @@ namespace {
 constexpr std::size_t kMostUnits = 8;
 constexpr std::size_t kUnitHeader = 8;  // the arena pointer
 
+void FreeRegion(void* mem, std::size_t units) noexcept {
+#ifdef __cpp_sized_deallocation
+    ::operator delete (mem, units* kUnit, std::align_val_t{kUnit});
+#else
+    (void)units;
+    ::operator delete (mem, std::align_val_t{kUnit});
+#endif
+}
+
 // Regions of documents that went wait here for the next documents, up to kSpareBytes: a
 // document loaded again and again then reuses memory already mapped and in the cache instead of
 // faulting in fresh pages each time. Shared by all threads under a spin lock; trivially
@@ -228,7 +237,7 @@ void* TakeSpare(std::size_t units) noexcept {
 void GiveBack(void* mem, std::size_t units) noexcept {
 #if ZEPH_XML_ASAN
     // The sanitizer is to see every use of a freed node.
-    ::operator delete (mem, units* kUnit, std::align_val_t{kUnit});
+    FreeRegion(mem, units);
     return;
 #endif
     spares.Lock();
@@ -238,7 +247,7 @@ void GiveBack(void* mem, std::size_t units) noexcept {
         mem = nullptr;
     }
     spares.Unlock();
-    if (mem) ::operator delete (mem, units* kUnit, std::align_val_t{kUnit});
+    if (mem) FreeRegion(mem, units);
 }
 
 }  // namespace
@@ -253,7 +262,7 @@ void ReleaseSpareRegions() noexcept {
         }
         spares.Unlock();
         if (!s.mem) return;
-        ::operator delete (s.mem, s.units* kUnit, std::align_val_t{kUnit});
+        FreeRegion(s.mem, s.units);
     }
 }
 
