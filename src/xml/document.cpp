@@ -32,7 +32,7 @@ void Document::Gone() noexcept {
 void Document::Restart() {
     Arena* a = arena_;
     if (a->held == 0 && a->foreign == 0) {
-        content_ = nullptr;  // lies in the arena
+        ForgetContent();  // it lies in the arena
         a->Reset();
         return;
     }
@@ -41,7 +41,7 @@ void Document::Restart() {
     auto fresh = std::make_unique<Arena>();
     ClearChildren();
     ClearAttrs();
-    content_ = nullptr;
+    ForgetContent();
     a->owned = false;
     arena_ = fresh.release();
     name_ = arena_->names().pre(NameTable::kDocument);

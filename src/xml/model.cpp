@@ -78,7 +78,7 @@ void Leaf::set_text(Arena& arena, std::string_view text) {
 }
 
 bool NodeData::Unlink(NodeData* node) noexcept {
-    node->bits_ -= 16;
+    node->bits_ -= kLink;
     if (node->parent_ == this) node->parent_ = nullptr;
     Arena& mine = arena();
     Arena& theirs = Arena::Of(node);
@@ -102,6 +102,32 @@ void NodeData::UnlinkKids(NodeData*& dead) noexcept {
     kids.size = 0;
 }
 
+void NodeData::FreeContent(Arena& arena) noexcept {
+    if (!content_) return;
+    content_->kids.Release(arena);
+    if (!HasInlineAttrs()) content_->attrs.Release(arena);
+    arena.Free(content_, ContentSize());
+    content_ = nullptr;
+    bits_ &= ~kAttrsInline;
+}
+
+void NodeData::GrowAttrs(Arena& arena) {
+    Array<Attr>& attrs = content_->attrs;
+    if (!HasInlineAttrs()) {
+        attrs.Grow(arena);
+        return;
+    }
+    // Out of the room in the content block, which stays with the block.
+    const std::size_t want = NextCapacity(attrs.cap);
+    auto* grown = static_cast<Attr*>(arena.Allocate(sizeof(Attr) * want));
+    for (std::uint32_t i = 0; i < attrs.size; ++i) {
+        new (grown + i) Attr(std::move(attrs.data[i]));
+        attrs.data[i].~Attr();
+    }
+    attrs.data = grown;
+    attrs.cap = static_cast<std::uint32_t>(want);
+}
+
 void NodeData::ClearAttrs() noexcept {
     if (!content_) return;
     Arena& a = arena();
@@ -122,9 +148,7 @@ void NodeData::Destroy(NodeData* dead) noexcept {
         if (n->content_) {
             n->UnlinkKids(dead);
             n->ClearAttrs();
-            n->content_->kids.Release(a);
-            n->content_->attrs.Release(a);
-            a.Free(n->content_, sizeof(Content));
+            n->FreeContent(a);
         }
         if (n->kind() == kElementNode) {
             auto* e = static_cast<Element*>(n);
@@ -170,7 +194,7 @@ void NodeData::AddChild(NodeData* node) {
     Array<NodeData*>& kids = content(mine).kids;
     if (kids.size == kids.cap) kids.Grow(mine);
     kids.data[kids.size++] = node;
-    node->bits_ += 16;
+    node->bits_ += kLink;
     node->parent_ = this;
     Arena& theirs = Arena::Of(node);
     if (&mine != &theirs) {

@@ -147,7 +147,7 @@ class NodeData {
 
     NodeKind kind() const noexcept { return static_cast<NodeKind>(bits_ & 15u); }
     // The parents listing the node.
-    std::uint32_t links() const noexcept { return bits_ >> 4; }
+    std::uint32_t links() const noexcept { return bits_ >> kLinkShift; }
     std::uint32_t name_id() const noexcept { return name_; }
     Arena& arena() const noexcept;
     std::string_view name() const noexcept { return arena().names().View(name_); }
@@ -175,7 +175,7 @@ class NodeData {
         Array<NodeData*>& kids = content(Arena::Of(node)).kids;
         if (kids.size == kids.cap) kids.Grow(Arena::Of(node));
         kids.data[kids.size++] = node;
-        node->bits_ += 16;
+        node->bits_ += kLink;
         node->parent_ = this;
     }
     void AddChild(NodeData* node);
@@ -194,8 +194,16 @@ class NodeData {
     }
     // An empty attribute at the end, its name to be set.
     [[gnu::always_inline]] Attr* NewAttr(Arena& arena) {
-        Array<Attr>& attrs = content(arena).attrs;
-        if (attrs.size == attrs.cap) attrs.Grow(arena);
+        if (!content_) {
+            // The first attribute comes before any child: room for a few more lies in the same
+            // block, so most elements take one block for both.
+            content_ = new (arena.Allocate(sizeof(Content) + kInlineAttrs * sizeof(Attr))) Content;
+            content_->attrs.data = InlineAttrs();
+            content_->attrs.cap = kInlineAttrs;
+            bits_ |= kAttrsInline;
+        }
+        Array<Attr>& attrs = content_->attrs;
+        if (attrs.size == attrs.cap) GrowAttrs(arena);
         Attr* a = new (attrs.data + attrs.size) Attr;
         ++attrs.size;
         return a;
@@ -229,6 +237,28 @@ class NodeData {
     void OnFree() noexcept;
 
   protected:
+    static constexpr std::uint32_t kAttrsInline = 16;  // the content block has room for attributes
+    static constexpr std::uint32_t kLinkShift = 5;
+    static constexpr std::uint32_t kLink = 1u << kLinkShift;
+    static constexpr std::uint32_t kInlineAttrs = 4;
+
+    Attr* InlineAttrs() const noexcept { return reinterpret_cast<Attr*>(content_ + 1); }
+    // Whether the attributes still lie in the content block's own room.
+    bool HasInlineAttrs() const noexcept {
+        return (bits_ & kAttrsInline) && content_->attrs.data == InlineAttrs();
+    }
+    // Forgets the content without freeing it (its arena frees it).
+    void ForgetContent() noexcept {
+        content_ = nullptr;
+        bits_ &= ~kAttrsInline;
+    }
+    std::size_t ContentSize() const noexcept {
+        return sizeof(Content) + (bits_ & kAttrsInline ? kInlineAttrs * sizeof(Attr) : 0);
+    }
+    // Frees the children's and attributes' arrays and the content block.
+    void FreeContent(Arena& arena) noexcept;
+    void GrowAttrs(Arena& arena);
+
     Content& content(Arena& arena) {
         if (!content_) content_ = new (arena.Allocate(sizeof(Content))) Content;
         return *content_;
@@ -241,7 +271,7 @@ class NodeData {
     // Frees the chained nodes and the nodes that go with them.
     static void Destroy(NodeData* dead) noexcept;
 
-    std::uint32_t bits_;  // kind in the low 4 bits, links above
+    std::uint32_t bits_;  // kind in the low 4 bits, kAttrsInline, links above
     std::uint32_t name_;
     NodeData* parent_ = nullptr;  // the newest parent
     Content* content_ = nullptr;

@@ -118,6 +118,27 @@ TEST(XmlArena, RemovedNodesAreReusedWhileTheDocumentLives) {
     EXPECT_EQ(root->ChildNodes()->Count(), 0);
 }
 
+// The first attributes of a node share a block with its child list; more move out of it.
+TEST(XmlArena, AttributesOutgrowTheirFirstRoom) {
+    auto doc = Parse("<R><E A='1' B='2' C='3'/><K><Child/></K></R>");
+    auto root = doc->DocumentElement();
+    for (const char* name : {"E", "K"}) {
+        auto e = root->ElementByName(name);
+        for (int i = 0; i < 12; ++i) e->SetAttr("X" + std::to_string(i), std::string(20 + i, 'v'));
+        e->SetAttr("X3", "changed");
+        EXPECT_EQ(e->GetAttr("X3", ""), "changed") << name;
+        EXPECT_EQ(e->GetAttr("X11", ""), std::string(31, 'v')) << name;
+    }
+    EXPECT_EQ(root->ElementByName("E")->AttrName(0), "A");
+    EXPECT_EQ(root->ElementByName("E")->AttrCount(), 15);
+    EXPECT_EQ(root->ElementByName("K")->AttrCount(), 12);
+    const std::string text = doc->GetXml();
+    EXPECT_EQ(Parse(text)->GetXml(), text);
+    EXPECT_EQ(root->RemoveChild(root->ElementByName("E")), 0);
+    root->AppendElement("E2")->SetAttr("A", "1");
+    EXPECT_EQ(Parse(doc->GetXml())->DocumentElement()->ChildNodes()->Count(), 2);
+}
+
 TEST(XmlArena, NewDocumentKeepsTheDocumentsOwnAttributes) {
     auto doc = CreateXmlDocument();
     doc->SetAttr("Mark", std::string(50, 'm'));
