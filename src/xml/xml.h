@@ -413,7 +413,7 @@ class IXmlDocument : public IXmlNode {
     virtual void SaveToFile(const std::filesystem::path& name) = 0;
 };
 
-// A new empty document on the shared name table; with a root name, NewDocument(version,
+// A new empty document with its own memory and names; with a root name, NewDocument(version,
 // encoding, root_name) is applied.
 XmlRef<IXmlDocument> CreateXmlDocument(std::string_view root_name = {},
                                        std::string_view version = "1.0",
