@@ -104,6 +104,22 @@ int HexDigit(char c) {
 }
 
 class Parser {
+    struct CacheSlot {
+        std::uint64_t head = 0;       // the name's first 8 bytes (fewer: zeros)
+        std::uint64_t mask = 0;       // of the bytes of `head` that belong to the name
+        const char* bytes = nullptr;  // of the name, kept by the table
+        std::uint32_t size = 0;
+        std::uint32_t id = 0;
+    };
+
+    static constexpr std::size_t kSequence = 8;
+    static constexpr std::size_t kSequences = 64;
+    struct Sequence {
+        std::uint32_t element = NameTable::kNone;
+        std::uint32_t count = 0;
+        CacheSlot names[kSequence];
+    };
+
   public:
     Parser(Document& doc, std::string_view input)
         : doc_(doc),
@@ -152,9 +168,10 @@ class Parser {
     [[gnu::always_inline]] void SkipBlanks() {
         const char* p = p_;
         if (p != end_ && IsBlank(*p)) {
+            // Mostly one blank between attributes; longer runs are a line break and the
+            // indentation of the next line.
             ++p;
-            // Past one blank, most runs are a line break and the indentation of the next line.
-            p = SkipMoreBlanks(p, end_);
+            if (p != end_ && IsBlank(*p)) p = SkipMoreBlanks(p + 1, end_);
         }
         p_ = p;
     }
@@ -173,43 +190,63 @@ class Parser {
     // two bytes is tried first: a hit is compared in place, without scanning the name byte by
     // byte, hashing it or looking it up in the table.
     [[gnu::always_inline]] std::uint32_t NameId() {
-        // A hit starts with the cached name's first byte, which is a valid start. Names of up to
-        // 8 bytes, most of them, are compared as one masked word.
         auto left = static_cast<std::size_t>(end_ - p_);
         if (left > 8) {
-            const std::uint64_t word = Load<std::uint64_t>(p_);
             const CacheSlot& slot = cache_[CacheKey(p_[0], p_[1])];
-            const std::size_t n = slot.size;
-            if (((word ^ slot.head) & slot.mask) == 0 && n && n < left) {
-                // The byte after the name: from the word already read while the name is short.
-                const unsigned char after = n < 8 && std::endian::native == std::endian::little
-                                                ? static_cast<unsigned char>(word >> (n * 8))
-                                                : static_cast<unsigned char>(p_[n]);
-                if ((n <= 8 || SameBytes(p_ + 8, slot.bytes + 8, n - 8)) &&
-                    !(kTable[after] & kNameChar)) {
-                    p_ += n;
-                    return slot.id;
-                }
+            if (Matches(slot, Load<std::uint64_t>(p_), left)) {
+                p_ += slot.size;
+                return slot.id;
             }
         }
         return NewNameId();
     }
+    // Whether the cached name is at p_ (given its first 8 bytes and the bytes left). Names of up
+    // to 8 bytes, most of them, are compared as one masked word.
+    [[gnu::always_inline]] bool Matches(const CacheSlot& slot, std::uint64_t word,
+                                        std::size_t left) const {
+        const std::size_t n = slot.size;
+        if (((word ^ slot.head) & slot.mask) != 0 || n == 0 || n >= left) return false;
+        // The byte after the name: from the word already read while the name is short.
+        const unsigned char after = n < 8 && std::endian::native == std::endian::little
+                                        ? static_cast<unsigned char>(word >> (n * 8))
+                                        : static_cast<unsigned char>(p_[n]);
+        return (n <= 8 || SameBytes(p_ + 8, slot.bytes + 8, n - 8)) && !(kTable[after] & kNameChar);
+    }
+    CacheSlot SlotOf(std::uint32_t id) const {
+        CacheSlot slot;
+        std::string_view kept = names_.View(id);
+        slot.bytes = kept.data();
+        slot.size = static_cast<std::uint32_t>(kept.size());
+        slot.id = id;
+        const std::size_t head = std::min<std::size_t>(kept.size(), 8);
+        std::memcpy(&slot.head, kept.data(), head);
+        slot.mask = head == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (head * 8)) - 1;
+        if constexpr (std::endian::native == std::endian::big)
+            slot.mask = __builtin_bswap64(slot.mask);
+        return slot;
+    }
     std::uint32_t NewNameId() {
         std::string_view name = ReadName();
         const std::uint32_t id = names_.Intern(name);
-        if (name.size() >= 2) {
-            std::string_view kept = names_.View(id);
-            CacheSlot& slot = cache_[CacheKey(name[0], name[1])];
-            slot.bytes = kept.data();
-            slot.size = static_cast<std::uint32_t>(kept.size());
-            slot.id = id;
-            const std::size_t head = std::min<std::size_t>(kept.size(), 8);
-            slot.head = 0;
-            std::memcpy(&slot.head, kept.data(), head);
-            slot.mask = head == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (head * 8)) - 1;
-            if constexpr (std::endian::native == std::endian::big) {
-                slot.mask = __builtin_bswap64(slot.mask);
+        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = SlotOf(id);
+        return id;
+    }
+    // The attribute names of an element, read as the last element of its name had them: most
+    // elements of one name have the same attributes in the same order, so the name expected
+    // next is compared first, found without a lookup.
+    [[gnu::always_inline]] std::uint32_t AttrNameId(Sequence& seq, std::size_t index) {
+        auto left = static_cast<std::size_t>(end_ - p_);
+        if (index < seq.count && left > 8) {
+            const CacheSlot& slot = seq.names[index];
+            if (Matches(slot, Load<std::uint64_t>(p_), left)) {
+                p_ += slot.size;
+                return slot.id;
             }
+        }
+        const std::uint32_t id = NameId();
+        if (index < kSequence) {
+            seq.names[index] = SlotOf(id);
+            seq.count = static_cast<std::uint32_t>(index + 1);
         }
         return id;
     }
@@ -303,10 +340,15 @@ class Parser {
 
     void Attributes(NodeData& node) {
         bool indexed = false;
-        for (;;) {
+        Sequence& seq = sequences_[(node.name_id() >> 2) % kSequences];
+        if (seq.element != node.name_id()) {
+            seq.element = node.name_id();
+            seq.count = 0;
+        }
+        for (std::size_t index = 0;; ++index) {
             SkipBlanks();
             if (p_ == end_ || !IsXmlNameStart(*p_)) return;
-            const std::uint32_t id = NameId();
+            const std::uint32_t id = AttrNameId(seq, index);
             SkipBlanks();
             if (p_ == end_ || *p_ != '=') Expected('=');
             ++p_;
@@ -441,14 +483,9 @@ class Parser {
     std::size_t scratch_size_ = 0;
     std::unordered_set<std::uint32_t> seen_;  // attribute names of a node with many
     static constexpr std::size_t kCacheSize = 256;
-    struct CacheSlot {
-        std::uint64_t head = 0;       // the name's first 8 bytes (fewer: zeros)
-        std::uint64_t mask = 0;       // of the bytes of `head` that belong to the name
-        const char* bytes = nullptr;  // of the name, kept by the table
-        std::uint32_t size = 0;
-        std::uint32_t id = 0;
-    };
+
     std::array<CacheSlot, kCacheSize> cache_{};
+    std::unique_ptr<Sequence[]> sequences_ = std::make_unique<Sequence[]>(kSequences);
 };
 
 }  // namespace
