@@ -114,7 +114,7 @@ class Out {
 };
 
 // Writes `s` escaped at `q`, which has room for six bytes for each of its bytes.
-char* PutEscaped(char* q, std::string_view s) {
+[[gnu::always_inline]] inline char* PutEscaped(char* q, std::string_view s) {
     const char* p = s.data();
     const char* end = p + s.size();
     for (;;) {
@@ -199,8 +199,15 @@ bool InstructionHasLineBreak(const NodeData& n) {
 }
 
 struct Frame {
+    Frame(const NodeData* n, std::string_view element) noexcept
+        : node(n),
+          name(element),
+          next(n->kids().data()),
+          end(n->kids().data() + n->kids().size()) {}
     const NodeData* node;
-    std::size_t next = 0;
+    std::string_view name;  // of an element, for its end tag
+    NodeData* const* next;  // the children still to write
+    NodeData* const* end;
     bool open_pending = true;  // ">" not yet written: so far the content is empty
     bool multiline = false;    // the content holds a line break
 };
@@ -228,22 +235,24 @@ void Write(const NodeData& root, std::string& target, IByteSink* sink) {
     auto write_node = [&](const NodeData& n) -> bool {
         const NameTable& names = n.arena().names();
         switch (n.kind()) {
-            case kElementNode:
-                PutElementHead(out, depth, names.View(n.name_id()));
+            case kElementNode: {
+                const std::string_view name = names.View(n.name_id());
+                PutElementHead(out, depth, name);
                 PutAttrs(out, n, names);
                 if (!n.kids().empty()) {
                     if (depth >= kMaxWriteDepth)
                         throw XmlError(
                             Format(u8"Слишком глубокая вложенность элементов: больше %s уровней"_cp,
                                    std::to_string(kMaxWriteDepth)));
-                    stack.push_back(Frame{&n});
+                    stack.emplace_back(&n, name);
                     ++depth;
                 } else {
                     out.Put("/>");
                 }
                 return true;
+            }
             case kDocumentNode:
-                if (!n.kids().empty()) stack.push_back(Frame{&n});
+                if (!n.kids().empty()) stack.emplace_back(&n, std::string_view());
                 return false;
             default:
                 break;
@@ -280,9 +289,8 @@ void Write(const NodeData& root, std::string& target, IByteSink* sink) {
     write_node(root);
     while (!stack.empty()) {
         Frame& top = stack.back();
-        const auto& items = top.node->kids();
-        if (top.next < items.size()) {
-            const NodeData& child = *items[top.next++];
+        if (top.next != top.end) {
+            const NodeData& child = **top.next++;
             if (child.kind() == kTextNode && child.text().empty()) continue;  // writes nothing
             if (top.open_pending && top.node->kind() == kElementNode) out.Put(">");
             top.open_pending = false;
@@ -300,7 +308,7 @@ void Write(const NodeData& root, std::string& target, IByteSink* sink) {
         if (done.open_pending) {
             out.Put("/>");
         } else {
-            const std::string_view name = done.node->name();
+            const std::string_view name = done.name;
             char* q = out.Room(depth + name.size() + 5);
             if (done.multiline) {
                 if (!out.EndsInLineBreak()) {
