@@ -7,6 +7,7 @@
 // and a summary of the ratios.
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <array>
@@ -77,6 +78,25 @@ void operator delete(void* p) noexcept {
 }
 void operator delete(void* p, std::size_t) noexcept {
     CountedFree(p);
+}
+// Aligned blocks (our document arenas' regions) count too; they are given back with their size.
+void* operator new(std::size_t n, std::align_val_t align) {
+    auto a = static_cast<std::size_t>(align);
+    if (void* p = std::aligned_alloc(a, (n + a - 1) / a * a)) {
+        live_bytes += n;
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p, std::size_t n, std::align_val_t) noexcept {
+    if (!p) return;
+    live_bytes -= n;
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    if (!p) return;
+    live_bytes -= malloc_usable_size(p);
+    std::free(p);
 }
 
 namespace {
@@ -242,7 +262,9 @@ Ratios Shape(const char* name, const std::string& input, int runs, bool with_lib
     const auto [ours_free, pugi_free] = BestInTurns<2>(runs, {ours_free_fn, pugi_free_fn});
     const double lx_free = with_libxml2 ? BestInTurns<1>(runs, {lx_free_fn})[0] : NAN;
 
-    // Tree memory.
+    // Tree memory. Memory our documents keep for the next ones is given back first, so that the
+    // tree's regions are all counted.
+    ReleaseSpareMemory();
     std::size_t before = live_bytes;
     std::size_t ours_mem, pugi_mem, lx_mem = 0;
     {
@@ -386,6 +408,11 @@ int main(int argc, char** argv) {
     if (std::getenv("BENCH_DUMP")) {
         std::FILE* f = std::fopen(std::getenv("BENCH_DUMP"), "wb");
         auto s = DescriptionLike(5000000);
+        std::fwrite(s.data(), 1, s.size(), f);
+        std::fclose(f);
+        // The store-like shape beside it, for profiling the two apart.
+        f = std::fopen((std::string(std::getenv("BENCH_DUMP")) + ".store").c_str(), "wb");
+        s = StoreLike(5000000);
         std::fwrite(s.data(), 1, s.size(), f);
         std::fclose(f);
         return 0;

@@ -14,7 +14,11 @@ namespace {
 class Reader {
   public:
     Reader(Document& doc, std::string_view input)
-        : doc_(doc), p_(input.data()), end_(input.data() + input.size()), names_(doc.table()) {}
+        : doc_(doc),
+          p_(input.data()),
+          end_(input.data() + input.size()),
+          arena_(doc.arena()),
+          names_(arena_.names()) {}
 
     void Run() {
         Fixed<std::uint32_t>();  // options, unused
@@ -92,7 +96,7 @@ class Reader {
         return FromUtf16(u);
     }
 
-    const Name* NameId() {
+    std::uint32_t NameId() {
         std::int32_t id = Packed();
         if (id == -1) return names_.Intern({});
         if (id < 0 || static_cast<std::size_t>(id) >= ids_.size())
@@ -159,22 +163,22 @@ class Reader {
     }
 
     struct Frame {
-        NodeBase* node;
+        NodeData* node;
         std::size_t children_left;
     };
 
     // Attributes of the node, then its child count; the children follow in the input.
-    std::size_t Head(NodeBase& node) {
+    std::size_t Head(NodeData& node) {
         std::size_t attrs = Count(2);  // a name id and a type code at least
         for (std::size_t i = 0; i < attrs; ++i) {
-            const Name* id = NameId();
+            const std::uint32_t id = NameId();
             XmlValue v = Value();
-            if (!id->view().empty()) node.SetAttrById(id, std::move(v));
+            if (!names_.View(id).empty()) node.SetAttrById(id, std::move(v));
         }
         return Count(1);
     }
 
-    void Body(NodeBase& root) {
+    void Body(NodeData& root) {
         std::vector<Frame> stack{{&root, Head(root)}};
         while (!stack.empty()) {
             Frame& top = stack.back();
@@ -183,33 +187,37 @@ class Reader {
                 continue;
             }
             --top.children_left;
-            NodeBase& parent = *top.node;
+            NodeData& parent = *top.node;
             auto kind = Fixed<std::uint8_t>();
             switch (kind) {
                 case kElementNode: {
-                    auto* e = new Element(NameId());
-                    parent.AddChild(e);
+                    Element* e = NodeData::NewElement(arena_, NameId());
+                    parent.AppendOwn(e);
                     Value();  // the element's own value: nothing of ours uses it
                     std::size_t n = Head(*e);
                     stack.push_back({e, n});
                     break;
                 }
                 case kTextNode:
-                    parent.AddChild(new Leaf(kTextNode, names_.text_name(), Value().ToFileText()));
+                    parent.AppendOwn(NodeData::NewLeaf(
+                        arena_, kTextNode, names_.pre(NameTable::kText), Value().ToFileText()));
                     break;
                 case kCDataNode:
-                    parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), String()));
+                    parent.AppendOwn(NodeData::NewLeaf(arena_, kCDataNode,
+                                                       names_.pre(NameTable::kCData), String()));
                     break;
                 case kProcessingInstructionNode: {
-                    const Name* target = NameId();
-                    auto* pi = new Leaf(kProcessingInstructionNode, target, String());
-                    parent.AddChild(pi);
+                    const std::uint32_t target = NameId();
+                    Leaf* pi =
+                        NodeData::NewLeaf(arena_, kProcessingInstructionNode, target, String());
+                    parent.AppendOwn(pi);
                     std::size_t n = Head(*pi);
                     stack.push_back({pi, n});
                     break;
                 }
                 case kCommentNode:
-                    parent.AddChild(new Leaf(kCommentNode, names_.comment_name(), String()));
+                    parent.AppendOwn(NodeData::NewLeaf(arena_, kCommentNode,
+                                                       names_.pre(NameTable::kComment), String()));
                     break;
                 default:
                     throw XmlError(
@@ -221,8 +229,9 @@ class Reader {
     Document& doc_;
     const char* p_;
     const char* end_;
+    Arena& arena_;
     NameTable& names_;
-    std::vector<const Name*> ids_;  // by stored id
+    std::vector<std::uint32_t> ids_;  // by stored id
 };
 
 }  // namespace

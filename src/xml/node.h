@@ -1,97 +1,110 @@
 // Internals of the document model shared by the nodes, the writer and the two readers.
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "xml/pool.h"
+#include "xml/arena.h"
 #include "xml/xml.h"
 
 namespace zeph::xml::detail {
 
-// Interned names. Every document has its own table, and each node refers to the table its name
-// lives in, so a table lives exactly as long as some node of it: the names of a document are
-// given back with its last node. A name is an entry of its table, and within one table equal
-// names are the same entry, so names of one table compare by address. A node appended to a
-// second document keeps its own table; lookups compare the texts of names from two tables.
-class NameTable;
-
-struct Name {
-    NameTable* table;
-    std::uint32_t size;
-    std::uint32_t hash;
-    // The bytes follow the entry.
-    std::string_view view() const noexcept {
-        return {reinterpret_cast<const char*>(this + 1), size};
+// Values kept in a document: their long texts lie in the document's arena.
+struct ValueAccess {
+    static bool InArena(const XmlValue& v) noexcept {
+        return v.in_document_ && v.size_ > XmlValue::kInline;
+    }
+    // A text (or bytes) value whose long text is copied into the arena.
+    static XmlValue Make(Arena& arena, XmlValue::Type type, std::string_view text) {
+        if (text.size() <= XmlValue::kInline) {
+            XmlValue v(text);
+            v.type_ = type;
+            return v;
+        }
+        if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+        auto* bytes = static_cast<char*>(arena.Allocate(text.size()));
+        __builtin_memcpy(bytes, text.data(), text.size());
+        XmlValue v;
+        v.type_ = type;
+        v.in_document_ = true;
+        v.size_ = static_cast<std::uint32_t>(text.size());
+        v.u_.ptr = bytes;
+        return v;
+    }
+    // Makes the empty value `v` a text value in place: the parser's way, without a value on the
+    // stack to move from.
+    [[gnu::always_inline]] static void SetText(XmlValue& v, Arena& arena, std::string_view text) {
+        const std::size_t n = text.size();
+        const char* from = text.data();
+        v.type_ = XmlValue::Type::Text;
+        if (n > XmlValue::kInline) {
+            if (n > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+            auto* bytes = static_cast<char*>(arena.Allocate(n));
+            __builtin_memcpy(bytes, from, n);
+            v.in_document_ = true;
+            v.u_.ptr = bytes;
+        } else if (n >= 8) {
+            // Two words from both ends, overlapping in the middle.
+            std::uint64_t a, b;
+            __builtin_memcpy(&a, from, 8);
+            __builtin_memcpy(&b, from + n - 8, 8);
+            __builtin_memcpy(v.u_.inline_text, &a, 8);
+            __builtin_memcpy(v.u_.inline_text + n - 8, &b, 8);
+        } else if (n >= 4) {
+            std::uint32_t a, b;
+            __builtin_memcpy(&a, from, 4);
+            __builtin_memcpy(&b, from + n - 4, 4);
+            __builtin_memcpy(v.u_.inline_text, &a, 4);
+            __builtin_memcpy(v.u_.inline_text + n - 4, &b, 4);
+        } else {
+            for (std::size_t i = 0; i < n; ++i) v.u_.inline_text[i] = from[i];
+        }
+        v.size_ = static_cast<std::uint32_t>(n);
+    }
+    // Moves a long text kept elsewhere into the arena.
+    static void Adopt(Arena& arena, XmlValue& v) {
+        if (v.size_ <= XmlValue::kInline || v.in_document_) return;
+        v = Make(arena, v.type_, v.Raw());
+    }
+    // Gives the value's text back to the arena and empties the value.
+    static void Drop(Arena& arena, XmlValue& v) noexcept {
+        if (InArena(v)) {
+            arena.Free(v.u_.ptr, v.size_);
+            v.size_ = 0;
+            v.in_document_ = false;
+        }
     }
 };
 
-// Names of the same text, in the same table or not.
-inline bool SameName(const Name* a, const Name* b) noexcept {
-    return a == b || (a->table != b->table && a->view() == b->view());
-}
-
-class NameTable {
-  public:
-    // A new table with the pre-entered names, held by nobody yet.
-    static NameTable* Create();
-    NameTable(const NameTable&) = delete;
-    NameTable& operator=(const NameTable&) = delete;
-
-    // Counted by the nodes whose names it holds; a plain count, because a tree is used by one
-    // thread at a time.
-    void AddRef() noexcept { ++refs_; }
-    void Release() noexcept {
-        if (--refs_ == 0) delete this;
-    }
-    std::uint32_t RefCount() const noexcept { return refs_; }
-
-    // The entry of the name, entering it when it is new. The empty name is an entry too.
-    const Name* Intern(std::string_view name);
-    // The entry, or nullptr when the name was never entered.
-    const Name* Find(std::string_view name) const noexcept;
-    std::size_t Size() const noexcept { return entries_.size(); }
-
-    const Name* text_name() const noexcept { return pre_[0]; }
-    const Name* cdata_name() const noexcept { return pre_[1]; }
-    const Name* comment_name() const noexcept { return pre_[2]; }
-    const Name* document_name() const noexcept { return pre_[3]; }
-    const Name* xml_name() const noexcept { return pre_[4]; }
-
-  private:
-    NameTable();
-    ~NameTable();
-    const Name* Add(std::string_view name, std::uint32_t hash, std::size_t slot);
-    void Grow();
-
-    std::uint32_t refs_ = 0;
-    // Open addressing with linear probing, at most half full: a lookup costs the same however
-    // many names there are. A slot keeps the hash, so that probing past other names reads
-    // none of their entries.
-    struct Slot {
-        std::uint32_t hash;
-        std::uint32_t index;  // in entries_, plus one; 0 for a free slot
-    };
-    std::vector<Slot> slots_;
-    std::vector<const Name*> entries_;
-    // Entries with their bytes are carved from blocks that grow with the table and stay in
-    // place.
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    char* next_ = nullptr;
-    char* end_ = nullptr;
-    std::array<const Name*, 5> pre_{};
+struct Attr {
+    std::uint32_t name = 0;  // an id of the node's own table
+    XmlValue value;
 };
 
-// Names in all tables alive, for tests that check that memory is given back.
-std::size_t LiveNames() noexcept;
+class NodeData;
+
+// A growable array in a node's arena, growing by NextCapacity.
+template <class T>
+struct Array {
+    T* data = nullptr;
+    std::uint32_t size = 0;
+    std::uint32_t cap = 0;
+
+    T* begin() const noexcept { return data; }
+    T* end() const noexcept { return data + size; }
+    void Grow(Arena& arena);
+    void Release(Arena& arena) noexcept {
+        if (data) arena.Free(data, sizeof(T) * cap);
+        data = nullptr;
+        size = cap = 0;
+    }
+};
 
 // Capacity growth of attribute arrays and child lists: by 4 while short, by 16 up to 64, then by a
 // quarter.
@@ -100,206 +113,260 @@ inline std::size_t NextCapacity(std::size_t size) {
     if (size <= 64) return size + 16;
     return size + size / 4;
 }
-// A growable array of pool blocks in 16 bytes (std::vector takes 24), growing by NextCapacity:
-// the attribute arrays and child lists of nodes.
+
 template <class T>
-class PoolArray {
-  public:
-    PoolArray() noexcept = default;
-    PoolArray(const PoolArray&) = delete;
-    PoolArray& operator=(const PoolArray&) = delete;
-    ~PoolArray() {
-        clear();
-        if (data_) PoolAllocator<T>().deallocate(data_, cap_);
+void Array<T>::Grow(Arena& arena) {
+    std::size_t want = NextCapacity(cap);
+    if (want > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+    T* grown = static_cast<T*>(arena.Allocate(sizeof(T) * want));
+    for (std::uint32_t i = 0; i < size; ++i) {
+        new (grown + i) T(std::move(data[i]));
+        data[i].~T();
     }
+    if (data) arena.Free(data, sizeof(T) * cap);
+    data = grown;
+    cap = static_cast<std::uint32_t>(want);
+}
 
-    std::size_t size() const noexcept { return size_; }
-    bool empty() const noexcept { return size_ == 0; }
-    T* data() noexcept { return data_; }
-    T* begin() noexcept { return data_; }
-    T* end() noexcept { return data_ + size_; }
-    const T* begin() const noexcept { return data_; }
-    const T* end() const noexcept { return data_ + size_; }
-    T& operator[](std::size_t i) noexcept { return data_[i]; }
-    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
-
-    template <class... Args>
-    T& emplace_back(Args&&... args) {
-        if (size_ == cap_) Grow();
-        T* slot = new (data_ + size_) T(std::forward<Args>(args)...);
-        ++size_;
-        return *slot;
-    }
-    void insert(std::size_t index, T value) {
-        emplace_back(std::move(value));
-        for (std::size_t i = size_ - 1; i > index; --i) std::swap(data_[i], data_[i - 1]);
-    }
-    void erase(std::size_t index) noexcept {
-        for (std::size_t i = index; i + 1 < size_; ++i) data_[i] = std::move(data_[i + 1]);
-        data_[--size_].~T();
-    }
-    // Destroys the items; the storage stays.
-    void clear() noexcept {
-        for (std::size_t i = size_; i > 0; --i) data_[i - 1].~T();
-        size_ = 0;
-    }
-    void swap(PoolArray& o) noexcept {
-        std::swap(data_, o.data_);
-        std::swap(size_, o.size_);
-        std::swap(cap_, o.cap_);
-    }
-
-  private:
-    void Grow() {
-        std::size_t cap = NextCapacity(cap_);
-        if (cap > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
-        T* grown = PoolAllocator<T>().allocate(cap);
-        for (std::size_t i = 0; i < size_; ++i) {
-            new (grown + i) T(std::move(data_[i]));
-            data_[i].~T();
-        }
-        if (data_) PoolAllocator<T>().deallocate(data_, cap_);
-        data_ = grown;
-        cap_ = static_cast<std::uint32_t>(cap);
-    }
-
-    T* data_ = nullptr;
-    std::uint32_t size_ = 0;
-    std::uint32_t cap_ = 0;
+// Children and attributes, made on the first of either: most elements of a large document have
+// no children, many no attributes.
+struct Content {
+    Array<NodeData*> kids;  // each is a link of the child
+    Array<Attr> attrs;
 };
 
-struct Attr {
-    Attr(const Name* n, XmlValue v) noexcept : name(n), value(std::move(v)) {}
-    // A text value made in place, without a move of its text.
-    Attr(const Name* n, std::string_view text) : name(n), value(text) {}
+class Element;
+class Leaf;
+class Document;
 
-    const Name* name;  // of the node's own table
-    XmlValue value;
-};
-
-class NodeBase;
-using AttrArray = PoolArray<Attr>;
-using NodeArray = PoolArray<NodeBase*>;
-
-// A child list handed out by ChildNodes (a live view of the node's children, which it keeps
-// alive) or a list of its own (ElementsByName).
-class NodeList final : public IXmlNodeList, public Pooled {
+// What every node holds besides its interface. The interfaces are implemented over it by
+// NodeImpl below; a node's arena is found from its address (documents keep theirs).
+class NodeData {
   public:
-    explicit NodeList(NodeBase* owner) noexcept;
-    ~NodeList() override;
+    NodeData(NodeKind kind, std::uint32_t name) noexcept : bits_(kind), name_(name) {}
 
-    int Count() const override { return static_cast<int>(items().size()); }
-    XmlRef<IXmlNode> Item(int index) const override;
-
-    // Lists of their own: takes a reference.
-    void Add(NodeBase* node);
-
-  private:
-    const NodeArray& items() const noexcept;
-
-    NodeBase* owner_;  // holds a reference
-    NodeArray own_;    // each holds a reference
-};
-
-class NodeBase : public virtual IXmlNode {
-  public:
-    // The node holds the name's table.
-    NodeBase(NodeKind kind, const Name* name) noexcept : kind_(kind), name_(name) {
-        name->table->AddRef();
+    NodeKind kind() const noexcept { return static_cast<NodeKind>(bits_ & 15u); }
+    // The parents listing the node.
+    std::uint32_t links() const noexcept { return bits_ >> kLinkShift; }
+    std::uint32_t name_id() const noexcept { return name_; }
+    Arena& arena() const noexcept;
+    std::string_view name() const noexcept { return arena().names().View(name_); }
+    NodeData* parent() const noexcept { return parent_; }
+    std::span<NodeData* const> kids() const noexcept {
+        if (!content_) return {};
+        return {content_->kids.data, content_->kids.size};
     }
-    ~NodeBase() override;
-
-    NodeKind kind() const noexcept { return kind_; }
-    const Name* name() const noexcept { return name_; }
-    // The table of the node's name and its attributes' names.
-    NameTable& table() const noexcept { return *name_->table; }
-    NodeBase* parent() const noexcept { return parent_; }
-    void set_parent(NodeBase* p) noexcept { parent_ = p; }
-    AttrArray& attrs() noexcept { return attrs_; }
-    const AttrArray& attrs() const noexcept { return attrs_; }
-    // Each child holds a reference; adding one sets its parent link, removing one clears it
-    // unless the child was appended to a newer parent since.
-    const NodeArray& kids() const noexcept { return kids_; }
-    void AddChild(NodeBase* node) {
-        kids_.emplace_back(node);
-        node->AddRef();
-        node->parent_ = this;
+    std::span<Attr> attrs() const noexcept {
+        if (!content_) return {};
+        return {content_->attrs.data, content_->attrs.size};
     }
-    void InsertChild(std::size_t index, NodeBase* node);
-    int RemoveChildNode(NodeBase* node);
-    void ClearChildren() noexcept;
-    // Text of leaves; the data text of an instruction.
-    virtual std::string* text() noexcept { return nullptr; }
-    const std::string* text() const noexcept { return const_cast<NodeBase*>(this)->text(); }
-    IXmlNode* Interface() noexcept { return this; }
+    // The text of leaves; empty for elements and documents.
+    std::string_view text() const noexcept;
+    IXmlNode* Interface() noexcept;
+    const IXmlNode* Interface() const noexcept { return const_cast<NodeData*>(this)->Interface(); }
     XmlRef<IXmlElement> AsElement() noexcept;
 
-    // By an entry of the node's own table.
-    Attr* FindAttrById(const Name* id) noexcept;
-    const Attr* FindAttrById(const Name* id) const noexcept;
-    void SetAttrById(const Name* id, XmlValue value);
+    // New nodes in the arena, listed by nobody yet.
+    static Element* NewElement(Arena& arena, std::uint32_t name);  // below Element
+    static Leaf* NewLeaf(Arena& arena, NodeKind kind, std::uint32_t name, std::string_view text);
 
-    // IXmlNode
-    std::string NodeName() const override;
-    int NodeType() const override { return kind_; }
-    std::string GetXml() const override;
-    XmlRef<IXmlNodeList> ChildNodes() override;
-    void AppendChild(const XmlRef<IXmlNode>& node) override;
-    int RemoveChild(const XmlRef<IXmlNode>& node) override;
-    XmlRef<IXmlElement> AppendElement(std::string_view name) override;
-    void RemoveAllChilds() override;
-    XmlRef<IXmlNodeList> ElementsByName(std::string_view name) override;
-    XmlRef<IXmlElement> ElementByName(std::string_view name) override;
+    // Lists a node of the same arena at the end (the readers' way).
+    void AppendOwn(NodeData* node) {
+        Array<NodeData*>& kids = content(Arena::Of(node)).kids;
+        if (kids.size == kids.cap) kids.Grow(Arena::Of(node));
+        kids.data[kids.size++] = node;
+        node->bits_ += kLink;
+        node->parent_ = this;
+    }
+    void AddChild(NodeData* node);
+    void InsertChild(std::size_t index, NodeData* node);
+    int RemoveChildNode(NodeData* node);
+    void ClearChildren() noexcept;
+    // Drops the attributes.
+    void ClearAttrs() noexcept;
+
+    // By an id of the node's own table.
+    Attr* FindAttrById(std::uint32_t id) const noexcept;
+    void SetAttrById(std::uint32_t id, XmlValue value);
+    // A new attribute at the end (the name is not yet set on the node).
+    void AppendAttr(std::uint32_t id, XmlValue value) {
+        new (NewAttr(arena())) Attr{id, std::move(value)};
+    }
+    // An empty attribute at the end, its name to be set.
+    [[gnu::always_inline]] Attr* NewAttr(Arena& arena) {
+        if (!content_) {
+            // The first attribute comes before any child: room for a few more lies in the same
+            // block, so most elements take one block for both.
+            content_ = new (arena.Allocate(sizeof(Content) + kInlineAttrs * sizeof(Attr))) Content;
+            content_->attrs.data = InlineAttrs();
+            content_->attrs.cap = kInlineAttrs;
+            bits_ |= kAttrsInline;
+        }
+        Array<Attr>& attrs = content_->attrs;
+        if (attrs.size == attrs.cap) GrowAttrs(arena);
+        Attr* a = new (attrs.data + attrs.size) Attr;
+        ++attrs.size;
+        return a;
+    }
+
+    // The operations of IXmlNode.
+    std::string NodeName() const { return std::string(name()); }
+    std::string GetXml() const;
+    XmlRef<IXmlNodeList> ChildNodes();
+    void AppendChild(const XmlRef<IXmlNode>& node);
+    int RemoveChild(const XmlRef<IXmlNode>& node);
+    XmlRef<IXmlElement> AppendElement(std::string_view name);
+    XmlRef<IXmlNodeList> ElementsByName(std::string_view name);
+    XmlRef<IXmlElement> ElementByName(std::string_view name);
     XmlRef<IXmlElement> ElementByAttr(std::string_view name, std::string_view attr_name,
-                                      const XmlValue& value) override;
-    int AttrCount() const override { return static_cast<int>(attrs_.size()); }
-    std::string AttrName(int index) const override;
-    const XmlValue* FindAttr(std::string_view name) const override;
-    std::string GetAttr(std::string_view name, std::string_view default_value) const override;
-    void SetAttr(std::string_view name, std::string_view value) override;
-    std::int32_t GetIntAttr(std::string_view name, std::int32_t default_value) const override;
-    void SetIntAttr(std::string_view name, std::int32_t value) override;
-    bool GetBoolAttr(std::string_view name, bool default_value) const override;
-    void SetBoolAttr(std::string_view name, bool value) override;
+                                      const XmlValue& value);
+    int AttrCount() const noexcept { return content_ ? static_cast<int>(content_->attrs.size) : 0; }
+    std::string AttrName(int index) const;
+    const XmlValue* FindAttr(std::string_view name) const;
+    std::string GetAttr(std::string_view name, std::string_view default_value) const;
+    void SetAttr(std::string_view name, XmlValue value);
+    std::int32_t GetIntAttr(std::string_view name, std::int32_t default_value) const;
+    bool GetBoolAttr(std::string_view name, bool default_value) const;
     int GetEnumAttr(std::string_view name, std::span<const std::string_view> allowed,
-                    int default_index) const override;
-    using IXmlNode::GetEnumAttr;
-    void SetAttrValue(std::string_view name, XmlValue value) override;
-    IXmlNode* ParentNode() const override { return parent_; }
-    std::string NodeValue() const override;
+                    int default_index) const;
+    IXmlNode* ParentNode() const noexcept { return parent_ ? parent_->Interface() : nullptr; }
+    std::string NodeValue() const { return std::string(text()); }
+
+    // The ends of a node's references (IXmlBase::Held and Free).
+    void OnHeld() noexcept;
+    void OnFree() noexcept;
 
   protected:
-    void Free() noexcept override;
-    // Moves the node, with the names of its attributes, to the table of `name`.
-    void Rename(const Name* name);
+    static constexpr std::uint32_t kAttrsInline = 16;  // the content block has room for attributes
+    static constexpr std::uint32_t kLinkShift = 5;
+    static constexpr std::uint32_t kLink = 1u << kLinkShift;
+    static constexpr std::uint32_t kInlineAttrs = 4;
+
+    Attr* InlineAttrs() const noexcept { return reinterpret_cast<Attr*>(content_ + 1); }
+    // Whether the attributes still lie in the content block's own room.
+    bool HasInlineAttrs() const noexcept {
+        return (bits_ & kAttrsInline) && content_->attrs.data == InlineAttrs();
+    }
+    // Forgets the content without freeing it (its arena frees it).
+    void ForgetContent() noexcept {
+        content_ = nullptr;
+        bits_ &= ~kAttrsInline;
+    }
+    std::size_t ContentSize() const noexcept {
+        return sizeof(Content) + (bits_ & kAttrsInline ? kInlineAttrs * sizeof(Attr) : 0);
+    }
+    // Frees the children's and attributes' arrays and the content block.
+    void FreeContent(Arena& arena) noexcept;
+    void GrowAttrs(Arena& arena);
+
+    Content& content(Arena& arena) {
+        if (!content_) content_ = new (arena.Allocate(sizeof(Content))) Content;
+        return *content_;
+    }
+    // Takes the node off this one's list of children (not off the array); true when nothing
+    // refers to it any more.
+    bool Unlink(NodeData* node) noexcept;
+    // Unlinks all children, chaining those that go into `dead` through their parent links.
+    void UnlinkKids(NodeData*& dead) noexcept;
+    // Frees the chained nodes and the nodes that go with them.
+    static void Destroy(NodeData* dead) noexcept;
+
+    std::uint32_t bits_;  // kind in the low 4 bits, kAttrsInline, links above
+    std::uint32_t name_;
+    NodeData* parent_ = nullptr;  // the newest parent
+    Content* content_ = nullptr;
+};
+
+// The interfaces over NodeData: one implementation for the three kinds of node object.
+template <class I>
+class NodeImpl : public I, public NodeData {
+  public:
+    using NodeData::NodeData;
+
+    std::string NodeName() const final { return NodeData::NodeName(); }
+    int NodeType() const final { return kind(); }
+    std::string GetXml() const final { return NodeData::GetXml(); }
+    XmlRef<IXmlNodeList> ChildNodes() final { return NodeData::ChildNodes(); }
+    void AppendChild(const XmlRef<IXmlNode>& node) final { NodeData::AppendChild(node); }
+    int RemoveChild(const XmlRef<IXmlNode>& node) final { return NodeData::RemoveChild(node); }
+    XmlRef<IXmlElement> AppendElement(std::string_view name) final {
+        return NodeData::AppendElement(name);
+    }
+    void RemoveAllChilds() final { ClearChildren(); }
+    XmlRef<IXmlNodeList> ElementsByName(std::string_view name) final {
+        return NodeData::ElementsByName(name);
+    }
+    XmlRef<IXmlElement> ElementByName(std::string_view name) final {
+        return NodeData::ElementByName(name);
+    }
+    XmlRef<IXmlElement> ElementByAttr(std::string_view name, std::string_view attr_name,
+                                      const XmlValue& value) final {
+        return NodeData::ElementByAttr(name, attr_name, value);
+    }
+    int AttrCount() const final { return NodeData::AttrCount(); }
+    std::string AttrName(int index) const final { return NodeData::AttrName(index); }
+    const XmlValue* FindAttr(std::string_view name) const final { return NodeData::FindAttr(name); }
+    std::string GetAttr(std::string_view name, std::string_view default_value) const final {
+        return NodeData::GetAttr(name, default_value);
+    }
+    void SetAttr(std::string_view name, std::string_view value) final {
+        NodeData::SetAttr(name, XmlValue(value));
+    }
+    std::int32_t GetIntAttr(std::string_view name, std::int32_t default_value) const final {
+        return NodeData::GetIntAttr(name, default_value);
+    }
+    void SetIntAttr(std::string_view name, std::int32_t value) final {
+        NodeData::SetAttr(name, XmlValue(value));
+    }
+    bool GetBoolAttr(std::string_view name, bool default_value) const final {
+        return NodeData::GetBoolAttr(name, default_value);
+    }
+    void SetBoolAttr(std::string_view name, bool value) final {
+        NodeData::SetAttr(name, XmlValue(value));
+    }
+    int GetEnumAttr(std::string_view name, std::span<const std::string_view> allowed,
+                    int default_index) const final {
+        return NodeData::GetEnumAttr(name, allowed, default_index);
+    }
+    using IXmlNode::GetEnumAttr;
+    void SetAttrValue(std::string_view name, XmlValue value) final {
+        NodeData::SetAttr(name, std::move(value));
+    }
+    IXmlNode* ParentNode() const final { return NodeData::ParentNode(); }
+    std::string NodeValue() const final { return NodeData::NodeValue(); }
+
+  protected:
+    void Held() noexcept final { OnHeld(); }
+    void Free() noexcept final { OnFree(); }
+};
+
+class Element final : public NodeImpl<IXmlElement> {
+  public:
+    explicit Element(std::uint32_t name) noexcept : NodeImpl(kElementNode, name) {}
+};
+
+// Text, CDATA section, comment and processing instruction. The text lies in the arena.
+class Leaf final : public NodeImpl<IXmlNode> {
+  public:
+    Leaf(NodeKind kind, std::uint32_t name) noexcept : NodeImpl(kind, name) {}
+    std::string_view text() const noexcept { return {text_, size_}; }
+    void set_text(Arena& arena, std::string_view text);
+    void DropText(Arena& arena) noexcept {
+        if (size_) arena.Free(const_cast<char*>(text_), size_);
+        text_ = nullptr;
+        size_ = 0;
+    }
 
   private:
-    NodeKind kind_;
-    const Name* name_;
-    NodeBase* parent_ = nullptr;
-    NodeArray kids_;
-    AttrArray attrs_;
+    const char* text_ = nullptr;
+    std::uint32_t size_ = 0;
 };
 
-class Element final : public NodeBase, public IXmlElement, public Pooled {
+class Document final : public NodeImpl<IXmlDocument> {
   public:
-    explicit Element(const Name* name) noexcept : NodeBase(kElementNode, name) {}
-};
-
-// Text, CDATA section, comment and processing instruction.
-class Leaf final : public NodeBase, public Pooled {
-  public:
-    Leaf(NodeKind kind, const Name* name, std::string text) noexcept
-        : NodeBase(kind, name), text_(std::move(text)) {}
-    std::string* text() noexcept override { return &text_; }
-
-  private:
-    std::string text_;
-};
-
-class Document final : public NodeBase, public IXmlDocument {
-  public:
-    Document() : NodeBase(kDocumentNode, NameTable::Create()->document_name()) {}
+    Document();
+    ~Document() override;
+    Arena& doc_arena() const noexcept { return *arena_; }
 
     XmlRef<IXmlElement> DocumentElement() override;
     XmlRef<IXmlElement> NewDocument(std::string_view version, std::string_view encoding,
@@ -310,19 +377,71 @@ class Document final : public NodeBase, public IXmlDocument {
     void SaveToStream(IByteSink& sink) override;
     void SaveToFile(const std::filesystem::path& name) override;
 
+    // The last reference went.
+    void Gone() noexcept;
+
   private:
-    // Empties the document and gives it a new table, so that the names of what it held go
-    // with the last of those nodes.
+    // Empties the document. Its arena starts afresh when nothing else reaches into it;
+    // otherwise the document leaves it to the nodes still held and takes a new one.
     void Restart();
+
+    Arena* arena_;
 };
 
-static_assert(alignof(Element) <= kAlign && alignof(Leaf) <= kAlign && alignof(NodeList) <= kAlign);
+inline Element* NodeData::NewElement(Arena& arena, std::uint32_t name) {
+    auto* e = new (arena.Allocate(sizeof(Element))) Element(name);
+    ++arena.nodes;
+    return e;
+}
+
+inline Arena& NodeData::arena() const noexcept {
+    if (kind() == kDocumentNode) return static_cast<const Document*>(this)->doc_arena();
+    return Arena::Of(this);
+}
+
+inline IXmlNode* NodeData::Interface() noexcept {
+    switch (kind()) {
+        case kElementNode:
+            return static_cast<Element*>(this);
+        case kDocumentNode:
+            return static_cast<Document*>(this);
+        default:
+            return static_cast<Leaf*>(this);
+    }
+}
+
+inline std::string_view NodeData::text() const noexcept {
+    if (kind() == kElementNode || kind() == kDocumentNode) return {};
+    return static_cast<const Leaf*>(this)->text();
+}
+
+inline XmlRef<IXmlElement> NodeData::AsElement() noexcept {
+    return XmlRef<IXmlElement>(static_cast<Element*>(this));
+}
+
+// A child list handed out by ChildNodes (a live view of the node's children, which it keeps
+// alive) or a list of its own (ElementsByName).
+class NodeList final : public IXmlNodeList {
+  public:
+    explicit NodeList(NodeData* owner) noexcept;
+    ~NodeList() override;
+
+    int Count() const override;
+    XmlRef<IXmlNode> Item(int index) const override;
+
+    // Lists of their own: takes a reference.
+    void Add(NodeData* node);
+
+  private:
+    NodeData* owner_;             // holds a reference
+    std::vector<NodeData*> own_;  // each holds a reference
+};
 
 // The node behind an interface pointer; XmlError for foreign implementations.
-NodeBase* Impl(IXmlNode* node);
+NodeData* Impl(IXmlNode* node);
 
 // Writes the node's XML text; flushes to `sink` (when given) in blocks.
-void Write(const NodeBase& node, std::string& out, IByteSink* sink);
+void Write(const NodeData& node, std::string& out, IByteSink* sink);
 // Text parser and binary reader; both fill `doc`, which the caller has cleared.
 void ParseText(Document& doc, std::string_view input);
 void ReadBinary(Document& doc, std::string_view input);

@@ -1,8 +1,14 @@
 // The text parser: one pass over the bytes, no recursion, names interned as they are read.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <memory>
 #include <unordered_set>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "text/cp1251.h"
 #include "xml/node.h"
@@ -13,14 +19,10 @@ using namespace text;
 
 namespace {
 
-enum : std::uint8_t { kTextStop = 1, kQuoteStop = 2, kApostropheStop = 4, kNameChar = 8 };
+enum : std::uint8_t { kNameChar = 8 };
 
 constexpr std::array<std::uint8_t, 256> MakeTable() {
     std::array<std::uint8_t, 256> t{};
-    t['<'] |= kTextStop | kQuoteStop | kApostropheStop;
-    t['&'] |= kTextStop | kQuoteStop | kApostropheStop;
-    t['"'] |= kQuoteStop;
-    t['\''] |= kApostropheStop;
     for (int c = 0; c < 256; ++c)
         if (IsXmlNameChar(static_cast<char>(c))) t[c] |= kNameChar;
     return t;
@@ -59,6 +61,41 @@ Word Load(const char* p) {
     return true;
 }
 
+// The first of the three bytes at or after `p`, or `end`. Sixteen bytes at a time where the
+// processor has SSE2: attribute values of the store hold whole scripts.
+[[gnu::always_inline]] inline const char* FindStop(const char* p, const char* end, char a, char b,
+                                                   char c) {
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+    while (end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)),
+                                         _mm_cmpeq_epi8(x, vc));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
+    while (p != end && *p != a && *p != b && *p != c) ++p;
+    return p;
+}
+
+// The first byte at or after `p` that is not blank (above " "), or `end`.
+inline const char* SkipMoreBlanks(const char* p, const char* end) {
+#ifdef __SSE2__
+    const __m128i space = _mm_set1_epi8(0x20);
+    while (end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Blank where the byte equals its minimum with 0x20 (unsigned).
+        const int blank = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(x, space), x));
+        if (blank != 0xFFFF) return p + __builtin_ctz(static_cast<unsigned>(~blank));
+        p += 16;
+    }
+#endif
+    while (p != end && IsBlank(*p)) ++p;
+    return p;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -67,12 +104,32 @@ int HexDigit(char c) {
 }
 
 class Parser {
+    struct CacheSlot {
+        std::uint64_t head = 0;       // the name's first 8 bytes (fewer: zeros)
+        std::uint64_t mask = 0;       // of the bytes of `head` that belong to the name
+        const char* bytes = nullptr;  // of the name, kept by the table
+        std::uint32_t size = 0;
+        std::uint32_t id = 0;
+    };
+
+    static constexpr std::size_t kSequence = 8;
+    static constexpr std::size_t kSequences = 64;
+    struct Sequence {
+        std::uint32_t element = NameTable::kNone;
+        std::uint32_t count = 0;
+        CacheSlot names[kSequence];
+    };
+
   public:
     Parser(Document& doc, std::string_view input)
-        : doc_(doc), p_(input.data()), end_(input.data() + input.size()), names_(doc.table()) {}
+        : doc_(doc),
+          p_(input.data()),
+          end_(input.data() + input.size()),
+          arena_(doc.arena()),
+          names_(arena_.names()) {}
 
     void Run() {
-        NodeBase* current = &doc_;
+        NodeData* current = &doc_;
         for (;;) {
             if (p_ != end_ && *p_ != '<') TextRun(*current);
             if (p_ == end_) {
@@ -94,7 +151,7 @@ class Parser {
             } else if (c == '!') {
                 ++p_;
                 Markup(*current);
-            } else if (NodeBase* e = StartTag(*current)) {
+            } else if (NodeData* e = StartTag(*current)) {
                 current = e;
             }
         }
@@ -108,9 +165,14 @@ class Parser {
     [[noreturn]] void ExpectedText(std::string_view s) { Fail(Format(u8"Ожидается \"%s\""_cp, s)); }
 
     // The scanning loops work on locals: a member pointer would be stored back on every byte.
-    void SkipBlanks() {
+    [[gnu::always_inline]] void SkipBlanks() {
         const char* p = p_;
-        while (p != end_ && IsBlank(*p)) ++p;
+        if (p != end_ && IsBlank(*p)) {
+            // Mostly one blank between attributes; longer runs are a line break and the
+            // indentation of the next line.
+            ++p;
+            if (p != end_ && IsBlank(*p)) p = SkipMoreBlanks(p + 1, end_);
+        }
         p_ = p;
     }
 
@@ -127,26 +189,65 @@ class Parser {
     // Reads a name and returns its id. Most names repeat, so a small cache keyed by their first
     // two bytes is tried first: a hit is compared in place, without scanning the name byte by
     // byte, hashing it or looking it up in the table.
-    [[gnu::always_inline]] const Name* NameId() {
-        // A hit starts with the cached name's first byte, which is a valid start.
+    [[gnu::always_inline]] std::uint32_t NameId() {
         auto left = static_cast<std::size_t>(end_ - p_);
-        if (left > 2) {
+        if (left > 8) {
             const CacheSlot& slot = cache_[CacheKey(p_[0], p_[1])];
-            if (const Name* cached = slot) {
-                std::size_t n = cached->size;
-                if (n < left && SameBytes(p_, cached->view().data(), n) &&
-                    !(kTable[static_cast<unsigned char>(p_[n])] & kNameChar)) {
-                    p_ += n;
-                    return cached;
-                }
+            if (Matches(slot, Load<std::uint64_t>(p_), left)) {
+                p_ += slot.size;
+                return slot.id;
             }
         }
         return NewNameId();
     }
-    const Name* NewNameId() {
+    // Whether the cached name is at p_ (given its first 8 bytes and the bytes left). Names of up
+    // to 8 bytes, most of them, are compared as one masked word.
+    [[gnu::always_inline]] bool Matches(const CacheSlot& slot, std::uint64_t word,
+                                        std::size_t left) const {
+        const std::size_t n = slot.size;
+        if (((word ^ slot.head) & slot.mask) != 0 || n == 0 || n >= left) return false;
+        // The byte after the name: from the word already read while the name is short.
+        const unsigned char after = n < 8 && std::endian::native == std::endian::little
+                                        ? static_cast<unsigned char>(word >> (n * 8))
+                                        : static_cast<unsigned char>(p_[n]);
+        return (n <= 8 || SameBytes(p_ + 8, slot.bytes + 8, n - 8)) && !(kTable[after] & kNameChar);
+    }
+    CacheSlot SlotOf(std::uint32_t id) const {
+        CacheSlot slot;
+        std::string_view kept = names_.View(id);
+        slot.bytes = kept.data();
+        slot.size = static_cast<std::uint32_t>(kept.size());
+        slot.id = id;
+        const std::size_t head = std::min<std::size_t>(kept.size(), 8);
+        std::memcpy(&slot.head, kept.data(), head);
+        slot.mask = head == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (head * 8)) - 1;
+        if constexpr (std::endian::native == std::endian::big)
+            slot.mask = __builtin_bswap64(slot.mask);
+        return slot;
+    }
+    std::uint32_t NewNameId() {
         std::string_view name = ReadName();
-        const Name* id = names_.Intern(name);
-        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = id;
+        const std::uint32_t id = names_.Intern(name);
+        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = SlotOf(id);
+        return id;
+    }
+    // The attribute names of an element, read as the last element of its name had them: most
+    // elements of one name have the same attributes in the same order, so the name expected
+    // next is compared first, found without a lookup.
+    [[gnu::always_inline]] std::uint32_t AttrNameId(Sequence& seq, std::size_t index) {
+        auto left = static_cast<std::size_t>(end_ - p_);
+        if (index < seq.count && left > 8) {
+            const CacheSlot& slot = seq.names[index];
+            if (Matches(slot, Load<std::uint64_t>(p_), left)) {
+                p_ += slot.size;
+                return slot.id;
+            }
+        }
+        const std::uint32_t id = NameId();
+        if (index < kSequence) {
+            seq.names[index] = SlotOf(id);
+            seq.count = static_cast<std::uint32_t>(index + 1);
+        }
         return id;
     }
     static std::size_t CacheKey(char a, char b) {
@@ -154,7 +255,7 @@ class Parser {
     }
 
     // After "&": appends the character the reference stands for.
-    void Reference(std::string& out) {
+    void Reference(char*& out) {
         if (p_ == end_) Fail(u8"Ожидается \"#\" или имя упрамляющего символа"_cp);
         if (*p_ == '#') {
             ++p_;
@@ -169,19 +270,19 @@ class Parser {
                 for (; p_ != end_ && IsDigit(*p_); ++p_)
                     code = code * 10 + static_cast<std::uint32_t>(*p_ - '0');
             }
-            out += static_cast<char>(code & 0xFF);
+            *out++ = static_cast<char>(code & 0xFF);
         } else {
             std::string_view name = ReadName();
             if (name == "amp")
-                out += '&';
+                *out++ = '&';
             else if (name == "quot")
-                out += '"';
+                *out++ = '"';
             else if (name == "lt")
-                out += '<';
+                *out++ = '<';
             else if (name == "gt")
-                out += '>';
+                *out++ = '>';
             else if (name == "apos")
-                out += '\'';
+                *out++ = '\'';
             else
                 Fail(u8"Некорректное имя управляющего символа"_cp);
         }
@@ -189,44 +290,65 @@ class Parser {
         ++p_;
     }
 
-    void TextRun(NodeBase& parent) {
+    // Room for `n` bytes of text with its references replaced (never longer than its source).
+    char* Scratch(std::size_t n) {
+        if (n > scratch_size_) {
+            scratch_ = std::make_unique_for_overwrite<char[]>(n);
+            scratch_size_ = n;
+        }
+        return scratch_.get();
+    }
+
+    // From `start`, where the run in front of p_ holds no stop: the text up to the next `stop`
+    // (not consumed) with references replaced. `quote` is the other stop ('<' in text, where the
+    // "<" ends the run rather than failing).
+    std::string_view Decoded(const char* start, char quote) {
+        const char* limit =
+            static_cast<const char*>(std::memchr(p_, quote, static_cast<std::size_t>(end_ - p_)));
+        char* out = Scratch(static_cast<std::size_t>((limit ? limit : end_) - start));
+        char* o = out;
+        std::memcpy(o, start, static_cast<std::size_t>(p_ - start));
+        o += p_ - start;
+        for (;;) {
+            if (p_ == end_ || *p_ == quote) break;
+            if (*p_ == '<') Fail(u8"Символ \"<\" не может использоваться в значениях атрибутов"_cp);
+            ++p_;  // "&"
+            Reference(o);
+            const char* run = p_;
+            p_ = FindStop(p_, end_, quote, '&', '<');
+            std::memcpy(o, run, static_cast<std::size_t>(p_ - run));
+            o += p_ - run;
+        }
+        return {out, static_cast<std::size_t>(o - out)};
+    }
+
+    void TextRun(NodeData& parent) {
         const char* start = p_;
         const char* p = p_;
         // Most runs are the indentation between tags.
-        while (p != end_ && IsBlank(*p)) ++p;
+        p = SkipMoreBlanks(p, end_);
         if (p != end_ && *p == '<') {
             p_ = p;
             return;
         }
-        while (p != end_ && !(kTable[static_cast<unsigned char>(*p)] & kTextStop)) ++p;
-        p_ = p;
-        std::string text;
-        if (p_ != end_ && *p_ == '&') {
-            std::string& buf = buffer_;
-            buf.assign(start, p_);
-            while (p_ != end_ && *p_ == '&') {
-                ++p_;
-                Reference(buf);
-                const char* run = p_;
-                while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & kTextStop)) ++p_;
-                buf.append(run, p_);
-            }
-            if (IsBlankOnly(buf)) return;
-            text = buf;
-        } else {
-            std::string_view run(start, static_cast<std::size_t>(p_ - start));
-            if (IsBlankOnly(run)) return;
-            text = run;
-        }
-        parent.AddChild(new Leaf(kTextNode, names_.text_name(), std::move(text)));
+        p_ = FindStop(p, end_, '<', '&', '<');
+        std::string_view text(start, static_cast<std::size_t>(p_ - start));
+        if (p_ != end_ && *p_ == '&') text = Decoded(start, '<');
+        if (IsBlankOnly(text)) return;
+        parent.AppendOwn(NodeData::NewLeaf(arena_, kTextNode, names_.pre(NameTable::kText), text));
     }
 
-    void Attributes(NodeBase& node) {
+    void Attributes(NodeData& node) {
         bool indexed = false;
-        for (;;) {
+        Sequence& seq = sequences_[(node.name_id() >> 2) % kSequences];
+        if (seq.element != node.name_id()) {
+            seq.element = node.name_id();
+            seq.count = 0;
+        }
+        for (std::size_t index = 0;; ++index) {
             SkipBlanks();
             if (p_ == end_ || !IsXmlNameStart(*p_)) return;
-            const Name* id = NameId();
+            const std::uint32_t id = AttrNameId(seq, index);
             SkipBlanks();
             if (p_ == end_ || *p_ != '=') Expected('=');
             ++p_;
@@ -235,72 +357,46 @@ class Parser {
             char quote = *p_;
             if (quote != '"' && quote != '\'') Fail(u8"Ожидается строковая константа"_cp);
             ++p_;
-            std::uint8_t stop = quote == '"' ? kQuoteStop : kApostropheStop;
             const char* start = p_;
-            const char* p = p_;
-            while (end_ - p >= 4) {
-                if (kTable[static_cast<unsigned char>(p[0])] & stop) break;
-                if (kTable[static_cast<unsigned char>(p[1])] & stop) {
-                    p += 1;
-                    break;
-                }
-                if (kTable[static_cast<unsigned char>(p[2])] & stop) {
-                    p += 2;
-                    break;
-                }
-                if (kTable[static_cast<unsigned char>(p[3])] & stop) {
-                    p += 3;
-                    break;
-                }
-                p += 4;
-            }
-            while (p != end_ && !(kTable[static_cast<unsigned char>(*p)] & stop)) ++p;
-            p_ = p;
-            std::string_view value;
-            if (p_ != end_ && *p_ == quote) {
-                value = std::string_view(start, static_cast<std::size_t>(p_ - start));
-            } else {
-                std::string& buf = buffer_;
-                buf.assign(start, p_);
-                for (;;) {
-                    if (p_ == end_) ExpectedText(std::string_view(&quote, 1));
-                    if (*p_ == quote) break;
-                    if (*p_ == '<')
-                        Fail(u8"Символ \"<\" не может использоваться в значениях атрибутов"_cp);
-                    ++p_;  // "&"
-                    Reference(buf);
-                    const char* run = p_;
-                    while (p_ != end_ && !(kTable[static_cast<unsigned char>(*p_)] & stop)) ++p_;
-                    buf.append(run, p_);
-                }
-                value = buf;
+            p_ = FindStop(p_, end_, quote, '&', '<');
+            std::string_view value(start, static_cast<std::size_t>(p_ - start));
+            if (p_ == end_ || *p_ != quote) {
+                value = Decoded(start, quote);
+                if (p_ == end_) ExpectedText(std::string_view(&quote, 1));
             }
             ++p_;  // closing quote
-            auto& attrs = node.attrs();
             // Duplicate names are found by a linear search while a node has few attributes, and
             // through a set once it has many, so hostile input stays linear.
-            if (!indexed && attrs.size() >= 16) {
+            if (!indexed && node.AttrCount() >= 16) {
                 indexed = true;
                 seen_.clear();
-                for (const Attr& a : attrs) seen_.insert(a.name);
+                for (const Attr& a : node.attrs()) seen_.insert(a.name);
             }
-            bool repeated = indexed ? !seen_.insert(id).second : node.FindAttrById(id) != nullptr;
+            bool repeated = false;
+            if (indexed) {
+                repeated = !seen_.insert(id).second;
+            } else {
+                for (const Attr& a : node.attrs()) repeated |= a.name == id;
+            }
             if (repeated) {
                 node.SetAttrById(id, XmlValue(value));  // a repeated name keeps its place
             } else {
-                attrs.emplace_back(id, value);  // the value's text is copied once, in place
+                // The value's text is copied once, into the document's memory.
+                Attr* a = node.NewAttr(arena_);
+                a->name = id;
+                ValueAccess::SetText(a->value, arena_, value);
             }
         }
     }
 
     // After "<": returns the element when its content follows.
-    NodeBase* StartTag(NodeBase& parent) {
-        const Name* id = NameId();
+    NodeData* StartTag(NodeData& parent) {
+        const std::uint32_t id = NameId();
         if (p_ == end_) Fail(u8"Не завершено определение элемента"_cp);
         if (!(IsBlank(*p_) || *p_ == '/' || *p_ == '>'))
             Fail(u8"Некорретный символ в имени элемента"_cp);
-        auto* e = new Element(id);
-        parent.AddChild(e);
+        Element* e = NodeData::NewElement(arena_, id);
+        parent.AppendOwn(e);
         Attributes(*e);
         if (p_ != end_ && *p_ == '/') {
             if (end_ - p_ < 2 || p_[1] != '>') ExpectedText("/>");
@@ -313,8 +409,8 @@ class Parser {
     }
 
     // After "</".
-    void CloseTag(const NodeBase& e) {
-        std::string_view name = e.name()->view();
+    void CloseTag(const NodeData& e) {
+        std::string_view name = names_.View(e.name_id());
         if (static_cast<std::size_t>(end_ - p_) < name.size() ||
             std::memcmp(p_, name.data(), name.size()) != 0)
             ExpectedText(name);
@@ -342,10 +438,10 @@ class Parser {
     }
 
     // After "<?".
-    void Instruction(NodeBase& parent) {
+    void Instruction(NodeData& parent) {
         std::string_view target = ReadName();
-        auto* pi = new Leaf(kProcessingInstructionNode, names_.Intern(target), std::string());
-        parent.AddChild(pi);
+        Leaf* pi = NodeData::NewLeaf(arena_, kProcessingInstructionNode, names_.Intern(target), {});
+        parent.AppendOwn(pi);
         if (target == "xml") {
             Attributes(*pi);
             if (!Follows("?>")) ExpectedText("?>");
@@ -353,22 +449,24 @@ class Parser {
         } else {
             // The blank after the target separates it from the data; the writer puts it back.
             SkipBlanks();
-            *pi->text() = Until("?>");
+            pi->set_text(arena_, Until("?>"));
         }
     }
 
     // After "<!".
-    void Markup(NodeBase& parent) {
+    void Markup(NodeData& parent) {
         if (p_ != end_ && *p_ == '-') {
             if (!Follows("--")) ExpectedText("--");
             p_ += 2;
             std::string_view text = Until("-->");
-            parent.AddChild(new Leaf(kCommentNode, names_.comment_name(), std::string(text)));
+            parent.AppendOwn(
+                NodeData::NewLeaf(arena_, kCommentNode, names_.pre(NameTable::kComment), text));
         } else if (p_ != end_ && *p_ == '[') {
             if (!Follows("[CDATA[")) ExpectedText("[CDATA[");
             p_ += 7;
             std::string_view text = Until("]]>");
-            parent.AddChild(new Leaf(kCDataNode, names_.cdata_name(), std::string(text)));
+            parent.AppendOwn(
+                NodeData::NewLeaf(arena_, kCDataNode, names_.pre(NameTable::kCData), text));
         } else {
             if (!Follows("DOCTYPE")) ExpectedText("DOCTYPE");
             p_ += 7;
@@ -379,12 +477,15 @@ class Parser {
     Document& doc_;
     const char* p_;
     const char* end_;
+    Arena& arena_;
     NameTable& names_;
-    std::string buffer_;                    // reused for texts and values with references
-    std::unordered_set<const Name*> seen_;  // attribute names of a node with many
+    std::unique_ptr<char[]> scratch_;  // reused for texts and values with references
+    std::size_t scratch_size_ = 0;
+    std::unordered_set<std::uint32_t> seen_;  // attribute names of a node with many
     static constexpr std::size_t kCacheSize = 256;
-    using CacheSlot = const Name*;
+
     std::array<CacheSlot, kCacheSize> cache_{};
+    std::unique_ptr<Sequence[]> sequences_ = std::make_unique<Sequence[]>(kSequences);
 };
 
 }  // namespace

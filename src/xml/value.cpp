@@ -10,7 +10,6 @@
 
 #include "text/cp1251.h"
 #include "xml/node.h"
-#include "xml/pool.h"
 
 namespace zeph::xml {
 
@@ -186,12 +185,9 @@ void XmlValue::SetText(Type type, std::string_view text) {
     auto size = static_cast<std::uint32_t>(text.size());
     u_.i = 0;
     shared_.store(false, std::memory_order_relaxed);
+    in_document_ = false;
     if (size > kInline) {
-#if ZEPH_XML_POOL
-        auto* block = static_cast<char*>(detail::PoolAllocate(size + kTextHeader));
-#else
         auto* block = new char[size + kTextHeader];
-#endif
         new (block) std::atomic<std::uint32_t>(1);
         u_.ptr = block + kTextHeader;
         std::memcpy(u_.ptr, text.data(), size);
@@ -206,16 +202,15 @@ void XmlValue::FreeText() noexcept {
     if (shared_.load(std::memory_order_relaxed) &&
         Holders(u_.ptr).fetch_sub(1, std::memory_order_acq_rel) != 1)
         return;
-    char* block = u_.ptr - kTextHeader;
-#if ZEPH_XML_POOL
-    detail::PoolFree(block, size_ + kTextHeader);
-#else
-    delete[] block;
-#endif
+    delete[](u_.ptr - kTextHeader);
 }
 
 XmlValue::XmlValue(const XmlValue& other) : type_(other.type_), size_(other.size_), u_(other.u_) {
-    if (size_ > kInline) {
+    if (size_ > kInline && other.in_document_) {
+        // The copy may outlive the document: it takes a text of its own.
+        size_ = 0;
+        SetText(other.type_, other.Raw());
+    } else if (size_ > kInline) {
         Holders(u_.ptr).fetch_add(1, std::memory_order_relaxed);
         other.shared_.store(true, std::memory_order_relaxed);
         shared_.store(true, std::memory_order_relaxed);
@@ -229,9 +224,10 @@ XmlValue& XmlValue::operator=(const XmlValue& other) {
 
 XmlValue& XmlValue::operator=(XmlValue&& other) noexcept {
     if (this != &other) {
-        if (size_ > kInline) FreeText();
+        if (size_ > kInline && !in_document_) FreeText();
         type_ = std::exchange(other.type_, Type::Empty);
         shared_.store(other.shared_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+        in_document_ = other.in_document_;
         size_ = std::exchange(other.size_, 0);
         u_ = other.u_;
     }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "text/cp1251.h"
 #include "xml/node.h"
@@ -45,147 +46,253 @@ inline unsigned FirstToEscape(const char* p) {
     }
 }
 
-void AppendEscaped(std::string& out, std::string_view s) {
+// Where the writer puts its bytes: a block of its own, written through a pointer, handed on to
+// the string or the sink whenever it fills. Every piece asks for room for its longest form
+// first, so that the bytes themselves go in without a check each.
+class Out {
+  public:
+    Out(std::string& target, IByteSink* sink) : target_(target), sink_(sink) {}
+    Out(const Out&) = delete;
+    Out& operator=(const Out&) = delete;
+
+    // Room for `n` more bytes at the returned place; Done(end) takes what was put there.
+    [[gnu::always_inline]] char* Room(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - p_) < n) MakeRoom(n);
+        return p_;
+    }
+    void Done(char* end) noexcept { p_ = end; }
+    void Put(std::string_view s) {
+        char* q = Room(s.size());
+        std::memcpy(q, s.data(), s.size());
+        p_ = q + s.size();
+    }
+    // Whether the bytes written so far end in a line break.
+    bool EndsInLineBreak() const noexcept {
+        if (p_ - block_.get() >= 2) return p_[-2] == '\r' && p_[-1] == '\n';
+        const std::size_t n = target_.size();
+        return p_ == block_.get() && n >= 2 && target_[n - 2] == '\r' && target_[n - 1] == '\n';
+    }
+    // Hands everything on to the string (the caller gives it to the sink, if any).
+    void Finish() {
+        target_.append(block_.get(), static_cast<std::size_t>(p_ - block_.get()));
+        p_ = block_.get();
+    }
+
+  private:
+    void MakeRoom(std::size_t n) {
+        const std::size_t used = static_cast<std::size_t>(p_ - block_.get());
+        if (used) {
+            // Keep the last two bytes in the block: closing an element looks back at them.
+            const std::size_t out = used >= 2 ? used - 2 : 0;
+            const std::string_view bytes(block_.get(), out);
+            if (sink_)
+                sink_->Write(bytes);
+            else
+                target_.append(bytes);
+            std::memmove(block_.get(), block_.get() + out, used - out);
+            p_ = block_.get() + (used - out);
+        }
+        const std::size_t kept = static_cast<std::size_t>(p_ - block_.get());
+        if (size_ - kept < n) {
+            // A piece longer than a block (a long value): a block that holds it.
+            const std::size_t size = std::max(size_ * 2, kept + n);
+            auto grown = std::make_unique_for_overwrite<char[]>(size);
+            std::memcpy(grown.get(), block_.get(), kept);
+            block_ = std::move(grown);
+            size_ = size;
+            p_ = block_.get() + kept;
+        }
+        end_ = block_.get() + size_;
+    }
+
+    std::string& target_;
+    IByteSink* sink_;
+    std::size_t size_ = kFlushSize;
+    std::unique_ptr<char[]> block_ = std::make_unique_for_overwrite<char[]>(kFlushSize);
+    char* p_ = block_.get();
+    char* end_ = block_.get() + kFlushSize;
+};
+
+// Writes `s` escaped at `q`, which has room for six bytes for each of its bytes.
+[[gnu::always_inline]] inline char* PutEscaped(char* q, std::string_view s) {
     const char* p = s.data();
     const char* end = p + s.size();
-    const char* run = p;
     for (;;) {
+        const char* run = p;
         while (end - p >= 8) {
             unsigned at = FirstToEscape(p);
             p += at;
             if (at < 8) break;
         }
         while (p != end && !kEscape[static_cast<unsigned char>(*p)]) ++p;
-        if (p == end) break;
-        out.append(run, static_cast<std::size_t>(p - run));
-        switch (*p) {
+        std::memcpy(q, run, static_cast<std::size_t>(p - run));
+        q += p - run;
+        if (p == end) return q;
+        switch (*p++) {
             case '&':
-                out.append("&amp;");
+                std::memcpy(q, "&amp;", 5);
+                q += 5;
                 break;
             case '<':
-                out.append("&lt;");
+                std::memcpy(q, "&lt;", 4);
+                q += 4;
                 break;
             case '>':
-                out.append("&gt;");
+                std::memcpy(q, "&gt;", 4);
+                q += 4;
                 break;
             default:
-                out.append("&quot;");
+                std::memcpy(q, "&quot;", 6);
+                q += 6;
                 break;
         }
-        run = ++p;
     }
-    out.append(run, static_cast<std::size_t>(end - run));
 }
 
-void AppendAttrs(std::string& out, const NodeBase& n) {
+void PutEscaped(Out& out, std::string_view s) {
+    out.Done(PutEscaped(out.Room(s.size() * 6), s));
+}
+
+void PutAttrs(Out& out, const NodeData& n, const NameTable& names) {
     for (const Attr& a : n.attrs()) {
-        out += ' ';
-        out.append(a.name->view());
-        out.append("=\"");
+        const std::string_view name = names.View(a.name);
         const XmlValue& v = a.value;
+        // The longest form of the value: six bytes for each of its bytes, 20 for a number.
+        const std::size_t value_room = v.type() == XmlValue::Type::Text ? v.Raw().size() * 6 : 24;
+        char* q = out.Room(name.size() + value_room + 4);
+        *q++ = ' ';
+        std::memcpy(q, name.data(), name.size());
+        q += name.size();
+        *q++ = '=';
+        *q++ = '"';
         switch (v.type()) {
             case XmlValue::Type::Text:
-                AppendEscaped(out, v.Raw());
+                q = PutEscaped(q, v.Raw());
                 break;
-            case XmlValue::Type::Integer: {
-                char buf[24];
-                auto r = std::to_chars(buf, buf + sizeof buf, v.AsInt64());
-                out.append(buf, r.ptr);
+            case XmlValue::Type::Integer:
+                q = std::to_chars(q, q + 20, v.AsInt64()).ptr;
                 break;
-            }
             case XmlValue::Type::Boolean:
-                out += v.AsInt64() ? '1' : '0';
+                *q++ = v.AsInt64() ? '1' : '0';
                 break;
             default:
-                AppendEscaped(out, v.ToFileText());
+                out.Done(q);
+                PutEscaped(out, v.ToFileText());
+                q = out.Room(1);
                 break;
         }
-        out += '"';
+        *q++ = '"';
+        out.Done(q);
     }
 }
 
-void AppendIndent(std::string& out, std::size_t depth) {
-    out.append("\r\n");
-    out.append(depth, '\t');
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Whether an instruction's bytes hold a line break (in its data text or attribute values).
+bool InstructionHasLineBreak(const NodeData& n) {
+    if (HasLineBreak(n.text())) return true;
+    for (const Attr& a : n.attrs())
+        if (HasLineBreak(a.value.ToFileText())) return true;
+    return false;
 }
 
 struct Frame {
-    const NodeBase* node;
-    std::size_t next = 0;
+    Frame(const NodeData* n, std::string_view element) noexcept
+        : node(n),
+          name(element),
+          next(n->kids().data()),
+          end(n->kids().data() + n->kids().size()) {}
+    const NodeData* node;
+    std::string_view name;  // of an element, for its end tag
+    NodeData* const* next;  // the children still to write
+    NodeData* const* end;
     bool open_pending = true;  // ">" not yet written: so far the content is empty
     bool multiline = false;    // the content holds a line break
 };
 
+// "\r\n", the indentation, "<" and the name.
+void PutElementHead(Out& out, std::size_t depth, std::string_view name) {
+    char* q = out.Room(depth + name.size() + 3);
+    q[0] = '\r';
+    q[1] = '\n';
+    std::memset(q + 2, '\t', depth);
+    q += 2 + depth;
+    *q++ = '<';
+    std::memcpy(q, name.data(), name.size());
+    out.Done(q + name.size());
+}
+
 }  // namespace
 
-void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
+void Write(const NodeData& root, std::string& target, IByteSink* sink) {
+    Out out(target, sink);
     std::vector<Frame> stack;
     std::size_t depth = 0;  // of the next element to open
 
     // Writes the node or opens its frame; returns whether its bytes hold a line break.
-    auto write_node = [&](const NodeBase& n) -> bool {
+    auto write_node = [&](const NodeData& n) -> bool {
+        const NameTable& names = n.arena().names();
         switch (n.kind()) {
-            case kElementNode:
-                AppendIndent(out, depth);
-                out += '<';
-                out.append(n.name()->view());
-                AppendAttrs(out, n);
+            case kElementNode: {
+                const std::string_view name = names.View(n.name_id());
+                PutElementHead(out, depth, name);
+                PutAttrs(out, n, names);
                 if (!n.kids().empty()) {
                     if (depth >= kMaxWriteDepth)
                         throw XmlError(
                             Format(u8"Слишком глубокая вложенность элементов: больше %s уровней"_cp,
                                    std::to_string(kMaxWriteDepth)));
-                    stack.push_back(Frame{&n});
+                    stack.emplace_back(&n, name);
                     ++depth;
                 } else {
-                    out.append("/>");
+                    out.Put("/>");
                 }
                 return true;
+            }
             case kDocumentNode:
-                if (!n.kids().empty()) stack.push_back(Frame{&n});
+                if (!n.kids().empty()) stack.emplace_back(&n, std::string_view());
                 return false;
             default:
                 break;
         }
-        const std::string& text = *n.text();
-        std::size_t start = out.size();
+        const std::string_view text = n.text();
         switch (n.kind()) {
             case kTextNode:
-                AppendEscaped(out, text);
-                break;
+                PutEscaped(out, text);
+                return HasLineBreak(text);
             case kCDataNode:
-                out.append("<![CDATA[").append(text).append("]]>");
-                break;
+                out.Put("<![CDATA[");
+                out.Put(text);
+                out.Put("]]>");
+                return HasLineBreak(text);
             case kCommentNode:
-                out.append("<!--").append(text).append("-->");
-                break;
+                out.Put("<!--");
+                out.Put(text);
+                out.Put("-->");
+                return HasLineBreak(text);
             default:  // processing instruction
-                out.append("<?").append(n.name()->view());
+                out.Put("<?");
+                out.Put(names.View(n.name_id()));
                 if (!text.empty()) {
-                    out += ' ';
-                    out.append(text);
+                    out.Put(" ");
+                    out.Put(text);
                 } else {
-                    AppendAttrs(out, n);
+                    PutAttrs(out, n, names);
                 }
-                out.append("?>");
-                break;
+                out.Put("?>");
+                return InstructionHasLineBreak(n);
         }
-        return out.find_first_of("\r\n", start) != std::string::npos;
     };
 
     write_node(root);
     while (!stack.empty()) {
-        if (sink && out.size() >= kFlushSize) {
-            // Keep the last two bytes: closing an element looks back at them.
-            sink->Write(std::string_view(out).substr(0, out.size() - 2));
-            out.erase(0, out.size() - 2);
-        }
         Frame& top = stack.back();
-        const auto& items = top.node->kids();
-        if (top.next < items.size()) {
-            const NodeBase& child = *items[top.next++];
-            if (child.kind() == kTextNode && child.text()->empty()) continue;  // writes nothing
-            if (top.open_pending && top.node->kind() == kElementNode) out += '>';
+        if (top.next != top.end) {
+            const NodeData& child = **top.next++;
+            if (child.kind() == kTextNode && child.text().empty()) continue;  // writes nothing
+            if (top.open_pending && top.node->kind() == kElementNode) out.Put(">");
             top.open_pending = false;
             std::size_t parent = stack.size() - 1;  // write_node may push and move `top`
             if (write_node(child)) stack[parent].multiline = true;
@@ -199,16 +306,27 @@ void Write(const NodeBase& root, std::string& out, IByteSink* sink) {
         }
         --depth;
         if (done.open_pending) {
-            out.append("/>");
+            out.Put("/>");
         } else {
+            const std::string_view name = done.name;
+            char* q = out.Room(depth + name.size() + 5);
             if (done.multiline) {
-                std::size_t n = out.size();
-                if (!(n >= 2 && out[n - 2] == '\r' && out[n - 1] == '\n')) out.append("\r\n");
-                out.append(depth, '\t');
+                if (!out.EndsInLineBreak()) {
+                    *q++ = '\r';
+                    *q++ = '\n';
+                }
+                std::memset(q, '\t', depth);
+                q += depth;
             }
-            out.append("</").append(done.node->name()->view()).append(">");
+            *q++ = '<';
+            *q++ = '/';
+            std::memcpy(q, name.data(), name.size());
+            q += name.size();
+            *q++ = '>';
+            out.Done(q);
         }
     }
+    out.Finish();
 }
 
 }  // namespace zeph::xml::detail

@@ -35,6 +35,10 @@
 
 namespace zeph::xml {
 
+namespace detail {
+struct ValueAccess;
+}
+
 inline constexpr std::size_t kMaxWriteDepth = 1000;
 
 class XmlError : public std::runtime_error {
@@ -49,16 +53,21 @@ class IXmlBase {
     IXmlBase(const IXmlBase&) = delete;
     IXmlBase& operator=(const IXmlBase&) = delete;
 
-    void AddRef() const noexcept { ++refs_; }
+    void AddRef() const noexcept {
+        if (refs_++ == 0) const_cast<IXmlBase*>(this)->Held();
+    }
     void Release() const noexcept {
         if (--refs_ == 0) const_cast<IXmlBase*>(this)->Free();
     }
+    // The references of callers (a node listed by a parent is not counted here).
     std::uint32_t RefCount() const noexcept { return refs_; }
 
   protected:
     IXmlBase() = default;
     virtual ~IXmlBase() = default;
-    // Called when the last reference goes; nodes defer the work so that freeing stays iterative.
+    // Called when the first reference comes: a document learns which of its nodes are held.
+    virtual void Held() noexcept {}
+    // Called when the last reference goes; a node listed by a parent lives on.
     virtual void Free() noexcept { delete this; }
 
   private:
@@ -146,6 +155,7 @@ class XmlValue {
     XmlValue(XmlValue&& other) noexcept
         : type_(other.type_),
           shared_(other.shared_.load(std::memory_order_relaxed)),
+          in_document_(other.in_document_),
           size_(other.size_),
           u_(other.u_) {
         other.type_ = Type::Empty;
@@ -154,7 +164,7 @@ class XmlValue {
     XmlValue& operator=(const XmlValue& other);
     XmlValue& operator=(XmlValue&& other) noexcept;
     ~XmlValue() {
-        if (size_ > kInline) FreeText();
+        if (size_ > kInline && !in_document_) FreeText();
     }
 
     static XmlValue Null();
@@ -186,8 +196,11 @@ class XmlValue {
     bool Matches(const XmlValue& other) const;
 
   private:
-    // Documents hold many short values: texts up to this size live inside the value, longer ones
-    // in a block of the document model's pool that copies of the value share.
+    friend struct detail::ValueAccess;
+
+    // Documents hold many short values: texts up to this size live inside the value. Longer ones
+    // of values in a document lie in the document's memory and are copied when the value is;
+    // those of other values are shared by their copies (a count ahead of the bytes).
     static constexpr std::uint32_t kInline = 16;
 
     void SetText(Type type, std::string_view text);
@@ -197,6 +210,8 @@ class XmlValue {
     // Whether a long text may have other holders: until it is first copied, freeing it need not
     // read its count (which would fetch its block from memory only to find 1).
     mutable std::atomic<bool> shared_{false};
+    // The long text lies in a document's memory, which gives it back.
+    bool in_document_ = false;
     std::uint32_t size_ = 0;  // of the text; 0 for numbers
     union {
         std::int64_t i;
@@ -385,9 +400,9 @@ class IXmlNode : public IXmlBase {
     virtual std::string NodeValue() const = 0;
 };
 
-class IXmlElement : public virtual IXmlNode {};
+class IXmlElement : public IXmlNode {};
 
-class IXmlDocument : public virtual IXmlNode {
+class IXmlDocument : public IXmlNode {
   public:
     // The first child element, or none.
     virtual XmlRef<IXmlElement> DocumentElement() = 0;
@@ -407,7 +422,7 @@ class IXmlDocument : public virtual IXmlNode {
     virtual void SaveToFile(const std::filesystem::path& name) = 0;
 };
 
-// A new empty document on the shared name table; with a root name, NewDocument(version,
+// A new empty document with its own memory and names; with a root name, NewDocument(version,
 // encoding, root_name) is applied.
 XmlRef<IXmlDocument> CreateXmlDocument(std::string_view root_name = {},
                                        std::string_view version = "1.0",
@@ -418,5 +433,9 @@ XmlRef<IXmlDocument> LoadXmlDocument(const std::filesystem::path& name);
 // Names held by all documents and nodes alive: each document keeps its own names, and they go
 // with the last node that uses them.
 std::size_t LiveNameCount() noexcept;
+
+// Documents that go leave a few megabytes of their memory for the next ones; this gives it back
+// to the system (when the module is unloaded, or before memory is measured).
+void ReleaseSpareMemory() noexcept;
 
 }  // namespace zeph::xml

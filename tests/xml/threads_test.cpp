@@ -1,10 +1,6 @@
 // The thread rule of the document model: a tree is used by one thread at a time, different trees
 // on different threads at once, and a tree may be handed to another thread (and freed there).
 // Run under ThreadSanitizer by the tsan preset; under the other builds it is a stress test.
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -13,8 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "xml/pool.h"
-#include "xml/thread_memory.h"
 #include "xml_test_util.h"
 
 namespace zeph::xml::testing {
@@ -119,87 +113,6 @@ TEST(XmlThreads, TreesOnSeveralThreadsAndHandedBetweenThem) {
         EXPECT_EQ(bad[t], 0) << t;
     }
     EXPECT_EQ(LiveNameCount(), names_before);
-}
-
-// Runs `body` on a new thread of the system's own and waits for its end. The host's threads are
-// of this kind; on Windows std::thread's are not: their threads library frees their thread-local
-// variables before the end of the thread is announced.
-#ifdef _WIN32
-template <class F>
-DWORD WINAPI RunBody(void* body) {
-    (*static_cast<F*>(body))();
-    return 0;
-}
-#endif
-
-template <class F>
-void OnSystemThread(F body) {
-#ifdef _WIN32
-    HANDLE h = ::CreateThread(nullptr, 0, &RunBody<F>, &body, 0, nullptr);
-    ASSERT_NE(h, nullptr);
-    ::WaitForSingleObject(h, INFINITE);
-    ::CloseHandle(h);
-#else
-    std::thread(body).join();
-#endif
-}
-
-// What a thread keeps between documents goes back to the heap when the thread ends, or at once
-// when asked.
-class ThreadMemory : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!ZEPH_XML_POOL) GTEST_SKIP() << "the pool is off under AddressSanitizer";
-        ReleaseSpareMemory();
-        groups_before_ = PoolGroupCount();
-    }
-
-    // Loads and frees a document; returns one of its elements, still alive.
-    static XmlRef<IXmlElement> UseModel() {
-        return Parse(Source(0, 0))->DocumentElement()->ElementByName("Script");
-    }
-    // The groups the threads took and still hold, once the spare chunks are given back.
-    std::size_t GroupsHeld() const {
-        ReleaseSpareMemory();
-        return PoolGroupCount() - groups_before_;
-    }
-
-    std::size_t groups_before_ = 0;
-};
-
-TEST_F(ThreadMemory, GivenBackWhenTheThreadEnds) {
-    std::size_t held_while_running = 0;
-    OnSystemThread([&] {
-        UseModel();
-        held_while_running = PoolGroupCount() - groups_before_;
-    });
-    EXPECT_EQ(held_while_running, 1u);
-    EXPECT_EQ(GroupsHeld(), 0u);
-}
-
-TEST_F(ThreadMemory, GivenBackWhenAskedWhileBlocksInUseStayValid) {
-    XmlRef<IXmlElement> kept;
-    std::size_t held_after_release = 0, held_after_second_release = 0;
-    OnSystemThread([&] {
-        ReleaseThreadMemory();  // nothing kept yet: harmless
-        UseModel();
-        kept = UseModel();
-        ReleaseThreadMemory();
-        // The element still in use keeps its chunk, and with it its group.
-        held_after_release = GroupsHeld();
-        // Used again after the release, and released twice.
-        UseModel();
-        ReleaseThreadMemory();
-        ReleaseThreadMemory();
-        held_after_second_release = GroupsHeld();
-    });
-    EXPECT_EQ(held_after_release, 1u);
-    EXPECT_EQ(held_after_second_release, 1u);
-    EXPECT_EQ(kept->GetAttr("Name", ""), "s0");
-    kept->SetAttr("Name", "changed");
-    EXPECT_EQ(kept->GetAttr("Name", ""), "changed");
-    kept.reset();
-    EXPECT_EQ(GroupsHeld(), 0u);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "forms/whats_this.h"
 #include "module/class_factory.h"
 #include "module/registration.h"
+#include "xml/xml.h"
 #include "zeph.h"
 
 namespace zeph::module {
@@ -62,8 +63,7 @@ using namespace zeph::module;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_instance = instance;
-        // No DisableThreadLibraryCalls: a thread's detach gives up the memory the document
-        // model kept for it (a TLS callback of the XML library's Windows layer).
+        ::DisableThreadLibraryCalls(instance);
         // COM loads the module on the host's user-interface thread, where the what's-this hook
         // has to sit.
         zeph::win::LoadWhatsThis();
@@ -73,6 +73,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         zeph::win::UnloadWhatsThis();
         zeph::win::UnregisterFormClasses();
         zeph::win::UnregisterModuleClasses();
+        // The memory kept for the next documents would otherwise stay with the process.
+        zeph::xml::ReleaseSpareMemory();
     }
     return TRUE;
 }

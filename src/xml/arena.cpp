@@ -1,0 +1,385 @@
+#include "xml/arena.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "text/cp1251.h"
+#include "xml/xml.h"
+
+namespace zeph::xml::detail {
+
+using text::operator""_cp;
+
+// --- names --------------------------------------------------------------------------------
+
+namespace {
+
+std::atomic<std::size_t> live_names{0};
+
+std::uint64_t Mix(std::uint64_t x) noexcept {
+    x ^= x >> 32;
+    x *= 0xd6e8feb86659fd93u;
+    x ^= x >> 32;
+    return x;
+}
+
+// Keyed per process, so that input cannot be made to collide on purpose.
+std::uint64_t HashSeed() noexcept {
+    static const std::uint64_t seed = [] {
+        int local = 0;
+        auto now =
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        return Mix(now ^ reinterpret_cast<std::uintptr_t>(&local) ^
+                   reinterpret_cast<std::uintptr_t>(&live_names));
+    }();
+    return seed;
+}
+
+std::uint32_t HashName(std::string_view name) noexcept {
+    std::uint64_t h = HashSeed() ^ (name.size() * 0x9e3779b97f4a7c15u);
+    const char* p = name.data();
+    std::size_t n = name.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = Mix(h ^ w) * 0x9e3779b97f4a7c15u;
+    }
+    if (n) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        h = Mix(h ^ w) * 0x9e3779b97f4a7c15u;
+    }
+    return static_cast<std::uint32_t>(Mix(h));
+}
+
+constexpr std::size_t kFirstSlots = 16;
+constexpr std::size_t kNameBlock = 64 * 1024;  // ids keep 16 bits for the offset
+constexpr std::size_t kMaxBlocks = 1u << 16;
+
+[[noreturn]] void TooManyNames() {
+    throw XmlError(std::string(u8"Слишком много имён или слишком длинное имя"_cp));
+}
+
+}  // namespace
+
+std::size_t LiveNames() noexcept {
+    return live_names.load(std::memory_order_relaxed);
+}
+
+NameTable::NameTable() {
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
+    Reset();
+}
+
+NameTable::~NameTable() {
+    live_names.fetch_sub(count_, std::memory_order_relaxed);
+}
+
+void NameTable::Reset() {
+    blocks_.resize(1);
+    current_ = 0;
+    used_ = 0;
+    live_names.fetch_sub(count_, std::memory_order_relaxed);
+    count_ = 0;
+    slots_.assign(kFirstSlots, 0);
+    std::size_t i = 0;
+    for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
+        pre_[i++] = Intern(n);
+}
+
+// Ids are multiples of 4: a slot keeps the id with two bits of the hash in its low bits (never
+// both 0, so that 0 marks a free slot). Probing past another name then rarely reads its entry,
+// which in a large table is a miss of the cache each time.
+namespace {
+
+std::uint32_t Tag(std::uint32_t hash) noexcept {
+    return 1 + (hash >> 30) % 3;
+}
+
+}  // namespace
+
+std::uint32_t NameTable::Find(std::string_view name) const noexcept {
+    const std::uint32_t h = HashName(name);
+    const std::uint32_t tag = Tag(h);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const std::uint32_t s = slots_[i];
+        if (!s) return kNone;
+        const std::uint32_t id = s & ~3u;
+        if ((s & 3u) == tag && HashOf(id) == h && View(id) == name) return id;
+    }
+}
+
+std::uint32_t NameTable::Intern(std::string_view name) {
+    const std::uint32_t h = HashName(name);
+    const std::uint32_t tag = Tag(h);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    for (;; i = (i + 1) & mask) {
+        const std::uint32_t s = slots_[i];
+        if (!s) break;
+        const std::uint32_t id = s & ~3u;
+        if ((s & 3u) == tag && HashOf(id) == h && View(id) == name) return id;
+    }
+    return Add(name, h, i);
+}
+
+std::uint32_t NameTable::Add(std::string_view name, std::uint32_t hash, std::size_t slot) {
+    if (name.size() > std::numeric_limits<std::uint32_t>::max() - kHeader) TooManyNames();
+    const std::size_t need = (kHeader + name.size() + 3) & ~std::size_t{3};
+    std::size_t block, offset;
+    if (need > kNameBlock) {
+        // A name longer than a block gets a block of its own; the current block goes on.
+        if (blocks_.size() >= kMaxBlocks - 1) TooManyNames();
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(need));
+        block = blocks_.size() - 1;
+        offset = 0;
+    } else {
+        if (kNameBlock - used_ < need) {
+            if (blocks_.size() >= kMaxBlocks - 1) TooManyNames();
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
+            current_ = blocks_.size() - 1;
+            used_ = 0;
+        }
+        block = current_;
+        offset = used_;
+        used_ += need;
+    }
+    char* e = blocks_[block].get() + offset;
+    auto size = static_cast<std::uint32_t>(name.size());
+    std::memcpy(e, &size, 4);
+    std::memcpy(e + 4, &hash, 4);
+    if (!name.empty()) std::memcpy(e + kHeader, name.data(), name.size());
+    const auto id = static_cast<std::uint32_t>(block << 16 | offset);
+    slots_[slot] = id | Tag(hash);
+    ++count_;
+    live_names.fetch_add(1, std::memory_order_relaxed);
+    if (count_ * 2 > slots_.size()) Grow();
+    return id;
+}
+
+void NameTable::Grow() {
+    std::vector<std::uint32_t> slots(slots_.size() * 2, 0);
+    const std::size_t mask = slots.size() - 1;
+    for (const std::uint32_t s : slots_) {
+        if (!s) continue;
+        std::size_t i = HashOf(s & ~3u) & mask;
+        while (slots[i]) i = (i + 1) & mask;
+        slots[i] = s;
+    }
+    slots_.swap(slots);
+}
+
+// --- arena --------------------------------------------------------------------------------
+
+namespace {
+
+// Regions double from one unit up to this many (512 KiB): a large document takes few of them,
+// and the unused end of the last one stays small.
+constexpr std::size_t kMostUnits = 8;
+constexpr std::size_t kUnitHeader = 8;  // the arena pointer
+
+void FreeRegion(void* mem, std::size_t units) noexcept {
+#ifdef __cpp_sized_deallocation
+    ::operator delete (mem, units* kUnit, std::align_val_t{kUnit});
+#else
+    (void)units;
+    ::operator delete (mem, std::align_val_t{kUnit});
+#endif
+}
+
+// Regions of documents that went wait here for the next documents, up to kSpareBytes: a
+// document loaded again and again then reuses memory already mapped and in the cache instead of
+// faulting in fresh pages each time. Shared by all threads under a spin lock; trivially
+// destructible, so that it keeps nothing of the module alive (ReleaseSpareMemory empties it).
+constexpr std::size_t kSpareBytes = 8u << 20;
+constexpr std::size_t kSpareSlots = kSpareBytes / kUnit;
+
+struct Spare {
+    void* mem;
+    std::size_t units;
+};
+
+struct Spares {
+    std::atomic_flag busy = ATOMIC_FLAG_INIT;
+    Spare slots[kSpareSlots] = {};
+    std::size_t count = 0;
+    std::size_t units = 0;
+
+    void Lock() noexcept {
+        while (busy.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    void Unlock() noexcept { busy.clear(std::memory_order_release); }
+};
+constinit Spares spares;
+
+void* TakeSpare(std::size_t units) noexcept {
+    void* mem = nullptr;
+    spares.Lock();
+    for (std::size_t i = spares.count; i-- > 0;) {
+        if (spares.slots[i].units != units) continue;
+        mem = spares.slots[i].mem;
+        spares.slots[i] = spares.slots[--spares.count];
+        spares.units -= units;
+        break;
+    }
+    spares.Unlock();
+    return mem;
+}
+
+void GiveBack(void* mem, std::size_t units) noexcept {
+#if ZEPH_XML_ASAN
+    // The sanitizer is to see every use of a freed node.
+    FreeRegion(mem, units);
+    return;
+#endif
+    spares.Lock();
+    if (spares.count < kSpareSlots && spares.units + units <= kSpareSlots) {
+        spares.slots[spares.count++] = {mem, units};
+        spares.units += units;
+        mem = nullptr;
+    }
+    spares.Unlock();
+    if (mem) FreeRegion(mem, units);
+}
+
+}  // namespace
+
+void ReleaseSpareRegions() noexcept {
+    for (;;) {
+        Spare s{nullptr, 0};
+        spares.Lock();
+        if (spares.count) {
+            s = spares.slots[--spares.count];
+            spares.units -= s.units;
+        }
+        spares.Unlock();
+        if (!s.mem) return;
+        FreeRegion(s.mem, s.units);
+    }
+}
+
+Arena::Arena() {
+    NewRegion(1);
+}
+
+Arena::~Arena() {
+    FreeAll();
+}
+
+void Arena::NewRegion(std::size_t units) {
+    char* mem = static_cast<char*>(TakeSpare(units));
+    if (!mem) mem = static_cast<char*>(::operator new (units* kUnit, std::align_val_t{kUnit}));
+    for (std::size_t u = 0; u < units; ++u) {
+        Arena* self = this;
+        std::memcpy(mem + u * kUnit, &self, sizeof self);
+    }
+    auto* r = reinterpret_cast<Region*>(mem + kUnitHeader);
+    r->next = regions_;
+    r->units = units;
+    regions_ = r;
+    region_units_ = units;
+    next_ = mem + kUnitHeader + sizeof(Region);
+    end_ = mem + kUnit;
+    region_end_ = mem + units * kUnit;
+    Poison(next_, static_cast<std::size_t>(end_ - next_));
+    for (std::size_t u = 1; u < units; ++u)
+        Poison(mem + u * kUnit + kUnitHeader, kUnit - kUnitHeader);
+}
+
+void* Arena::TakeFree(void* block, std::size_t need) noexcept {
+    Unpoison(block, need);
+    void* after;
+    std::memcpy(&after, block, sizeof after);
+    free_[need / kAlign] = after;
+    return block;
+}
+
+void* Arena::AllocateSlow(std::size_t need) {
+    if (need > kLargestSmall) {
+        void* raw = ::operator new(need + kLargeHeader);
+        auto* l = static_cast<Large*>(raw);
+        l->prev = nullptr;
+        l->next = large_;
+        if (large_) large_->prev = l;
+        large_ = l;
+        return static_cast<char*>(raw) + kLargeHeader;
+    }
+    if (end_ != region_end_) {
+        // The rest of this unit is too small: go on in the next unit of the region.
+        next_ = end_ + kUnitHeader;
+        end_ += kUnit;
+    } else {
+        NewRegion(std::min(region_units_ * 2, kMostUnits));
+    }
+    char* p = next_;
+    next_ += need;
+    Unpoison(p, need);
+    return p;
+}
+
+void Arena::Free(void* block, std::size_t size) noexcept {
+    if (!block) return;
+    std::size_t need = Round(size);
+    if (need > kLargestSmall) {
+        auto* l = reinterpret_cast<Large*>(static_cast<char*>(block) - kLargeHeader);
+        if (l->prev)
+            l->prev->next = l->next;
+        else
+            large_ = l->next;
+        if (l->next) l->next->prev = l->prev;
+        ::operator delete(l);
+        return;
+    }
+    void*& head = free_[need / kAlign];
+    std::memcpy(block, &head, sizeof head);
+    head = block;
+    Poison(block, need);
+}
+
+void Arena::FreeAll() noexcept {
+    for (Large* l = large_; l;) ::operator delete(std::exchange(l, l->next));
+    large_ = nullptr;
+    for (Region* r = regions_; r;) {
+        Region* next = r->next;
+        char* mem = reinterpret_cast<char*>(r) - kUnitHeader;
+        Unpoison(mem, r->units * kUnit);
+        GiveBack(mem, r->units);
+        r = next;
+    }
+    regions_ = nullptr;
+}
+
+void Arena::Reset() {
+    // Keep the oldest region (one unit): a document reloaded again and again needs no new one.
+    Region* first = regions_;
+    while (first->next) first = first->next;
+    for (Large* l = large_; l;) ::operator delete(std::exchange(l, l->next));
+    large_ = nullptr;
+    for (Region* r = regions_; r != first;) {
+        Region* next = r->next;
+        char* mem = reinterpret_cast<char*>(r) - kUnitHeader;
+        Unpoison(mem, r->units * kUnit);
+        GiveBack(mem, r->units);
+        r = next;
+    }
+    regions_ = first;
+    region_units_ = first->units;
+    char* mem = reinterpret_cast<char*>(first) - kUnitHeader;
+    next_ = mem + kUnitHeader + sizeof(Region);
+    end_ = mem + kUnit;
+    region_end_ = mem + first->units * kUnit;
+    Poison(next_, static_cast<std::size_t>(end_ - next_));
+    std::fill(std::begin(free_), std::end(free_), nullptr);
+    names_.Reset();
+    nodes = held = foreign = 0;
+}
+
+}  // namespace zeph::xml::detail
