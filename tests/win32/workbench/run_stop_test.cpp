@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -145,13 +146,11 @@ class RunStopTest : public ::testing::Test {
         {
             ComPtr<IDispatch> guarded = ComPtr<IDispatch>::Attach(stop->Guard(&app));
             engine.AddObject("Application", guarded.get(), true);
+            // One "WScript" per engine: JScript refuses a second object of the same name.
+            std::function<void(std::string_view)> lines = [](std::string_view) {};
+            if (with_echo) lines = [this](std::string_view) { ++app.ticks; };
             ComPtr<IDispatch> echo =
-                ComPtr<IDispatch>::Attach(CreateEchoObject(stop, [](std::string_view) {}));
-            engine.AddObject("WScript", echo.get(), false);
-        }
-        if (with_echo) {
-            ComPtr<IDispatch> echo = ComPtr<IDispatch>::Attach(
-                CreateEchoObject(stop, [this](std::string_view) { ++app.ticks; }));
+                ComPtr<IDispatch>::Attach(CreateEchoObject(stop, std::move(lines)));
             engine.AddObject("WScript", echo.get(), false);
         }
         Striker striker{&app, key, ctrl};
