@@ -386,6 +386,9 @@ class Document final : public NodeImpl<IXmlDocument> {
     void Restart();
 
     Arena* arena_;
+    // The size of the text last loaded or saved into a string: a save into a string takes room
+    // for about as much at once, rather than growing it (and copying it) step by step.
+    std::size_t text_size_ = 0;
 };
 
 inline Element* NodeData::NewElement(Arena& arena, std::uint32_t name) {
