@@ -168,6 +168,15 @@ TEST(XmlWriter, SaveIntoStringAppendsAfterLoadAndEdits) {
     loaded->SaveToStream(sink);
     loaded->SaveToStream(sink);
     EXPECT_EQ(out, grown + grown);
+    // Emptied by edits, it leaves no room it no longer needs in the string.
+    auto root = loaded->DocumentElement();
+    for (int n; (n = root->ChildNodes()->Count()) > 0;)
+        root->RemoveChild(root->ChildNodes()->Item(n - 1));
+    std::string small;
+    StringSink small_sink(&small);
+    loaded->SaveToStream(small_sink);
+    EXPECT_EQ(small, loaded->GetXml());
+    EXPECT_LT(small.capacity(), 4096u);
     loaded->LoadFromBytes("<R/>");
     out = "x";
     loaded->SaveToStream(sink);
