@@ -46,29 +46,6 @@ inline unsigned FirstToEscape(const char* p) {
     }
 }
 
-// Copies `n` bytes, most of them a short name or value, without a call: words from both ends
-// overlap in the middle.
-[[gnu::always_inline]] inline char* Copy(char* q, const char* s, std::size_t n) {
-    if (n > 16) {
-        std::memcpy(q, s, n);
-    } else if (n >= 8) {
-        std::uint64_t a, b;
-        __builtin_memcpy(&a, s, 8);
-        __builtin_memcpy(&b, s + n - 8, 8);
-        __builtin_memcpy(q, &a, 8);
-        __builtin_memcpy(q + n - 8, &b, 8);
-    } else if (n >= 4) {
-        std::uint32_t a, b;
-        __builtin_memcpy(&a, s, 4);
-        __builtin_memcpy(&b, s + n - 4, 4);
-        __builtin_memcpy(q, &a, 4);
-        __builtin_memcpy(q + n - 4, &b, 4);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) q[i] = s[i];
-    }
-    return q + n;
-}
-
 // Where the writer puts its bytes: a block of its own, written through a pointer, handed on to
 // the string or the sink whenever it fills. Every piece asks for room for its longest form
 // first, so that the bytes themselves go in without a check each.
@@ -148,7 +125,7 @@ class Out {
             if (at < 8) break;
         }
         while (p != end && !kEscape[static_cast<unsigned char>(*p)]) ++p;
-        q = Copy(q, run, static_cast<std::size_t>(p - run));
+        q = CopyBytes(q, run, static_cast<std::size_t>(p - run));
         if (p == end) return q;
         switch (*p++) {
             case '&':
@@ -183,7 +160,7 @@ void PutAttrs(Out& out, const NodeData& n, const NameTable& names) {
         const std::size_t value_room = v.type() == XmlValue::Type::Text ? v.Raw().size() * 6 : 24;
         char* q = out.Room(name.size() + value_room + 4);
         *q++ = ' ';
-        q = Copy(q, name.data(), name.size());
+        q = CopyBytes(q, name.data(), name.size());
         *q++ = '=';
         *q++ = '"';
         switch (v.type()) {
@@ -236,7 +213,7 @@ struct Frame {
 // The indentation of `depth` levels; most are shallow, copied without a call.
 [[gnu::always_inline]] inline char* PutTabs(char* q, std::size_t depth) {
     static constexpr char kTabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-    if (depth <= 16) return Copy(q, kTabs, depth);
+    if (depth <= 16) return CopyBytes(q, kTabs, depth);
     std::memset(q, '\t', depth);
     return q + depth;
 }
@@ -248,7 +225,7 @@ void PutElementHead(Out& out, std::size_t depth, std::string_view name) {
     q[1] = '\n';
     q = PutTabs(q + 2, depth);
     *q++ = '<';
-    out.Done(Copy(q, name.data(), name.size()));
+    out.Done(CopyBytes(q, name.data(), name.size()));
 }
 
 }  // namespace
@@ -346,7 +323,7 @@ void Write(const NodeData& root, std::string& target, IByteSink* sink) {
             }
             *q++ = '<';
             *q++ = '/';
-            q = Copy(q, name.data(), name.size());
+            q = CopyBytes(q, name.data(), name.size());
             *q++ = '>';
             out.Done(q);
         }
