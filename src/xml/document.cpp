@@ -30,6 +30,7 @@ void Document::Gone() noexcept {
 }
 
 void Document::Restart() {
+    text_size_ = 0;
     Arena* a = arena_;
     if (a->held == 0 && a->foreign == 0) {
         ForgetContent();  // it lies in the arena
@@ -77,10 +78,12 @@ XmlRef<IXmlElement> Document::NewDocument(std::string_view version, std::string_
 
 void Document::LoadFromBytes(std::string_view bytes) {
     Restart();
-    if (bytes.size() > kBinaryMarker.size() && bytes.starts_with(kBinaryMarker))
+    if (bytes.size() > kBinaryMarker.size() && bytes.starts_with(kBinaryMarker)) {
         ReadBinary(*this, bytes.substr(kBinaryMarker.size()));
-    else
+    } else {
         ParseText(*this, bytes);
+        text_size_ = bytes.size();
+    }
 }
 
 void Document::LoadFromStream(IByteSource& source) {
@@ -95,7 +98,16 @@ void Document::LoadFromFile(const std::filesystem::path& name) {
 void Document::SaveToStream(IByteSink& sink) {
     // Text for a string goes straight into it rather than through a buffer of blocks.
     if (auto* strings = dynamic_cast<StringSink*>(&sink)) {
-        Write(*this, strings->target(), nullptr);
+        std::string& target = strings->target();
+        const std::size_t before = target.size();
+        // A little more than last time, for small edits since.
+        const std::size_t room = text_size_ + text_size_ / 64;
+        const bool reserved = target.capacity() - before < room;
+        if (reserved) target.reserve(before + room);
+        Write(*this, target, nullptr);
+        text_size_ = target.size() - before;
+        // Edits since made the document much smaller: the string does not keep the room.
+        if (reserved && text_size_ < room / 2 && room > 65536) target.shrink_to_fit();
         return;
     }
     std::string buffer;

@@ -15,6 +15,29 @@
 
 namespace zeph::xml::detail {
 
+// Copies `n` bytes, most of them a short name or value, without a call: words from both ends
+// overlap in the middle.
+[[gnu::always_inline]] inline char* CopyBytes(char* q, const char* s, std::size_t n) {
+    if (n > 16) {
+        __builtin_memcpy(q, s, n);
+    } else if (n >= 8) {
+        std::uint64_t a, b;
+        __builtin_memcpy(&a, s, 8);
+        __builtin_memcpy(&b, s + n - 8, 8);
+        __builtin_memcpy(q, &a, 8);
+        __builtin_memcpy(q + n - 8, &b, 8);
+    } else if (n >= 4) {
+        std::uint32_t a, b;
+        __builtin_memcpy(&a, s, 4);
+        __builtin_memcpy(&b, s + n - 4, 4);
+        __builtin_memcpy(q, &a, 4);
+        __builtin_memcpy(q + n - 4, &b, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) q[i] = s[i];
+    }
+    return q + n;
+}
+
 // Values kept in a document: their long texts lie in the document's arena.
 struct ValueAccess {
     static bool InArena(const XmlValue& v) noexcept {
@@ -49,21 +72,8 @@ struct ValueAccess {
             __builtin_memcpy(bytes, from, n);
             v.in_document_ = true;
             v.u_.ptr = bytes;
-        } else if (n >= 8) {
-            // Two words from both ends, overlapping in the middle.
-            std::uint64_t a, b;
-            __builtin_memcpy(&a, from, 8);
-            __builtin_memcpy(&b, from + n - 8, 8);
-            __builtin_memcpy(v.u_.inline_text, &a, 8);
-            __builtin_memcpy(v.u_.inline_text + n - 8, &b, 8);
-        } else if (n >= 4) {
-            std::uint32_t a, b;
-            __builtin_memcpy(&a, from, 4);
-            __builtin_memcpy(&b, from + n - 4, 4);
-            __builtin_memcpy(v.u_.inline_text, &a, 4);
-            __builtin_memcpy(v.u_.inline_text + n - 4, &b, 4);
         } else {
-            for (std::size_t i = 0; i < n; ++i) v.u_.inline_text[i] = from[i];
+            CopyBytes(v.u_.inline_text, from, n);
         }
         v.size_ = static_cast<std::uint32_t>(n);
     }
@@ -386,6 +396,9 @@ class Document final : public NodeImpl<IXmlDocument> {
     void Restart();
 
     Arena* arena_;
+    // The size of the text last loaded or saved into a string: a save into a string takes room
+    // for about as much at once, rather than growing it (and copying it) step by step.
+    std::size_t text_size_ = 0;
 };
 
 inline Element* NodeData::NewElement(Arena& arena, std::uint32_t name) {

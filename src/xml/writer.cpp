@@ -125,8 +125,7 @@ class Out {
             if (at < 8) break;
         }
         while (p != end && !kEscape[static_cast<unsigned char>(*p)]) ++p;
-        std::memcpy(q, run, static_cast<std::size_t>(p - run));
-        q += p - run;
+        q = CopyBytes(q, run, static_cast<std::size_t>(p - run));
         if (p == end) return q;
         switch (*p++) {
             case '&':
@@ -161,8 +160,7 @@ void PutAttrs(Out& out, const NodeData& n, const NameTable& names) {
         const std::size_t value_room = v.type() == XmlValue::Type::Text ? v.Raw().size() * 6 : 24;
         char* q = out.Room(name.size() + value_room + 4);
         *q++ = ' ';
-        std::memcpy(q, name.data(), name.size());
-        q += name.size();
+        q = CopyBytes(q, name.data(), name.size());
         *q++ = '=';
         *q++ = '"';
         switch (v.type()) {
@@ -212,16 +210,22 @@ struct Frame {
     bool multiline = false;    // the content holds a line break
 };
 
+// The indentation of `depth` levels; most are shallow, copied without a call.
+[[gnu::always_inline]] inline char* PutTabs(char* q, std::size_t depth) {
+    static constexpr char kTabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+    if (depth <= 16) return CopyBytes(q, kTabs, depth);
+    std::memset(q, '\t', depth);
+    return q + depth;
+}
+
 // "\r\n", the indentation, "<" and the name.
 void PutElementHead(Out& out, std::size_t depth, std::string_view name) {
     char* q = out.Room(depth + name.size() + 3);
     q[0] = '\r';
     q[1] = '\n';
-    std::memset(q + 2, '\t', depth);
-    q += 2 + depth;
+    q = PutTabs(q + 2, depth);
     *q++ = '<';
-    std::memcpy(q, name.data(), name.size());
-    out.Done(q + name.size());
+    out.Done(CopyBytes(q, name.data(), name.size()));
 }
 
 }  // namespace
@@ -315,13 +319,11 @@ void Write(const NodeData& root, std::string& target, IByteSink* sink) {
                     *q++ = '\r';
                     *q++ = '\n';
                 }
-                std::memset(q, '\t', depth);
-                q += depth;
+                q = PutTabs(q, depth);
             }
             *q++ = '<';
             *q++ = '/';
-            std::memcpy(q, name.data(), name.size());
-            q += name.size();
+            q = CopyBytes(q, name.data(), name.size());
             *q++ = '>';
             out.Done(q);
         }

@@ -127,5 +127,61 @@ TEST(XmlWriter, EmptyTextChildStillWritesSelfClosingElement) {
     EXPECT_EQ(r->GetXml(), "\r\n<R f=\"1.5\" c=\"-12.34\"/>");
 }
 
+// Names and values of every short length, at depths on both sides of the shallow indentation's
+// limit, come out whole and parse back to the same text.
+TEST(XmlWriter, ShortNamesValuesAndDepthsOfEveryLength) {
+    auto doc = CreateXmlDocument("R");
+    auto parent = doc->DocumentElement();
+    for (int n = 1; n <= 20; ++n) {
+        parent = parent->AppendElement(std::string(static_cast<std::size_t>(n), 'e'));
+        parent->SetAttr(std::string(static_cast<std::size_t>(n), 'a'),
+                        std::string(static_cast<std::size_t>(n), 'v'));
+        parent->SetAttr("q", std::string(static_cast<std::size_t>(n), '&'));
+    }
+    const std::string xml = doc->GetXml();
+    EXPECT_NE(xml.find("\r\n" + std::string(20, '\t') + "<" + std::string(20, 'e') + " " +
+                       std::string(20, 'a') + "=\"" + std::string(20, 'v') + "\""),
+              std::string::npos);
+    EXPECT_NE(xml.find("\r\n" + std::string(17, '\t') + "</" + std::string(17, 'e') + ">"),
+              std::string::npos);
+    auto back = CreateXmlDocument();
+    back->LoadFromBytes(xml);
+    EXPECT_EQ(back->GetXml(), xml);
+}
+
+// A save into a string appends to what it holds, whether the document is loaded, edited to a
+// larger size since, or emptied.
+TEST(XmlWriter, SaveIntoStringAppendsAfterLoadAndEdits) {
+    auto doc = CreateXmlDocument("R");
+    for (int i = 0; i < 300; ++i) doc->DocumentElement()->AppendElement("Item")->SetIntAttr("N", i);
+    const std::string first = doc->GetXml();
+    auto loaded = CreateXmlDocument();
+    loaded->LoadFromBytes(first);
+    std::string out = "head";
+    StringSink sink(&out);
+    loaded->SaveToStream(sink);
+    EXPECT_EQ(out, "head" + first);
+    for (int i = 0; i < 3000; ++i)
+        loaded->DocumentElement()->AppendElement("More")->SetAttr("T", std::string(30, 'x'));
+    const std::string grown = loaded->GetXml();
+    out.clear();
+    loaded->SaveToStream(sink);
+    loaded->SaveToStream(sink);
+    EXPECT_EQ(out, grown + grown);
+    // Emptied by edits, it leaves no room it no longer needs in the string.
+    auto root = loaded->DocumentElement();
+    for (int n; (n = root->ChildNodes()->Count()) > 0;)
+        root->RemoveChild(root->ChildNodes()->Item(n - 1));
+    std::string small;
+    StringSink small_sink(&small);
+    loaded->SaveToStream(small_sink);
+    EXPECT_EQ(small, loaded->GetXml());
+    EXPECT_LT(small.capacity(), 4096u);
+    loaded->LoadFromBytes("<R/>");
+    out = "x";
+    loaded->SaveToStream(sink);
+    EXPECT_EQ(out, "x" + loaded->GetXml());
+}
+
 }  // namespace
 }  // namespace zeph::xml::testing
