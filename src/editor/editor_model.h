@@ -121,7 +121,6 @@ class EditorModel {
     void InsertLine(int index, std::string_view text);
     void DeleteLine(int index);
     bool Modified() const { return doc_.Modified(); }
-    void SetModified(bool m) { doc_.SetModified(m); }
 
     // --- caret and selection ----------------------------------------------------------
     TextPos Caret() const { return caret_; }

@@ -355,15 +355,6 @@ bool TVBScriptHighlighter::IsReservedWord(std::string_view word) {
     return detail::VBScriptKeywords().Find(word) != 0;
 }
 
-std::string_view TVBScriptHighlighter::SampleSource() const {
-    return "' Syntax highlighting\r\n"
-           "Function PrintNumber\r\n"
-           "  Dim Number\r\n"
-           "  Number = 12345\r\n"
-           "  Document.Write(\"The number is \" + Number)\r\n"
-           "End Function\r\n";
-}
-
 // --- JScript ----------------------------------------------------------------------------
 
 TJScriptHighlighter::TJScriptHighlighter() {
@@ -406,22 +397,6 @@ TJScriptHighlighter::WordKind TJScriptHighlighter::ClassifyWord(std::string_view
         default:
             return WordKind::kIdentifier;
     }
-}
-
-std::string_view TJScriptHighlighter::SampleSource() const {
-    return "// Syntax highlighting\r\n"
-           "function printNumber()\r\n"
-           "{\r\n"
-           "  var number = 1234;\r\n"
-           "  var x;\r\n"
-           "  document.write(\"The number is \" + number);\r\n"
-           "  for (var i = 0; i <= number; i++)\r\n"
-           "  {\r\n"
-           "    x++;\r\n"
-           "    x--;\r\n"
-           "    x += 1.0;\r\n"
-           "  }\r\n"
-           "}\r\n";
 }
 
 // --- workbench looks --------------------------------------------------------------------

@@ -33,7 +33,6 @@ class Highlighter {
     virtual std::string_view ComponentName() const = 0;
     virtual std::string_view LanguageName() const = 0;
     virtual std::string_view FileFilter() const = 0;
-    virtual std::string_view SampleSource() const = 0;
 
     // Token classes, sorted by name ignoring case.
     int ClassCount() const { return static_cast<int>(classes_.size()); }
@@ -70,7 +69,6 @@ class TVBScriptHighlighter final : public Highlighter {
     std::string_view ComponentName() const override { return "VBScriptHighlighter"; }
     std::string_view LanguageName() const override { return "MS VBScript"; }
     std::string_view FileFilter() const override { return "VBScript Files (*.vbs)|*.vbs"; }
-    std::string_view SampleSource() const override;
     LineState ScanLine(std::string_view line, LineState start,
                        std::vector<TokenRun>& out) const override;
     LineState EndState(std::string_view, LineState) const override { return 0; }
@@ -88,7 +86,6 @@ class TJScriptHighlighter final : public Highlighter {
     std::string_view ComponentName() const override { return "JavaScriptHighlighter"; }
     std::string_view LanguageName() const override { return "Javascript"; }
     std::string_view FileFilter() const override { return "Javascript Files (*.js)|*.js"; }
-    std::string_view SampleSource() const override;
     LineState ScanLine(std::string_view line, LineState start,
                        std::vector<TokenRun>& out) const override;
     LineState EndState(std::string_view line, LineState start) const override;
