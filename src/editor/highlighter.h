@@ -23,6 +23,13 @@ struct TokenRun {
     const THighlighterAttributes* cls = nullptr;
 };
 
+// The token classes both languages have, with the same names and default styles.
+struct SharedClasses {
+    const THighlighterAttributes *comment = nullptr, *identifier = nullptr, *number = nullptr,
+                                 *reserved = nullptr, *space = nullptr, *string = nullptr,
+                                 *symbol = nullptr;
+};
+
 class Highlighter {
   public:
     virtual ~Highlighter() = default;
@@ -59,11 +66,12 @@ class Highlighter {
   protected:
     Highlighter() = default;
     THighlighterAttributes* AddClass(std::string_view name, std::uint8_t style);
+    void AddSharedClasses(SharedClasses& k);
     std::vector<std::unique_ptr<THighlighterAttributes>> classes_;
     std::uint32_t looks_version_ = 0;
 };
 
-class TVBScriptHighlighter final : public Highlighter {
+class TVBScriptHighlighter final : public Highlighter, public SharedClasses {
   public:
     TVBScriptHighlighter();
     std::string_view ComponentName() const override { return "VBScriptHighlighter"; }
@@ -75,12 +83,9 @@ class TVBScriptHighlighter final : public Highlighter {
     bool HasLineState() const override { return false; }
 
     static bool IsReservedWord(std::string_view word);  // ignoring case
-
-    const THighlighterAttributes *comment, *identifier, *number, *reserved, *space, *string,
-        *symbol;
 };
 
-class TJScriptHighlighter final : public Highlighter {
+class TJScriptHighlighter final : public Highlighter, public SharedClasses {
   public:
     TJScriptHighlighter();
     std::string_view ComponentName() const override { return "JavaScriptHighlighter"; }
@@ -94,8 +99,7 @@ class TJScriptHighlighter final : public Highlighter {
     enum class WordKind { kIdentifier, kReserved, kNonReserved, kEvent };
     static WordKind ClassifyWord(std::string_view word);  // exact case
 
-    const THighlighterAttributes *comment, *event, *identifier, *non_reserved, *number, *reserved,
-        *space, *string, *symbol;
+    const THighlighterAttributes *event = nullptr, *non_reserved = nullptr;
 };
 
 // The looks the workbench window gives both highlighters when it creates them (before the
