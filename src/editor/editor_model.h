@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editor/highlighter.h"
@@ -226,6 +227,10 @@ class EditorModel {
     void MarkCaret();
     void MarkSelectionLines();
     TextPos ClampPos(TextPos p) const;
+    // The first and last line the selection spans.
+    std::pair<int, int> SelectedLines() const;
+    // The display columns [left, right) a column selection covers.
+    std::pair<int, int> SelectedColumns() const;
     TextPos EndOfText() const { return doc_.EndOfText(); }
     void DeleteSelection();
     // Deletes the selection as an undo step of its own; false when there is none.
