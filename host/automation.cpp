@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <initializer_list>
 #include <new>
 
 namespace tellur {
@@ -19,6 +20,14 @@ namespace {
 using namespace dispatch;
 
 ComPtr<ITellurMapObject> WrapFeature(std::shared_ptr<Host> host, Map::FeaturePtr feature);
+
+// Scripts pass enumerations as plain numbers: anything outside the enumeration is refused
+// with `what` and the number.
+template <class E>
+void CheckKnown(E value, std::initializer_list<E> known, const wchar_t* what) {
+    if (std::find(known.begin(), known.end(), value) == known.end())
+        throw MapError(what + std::to_wstring(value));
+}
 
 // --- Style ---------------------------------------------------------------------------------
 
@@ -54,9 +63,8 @@ class StyleObject final : public Dispatch<ITellurStyle> {
     }
     HRESULT STDMETHODCALLTYPE put_LineStyle(TellurLineStyle style) override {
         return Set([&](Style& s) {
-            if (style != lsSolid && style != lsDash && style != lsDot && style != lsDashDot &&
-                style != lsNone)
-                throw MapError(L"Неизвестный стиль линии: " + std::to_wstring(style));
+            CheckKnown(style, {lsSolid, lsDash, lsDot, lsDashDot, lsNone},
+                       L"Неизвестный стиль линии: ");
             s.lineStyle = static_cast<LineStyle>(style);
         });
     }
@@ -425,21 +433,12 @@ class SelectionObject final : public Dispatch<ITellurSelection> {
     }
     HRESULT STDMETHODCALLTYPE SelectByKind(TellurObjectKind kind) override {
         return Run([&] {
-            if (kind != okPoint && kind != okLine && kind != okPolygon)
-                throw MapError(L"Неизвестный вид объекта: " + std::to_wstring(kind));
-            std::vector<Map::FeaturePtr> chosen;
-            for (const auto& f : map().features())
-                if (f->kind == static_cast<Kind>(kind)) chosen.push_back(f);
-            map().SetSelection(std::move(chosen));
+            CheckKnown(kind, {okPoint, okLine, okPolygon}, L"Неизвестный вид объекта: ");
+            SelectWhere([&](const Feature& f) { return f.kind == static_cast<Kind>(kind); });
         });
     }
     HRESULT STDMETHODCALLTYPE Invert() override {
-        return Run([&] {
-            std::vector<Map::FeaturePtr> chosen;
-            for (const auto& f : map().features())
-                if (!map().IsSelected(*f)) chosen.push_back(f);
-            map().SetSelection(std::move(chosen));
-        });
+        return Run([&] { SelectWhere([&](const Feature& f) { return !map().IsSelected(f); }); });
     }
     HRESULT STDMETHODCALLTYPE get_IDs(BSTR* ids) override {
         return Run([&] {
@@ -452,6 +451,15 @@ class SelectionObject final : public Dispatch<ITellurSelection> {
 
   private:
     Map& map() { return host().map; }
+
+    // Makes the selection the features `keep` accepts, in the map's order.
+    template <class Keep>
+    void SelectWhere(Keep keep) {
+        std::vector<Map::FeaturePtr> chosen;
+        for (const auto& f : map().features())
+            if (keep(*f)) chosen.push_back(f);
+        map().SetSelection(std::move(chosen));
+    }
 };
 
 // --- Main window ---------------------------------------------------------------------------
@@ -534,8 +542,7 @@ class ApplicationObject final : public Dispatch<ITellurApplication> {
     }
     HRESULT STDMETHODCALLTYPE put_Units(TellurUnits units) override {
         return Run([&] {
-            if (units != unMeters && units != unKilometers && units != unFeet)
-                throw MapError(L"Неизвестные единицы измерения: " + std::to_wstring(units));
+            CheckKnown(units, {unMeters, unKilometers, unFeet}, L"Неизвестные единицы измерения: ");
             WindowOf(host()).SetCoordinateUnits(static_cast<Units>(units));
         });
     }

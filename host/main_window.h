@@ -75,6 +75,9 @@ class MainWindow final : public HostWindow {
     MapViewport Viewport() const;
     void PaintMapView();
     LRESULT OnMapMouse(UINT msg, WPARAM wp, LPARAM lp);
+    void OnMapMove(POINT p);
+    // The left button's release ends a click (select what is under it) or a band.
+    void FinishPress(POINT p, bool add);
     void OnMapKey(WPARAM wp);
     void FinishBand(POINT end, bool add);
     void ZoomAt(POINT p, double factor);

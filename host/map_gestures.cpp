@@ -82,47 +82,12 @@ LRESULT MainWindow::OnMapMouse(UINT msg, WPARAM wp, LPARAM lp) {
             panning_ = true;
             dragAt_ = p;
             return 0;
-        case WM_MOUSEMOVE: {
-            Vertex at = ToMap(p);
-            cursorText_ =
-                L"X: " + FormatCoordinate(at.x, units_) + L"  Y: " + FormatCoordinate(at.y, units_);
-            UpdateStatus();
-            if (panning_) {
-                center_.x -= (p.x - dragAt_.x) / zoom_;
-                center_.y += (p.y - dragAt_.y) / zoom_;
-                dragAt_ = p;
-                ::InvalidateRect(map_, nullptr, FALSE);
-            } else if (pressing_) {
-                if (std::abs(p.x - pressAt_.x) > 3 || std::abs(p.y - pressAt_.y) > 3)
-                    banding_ = true;
-                dragAt_ = p;
-                if (banding_) ::InvalidateRect(map_, nullptr, FALSE);
-            }
+        case WM_MOUSEMOVE:
+            OnMapMove(p);
             return 0;
-        }
-        case WM_LBUTTONUP: {
-            if (!pressing_) return 0;
-            // Releasing the capture sends WM_CAPTURECHANGED, which resets the gesture state.
-            bool band = banding_;
-            pressing_ = banding_ = false;
-            ::ReleaseCapture();
-            bool add = (wp & MK_CONTROL) != 0;
-            if (band) {
-                FinishBand(p, add);
-                ::InvalidateRect(map_, nullptr, FALSE);
-                return 0;
-            }
-            Map& map = host_->map;
-            Map::FeaturePtr hit = FeatureAt(map, ToMap(p), kPickRadius / zoom_);
-            if (add) {
-                if (hit) map.Select(hit, !map.IsSelected(*hit));
-            } else if (hit) {
-                map.SetSelection({hit});
-            } else {
-                map.ClearSelection();
-            }
+        case WM_LBUTTONUP:
+            if (pressing_) FinishPress(p, (wp & MK_CONTROL) != 0);
             return 0;
-        }
         case WM_MBUTTONUP:
         case WM_RBUTTONUP:
             if (panning_) {
@@ -144,6 +109,44 @@ LRESULT MainWindow::OnMapMouse(UINT msg, WPARAM wp, LPARAM lp) {
         }
     }
     return 0;
+}
+
+void MainWindow::OnMapMove(POINT p) {
+    Vertex at = ToMap(p);
+    cursorText_ =
+        L"X: " + FormatCoordinate(at.x, units_) + L"  Y: " + FormatCoordinate(at.y, units_);
+    UpdateStatus();
+    if (panning_) {
+        center_.x -= (p.x - dragAt_.x) / zoom_;
+        center_.y += (p.y - dragAt_.y) / zoom_;
+        dragAt_ = p;
+        ::InvalidateRect(map_, nullptr, FALSE);
+    } else if (pressing_) {
+        if (std::abs(p.x - pressAt_.x) > 3 || std::abs(p.y - pressAt_.y) > 3) banding_ = true;
+        dragAt_ = p;
+        if (banding_) ::InvalidateRect(map_, nullptr, FALSE);
+    }
+}
+
+void MainWindow::FinishPress(POINT p, bool add) {
+    // Releasing the capture sends WM_CAPTURECHANGED, which resets the gesture state.
+    bool band = banding_;
+    pressing_ = banding_ = false;
+    ::ReleaseCapture();
+    if (band) {
+        FinishBand(p, add);
+        ::InvalidateRect(map_, nullptr, FALSE);
+        return;
+    }
+    Map& map = host_->map;
+    Map::FeaturePtr hit = FeatureAt(map, ToMap(p), kPickRadius / zoom_);
+    if (add) {
+        if (hit) map.Select(hit, !map.IsSelected(*hit));
+    } else if (hit) {
+        map.SetSelection({hit});
+    } else {
+        map.ClearSelection();
+    }
 }
 
 void MainWindow::OnMapKey(WPARAM wp) {

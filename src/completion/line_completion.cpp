@@ -1,44 +1,15 @@
 #include "completion/line_completion.h"
 
-#include <cstdio>
-
 #include "completion/editor_binding.h"
 #include "text/cp1251.h"
+#include "text/json.h"
 
 namespace zeph::completion {
 
 namespace {
 
 void AppendString(std::string& out, std::string_view cp1251) {
-    out += '"';
-    for (char c : text::ToUtf8(cp1251)) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(c));
-                    out += buf;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
+    text::AppendJsonString(out, text::ToUtf8(cp1251));
 }
 
 void AppendStrings(std::string& out, const std::vector<std::string>& list) {

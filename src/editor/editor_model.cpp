@@ -1,6 +1,7 @@
 #include "editor/editor_model.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "text/cp1251.h"
 
@@ -270,8 +271,9 @@ void EditorModel::MarkCaret() {
 }
 
 void EditorModel::MarkSelectionLines() {
-    if (caret_ != anchor_)
-        changes_.AddLines(std::min(caret_.line, anchor_.line), std::max(caret_.line, anchor_.line));
+    if (caret_ == anchor_) return;
+    const auto [first, last] = SelectedLines();
+    changes_.AddLines(first, last);
 }
 
 void EditorModel::MoveCaret(TextPos p, bool select) {
@@ -347,16 +349,22 @@ void EditorModel::ClearSelection() {
     anchor_ = caret_;
 }
 
+std::pair<int, int> EditorModel::SelectedLines() const {
+    return std::minmax(caret_.line, anchor_.line);
+}
+
+std::pair<int, int> EditorModel::SelectedColumns() const {
+    return std::minmax(DisplayColumn(caret_.line, caret_.column),
+                       DisplayColumn(anchor_.line, anchor_.column));
+}
+
 std::string EditorModel::SelectedText() const {
     if (!HasSelection()) return {};
     switch (sel_mode_) {
         case SelectionMode::kColumn: {
-            int x1 = std::min(DisplayColumn(caret_.line, caret_.column),
-                              DisplayColumn(anchor_.line, anchor_.column));
-            int x2 = std::max(DisplayColumn(caret_.line, caret_.column),
-                              DisplayColumn(anchor_.line, anchor_.column));
+            const auto [x1, x2] = SelectedColumns();
             std::string out;
-            int l1 = std::min(caret_.line, anchor_.line), l2 = std::max(caret_.line, anchor_.line);
+            const auto [l1, l2] = SelectedLines();
             for (int l = l1; l <= l2; ++l) {
                 int a = std::min(ColumnAtDisplay(l, x1), LineLength(l));
                 int b = std::min(ColumnAtDisplay(l, x2), LineLength(l));
@@ -367,7 +375,7 @@ std::string EditorModel::SelectedText() const {
         }
         case SelectionMode::kLine: {
             std::string out;
-            int l1 = std::min(caret_.line, anchor_.line), l2 = std::max(caret_.line, anchor_.line);
+            const auto [l1, l2] = SelectedLines();
             for (int l = l1; l <= l2 && l < LineCount(); ++l) {
                 out += Line(l);
                 out += "\r\n";
@@ -381,14 +389,11 @@ std::string EditorModel::SelectedText() const {
 
 bool EditorModel::SelectionOnLine(int line, int& from, int& to) const {
     if (!HasSelection()) return false;
-    int l1 = std::min(caret_.line, anchor_.line), l2 = std::max(caret_.line, anchor_.line);
+    const auto [l1, l2] = SelectedLines();
     if (line < l1 || line > l2) return false;
     switch (sel_mode_) {
         case SelectionMode::kColumn:
-            from = std::min(DisplayColumn(caret_.line, caret_.column),
-                            DisplayColumn(anchor_.line, anchor_.column));
-            to = std::max(DisplayColumn(caret_.line, caret_.column),
-                          DisplayColumn(anchor_.line, anchor_.column));
+            std::tie(from, to) = SelectedColumns();
             return from < to;
         case SelectionMode::kLine:
             from = 0;
@@ -407,11 +412,8 @@ void EditorModel::DeleteSelection() {
     if (!HasSelection()) return;
     switch (sel_mode_) {
         case SelectionMode::kColumn: {
-            int x1 = std::min(DisplayColumn(caret_.line, caret_.column),
-                              DisplayColumn(anchor_.line, anchor_.column));
-            int x2 = std::max(DisplayColumn(caret_.line, caret_.column),
-                              DisplayColumn(anchor_.line, anchor_.column));
-            int l1 = std::min(caret_.line, anchor_.line), l2 = std::max(caret_.line, anchor_.line);
+            const auto [x1, x2] = SelectedColumns();
+            const auto [l1, l2] = SelectedLines();
             for (int l = l1; l <= l2; ++l) {
                 int a = ColumnAtDisplay(l, x1), b = std::min(ColumnAtDisplay(l, x2), LineLength(l));
                 if (a < b) ReplaceRange({l, a}, {l, b}, "");
@@ -420,7 +422,7 @@ void EditorModel::DeleteSelection() {
             break;
         }
         case SelectionMode::kLine: {
-            int l1 = std::min(caret_.line, anchor_.line), l2 = std::max(caret_.line, anchor_.line);
+            const auto [l1, l2] = SelectedLines();
             if (l2 + 1 < LineCount())
                 ReplaceRange({l1, 0}, {l2 + 1, 0}, "");
             else if (l1 > 0)

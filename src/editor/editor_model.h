@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editor/highlighter.h"
@@ -121,7 +122,6 @@ class EditorModel {
     void InsertLine(int index, std::string_view text);
     void DeleteLine(int index);
     bool Modified() const { return doc_.Modified(); }
-    void SetModified(bool m) { doc_.SetModified(m); }
 
     // --- caret and selection ----------------------------------------------------------
     TextPos Caret() const { return caret_; }
@@ -227,6 +227,10 @@ class EditorModel {
     void MarkCaret();
     void MarkSelectionLines();
     TextPos ClampPos(TextPos p) const;
+    // The first and last line the selection spans.
+    std::pair<int, int> SelectedLines() const;
+    // The display columns [left, right) a column selection covers.
+    std::pair<int, int> SelectedColumns() const;
     TextPos EndOfText() const { return doc_.EndOfText(); }
     void DeleteSelection();
     // Deletes the selection as an undo step of its own; false when there is none.

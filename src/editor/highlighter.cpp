@@ -24,6 +24,16 @@ THighlighterAttributes* Highlighter::AddClass(std::string_view name, std::uint8_
     return raw;
 }
 
+void Highlighter::AddSharedClasses(SharedClasses& k) {
+    k.comment = AddClass("Comment", kItalic);
+    k.identifier = AddClass("Identifier", kPlain);
+    k.number = AddClass("Number", kPlain);
+    k.reserved = AddClass("Reserved word", kBold);
+    k.space = AddClass("Space", kPlain);
+    k.string = AddClass("String", kPlain);
+    k.symbol = AddClass("Symbol", kPlain);
+}
+
 THighlighterAttributes* Highlighter::FindClass(std::string_view name) {
     for (auto& c : classes_)
         if (c->name == name) return c.get();
@@ -122,13 +132,8 @@ constexpr std::array<std::uint8_t, 256> MakeKinds(bool js) {
 constexpr auto kVBKinds = MakeKinds(false);
 constexpr auto kJSKinds = MakeKinds(true);
 
-struct VBClasses {
-    const THighlighterAttributes *comment, *identifier, *number, *reserved, *space, *string,
-        *symbol;
-};
-
 template <class Sink>
-void ScanVBScript(std::string_view line, const VBClasses& k, Sink&& sink) {
+void ScanVBScript(std::string_view line, const SharedClasses& k, Sink&& sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t n = line.size();
     const auto& keywords = detail::VBScriptKeywords();
@@ -143,7 +148,8 @@ void ScanVBScript(std::string_view line, const VBClasses& k, Sink&& sink) {
                 cls = keywords.Find(line.substr(i, j - i)) ? k.reserved : k.identifier;
                 break;
             case kKSpace:
-                while (j < n && IsSpaceByte(s[j])) ++j;
+            case kKBreak:
+                j = i + SpaceOrBreak(s, i, n);
                 cls = k.space;
                 break;
             case kKSymbol:
@@ -176,10 +182,6 @@ void ScanVBScript(std::string_view line, const VBClasses& k, Sink&& sink) {
                 if (j < n && s[j] == '=') ++j;
                 cls = k.symbol;
                 break;
-            case kKBreak:
-                j = i + SpaceOrBreak(s, i, n);
-                cls = k.space;
-                break;
             default:
                 cls = k.identifier;
         }
@@ -188,9 +190,10 @@ void ScanVBScript(std::string_view line, const VBClasses& k, Sink&& sink) {
     }
 }
 
-struct JSClasses {
-    const THighlighterAttributes *comment, *event, *identifier, *non_reserved, *number, *reserved,
-        *space, *string, *symbol;
+// The JScript classes as one value, copied by the scanner's callers so that the scan keeps
+// them in registers rather than reading them back through the highlighter.
+struct JSClasses : SharedClasses {
+    const THighlighterAttributes *event, *non_reserved;
 };
 
 // Position just past the "*/" that closes a block comment searched from `from`, or npos.
@@ -266,7 +269,8 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
                 cls = JScriptWordClass(keywords.Find(line.substr(i, j - i)), k);
                 break;
             case kKSpace:
-                while (j < n && IsSpaceByte(s[j])) ++j;
+            case kKBreak:
+                j = i + SpaceOrBreak(s, i, n);
                 cls = k.space;
                 break;
             case kKDoubleQuote:
@@ -311,10 +315,6 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
             case kKOwnColours:
                 cls = nullptr;
                 break;
-            case kKBreak:
-                j = i + SpaceOrBreak(s, i, n);
-                cls = k.space;
-                break;
             default:
                 break;  // one-character symbols
         }
@@ -333,18 +333,12 @@ struct NullSink {
 // --- VBScript ---------------------------------------------------------------------------
 
 TVBScriptHighlighter::TVBScriptHighlighter() {
-    comment = AddClass("Comment", kItalic);
-    identifier = AddClass("Identifier", kPlain);
-    number = AddClass("Number", kPlain);
-    reserved = AddClass("Reserved word", kBold);
-    space = AddClass("Space", kPlain);
-    string = AddClass("String", kPlain);
-    symbol = AddClass("Symbol", kPlain);
+    AddSharedClasses(*this);
 }
 
 LineState TVBScriptHighlighter::ScanLine(std::string_view line, LineState,
                                          std::vector<TokenRun>& out) const {
-    VBClasses k{comment, identifier, number, reserved, space, string, symbol};
+    const SharedClasses k = *this;
     ScanVBScript(line, k, [&out](int start, int len, const THighlighterAttributes* cls) {
         out.push_back({start, len, cls});
     });
@@ -355,32 +349,17 @@ bool TVBScriptHighlighter::IsReservedWord(std::string_view word) {
     return detail::VBScriptKeywords().Find(word) != 0;
 }
 
-std::string_view TVBScriptHighlighter::SampleSource() const {
-    return "' Syntax highlighting\r\n"
-           "Function PrintNumber\r\n"
-           "  Dim Number\r\n"
-           "  Number = 12345\r\n"
-           "  Document.Write(\"The number is \" + Number)\r\n"
-           "End Function\r\n";
-}
-
 // --- JScript ----------------------------------------------------------------------------
 
 TJScriptHighlighter::TJScriptHighlighter() {
-    comment = AddClass("Comment", kItalic);
+    AddSharedClasses(*this);
     event = AddClass("Event", kPlain);
-    identifier = AddClass("Identifier", kPlain);
     non_reserved = AddClass("Non-reserved keyword", kPlain);
-    number = AddClass("Number", kPlain);
-    reserved = AddClass("Reserved word", kBold);
-    space = AddClass("Space", kPlain);
-    string = AddClass("String", kPlain);
-    symbol = AddClass("Symbol", kPlain);
 }
 
 LineState TJScriptHighlighter::ScanLine(std::string_view line, LineState start,
                                         std::vector<TokenRun>& out) const {
-    JSClasses k{comment, event, identifier, non_reserved, number, reserved, space, string, symbol};
+    const JSClasses k{*this, event, non_reserved};
     return ScanJScript(line, start, k,
                        [&out](int start, int len, const THighlighterAttributes* cls) {
                            out.push_back({start, len, cls});
@@ -391,7 +370,7 @@ LineState TJScriptHighlighter::EndState(std::string_view line, LineState start) 
     // Only comments and strings matter for the state; a line without "/*" (and not starting
     // inside a comment) always ends plain.
     if (start != kInBlockComment && line.find("/*") == std::string_view::npos) return 0;
-    JSClasses k{comment, event, identifier, non_reserved, number, reserved, space, string, symbol};
+    const JSClasses k{*this, event, non_reserved};
     return ScanJScript(line, start, k, NullSink{});
 }
 
@@ -408,22 +387,6 @@ TJScriptHighlighter::WordKind TJScriptHighlighter::ClassifyWord(std::string_view
     }
 }
 
-std::string_view TJScriptHighlighter::SampleSource() const {
-    return "// Syntax highlighting\r\n"
-           "function printNumber()\r\n"
-           "{\r\n"
-           "  var number = 1234;\r\n"
-           "  var x;\r\n"
-           "  document.write(\"The number is \" + number);\r\n"
-           "  for (var i = 0; i <= number; i++)\r\n"
-           "  {\r\n"
-           "    x++;\r\n"
-           "    x--;\r\n"
-           "    x += 1.0;\r\n"
-           "  }\r\n"
-           "}\r\n";
-}
-
 // --- workbench looks --------------------------------------------------------------------
 
 namespace {
@@ -434,29 +397,29 @@ void Look(Highlighter& h, std::string_view name, ColourValue fg, std::uint8_t st
         c->style = style;
     }
 }
+
+// The looks of the classes both languages have, but for comments, which differ.
+void SharedLooks(Highlighter& h) {
+    Look(h, "Identifier", kNavy, kPlain);
+    Look(h, "Number", kNavy, kPlain);
+    Look(h, "Reserved word", kBlue, kBold);
+    Look(h, "Space", kNoColour, kPlain);
+    Look(h, "String", kMaroon, kPlain);
+    Look(h, "Symbol", kNavy, kPlain);
+}
 }  // namespace
 
 void ApplyWorkbenchLooks(TVBScriptHighlighter& vb) {
+    SharedLooks(vb);
     Look(vb, "Comment", kGreen, kBold | kItalic | kUnderline);
-    Look(vb, "Identifier", kNavy, kPlain);
-    Look(vb, "Number", kNavy, kPlain);
-    Look(vb, "Reserved word", kBlue, kBold);
-    Look(vb, "Space", kNoColour, kPlain);
-    Look(vb, "String", kMaroon, kPlain);
-    Look(vb, "Symbol", kNavy, kPlain);
     vb.NotifyLooksChanged();
 }
 
 void ApplyWorkbenchLooks(TJScriptHighlighter& js) {
+    SharedLooks(js);
     Look(js, "Comment", kGreen, kPlain);
     Look(js, "Event", kGrey, kPlain);
-    Look(js, "Identifier", kNavy, kPlain);
     Look(js, "Non-reserved keyword", kGrey, kPlain);
-    Look(js, "Number", kNavy, kPlain);
-    Look(js, "Reserved word", kBlue, kBold);
-    Look(js, "Space", kNoColour, kPlain);
-    Look(js, "String", kMaroon, kPlain);
-    Look(js, "Symbol", kNavy, kPlain);
     js.NotifyLooksChanged();
 }
 

@@ -23,6 +23,13 @@ struct TokenRun {
     const THighlighterAttributes* cls = nullptr;
 };
 
+// The token classes both languages have, with the same names and default styles.
+struct SharedClasses {
+    const THighlighterAttributes *comment = nullptr, *identifier = nullptr, *number = nullptr,
+                                 *reserved = nullptr, *space = nullptr, *string = nullptr,
+                                 *symbol = nullptr;
+};
+
 class Highlighter {
   public:
     virtual ~Highlighter() = default;
@@ -33,7 +40,6 @@ class Highlighter {
     virtual std::string_view ComponentName() const = 0;
     virtual std::string_view LanguageName() const = 0;
     virtual std::string_view FileFilter() const = 0;
-    virtual std::string_view SampleSource() const = 0;
 
     // Token classes, sorted by name ignoring case.
     int ClassCount() const { return static_cast<int>(classes_.size()); }
@@ -60,35 +66,31 @@ class Highlighter {
   protected:
     Highlighter() = default;
     THighlighterAttributes* AddClass(std::string_view name, std::uint8_t style);
+    void AddSharedClasses(SharedClasses& k);
     std::vector<std::unique_ptr<THighlighterAttributes>> classes_;
     std::uint32_t looks_version_ = 0;
 };
 
-class TVBScriptHighlighter final : public Highlighter {
+class TVBScriptHighlighter final : public Highlighter, public SharedClasses {
   public:
     TVBScriptHighlighter();
     std::string_view ComponentName() const override { return "VBScriptHighlighter"; }
     std::string_view LanguageName() const override { return "MS VBScript"; }
     std::string_view FileFilter() const override { return "VBScript Files (*.vbs)|*.vbs"; }
-    std::string_view SampleSource() const override;
     LineState ScanLine(std::string_view line, LineState start,
                        std::vector<TokenRun>& out) const override;
     LineState EndState(std::string_view, LineState) const override { return 0; }
     bool HasLineState() const override { return false; }
 
     static bool IsReservedWord(std::string_view word);  // ignoring case
-
-    const THighlighterAttributes *comment, *identifier, *number, *reserved, *space, *string,
-        *symbol;
 };
 
-class TJScriptHighlighter final : public Highlighter {
+class TJScriptHighlighter final : public Highlighter, public SharedClasses {
   public:
     TJScriptHighlighter();
     std::string_view ComponentName() const override { return "JavaScriptHighlighter"; }
     std::string_view LanguageName() const override { return "Javascript"; }
     std::string_view FileFilter() const override { return "Javascript Files (*.js)|*.js"; }
-    std::string_view SampleSource() const override;
     LineState ScanLine(std::string_view line, LineState start,
                        std::vector<TokenRun>& out) const override;
     LineState EndState(std::string_view line, LineState start) const override;
@@ -97,8 +99,7 @@ class TJScriptHighlighter final : public Highlighter {
     enum class WordKind { kIdentifier, kReserved, kNonReserved, kEvent };
     static WordKind ClassifyWord(std::string_view word);  // exact case
 
-    const THighlighterAttributes *comment, *event, *identifier, *non_reserved, *number, *reserved,
-        *space, *string, *symbol;
+    const THighlighterAttributes *event = nullptr, *non_reserved = nullptr;
 };
 
 // The looks the workbench window gives both highlighters when it creates them (before the

@@ -87,7 +87,6 @@ class TextDocument {
     // Appends empty lines until `line` exists; true when any was added.
     bool EnsureLine(int line);
     bool Modified() const { return modified_; }
-    void SetModified(bool m) { modified_ = m; }
 
     // --- highlighter ------------------------------------------------------------------
     // Not owned; nullptr for none. Rescans every line's start state.

@@ -1,5 +1,6 @@
 #include "editor/completion_popup.h"
 
+#include "base/window_binding.h"
 #include "base/window_class.h"
 
 #include <algorithm>
@@ -61,18 +62,8 @@ CompletionPopupWindow::~CompletionPopupWindow() {
 }
 
 LRESULT CALLBACK CompletionPopupWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        static_cast<CompletionPopupWindow*>(cs->lpCreateParams)->hwnd_.reset(hwnd);
-    }
-    auto* self = reinterpret_cast<CompletionPopupWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = BoundObject(hwnd, msg, lp, &CompletionPopupWindow::hwnd_);
     if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_.release();
-        return ::DefWindowProcW(hwnd, msg, wp, lp);
-    }
     try {
         return self->Handle(msg, wp, lp);
     } catch (...) {

@@ -1,6 +1,8 @@
 #include "editor/script_editor_window.h"
 
+#include "base/window_binding.h"
 #include "base/window_class.h"
+#include "base/window_text.h"
 
 #include <windowsx.h>
 
@@ -127,27 +129,13 @@ ScriptEditorWindow::~ScriptEditorWindow() {
 // --- window procedure -------------------------------------------------------------------
 
 LRESULT CALLBACK ScriptEditorWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        auto* self = static_cast<ScriptEditorWindow*>(cs->lpCreateParams);
-        self->hwnd_.reset(hwnd);
-    }
-    auto* self = reinterpret_cast<ScriptEditorWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = BoundObject(hwnd, msg, lp, &ScriptEditorWindow::hwnd_);
     if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        // The parent destroyed us first: forget the handle so the destructor does not.
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_.release();
-        return ::DefWindowProcW(hwnd, msg, wp, lp);
-    }
     try {
         return self->Handle(msg, wp, lp);
     } catch (const std::exception& e) {
         HWND root = ::GetAncestor(hwnd, GA_ROOT);
-        wchar_t caption[256] = L"";
-        ::GetWindowTextW(root, caption, 256);
-        ::MessageBoxW(root, Wide(e.what()).c_str(), caption, MB_OK | MB_ICONERROR);
+        ::MessageBoxW(root, Wide(e.what()).c_str(), WindowText(root).c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
     }
     return 0;

@@ -7,6 +7,7 @@
 
 #include "base/result.h"
 #include "base/wide.h"
+#include "base/window_text.h"
 
 namespace zeph::win {
 
@@ -231,9 +232,8 @@ void TExForm::HandleException(std::exception_ptr error) noexcept {
     try {
         std::wstring message = DescribeException(error, {E_FAIL, L"Unknown error", true}).text;
         if (!message.empty() && message.back() > L'.') message += L'.';
-        wchar_t caption[256] = L"";
-        if (hwnd_) ::GetWindowTextW(hwnd_, caption, 256);
-        ::MessageBoxW(hwnd_, message.c_str(), caption, MB_OK | MB_ICONERROR);
+        const std::wstring caption = hwnd_ ? WindowText(hwnd_) : std::wstring();
+        ::MessageBoxW(hwnd_, message.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
     }
 }

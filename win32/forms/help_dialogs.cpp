@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/unique.h"
+#include "base/window_text.h"
 
 namespace zeph::win {
 
@@ -104,13 +105,6 @@ void Build(HWND dialog, Run& run) {
     ::SendDlgItemMessageW(dialog, l.firstFocus, EM_SETSEL, 0, -1);
 }
 
-std::wstring TextOf(HWND control) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     try {
         if (message == WM_INITDIALOG) {
@@ -124,7 +118,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
             if (LOWORD(wparam) == IDOK) {
                 for (std::size_t i = 0; i < run->layout->items.size(); ++i) {
                     const Item& it = run->layout->items[i];
-                    if (it.kind == Kind::Edit) run->texts[i] = TextOf(::GetDlgItem(dialog, it.id));
+                    if (it.kind == Kind::Edit)
+                        run->texts[i] = WindowText(::GetDlgItem(dialog, it.id));
                     if (it.kind == Kind::Check)
                         run->checked = ::IsDlgButtonChecked(dialog, it.id) == BST_CHECKED;
                 }

@@ -4,6 +4,7 @@
 
 #include "base/result.h"
 #include "base/wide.h"
+#include "base/window_text.h"
 #include "text/cp1251.h"
 
 namespace zeph::win {
@@ -34,12 +35,6 @@ constexpr int kLabelWidth = 70;
 constexpr int kEditWidth = 170;
 constexpr int kButtonWidth = 96;
 constexpr int kCheckWidth = 100;
-
-std::wstring TextOf(HWND w) {
-    std::wstring s(static_cast<std::size_t>(::GetWindowTextLengthW(w)) + 1, L'\0');
-    s.resize(static_cast<std::size_t>(::GetWindowTextW(w, s.data(), static_cast<int>(s.size()))));
-    return s;
-}
 
 bool Checked(HWND w) {
     return ::SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -195,11 +190,11 @@ editor::FindOptions FindBar::Options() const {
 }
 
 std::string FindBar::Pattern() const {
-    return Narrow(TextOf(pattern_));
+    return Narrow(WindowText(pattern_));
 }
 
 std::string FindBar::Replacement() const {
-    return Narrow(TextOf(replacement_));
+    return Narrow(WindowText(replacement_));
 }
 
 void FindBar::SetStatus(const std::string& text) {

@@ -300,7 +300,6 @@ class CountingHighlighter final : public editor::Highlighter {
     std::string_view ComponentName() const override { return inner.ComponentName(); }
     std::string_view LanguageName() const override { return inner.LanguageName(); }
     std::string_view FileFilter() const override { return inner.FileFilter(); }
-    std::string_view SampleSource() const override { return inner.SampleSource(); }
     editor::LineState ScanLine(std::string_view line, editor::LineState start,
                                std::vector<editor::TokenRun>& out) const override {
         ++scans;

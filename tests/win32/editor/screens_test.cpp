@@ -92,7 +92,20 @@ TEST(EditorSnapshots, PreviewWithLargerFontAndColumnSelection) {
     EditorHost host(ScriptEditorWindow::PreviewSettings(), SIZE{349, 205});
     editor::TJScriptHighlighter js;
     host.editor().SetHighlighter(&js);
-    host.editor().SetText(js.SampleSource());
+    host.editor().SetText(
+        "// Syntax highlighting\r\n"
+        "function printNumber()\r\n"
+        "{\r\n"
+        "  var number = 1234;\r\n"
+        "  var x;\r\n"
+        "  document.write(\"The number is \" + number);\r\n"
+        "  for (var i = 0; i <= number; i++)\r\n"
+        "  {\r\n"
+        "    x++;\r\n"
+        "    x--;\r\n"
+        "    x += 1.0;\r\n"
+        "  }\r\n"
+        "}\r\n");
     host.editor().SetRightMargin(30);
     host.editor().Focus();
     host.Key(VK_HOME, kCtrl);
