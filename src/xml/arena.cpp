@@ -344,33 +344,29 @@ void Arena::Free(void* block, std::size_t size) noexcept {
     Poison(block, need);
 }
 
-void Arena::FreeAll() noexcept {
+// Gives back the large blocks and the regions from the newest down to `keep` (not included).
+void Arena::FreeDownTo(Region* keep) noexcept {
     for (Large* l = large_; l;) ::operator delete(std::exchange(l, l->next));
     large_ = nullptr;
-    for (Region* r = regions_; r;) {
+    for (Region* r = regions_; r != keep;) {
         Region* next = r->next;
         char* mem = reinterpret_cast<char*>(r) - kUnitHeader;
         Unpoison(mem, r->units * kUnit);
         GiveBack(mem, r->units);
         r = next;
     }
-    regions_ = nullptr;
+    regions_ = keep;
+}
+
+void Arena::FreeAll() noexcept {
+    FreeDownTo(nullptr);
 }
 
 void Arena::Reset() {
     // Keep the oldest region (one unit): a document reloaded again and again needs no new one.
     Region* first = regions_;
     while (first->next) first = first->next;
-    for (Large* l = large_; l;) ::operator delete(std::exchange(l, l->next));
-    large_ = nullptr;
-    for (Region* r = regions_; r != first;) {
-        Region* next = r->next;
-        char* mem = reinterpret_cast<char*>(r) - kUnitHeader;
-        Unpoison(mem, r->units * kUnit);
-        GiveBack(mem, r->units);
-        r = next;
-    }
-    regions_ = first;
+    FreeDownTo(first);
     region_units_ = first->units;
     char* mem = reinterpret_cast<char*>(first) - kUnitHeader;
     next_ = mem + kUnitHeader + sizeof(Region);

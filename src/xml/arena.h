@@ -165,6 +165,7 @@ class Arena {
         Large* next;
     };
     static constexpr std::size_t kLargeHeader = 16;
+    void FreeDownTo(Region* keep) noexcept;
 
     char* next_ = nullptr;
     char* end_ = nullptr;  // of the current unit
