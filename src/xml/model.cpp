@@ -117,7 +117,9 @@ void NodeData::GrowAttrs(Arena& arena) {
         attrs.Grow(arena);
         return;
     }
-    // Out of the room in the content block, which stays with the block.
+    // Out of the room in the content block, which stays with the block: its size is kept in
+    // its first slot, for freeing the block.
+    const std::uint32_t room = attrs.cap;
     const std::size_t want = NextCapacity(attrs.cap);
     auto* grown = static_cast<Attr*>(arena.Allocate(sizeof(Attr) * want));
     for (std::uint32_t i = 0; i < attrs.size; ++i) {
@@ -126,6 +128,7 @@ void NodeData::GrowAttrs(Arena& arena) {
     }
     attrs.data = grown;
     attrs.cap = static_cast<std::uint32_t>(want);
+    __builtin_memcpy(static_cast<void*>(InlineAttrs()), &room, sizeof room);
 }
 
 void NodeData::ClearAttrs() noexcept {

@@ -19,7 +19,16 @@ namespace zeph::xml::detail {
 // overlap in the middle.
 [[gnu::always_inline]] inline char* CopyBytes(char* q, const char* s, std::size_t n) {
     if (n > 16) {
-        __builtin_memcpy(q, s, n);
+        if (n <= 32) {
+            // Two 16-byte words, overlapping in the middle: a GUID or a long name.
+            char a[16], b[16];
+            __builtin_memcpy(a, s, 16);
+            __builtin_memcpy(b, s + n - 16, 16);
+            __builtin_memcpy(q, a, 16);
+            __builtin_memcpy(q + n - 16, b, 16);
+        } else {
+            __builtin_memcpy(q, s, n);
+        }
     } else if (n >= 8) {
         std::uint64_t a, b;
         __builtin_memcpy(&a, s, 8);
@@ -69,7 +78,7 @@ struct ValueAccess {
         if (n > XmlValue::kInline) {
             if (n > std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
             auto* bytes = static_cast<char*>(arena.Allocate(n));
-            __builtin_memcpy(bytes, from, n);
+            CopyBytes(bytes, from, n);
             v.in_document_ = true;
             v.u_.ptr = bytes;
         } else {
@@ -202,14 +211,16 @@ class NodeData {
     void AppendAttr(std::uint32_t id, XmlValue value) {
         new (NewAttr(arena())) Attr{id, std::move(value)};
     }
-    // An empty attribute at the end, its name to be set.
-    [[gnu::always_inline]] Attr* NewAttr(Arena& arena) {
+    // An empty attribute at the end, its name to be set. `room`: how many attributes the node
+    // is expected to have (the readers know it from the last element of the same name).
+    [[gnu::always_inline]] Attr* NewAttr(Arena& arena, std::uint32_t room = kInlineAttrs) {
         if (!content_) {
-            // The first attribute comes before any child: room for a few more lies in the same
+            // The first attribute comes before any child: room for the rest lies in the same
             // block, so most elements take one block for both.
-            content_ = new (arena.Allocate(sizeof(Content) + kInlineAttrs * sizeof(Attr))) Content;
+            if (room == 0 || room > kMostInlineAttrs) room = kInlineAttrs;
+            content_ = new (arena.Allocate(sizeof(Content) + room * sizeof(Attr))) Content;
             content_->attrs.data = InlineAttrs();
-            content_->attrs.cap = kInlineAttrs;
+            content_->attrs.cap = room;
             bits_ |= kAttrsInline;
         }
         Array<Attr>& attrs = content_->attrs;
@@ -251,6 +262,7 @@ class NodeData {
     static constexpr std::uint32_t kLinkShift = 5;
     static constexpr std::uint32_t kLink = 1u << kLinkShift;
     static constexpr std::uint32_t kInlineAttrs = 4;
+    static constexpr std::uint32_t kMostInlineAttrs = 16;
 
     Attr* InlineAttrs() const noexcept { return reinterpret_cast<Attr*>(content_ + 1); }
     // Whether the attributes still lie in the content block's own room.
@@ -262,8 +274,17 @@ class NodeData {
         content_ = nullptr;
         bits_ &= ~kAttrsInline;
     }
+    // The room for attributes in the content block: its capacity while they lie there, and
+    // kept in its first slot once they have moved out.
+    std::uint32_t InlineRoom() const noexcept {
+        if (!(bits_ & kAttrsInline)) return 0;
+        if (content_->attrs.data == InlineAttrs()) return content_->attrs.cap;
+        std::uint32_t room;
+        __builtin_memcpy(&room, InlineAttrs(), sizeof room);
+        return room;
+    }
     std::size_t ContentSize() const noexcept {
-        return sizeof(Content) + (bits_ & kAttrsInline ? kInlineAttrs * sizeof(Attr) : 0);
+        return sizeof(Content) + InlineRoom() * sizeof(Attr);
     }
     // Frees the children's and attributes' arrays and the content block.
     void FreeContent(Arena& arena) noexcept;

@@ -105,12 +105,17 @@ int HexDigit(char c) {
 
 class Parser {
     struct CacheSlot {
+        // The name and the byte that followed it when it was cached (fewer: zeros), and a bit
+        // for each of those bytes; kNoQuick when the name is too long for this compare.
+        alignas(16) unsigned char quick[16] = {};
+        std::uint32_t quick_bits = kNoQuick;
+        std::uint32_t size = 0;
         std::uint64_t head = 0;       // the name's first 8 bytes (fewer: zeros)
         std::uint64_t mask = 0;       // of the bytes of `head` that belong to the name
         const char* bytes = nullptr;  // of the name, kept by the table
-        std::uint32_t size = 0;
         std::uint32_t id = 0;
     };
+    static constexpr std::uint32_t kNoQuick = 1u << 16;  // beyond the 16 bits of a compare
 
     static constexpr std::size_t kSequence = 8;
     static constexpr std::size_t kSequences = 64;
@@ -165,15 +170,15 @@ class Parser {
     [[noreturn]] void ExpectedText(std::string_view s) { Fail(Format(u8"Ожидается \"%s\""_cp, s)); }
 
     // The scanning loops work on locals: a member pointer would be stored back on every byte.
-    [[gnu::always_inline]] void SkipBlanks() {
-        const char* p = p_;
-        if (p != end_ && IsBlank(*p)) {
+    [[gnu::always_inline]] void SkipBlanks() { p_ = SkipBlanks(p_, end_); }
+    [[gnu::always_inline]] static const char* SkipBlanks(const char* p, const char* end) {
+        if (p != end && IsBlank(*p)) {
             // Mostly one blank between attributes; longer runs are a line break and the
             // indentation of the next line.
             ++p;
-            if (p != end_ && IsBlank(*p)) p = SkipMoreBlanks(p + 1, end_);
+            if (p != end && IsBlank(*p)) p = SkipMoreBlanks(p + 1, end);
         }
-        p_ = p;
+        return p;
     }
 
     std::string_view ReadName() {
@@ -193,28 +198,49 @@ class Parser {
         auto left = static_cast<std::size_t>(end_ - p_);
         if (left > 8) {
             const CacheSlot& slot = cache_[CacheKey(p_[0], p_[1])];
-            if (Matches(slot, Load<std::uint64_t>(p_), left)) {
+            if (Quick(slot, p_, left) || Matches(slot, p_, Load<std::uint64_t>(p_), left)) {
                 p_ += slot.size;
                 return slot.id;
             }
         }
         return NewNameId();
     }
-    // Whether the cached name is at p_ (given its first 8 bytes and the bytes left). Names of up
-    // to 8 bytes, most of them, are compared as one masked word.
-    [[gnu::always_inline]] bool Matches(const CacheSlot& slot, std::uint64_t word,
-                                        std::size_t left) const {
+    // Whether the cached name is at `p` followed by the same byte as when it was cached: then
+    // that byte is known to end the name, and one compare of 16 bytes does for both.
+    [[gnu::always_inline]] static bool Quick([[maybe_unused]] const CacheSlot& slot,
+                                             [[maybe_unused]] const char* p,
+                                             [[maybe_unused]] std::size_t left) {
+#ifdef __SSE2__
+        if (left < 16) return false;
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i kept = _mm_load_si128(reinterpret_cast<const __m128i*>(slot.quick));
+        const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, kept)));
+        return (same & slot.quick_bits) == slot.quick_bits;
+#else
+        return false;
+#endif
+    }
+    // Whether the cached name is at `p` (given its first 8 bytes and the bytes left). Names of
+    // up to 8 bytes are compared as one masked word.
+    [[gnu::always_inline]] static bool Matches(const CacheSlot& slot, const char* p,
+                                               std::uint64_t word, std::size_t left) {
         const std::size_t n = slot.size;
         if (((word ^ slot.head) & slot.mask) != 0 || n == 0 || n >= left) return false;
         // The byte after the name: from the word already read while the name is short.
         const unsigned char after = n < 8 && std::endian::native == std::endian::little
                                         ? static_cast<unsigned char>(word >> (n * 8))
-                                        : static_cast<unsigned char>(p_[n]);
-        return (n <= 8 || SameBytes(p_ + 8, slot.bytes + 8, n - 8)) && !(kTable[after] & kNameChar);
+                                        : static_cast<unsigned char>(p[n]);
+        return (n <= 8 || SameBytes(p + 8, slot.bytes + 8, n - 8)) && !(kTable[after] & kNameChar);
     }
+    // The slot of a name just read, with p_ after it.
     CacheSlot SlotOf(std::uint32_t id) const {
         CacheSlot slot;
         std::string_view kept = names_.View(id);
+        if (kept.size() < 16 && p_ != end_) {
+            std::memcpy(slot.quick, kept.data(), kept.size());
+            slot.quick[kept.size()] = static_cast<unsigned char>(*p_);
+            slot.quick_bits = (1u << (kept.size() + 1)) - 1;
+        }
         slot.bytes = kept.data();
         slot.size = static_cast<std::uint32_t>(kept.size());
         slot.id = id;
@@ -233,17 +259,20 @@ class Parser {
     }
     // The attribute names of an element, read as the last element of its name had them: most
     // elements of one name have the same attributes in the same order, so the name expected
-    // next is compared first, found without a lookup.
-    [[gnu::always_inline]] std::uint32_t AttrNameId(Sequence& seq, std::size_t index) {
-        auto left = static_cast<std::size_t>(end_ - p_);
+    // next is compared first, found without a lookup. Reads at `p` and moves it on.
+    [[gnu::always_inline]] std::uint32_t AttrNameId(Sequence& seq, std::size_t index,
+                                                    const char*& p) {
+        auto left = static_cast<std::size_t>(end_ - p);
         if (index < seq.count && left > 8) {
             const CacheSlot& slot = seq.names[index];
-            if (Matches(slot, Load<std::uint64_t>(p_), left)) {
-                p_ += slot.size;
+            if (Quick(slot, p, left) || Matches(slot, p, Load<std::uint64_t>(p), left)) {
+                p += slot.size;
                 return slot.id;
             }
         }
+        p_ = p;
         const std::uint32_t id = NameId();
+        p = p_;
         if (index < kSequence) {
             seq.names[index] = SlotOf(id);
             seq.count = static_cast<std::uint32_t>(index + 1);
@@ -339,54 +368,80 @@ class Parser {
     }
 
     void Attributes(NodeData& node) {
+        // Names already on the node, one bit per id: a name whose bit is clear is new without a
+        // search, which is nearly always so.
+        std::uint64_t present = 0;
         bool indexed = false;
         Sequence& seq = sequences_[(node.name_id() >> 2) % kSequences];
         if (seq.element != node.name_id()) {
             seq.element = node.name_id();
             seq.count = 0;
         }
+        // Room for as many as the last element of the name had (it is read before they are
+        // recorded anew).
+        const std::uint32_t room = seq.count;
+        // The scanning works on a local position, stored back once per attribute: the copies of
+        // values write bytes, which the compiler must assume may change a member pointer.
+        const char* const end = end_;
         for (std::size_t index = 0;; ++index) {
-            SkipBlanks();
-            if (p_ == end_ || !IsXmlNameStart(*p_)) return;
-            const std::uint32_t id = AttrNameId(seq, index);
-            SkipBlanks();
-            if (p_ == end_ || *p_ != '=') Expected('=');
-            ++p_;
-            SkipBlanks();
-            if (p_ == end_) Fail(u8"Ожидается значение атрибута"_cp);
-            char quote = *p_;
-            if (quote != '"' && quote != '\'') Fail(u8"Ожидается строковая константа"_cp);
-            ++p_;
-            const char* start = p_;
-            p_ = FindStop(p_, end_, quote, '&', '<');
-            std::string_view value(start, static_cast<std::size_t>(p_ - start));
-            if (p_ == end_ || *p_ != quote) {
+            const char* p = SkipBlanks(p_, end);
+            if (p == end || !IsXmlNameStart(*p)) {
+                p_ = p;
+                return;
+            }
+            const std::uint32_t id = AttrNameId(seq, index, p);
+            // Mostly `name="value"`, with no blanks around "=".
+            if (p == end || *p != '=') {
+                p = SkipBlanks(p, end);
+                if (p == end || *p != '=') {
+                    p_ = p;
+                    Expected('=');
+                }
+            }
+            ++p;
+            if (p == end || (*p != '"' && *p != '\'')) {
+                p = SkipBlanks(p, end);
+                p_ = p;
+                if (p == end) Fail(u8"Ожидается значение атрибута"_cp);
+                if (*p != '"' && *p != '\'') Fail(u8"Ожидается строковая константа"_cp);
+            }
+            const char quote = *p++;
+            const char* start = p;
+            p = FindStop(p, end, quote, '&', '<');
+            std::string_view value(start, static_cast<std::size_t>(p - start));
+            if (p == end || *p != quote) {
+                p_ = p;
                 value = Decoded(start, quote);
-                if (p_ == end_) ExpectedText(std::string_view(&quote, 1));
+                p = p_;
+                if (p == end) ExpectedText(std::string_view(&quote, 1));
             }
-            ++p_;  // closing quote
-            // Duplicate names are found by a linear search while a node has few attributes, and
-            // through a set once it has many, so hostile input stays linear.
-            if (!indexed && node.AttrCount() >= 16) {
-                indexed = true;
-                seen_.clear();
-                for (const Attr& a : node.attrs()) seen_.insert(a.name);
-            }
-            bool repeated = false;
-            if (indexed) {
-                repeated = !seen_.insert(id).second;
-            } else {
-                for (const Attr& a : node.attrs()) repeated |= a.name == id;
-            }
-            if (repeated) {
+            p_ = p + 1;  // after the closing quote
+            const std::uint64_t bit = std::uint64_t{1} << ((id >> 2) & 63);
+            if ((present & bit) && Repeated(node, id, indexed)) {
                 node.SetAttrById(id, XmlValue(value));  // a repeated name keeps its place
             } else {
+                present |= bit;
+                if (indexed) seen_.insert(id);
                 // The value's text is copied once, into the document's memory.
-                Attr* a = node.NewAttr(arena_);
+                Attr* a = node.NewAttr(arena_, room);
                 a->name = id;
                 ValueAccess::SetText(a->value, arena_, value);
             }
         }
+    }
+
+    // Whether the node has an attribute of this id already. Found by a linear search while it
+    // has few attributes, and through a set once it has many, so hostile input stays linear.
+    bool Repeated(const NodeData& node, std::uint32_t id, bool& indexed) {
+        if (!indexed && node.AttrCount() >= 16) {
+            indexed = true;
+            seen_.clear();
+            for (const Attr& a : node.attrs()) seen_.insert(a.name);
+        }
+        if (indexed) return seen_.count(id) != 0;
+        for (const Attr& a : node.attrs())
+            if (a.name == id) return true;
+        return false;
     }
 
     // After "<": returns the element when its content follows.
@@ -412,7 +467,7 @@ class Parser {
     void CloseTag(const NodeData& e) {
         std::string_view name = names_.View(e.name_id());
         if (static_cast<std::size_t>(end_ - p_) < name.size() ||
-            std::memcmp(p_, name.data(), name.size()) != 0)
+            !SameBytes(p_, name.data(), name.size()))
             ExpectedText(name);
         p_ += name.size();
         SkipBlanks();

@@ -1,6 +1,7 @@
 // A document's memory goes at once with the document, yet every node a caller still holds, or
 // another document lists, outlives it intact; nodes removed while the document lives give their
 // memory back to it.
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -137,6 +138,42 @@ TEST(XmlArena, AttributesOutgrowTheirFirstRoom) {
     EXPECT_EQ(root->RemoveChild(root->ElementByName("E")), 0);
     root->AppendElement("E2")->SetAttr("A", "1");
     EXPECT_EQ(Parse(doc->GetXml())->DocumentElement()->ChildNodes()->Count(), 2);
+}
+
+// A loaded element's first room for attributes is as many as the last element of its name had:
+// elements with fewer or more must keep theirs whole, and give back blocks of the right size
+// when removed (a wrong size would hand live memory out again).
+TEST(XmlArena, AttributeRoomGuessedFromTheLastElementOfTheName) {
+    auto doc = Parse(
+        "<R><E A='1'/><E A='1' B='2' C='3' D='4' F='5' G='6'/><E/><E A='x' B='y'/>"
+        "<E A='z'><C/></E></R>");
+    auto root = doc->DocumentElement();
+    auto kids = root->ChildNodes();
+    ASSERT_EQ(kids->Count(), 5);
+    EXPECT_EQ(kids->Item(1)->AttrCount(), 6);
+    EXPECT_EQ(kids->Item(1)->GetAttr("G", ""), "6");
+    EXPECT_EQ(kids->Item(3)->GetAttr("B", ""), "y");
+    kids->Item(0)->SetAttr("H", "grown");
+    while (root->ChildNodes()->Count() > 0) root->RemoveChild(root->ChildNodes()->Item(0));
+    std::string expected = "<R>";
+    for (int i = 0; i < 60; ++i) {
+        auto e = root->AppendElement("N");
+        expected += "<N";
+        for (int k = 0; k <= i % 8; ++k) {
+            const std::string name = "a" + std::to_string(k);
+            const std::string value =
+                std::string(static_cast<std::size_t>(k * 5), 'v') + std::to_string(i);
+            e->SetAttr(name, value);
+            expected += " " + name + "=\"" + value + "\"";
+        }
+        expected += "/>";
+    }
+    expected += "</R>";
+    std::string text = root->GetXml();
+    text.erase(std::remove_if(text.begin(), text.end(),
+                              [](char c) { return c == '\n' || c == '\t' || c == '\r'; }),
+               text.end());
+    EXPECT_EQ(text, expected);
 }
 
 TEST(XmlArena, NewDocumentKeepsTheDocumentsOwnAttributes) {

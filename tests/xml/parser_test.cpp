@@ -161,6 +161,61 @@ TEST(XmlParser, NamesBeginningAlikeStayApart) {
     EXPECT_EQ(doc->DocumentElement()->NodeName(), "Name");
 }
 
+// A name read again is compared together with the byte that followed it before; followed by
+// another byte, near the end of the input or longer than that compare, it must still be read
+// as itself and no further.
+TEST(XmlParser, NamesReadAgainFollowedByOtherBytes) {
+    const std::string fifteen(15, 'f'), sixteen(16, 's');
+    auto r = Parse(
+                 "<r><a x=\"1\"/><a x =\"2\" y='3'/><a\tx\n=\t'4'/><ab x='5'/><a>t</a><a/>"
+                 "<" +
+                 fifteen + " " + fifteen + "='6'/><" + fifteen + ">" + "</" + fifteen +
+                 ">"
+                 "<" +
+                 sixteen + " " + sixteen + "='7'/><" + sixteen +
+                 "/>"
+                 "<a x='8'/><a x='9'></a></r>")
+                 ->DocumentElement();
+    auto kids = r->ChildNodes();
+    ASSERT_EQ(kids->Count(), 12);
+    const char* names[] = {"a", "a", "a", "ab", "a", "a"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(kids->Item(i)->NodeName(), names[i]) << i;
+    EXPECT_EQ(kids->Item(1)->GetAttr("x", ""), "2");
+    EXPECT_EQ(kids->Item(1)->GetAttr("y", ""), "3");
+    EXPECT_EQ(kids->Item(2)->GetAttr("x", ""), "4");
+    EXPECT_EQ(kids->Item(3)->GetAttr("x", ""), "5");
+    EXPECT_EQ(kids->Item(4)->ChildNodes()->Item(0)->NodeValue(), "t");
+    EXPECT_EQ(kids->Item(6)->GetAttr(fifteen, ""), "6");
+    EXPECT_EQ(kids->Item(7)->NodeName(), fifteen);
+    EXPECT_EQ(kids->Item(8)->GetAttr(sixteen, ""), "7");
+    EXPECT_EQ(kids->Item(9)->NodeName(), sixteen);
+    EXPECT_EQ(kids->Item(11)->GetAttr("x", ""), "9");
+    // A name cached with a following byte that is a name byte elsewhere must not match a
+    // longer name.
+    auto doc = Parse("<r><n a='1'/><n ab='2' a='3'/><na/></r>");
+    auto n = doc->DocumentElement()->ChildNodes();
+    EXPECT_EQ(n->Item(1)->AttrName(0), "ab");
+    EXPECT_EQ(n->Item(1)->GetAttr("a", ""), "3");
+    EXPECT_EQ(n->Item(2)->NodeName(), "na");
+}
+
+// Duplicate names are caught however the names' ids fall, among few attributes and among many.
+TEST(XmlParser, RepeatedAttributesAmongManyKeepTheirPlaces) {
+    std::string text = "<a";
+    for (int i = 0; i < 200; ++i) text += " n" + std::to_string(i) + "='" + std::to_string(i) + "'";
+    for (int i = 0; i < 200; i += 7)
+        text += " n" + std::to_string(i) + "='again" + std::to_string(i) + "'";
+    text += " late='1' n3='last'/>";
+    auto a = Parse(text)->DocumentElement();
+    ASSERT_EQ(a->AttrCount(), 201);
+    EXPECT_EQ(a->AttrName(0), "n0");
+    EXPECT_EQ(a->GetAttr("n0", ""), "again0");
+    EXPECT_EQ(a->GetAttr("n1", ""), "1");
+    EXPECT_EQ(a->GetAttr("n196", ""), "again196");
+    EXPECT_EQ(a->GetAttr("n3", ""), "last");
+    EXPECT_EQ(a->AttrName(200), "late");
+}
+
 TEST(XmlParser, RepeatedAttributeKeepsFirstPlaceAndLastValue) {
     auto a = Parse("<a x='1' y='2' x='3'/>")->DocumentElement();
     ASSERT_EQ(a->AttrCount(), 2);
