@@ -197,6 +197,14 @@ class NodeData {
         node->bits_ += kLink;
         node->parent_ = this;
     }
+    // Room for `n` children before the first is listed (the readers' guess).
+    void ReserveKids(Arena& arena, std::uint32_t n) {
+        Array<NodeData*>& kids = content(arena).kids;
+        if (kids.cap >= n || kids.size) return;
+        kids.Release(arena);
+        kids.data = static_cast<NodeData**>(arena.Allocate(sizeof(NodeData*) * n));
+        kids.cap = n;
+    }
     void AddChild(NodeData* node);
     void InsertChild(std::size_t index, NodeData* node);
     int RemoveChildNode(NodeData* node);

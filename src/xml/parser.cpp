@@ -122,8 +122,13 @@ class Parser {
     struct Sequence {
         std::uint32_t element = NameTable::kNone;
         std::uint32_t count = 0;
+        std::uint32_t kids = 0;  // of the last element of the name that was closed
         CacheSlot names[kSequence];
     };
+    // The most room for children taken on a guess: a guess is paid for by the bytes of one
+    // earlier element only, so hostile input cannot make it large.
+    static constexpr std::uint32_t kMostKidsGuessed = 16;
+    Sequence& SequenceOf(std::uint32_t element) { return sequences_[(element >> 2) % kSequences]; }
 
   public:
     Parser(Document& doc, std::string_view input)
@@ -262,10 +267,13 @@ class Parser {
     // next is compared first, found without a lookup. Reads at `p` and moves it on.
     [[gnu::always_inline]] std::uint32_t AttrNameId(Sequence& seq, std::size_t index,
                                                     const char*& p) {
+        // Slots past the count hold names of an element read before, still names of this
+        // document: a match there is right too.
         auto left = static_cast<std::size_t>(end_ - p);
-        if (index < seq.count && left > 8) {
+        if (index < kSequence) {
             const CacheSlot& slot = seq.names[index];
-            if (Quick(slot, p, left) || Matches(slot, p, Load<std::uint64_t>(p), left)) {
+            if (Quick(slot, p, left) ||
+                (left > 8 && Matches(slot, p, Load<std::uint64_t>(p), left))) {
                 p += slot.size;
                 return slot.id;
             }
@@ -372,10 +380,11 @@ class Parser {
         // search, which is nearly always so.
         std::uint64_t present = 0;
         bool indexed = false;
-        Sequence& seq = sequences_[(node.name_id() >> 2) % kSequences];
+        Sequence& seq = SequenceOf(node.name_id());
         if (seq.element != node.name_id()) {
             seq.element = node.name_id();
             seq.count = 0;
+            seq.kids = 0;
         }
         // Room for as many as the last element of the name had (it is read before they are
         // recorded anew).
@@ -399,15 +408,22 @@ class Parser {
                 }
             }
             ++p;
-            if (p == end || (*p != '"' && *p != '\'')) {
+            // Mostly double quotes, right after "=". Each quote is searched for on its own: the
+            // stops are then constants of the search.
+            char quote = '"';
+            const char* start = p + 1;
+            if (p != end && *p == '"') {
+                p = FindStop(start, end, '"', '&', '<');
+            } else {
                 p = SkipBlanks(p, end);
                 p_ = p;
                 if (p == end) Fail(u8"Ожидается значение атрибута"_cp);
-                if (*p != '"' && *p != '\'') Fail(u8"Ожидается строковая константа"_cp);
+                quote = *p;
+                if (quote != '"' && quote != '\'') Fail(u8"Ожидается строковая константа"_cp);
+                start = p + 1;
+                p = quote == '"' ? FindStop(start, end, '"', '&', '<')
+                                 : FindStop(start, end, '\'', '&', '<');
             }
-            const char quote = *p++;
-            const char* start = p;
-            p = FindStop(p, end, quote, '&', '<');
             std::string_view value(start, static_cast<std::size_t>(p - start));
             if (p == end || *p != quote) {
                 p_ = p;
@@ -460,11 +476,17 @@ class Parser {
         }
         if (p_ == end_ || *p_ != '>') Expected('>');
         ++p_;
+        // As many children as the last element of the name had, in one block from the start.
+        const Sequence& seq = SequenceOf(id);
+        if (seq.element == id && seq.kids)
+            e->ReserveKids(arena_, std::min(seq.kids, kMostKidsGuessed));
         return e;
     }
 
     // After "</".
     void CloseTag(const NodeData& e) {
+        Sequence& seq = SequenceOf(e.name_id());
+        if (seq.element == e.name_id()) seq.kids = static_cast<std::uint32_t>(e.kids().size());
         std::string_view name = names_.View(e.name_id());
         if (static_cast<std::size_t>(end_ - p_) < name.size() ||
             !SameBytes(p_, name.data(), name.size()))

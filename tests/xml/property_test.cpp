@@ -167,7 +167,9 @@ void Compare(const Model& m, IXmlNode& n, const std::string& where) {
     ASSERT_EQ(n.NodeType(), m.kind) << where;
     if (m.kind != kElementNode) {
         EXPECT_EQ(n.NodeValue(), m.text) << where;
-        if (m.kind == kProcessingInstructionNode) EXPECT_EQ(n.NodeName(), m.name) << where;
+        if (m.kind == kProcessingInstructionNode) {
+            EXPECT_EQ(n.NodeName(), m.name) << where;
+        }
         return;
     }
     EXPECT_EQ(n.NodeName(), m.name) << where;
@@ -241,7 +243,8 @@ class BinaryWriter {
     }
     void Text(std::string& out, const std::string& text) {
         // Texts alternate between the two string types of the form.
-        if (wide_ = !wide_) {
+        wide_ = !wide_;
+        if (wide_) {
             std::u16string u = text::ToUtf16(text);
             Packed(out, 8);
             Packed(out, static_cast<std::int32_t>(u.size()));
