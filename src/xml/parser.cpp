@@ -329,7 +329,9 @@ class Parser {
 
     // Room for `n` bytes of text with its references replaced (never longer than its source).
     char* Scratch(std::size_t n) {
-        if (n > scratch_size_) {
+        if (n > scratch_size_ || !scratch_) {
+            // Never null, even for nothing: the bytes are copied with memcpy.
+            n = std::max<std::size_t>(n, 16);
             scratch_ = std::make_unique_for_overwrite<char[]>(n);
             scratch_size_ = n;
         }

@@ -62,6 +62,7 @@ class Out {
     }
     void Done(char* end) noexcept { p_ = end; }
     void Put(std::string_view s) {
+        if (s.empty()) return;  // its data may be null, which memcpy must not get
         char* q = Room(s.size());
         std::memcpy(q, s.data(), s.size());
         p_ = q + s.size();
