@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/result.h"
+#include "base/unique.h"
 #include "base/wide.h"
 #include "base/window_text.h"
 #include "text/cp1251.h"
@@ -28,13 +29,17 @@ enum : WORD {
     kLabel
 };
 
-// Designed sizes, at 120 dots per inch.
+// Designed sizes, at 120 dots per inch; controls with texts get wider where their texts need it.
 constexpr int kRow = 26;
 constexpr int kGap = 4;
 constexpr int kLabelWidth = 70;
 constexpr int kEditWidth = 170;
+constexpr int kLeastEditWidth = 70;
 constexpr int kButtonWidth = 96;
-constexpr int kCheckWidth = 100;
+constexpr int kCheckWidth = 70;
+constexpr int kStatusWidth = 110;
+constexpr int kButtonPadding = 16;  // around a button's text
+constexpr int kCheckPadding = 8;    // after a check box's text
 
 bool Checked(HWND w) {
     return ::SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -77,33 +82,66 @@ HWND FindBar::Make(const wchar_t* cls, const std::string& text, DWORD style, WOR
     return w;
 }
 
-int FindBar::Height() const {
-    return shown_ ? scaled_(2 * kRow + 3 * kGap) : 0;
+workbench::FindBarMetrics FindBar::Metrics() const {
+    // The texts' widths in the controls' font.
+    WindowDc dc(parent_);
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(pattern_, WM_GETFONT, 0, 0));
+    SelectedObject selected(dc.get(),
+                            font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    auto text_width = [&](HWND w) {
+        const std::wstring text = WindowText(w);
+        SIZE size{};
+        if (dc)
+            ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    const int box = ::GetSystemMetrics(SM_CXMENUCHECK) + scaled_(kCheckPadding);
+    auto check = [&](HWND w) { return std::max(scaled_(kCheckWidth), text_width(w) + box); };
+
+    workbench::FindBarMetrics m;
+    m.row = scaled_(kRow);
+    m.gap = scaled_(kGap);
+    m.label = std::max(
+        {scaled_(kLabelWidth), text_width(pattern_label_), text_width(replacement_label_)});
+    m.field_least = scaled_(kLeastEditWidth);
+    m.field = scaled_(kEditWidth);
+    m.button = scaled_(kButtonWidth);
+    for (HWND b : {previous_, next_, replace_, replace_all_})
+        m.button = std::max(m.button, text_width(b) + scaled_(kButtonPadding));
+    m.match_case = check(match_case_);
+    m.whole_word = check(whole_word_);
+    m.wrap = check(wrap_);
+    m.status = scaled_(kStatusWidth);
+    return m;
+}
+
+int FindBar::Height(int width) const {
+    return shown_ ? workbench::LayOutFindBar(width, Metrics()).height : 0;
+}
+
+int FindBar::LeastWidth() const {
+    return workbench::LeastFindBarWidth(Metrics());
 }
 
 void FindBar::Layout(int top, int width) {
     if (!shown_) return;
-    const int row = scaled_(kRow), gap = scaled_(kGap);
-    auto place = [&](HWND w, int& x, int y, int design_width) {
-        const int w_px = scaled_(design_width);
-        ::MoveWindow(w, x, y, w_px, row, TRUE);
-        x += w_px + gap;
+    const workbench::FindBarLayout l = workbench::LayOutFindBar(width, Metrics());
+    const int row = scaled_(kRow);
+    auto place = [&](HWND w, const workbench::FindBarBox& box) {
+        ::MoveWindow(w, box.x, top + box.y, box.width, row, TRUE);
     };
-    int x = gap, y = top + gap;
-    place(pattern_label_, x, y + gap / 2, kLabelWidth);
-    place(pattern_, x, y, kEditWidth);
-    place(previous_, x, y, kButtonWidth);
-    place(next_, x, y, kButtonWidth);
-    place(match_case_, x, y, kCheckWidth);
-    place(whole_word_, x, y, kCheckWidth + 30);
-    x = gap;
-    y += row + gap;
-    place(replacement_label_, x, y + gap / 2, kLabelWidth);
-    place(replacement_, x, y, kEditWidth);
-    place(replace_, x, y, kButtonWidth);
-    place(replace_all_, x, y, kButtonWidth);
-    place(wrap_, x, y, kCheckWidth);
-    ::MoveWindow(status_, x, y + gap / 2, std::max(0, width - x - gap), row, TRUE);
+    place(pattern_label_, l.pattern_label);
+    place(pattern_, l.pattern);
+    place(previous_, l.previous);
+    place(next_, l.next);
+    place(match_case_, l.match_case);
+    place(whole_word_, l.whole_word);
+    place(replacement_label_, l.replacement_label);
+    place(replacement_, l.replacement);
+    place(replace_, l.replace);
+    place(replace_all_, l.replace_all);
+    place(wrap_, l.wrap);
+    place(status_, l.status);
 }
 
 bool FindBar::Owns(HWND hwnd) const {

@@ -11,6 +11,7 @@
 
 #include "editor/find.h"
 #include "editor/script_editor_window.h"
+#include "workbench/find_bar_layout.h"
 
 namespace zeph::win {
 
@@ -24,9 +25,12 @@ class FindBar {
     FindBar& operator=(const FindBar&) = delete;
 
     bool Shown() const { return shown_; }
-    int Height() const;
-    // Places the bar in [top, top + Height()) of the given width.
+    // The bar's height at the given width (more rows when narrow); 0 while hidden.
+    int Height(int width) const;
+    // Places the bar in [top, top + Height(width)) of the given width.
     void Layout(int top, int width);
+    // The narrowest width that keeps every button whole.
+    int LeastWidth() const;
 
     // Keys of the bar: Ctrl+F, Ctrl+H, F3, Shift+F3 anywhere in the form; Enter and Esc
     // inside the bar. True when the key is the bar's (it runs later, from RunKey).
@@ -54,6 +58,7 @@ class FindBar {
     std::string Pattern() const;
     std::string Replacement() const;
     void SetStatus(const std::string& text);
+    workbench::FindBarMetrics Metrics() const;
     HWND Make(const wchar_t* cls, const std::string& text, DWORD style, WORD id, HFONT font);
 
     HWND parent_;

@@ -216,7 +216,7 @@ void TMainModelessDialogForm::Layout() {
                  Scaled(kComboWidth), drop, TRUE);
 
     // The output pane, when shown, takes the bottom of the editor's place.
-    const int finder = find_bar_ ? find_bar_->Height() : 0;
+    const int finder = find_bar_ ? find_bar_->Height(width) : 0;
     const int below = std::max(0, static_cast<int>(client.bottom) - bar - finder);
     if (find_bar_) find_bar_->Layout(bar + below, width);
     const int pane =
@@ -277,6 +277,15 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
             auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
             info->ptMinTrackSize.x = Scaled(kMinWidth);
             info->ptMinTrackSize.y = Scaled(kMinHeight);
+            if (find_bar_ && Handle()) {
+                // Never so narrow that the find bar's buttons are cut off.
+                RECT frame{0, 0, find_bar_->LeastWidth(), 0};
+                ::AdjustWindowRectEx(
+                    &frame, static_cast<DWORD>(::GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
+                    static_cast<DWORD>(::GetWindowLongW(Handle(), GWL_EXSTYLE)));
+                info->ptMinTrackSize.x =
+                    std::max<LONG>(info->ptMinTrackSize.x, frame.right - frame.left);
+            }
             return 0;
         }
         case WM_ACTIVATE:

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/wide.h"
@@ -78,6 +79,66 @@ void CALLBACK PressMenuKeys(HWND, UINT, UINT_PTR id, DWORD) {
 void PressInMenu(std::vector<WORD> keys) {
     menu_keys = std::move(keys);
     ::SetTimer(nullptr, 0, 200, &PressMenuKeys);
+}
+
+// The visible buttons and check boxes of the form (the find bar's), in client coordinates.
+std::vector<std::pair<std::wstring, RECT>> VisibleButtons(HWND form) {
+    std::vector<std::pair<std::wstring, RECT>> found;
+    ::EnumChildWindows(
+        form,
+        [](HWND w, LPARAM param) -> BOOL {
+            wchar_t cls[32] = L"";
+            ::GetClassNameW(w, cls, 32);
+            if (::IsWindowVisible(w) && ::lstrcmpiW(cls, L"Button") == 0) {
+                RECT r{};
+                ::GetWindowRect(w, &r);
+                ::MapWindowPoints(nullptr, ::GetParent(w), reinterpret_cast<POINT*>(&r), 2);
+                wchar_t text[128] = L"";
+                ::GetWindowTextW(w, text, 128);
+                reinterpret_cast<std::vector<std::pair<std::wstring, RECT>>*>(param)->emplace_back(
+                    text, r);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// In the window as it opens, and narrowed as far as it goes, every button and check box of the
+// find bar lies whole inside the window, and none covers another.
+TEST_F(WorkbenchWindowTest, FindBarButtonsStayWholeInTheOpeningWindowAndNarrowed) {
+    Press('H', true);
+    ASSERT_TRUE(::IsWindowVisible(form->Finder()->PatternHandle()));
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) {
+            RECT w{};
+            ::GetWindowRect(form->Handle(), &w);
+            ::SetWindowPos(form->Handle(), nullptr, 0, 0, 50, w.bottom - w.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            Pump();
+        }
+        RECT client{};
+        ::GetClientRect(form->Handle(), &client);
+        const auto buttons = VisibleButtons(form->Handle());
+        ASSERT_EQ(buttons.size(), 7u);  // four buttons, three check boxes
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            const RECT& r = buttons[i].second;
+            const std::string name = Narrow(buttons[i].first) + " in pass " + std::to_string(pass);
+            EXPECT_GE(r.left, 0) << name;
+            EXPECT_LE(r.right, client.right) << name;
+            EXPECT_LE(r.bottom, client.bottom) << name;
+            EXPECT_GT(r.right - r.left, 20) << name;
+            for (std::size_t k = i + 1; k < buttons.size(); ++k) {
+                RECT both{};
+                EXPECT_FALSE(::IntersectRect(&both, &r, &buttons[k].second))
+                    << name << " and " << Narrow(buttons[k].first);
+            }
+        }
+        // The status shows in what is left of its row.
+        RECT status{};
+        ::GetWindowRect(form->Finder()->StatusHandle(), &status);
+        EXPECT_GT(status.right - status.left, 0) << "pass " << pass;
+    }
 }
 
 TEST_F(WorkbenchWindowTest, EditorContextMenuSelectsAllAndOpensTheFindBar) {
