@@ -134,10 +134,27 @@ TEST_F(WorkbenchWindowTest, FindBarButtonsStayWholeInTheOpeningWindowAndNarrowed
                     << name << " and " << Narrow(buttons[k].first);
             }
         }
-        // The status shows in what is left of its row.
+        // The status shows in what is left of its row: in the opening window, a miss is told
+        // whole.
         RECT status{};
         ::GetWindowRect(form->Finder()->StatusHandle(), &status);
         EXPECT_GT(status.right - status.left, 0) << "pass " << pass;
+        if (pass == 0) {
+            ::SetWindowTextW(form->Finder()->PatternHandle(), L"absent");
+            ::SetFocus(form->Finder()->PatternHandle());
+            Press(VK_RETURN);
+            HWND label = form->Finder()->StatusHandle();
+            ASSERT_EQ(Narrow(Text(label)), u8"Не найдено"_cp);
+            HDC dc = ::GetDC(label);
+            HGDIOBJ old = ::SelectObject(
+                dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+            const std::wstring said = Text(label);
+            SIZE size{};
+            ::GetTextExtentPoint32W(dc, said.c_str(), static_cast<int>(said.size()), &size);
+            ::SelectObject(dc, old);
+            ::ReleaseDC(label, dc);
+            EXPECT_GE(status.right - status.left, size.cx);
+        }
     }
 }
 
