@@ -18,7 +18,8 @@ class Reader {
           p_(input.data()),
           end_(input.data() + input.size()),
           arena_(doc.arena()),
-          names_(arena_.names()) {}
+          names_(arena_.names()),
+          batch_(names_) {}
 
     void Run() {
         Fixed<std::uint32_t>();  // options, unused
@@ -231,6 +232,7 @@ class Reader {
     const char* end_;
     Arena& arena_;
     NameTable& names_;
+    NameTable::Batch batch_;
     std::vector<std::uint32_t> ids_;  // by stored id
 };
 

@@ -136,7 +136,8 @@ class Parser {
           p_(input.data()),
           end_(input.data() + input.size()),
           arena_(doc.arena()),
-          names_(arena_.names()) {}
+          names_(arena_.names()),
+          batch_(names_) {}
 
     void Run() {
         NodeData* current = &doc_;
@@ -237,29 +238,34 @@ class Parser {
                                         : static_cast<unsigned char>(p[n]);
         return (n <= 8 || SameBytes(p + 8, slot.bytes + 8, n - 8)) && !(kTable[after] & kNameChar);
     }
-    // The slot of a name just read, with p_ after it.
-    CacheSlot SlotOf(std::uint32_t id) const {
-        CacheSlot slot;
+    // Fills the slot for a name just read, with p_ after it; in place, as it is refilled for
+    // every new name.
+    void Fill(CacheSlot& slot, std::uint32_t id) const {
         std::string_view kept = names_.View(id);
         if (kept.size() < 16 && p_ != end_) {
-            std::memcpy(slot.quick, kept.data(), kept.size());
-            slot.quick[kept.size()] = static_cast<unsigned char>(*p_);
+            // The name, its following byte and zeros: 16 bytes written whole.
+            unsigned char quick[16] = {};
+            std::memcpy(quick, kept.data(), kept.size());
+            quick[kept.size()] = static_cast<unsigned char>(*p_);
+            std::memcpy(slot.quick, quick, 16);
             slot.quick_bits = (1u << (kept.size() + 1)) - 1;
+        } else {
+            slot.quick_bits = kNoQuick;
         }
         slot.bytes = kept.data();
         slot.size = static_cast<std::uint32_t>(kept.size());
         slot.id = id;
         const std::size_t head = std::min<std::size_t>(kept.size(), 8);
+        slot.head = 0;
         std::memcpy(&slot.head, kept.data(), head);
         slot.mask = head == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (head * 8)) - 1;
         if constexpr (std::endian::native == std::endian::big)
             slot.mask = __builtin_bswap64(slot.mask);
-        return slot;
     }
     std::uint32_t NewNameId() {
         std::string_view name = ReadName();
         const std::uint32_t id = names_.Intern(name);
-        if (name.size() >= 2) cache_[CacheKey(name[0], name[1])] = SlotOf(id);
+        if (name.size() >= 2) Fill(cache_[CacheKey(name[0], name[1])], id);
         return id;
     }
     // The attribute names of an element, read as the last element of its name had them: most
@@ -282,7 +288,7 @@ class Parser {
         const std::uint32_t id = NameId();
         p = p_;
         if (index < kSequence) {
-            seq.names[index] = SlotOf(id);
+            Fill(seq.names[index], id);
             seq.count = static_cast<std::uint32_t>(index + 1);
         }
         return id;
@@ -558,6 +564,7 @@ class Parser {
     const char* end_;
     Arena& arena_;
     NameTable& names_;
+    NameTable::Batch batch_;
     std::unique_ptr<char[]> scratch_;  // reused for texts and values with references
     std::size_t scratch_size_ = 0;
     std::unordered_set<std::uint32_t> seen_;  // attribute names of a node with many

@@ -1,6 +1,7 @@
 // Names belong to the documents that use them: they are given back with the last node that
 // names them, and lookups work across documents that share nodes.
 #include <string>
+#include <vector>
 
 #include "xml_test_util.h"
 
@@ -96,6 +97,32 @@ TEST(XmlNames, ManyDistinctNamesStayApart) {
     EXPECT_FALSE(root->ElementByName("n50000"));
     auto twins = Parse("<R><abcdefghijklmnopq/><abcdefghijklmnopr/><abcdefghijklmnopq/></R>");
     EXPECT_EQ(twins->DocumentElement()->ElementsByName("abcdefghijklmnopq")->Count(), 2);
+}
+
+// Names of every short length (each read differently for its hash), and names longer than a
+// block of the table between them, while the table grows many times over: each stays its own
+// name and is found again.
+TEST(XmlNames, ShortAndOverlongNamesSurviveTheTableGrowing) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i) {
+        const std::size_t length = 1 + static_cast<std::size_t>(i) % 20;
+        std::string name = "n" + std::to_string(i);
+        if (name.size() < length) name.resize(length, 'x');
+        names.push_back(name);
+        if (i % 1000 == 500)
+            names.push_back("L" + std::string(70000 + static_cast<std::size_t>(i), 'y'));
+    }
+    for (char c = 'a'; c <= 'z'; ++c) names.push_back(std::string(1, c));
+    std::string text = "<R>";
+    for (const std::string& n : names) text += "<" + n + "/>";
+    text += "</R>";
+    auto doc = Parse(text);
+    auto kids = doc->DocumentElement()->ChildNodes();
+    ASSERT_EQ(kids->Count(), static_cast<int>(names.size()));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        ASSERT_EQ(kids->Item(static_cast<int>(i))->NodeName(), names[i]) << i;
+        ASSERT_TRUE(doc->DocumentElement()->ElementByName(names[i])) << names[i].substr(0, 20);
+    }
 }
 
 }  // namespace
