@@ -419,8 +419,9 @@ class Parser {
             // Mostly double quotes, right after "=". Each quote is searched for on its own: the
             // stops are then constants of the search.
             char quote = '"';
-            const char* start = p + 1;
+            const char* start;
             if (p != end && *p == '"') {
+                start = p + 1;
                 p = FindStop(start, end, '"', '&', '<');
             } else {
                 p = SkipBlanks(p, end);
