@@ -5,9 +5,11 @@
 // measured in turns with its peers. Prints MB/s, the ratios to pugixml, the memory of the loaded
 // trees as counted by allocation hooks, how the load time per name grows with distinct names,
 // and a summary of the ratios.
+#include <fcntl.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -313,10 +315,28 @@ Ratios Shape(const char* name, const std::string& input, int runs, bool with_lib
     };
     const auto [ours_save, pugi_save] = BestInTurns<2>(runs, {ours_save_fn, pugi_save_fn});
     const double lx_save = with_libxml2 ? BestInTurns<1>(runs, {lx_save_fn})[0] : NAN;
+    // Saved as the module saves its files: into a temporary file, flushed to the disk, renamed
+    // over the old one. SaveToFile does all of it; the peers get the same steps around their own
+    // writes, so that the ratio compares the writing and not the safety.
     auto file = folder / "zeph_bench_xml.xml";
+    auto temp = folder / "zeph_bench_xml.xml.tmp";
+    auto safely = [&](const std::function<void()>& write_temp) {
+        write_temp();
+        const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+        std::filesystem::rename(temp, file);
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    };
     Plain ours_file_fn = [&] { ours->SaveToFile(file); };
-    Plain pugi_file_fn = [&] { pdoc.save_file(file.c_str()); };
-    Plain lx_file_fn = [&] { xmlSaveFile(file.c_str(), ldoc); };
+    Plain pugi_file_fn = [&] { safely([&] { pdoc.save_file(temp.c_str()); }); };
+    Plain lx_file_fn = [&] { safely([&] { xmlSaveFile(temp.c_str(), ldoc); }); };
     const auto [ours_file, pugi_file] = BestInTurns<2>(runs, {ours_file_fn, pugi_file_fn});
     const double lx_file = with_libxml2 ? BestInTurns<1>(runs, {lx_file_fn})[0] : NAN;
     std::filesystem::remove(file);
