@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "text/cp1251.h"
 #include "xml/node.h"
@@ -229,35 +230,39 @@ void PutElementHead(Out& out, std::size_t depth, std::string_view name) {
     out.Done(CopyBytes(q, name.data(), name.size()));
 }
 
-}  // namespace
+// Writes a tree with an explicit stack of open nodes.
+class TreeWriter {
+  public:
+    TreeWriter(std::string& target, IByteSink* sink) : out_(target, sink) {}
 
-void Write(const NodeData& root, std::string& target, IByteSink* sink) {
-    Out out(target, sink);
-    std::vector<Frame> stack;
-    std::size_t depth = 0;  // of the next element to open
+    void Run(const NodeData& root) {
+        WriteNode(root);
+        while (!stack_.empty()) {
+            Frame& top = stack_.back();
+            if (top.next == top.end) {
+                Close();
+                continue;
+            }
+            const NodeData& child = **top.next++;
+            if (child.kind() == kTextNode && child.text().empty()) continue;  // writes nothing
+            if (top.open_pending && top.node->kind() == kElementNode) out_.Put(">");
+            top.open_pending = false;
+            const std::size_t parent = stack_.size() - 1;  // WriteNode may push and move `top`
+            if (WriteNode(child)) stack_[parent].multiline = true;
+        }
+        out_.Finish();
+    }
 
+  private:
     // Writes the node or opens its frame; returns whether its bytes hold a line break.
-    auto write_node = [&](const NodeData& n) -> bool {
+    bool WriteNode(const NodeData& n) {
         const NameTable& names = n.arena().names();
         switch (n.kind()) {
-            case kElementNode: {
-                const std::string_view name = names.View(n.name_id());
-                PutElementHead(out, depth, name);
-                PutAttrs(out, n, names);
-                if (!n.kids().empty()) {
-                    if (depth >= kMaxWriteDepth)
-                        throw XmlError(
-                            Format(u8"Слишком глубокая вложенность элементов: больше %s уровней"_cp,
-                                   std::to_string(kMaxWriteDepth)));
-                    stack.emplace_back(&n, name);
-                    ++depth;
-                } else {
-                    out.Put("/>");
-                }
+            case kElementNode:
+                OpenElement(n, names.View(n.name_id()), names);
                 return true;
-            }
             case kDocumentNode:
-                if (!n.kids().empty()) stack.emplace_back(&n, std::string_view());
+                if (!n.kids().empty()) stack_.emplace_back(&n, std::string_view());
                 return false;
             default:
                 break;
@@ -265,71 +270,86 @@ void Write(const NodeData& root, std::string& target, IByteSink* sink) {
         const std::string_view text = n.text();
         switch (n.kind()) {
             case kTextNode:
-                PutEscaped(out, text);
+                PutEscaped(out_, text);
                 return HasLineBreak(text);
             case kCDataNode:
-                out.Put("<![CDATA[");
-                out.Put(text);
-                out.Put("]]>");
+                PutAround("<![CDATA[", text, "]]>");
                 return HasLineBreak(text);
             case kCommentNode:
-                out.Put("<!--");
-                out.Put(text);
-                out.Put("-->");
+                PutAround("<!--", text, "-->");
                 return HasLineBreak(text);
             default:  // processing instruction
-                out.Put("<?");
-                out.Put(names.View(n.name_id()));
+                out_.Put("<?");
+                out_.Put(names.View(n.name_id()));
                 if (!text.empty()) {
-                    out.Put(" ");
-                    out.Put(text);
+                    out_.Put(" ");
+                    out_.Put(text);
                 } else {
-                    PutAttrs(out, n, names);
+                    PutAttrs(out_, n, names);
                 }
-                out.Put("?>");
+                out_.Put("?>");
                 return InstructionHasLineBreak(n);
         }
-    };
-
-    write_node(root);
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next != top.end) {
-            const NodeData& child = **top.next++;
-            if (child.kind() == kTextNode && child.text().empty()) continue;  // writes nothing
-            if (top.open_pending && top.node->kind() == kElementNode) out.Put(">");
-            top.open_pending = false;
-            std::size_t parent = stack.size() - 1;  // write_node may push and move `top`
-            if (write_node(child)) stack[parent].multiline = true;
-            continue;
-        }
-        Frame done = top;
-        stack.pop_back();
-        if (done.node->kind() != kElementNode) {
-            if (!stack.empty() && done.multiline) stack.back().multiline = true;
-            continue;
-        }
-        --depth;
-        if (done.open_pending) {
-            out.Put("/>");
-        } else {
-            const std::string_view name = done.name;
-            char* q = out.Room(depth + name.size() + 5);
-            if (done.multiline) {
-                if (!out.EndsInLineBreak()) {
-                    *q++ = '\r';
-                    *q++ = '\n';
-                }
-                q = PutTabs(q, depth);
-            }
-            *q++ = '<';
-            *q++ = '/';
-            q = CopyBytes(q, name.data(), name.size());
-            *q++ = '>';
-            out.Done(q);
-        }
     }
-    out.Finish();
+
+    void PutAround(std::string_view before, std::string_view text, std::string_view after) {
+        out_.Put(before);
+        out_.Put(text);
+        out_.Put(after);
+    }
+
+    void OpenElement(const NodeData& n, std::string_view name, const NameTable& names) {
+        PutElementHead(out_, depth_, name);
+        PutAttrs(out_, n, names);
+        if (n.kids().empty()) {
+            out_.Put("/>");
+            return;
+        }
+        if (depth_ >= kMaxWriteDepth)
+            throw XmlError(Format(u8"Слишком глубокая вложенность элементов: больше %s уровней"_cp,
+                                  std::to_string(kMaxWriteDepth)));
+        stack_.emplace_back(&n, name);
+        ++depth_;
+    }
+
+    // The top node's children are written: its end tag, or only the line break it passes up.
+    void Close() {
+        const Frame done = stack_.back();
+        stack_.pop_back();
+        if (done.node->kind() != kElementNode) {
+            if (!stack_.empty() && done.multiline) stack_.back().multiline = true;
+            return;
+        }
+        --depth_;
+        if (done.open_pending) {
+            out_.Put("/>");
+            return;
+        }
+        const std::string_view name = done.name;
+        char* q = out_.Room(depth_ + name.size() + 5);
+        if (done.multiline) {
+            if (!out_.EndsInLineBreak()) {
+                *q++ = '\r';
+                *q++ = '\n';
+            }
+            q = PutTabs(q, depth_);
+        }
+        *q++ = '<';
+        *q++ = '/';
+        q = CopyBytes(q, name.data(), name.size());
+        *q++ = '>';
+        out_.Done(q);
+    }
+
+    Out out_;
+    std::vector<Frame> stack_;
+    std::size_t depth_ = 0;  // of the next element to open
+};
+
+}  // namespace
+
+void Write(const NodeData& root, std::string& target, IByteSink* sink) {
+    TreeWriter(target, sink).Run(root);
 }
 
 }  // namespace zeph::xml::detail
