@@ -86,6 +86,28 @@ TEST(XmlWriter, EscapesAtEveryOffset) {
     }
 }
 
+// Values and texts that fill more than the writer's block and end in references: each
+// reference is copied as a whole word, and the last one must still fit its room.
+TEST(XmlWriter, LongValuesAndTextsEndingInReferences) {
+    // Quotes take the six bytes a byte is given room for: a value of quotes only fills its
+    // room exactly, and one longer than a block gets a block of exactly that room.
+    for (std::size_t n : {10921u, 10922u, 10923u, 30000u}) {
+        for (char c : {'"', '&', '<'}) {
+            const std::string value(n, c);
+            const std::string reference = c == '"' ? "&quot;" : c == '&' ? "&amp;" : "&lt;";
+            std::string escaped;
+            for (std::size_t i = 0; i < n; ++i) escaped += reference;
+            auto doc = CreateXmlDocument("R");
+            auto r = doc->DocumentElement();
+            r->SetAttr("v", value);
+            ASSERT_EQ(r->GetXml(), "\r\n<R v=\"" + escaped + "\"/>") << n << c;
+            auto t = CreateXmlDocument();
+            t->LoadFromBytes("<T>" + escaped + "</T>");
+            ASSERT_EQ(t->DocumentElement()->GetXml(), "\r\n<T>" + escaped + "</T>") << n << c;
+        }
+    }
+}
+
 TEST(XmlWriter, ContentLayoutDependsOnLineBreaks) {
     // One-line text content stays on the line; text with a line break closes on a new line
     // unless it already ends with one.
