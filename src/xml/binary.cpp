@@ -11,15 +11,9 @@ using namespace text;
 
 namespace {
 
-class Reader {
+class Reader : ReaderBase {
   public:
-    Reader(Document& doc, std::string_view input)
-        : doc_(doc),
-          p_(input.data()),
-          end_(input.data() + input.size()),
-          arena_(doc.arena()),
-          names_(arena_.names()),
-          batch_(names_) {}
+    Reader(Document& doc, std::string_view input) : ReaderBase(doc, input) {}
 
     void Run() {
         Fixed<std::uint32_t>();  // options, unused
@@ -227,12 +221,6 @@ class Reader {
         }
     }
 
-    Document& doc_;
-    const char* p_;
-    const char* end_;
-    Arena& arena_;
-    NameTable& names_;
-    NameTable::Batch batch_;
     std::vector<std::uint32_t> ids_;  // by stored id
 };
 

@@ -479,6 +479,26 @@ class NodeList final : public IXmlNodeList {
     std::vector<NodeData*> own_;  // each holds a reference
 };
 
+// What both readers hold: the document they fill, their place in the input, the document's
+// arena and names (new names are counted once, when the reader goes).
+class ReaderBase {
+  protected:
+    ReaderBase(Document& doc, std::string_view input)
+        : doc_(doc),
+          p_(input.data()),
+          end_(input.data() + input.size()),
+          arena_(doc.arena()),
+          names_(arena_.names()),
+          batch_(names_) {}
+
+    Document& doc_;
+    const char* p_;
+    const char* end_;
+    Arena& arena_;
+    NameTable& names_;
+    NameTable::Batch batch_;
+};
+
 // The node behind an interface pointer; XmlError for foreign implementations.
 NodeData* Impl(IXmlNode* node);
 

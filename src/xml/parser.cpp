@@ -103,7 +103,7 @@ int HexDigit(char c) {
     return -1;
 }
 
-class Parser {
+class Parser : ReaderBase {
     struct CacheSlot {
         // The name and the byte that followed it when it was cached (fewer: zeros), and a bit
         // for each of those bytes; kNoQuick when the name is too long for this compare.
@@ -131,13 +131,7 @@ class Parser {
     Sequence& SequenceOf(std::uint32_t element) { return sequences_[(element >> 2) % kSequences]; }
 
   public:
-    Parser(Document& doc, std::string_view input)
-        : doc_(doc),
-          p_(input.data()),
-          end_(input.data() + input.size()),
-          arena_(doc.arena()),
-          names_(arena_.names()),
-          batch_(names_) {}
+    Parser(Document& doc, std::string_view input) : ReaderBase(doc, input) {}
 
     void Run() {
         NodeData* current = &doc_;
@@ -560,12 +554,6 @@ class Parser {
         }
     }
 
-    Document& doc_;
-    const char* p_;
-    const char* end_;
-    Arena& arena_;
-    NameTable& names_;
-    NameTable::Batch batch_;
     std::unique_ptr<char[]> scratch_;  // reused for texts and values with references
     std::size_t scratch_size_ = 0;
     std::unordered_set<std::uint32_t> seen_;  // attribute names of a node with many

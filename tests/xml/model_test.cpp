@@ -170,16 +170,19 @@ TEST(XmlModel, CyclesAndDocumentsCannotBeAppended) {
     EXPECT_NO_THROW(b->AppendChild(c->AppendElement("Leaf")));
 }
 
+#ifdef _WIN32
+// A thread's entry with the calling convention the 32-bit system calls it with.
+DWORD WINAPI RunGiven(void* fn) {
+    reinterpret_cast<void (*)()>(fn)();
+    return 0;
+}
+#endif
+
 // Runs `fn` on a thread with a 1 MiB stack, the default of the host's threads.
 void OnSmallStack(void (*fn)()) {
 #ifdef _WIN32
-    HANDLE h = ::CreateThread(
-        nullptr, 1 << 20,
-        [](void* f) -> DWORD {
-            reinterpret_cast<void (*)()>(f)();
-            return 0;
-        },
-        reinterpret_cast<void*>(fn), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    HANDLE h = ::CreateThread(nullptr, 1 << 20, &RunGiven, reinterpret_cast<void*>(fn),
+                              STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     ASSERT_NE(h, nullptr);
     ::WaitForSingleObject(h, INFINITE);
     ::CloseHandle(h);

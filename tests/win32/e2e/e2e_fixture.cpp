@@ -95,16 +95,14 @@ HWND FindChild(HWND parent, const wchar_t* className) {
     struct Search {
         const wchar_t* name;
         HWND found;
-    } search{className, nullptr};
-    ::EnumChildWindows(
-        parent,
-        [](HWND hwnd, LPARAM lp) -> BOOL {
+        static BOOL CALLBACK Visit(HWND hwnd, LPARAM lp) {
             auto* s = reinterpret_cast<Search*>(lp);
             if (_wcsicmp(ClassOf(hwnd).c_str(), s->name) != 0) return TRUE;
             s->found = hwnd;
             return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    } search{className, nullptr};
+    ::EnumChildWindows(parent, &Search::Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -218,18 +216,16 @@ HWND EndToEndTest::FindWorkbench() const {
     struct Search {
         HWND owner;
         HWND found;
-    } search{frame_, nullptr};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
+        static BOOL CALLBACK Visit(HWND hwnd, LPARAM lp) {
             auto* s = reinterpret_cast<Search*>(lp);
             if (ClassOf(hwnd) != L"TMainModelessDialogForm" || !::IsWindowVisible(hwnd))
                 return TRUE;
             if (::GetWindow(hwnd, GW_OWNER) != s->owner) return TRUE;
             s->found = hwnd;
             return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    } search{frame_, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &Search::Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -686,10 +686,13 @@ TEST_F(EndToEndTest, ReleasingTheModuleUnderARunningScriptsBoxIsSafe) {
     PasteIntoEditor(L"MsgBox \"wait\"\r\nApplication.GetMap().GetObject(\"P1\").Move 30, 20");
     static win::ComPtr<IComModule>* module = nullptr;
     module = &module_;
-    ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
-        ::KillTimer(nullptr, id);
-        module->reset();
-    });
+    struct Release {
+        static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+            ::KillTimer(nullptr, id);
+            module->reset();
+        }
+    };
+    ::SetTimer(nullptr, 0, 300, &Release::Tick);
     Press(VK_F5);
     EXPECT_TRUE(PumpUntil([&] { return !module_ && FindWorkbench() == nullptr; }));
     auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(

@@ -81,26 +81,26 @@ void PressInMenu(std::vector<WORD> keys) {
     ::SetTimer(nullptr, 0, 200, &PressMenuKeys);
 }
 
+using ButtonBoxes = std::vector<std::pair<std::wstring, RECT>>;
+
+BOOL CALLBACK CollectButton(HWND w, LPARAM param) {
+    wchar_t cls[32] = L"";
+    ::GetClassNameW(w, cls, 32);
+    if (::IsWindowVisible(w) && ::lstrcmpiW(cls, L"Button") == 0) {
+        RECT r{};
+        ::GetWindowRect(w, &r);
+        ::MapWindowPoints(nullptr, ::GetParent(w), reinterpret_cast<POINT*>(&r), 2);
+        wchar_t text[128] = L"";
+        ::GetWindowTextW(w, text, 128);
+        reinterpret_cast<ButtonBoxes*>(param)->emplace_back(text, r);
+    }
+    return TRUE;
+}
+
 // The visible buttons and check boxes of the form (the find bar's), in client coordinates.
-std::vector<std::pair<std::wstring, RECT>> VisibleButtons(HWND form) {
-    std::vector<std::pair<std::wstring, RECT>> found;
-    ::EnumChildWindows(
-        form,
-        [](HWND w, LPARAM param) -> BOOL {
-            wchar_t cls[32] = L"";
-            ::GetClassNameW(w, cls, 32);
-            if (::IsWindowVisible(w) && ::lstrcmpiW(cls, L"Button") == 0) {
-                RECT r{};
-                ::GetWindowRect(w, &r);
-                ::MapWindowPoints(nullptr, ::GetParent(w), reinterpret_cast<POINT*>(&r), 2);
-                wchar_t text[128] = L"";
-                ::GetWindowTextW(w, text, 128);
-                reinterpret_cast<std::vector<std::pair<std::wstring, RECT>>*>(param)->emplace_back(
-                    text, r);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+ButtonBoxes VisibleButtons(HWND form) {
+    ButtonBoxes found;
+    ::EnumChildWindows(form, &CollectButton, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
