@@ -15,32 +15,27 @@
 
 namespace zeph::xml::detail {
 
-// Copies `n` bytes, most of them a short name or value, without a call: words from both ends
-// overlap in the middle.
+// Copies `n` bytes, W <= n <= 2 * W, as two words of W bytes from both ends, overlapping in
+// the middle.
+template <std::size_t W>
+[[gnu::always_inline]] inline void CopyEnds(char* q, const char* s, std::size_t n) {
+    char a[W], b[W];
+    __builtin_memcpy(a, s, W);
+    __builtin_memcpy(b, s + n - W, W);
+    __builtin_memcpy(q, a, W);
+    __builtin_memcpy(q + n - W, b, W);
+}
+
+// Copies `n` bytes, most of them a short name or value, without a call.
 [[gnu::always_inline]] inline char* CopyBytes(char* q, const char* s, std::size_t n) {
-    if (n > 16) {
-        if (n <= 32) {
-            // Two 16-byte words, overlapping in the middle: a GUID or a long name.
-            char a[16], b[16];
-            __builtin_memcpy(a, s, 16);
-            __builtin_memcpy(b, s + n - 16, 16);
-            __builtin_memcpy(q, a, 16);
-            __builtin_memcpy(q + n - 16, b, 16);
-        } else {
-            __builtin_memcpy(q, s, n);
-        }
+    if (n > 32) {
+        __builtin_memcpy(q, s, n);
+    } else if (n > 16) {
+        CopyEnds<16>(q, s, n);  // a GUID or a long name
     } else if (n >= 8) {
-        std::uint64_t a, b;
-        __builtin_memcpy(&a, s, 8);
-        __builtin_memcpy(&b, s + n - 8, 8);
-        __builtin_memcpy(q, &a, 8);
-        __builtin_memcpy(q + n - 8, &b, 8);
+        CopyEnds<8>(q, s, n);
     } else if (n >= 4) {
-        std::uint32_t a, b;
-        __builtin_memcpy(&a, s, 4);
-        __builtin_memcpy(&b, s + n - 4, 4);
-        __builtin_memcpy(q, &a, 4);
-        __builtin_memcpy(q + n - 4, &b, 4);
+        CopyEnds<4>(q, s, n);
     } else {
         for (std::size_t i = 0; i < n; ++i) q[i] = s[i];
     }

@@ -1,6 +1,7 @@
 #include "workbench/find_bar.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/result.h"
 #include "base/unique.h"
@@ -127,21 +128,20 @@ void FindBar::Layout(int top, int width) {
     if (!shown_) return;
     const workbench::FindBarLayout l = workbench::LayOutFindBar(width, Metrics());
     const int row = scaled_(kRow);
-    auto place = [&](HWND w, const workbench::FindBarBox& box) {
-        ::MoveWindow(w, box.x, top + box.y, box.width, row, TRUE);
-    };
-    place(pattern_label_, l.pattern_label);
-    place(pattern_, l.pattern);
-    place(previous_, l.previous);
-    place(next_, l.next);
-    place(match_case_, l.match_case);
-    place(whole_word_, l.whole_word);
-    place(replacement_label_, l.replacement_label);
-    place(replacement_, l.replacement);
-    place(replace_, l.replace);
-    place(replace_all_, l.replace_all);
-    place(wrap_, l.wrap);
-    place(status_, l.status);
+    const std::pair<HWND, workbench::FindBarBox> boxes[] = {
+        {pattern_label_, l.pattern_label},
+        {pattern_, l.pattern},
+        {previous_, l.previous},
+        {next_, l.next},
+        {match_case_, l.match_case},
+        {whole_word_, l.whole_word},
+        {replacement_label_, l.replacement_label},
+        {replacement_, l.replacement},
+        {replace_, l.replace},
+        {replace_all_, l.replace_all},
+        {wrap_, l.wrap},
+        {status_, l.status}};
+    for (const auto& [w, box] : boxes) ::MoveWindow(w, box.x, top + box.y, box.width, row, TRUE);
 }
 
 bool FindBar::Owns(HWND hwnd) const {
