@@ -148,7 +148,7 @@ std::uint32_t NameTable::Intern(std::string_view name) {
 
 std::uint32_t NameTable::Add(std::string_view name, std::uint32_t hash, std::size_t slot) {
     if (name.size() > std::numeric_limits<std::uint32_t>::max() - kHeader - 4) TooManyNames();
-    const std::size_t need = (kHeader + name.size() + 3) & ~std::size_t{3};
+    const std::size_t need = EntrySize(name.size());
     std::size_t block, offset;
     if (need > kNameBlock) {
         // A name longer than a block gets a block of its own; the current block goes on.
@@ -196,7 +196,7 @@ void NameTable::Grow() {
             std::size_t i = hash & mask;
             while (slots[i]) i = (i + 1) & mask;
             slots[i] = (static_cast<std::uint32_t>(b) << 16 | offset) | Tag(hash);
-            offset += static_cast<std::uint32_t>((kHeader + size + 3) & ~std::size_t{3});
+            offset += static_cast<std::uint32_t>(EntrySize(size));
         }
     }
     slots_.swap(slots);

@@ -84,6 +84,10 @@ class NameTable {
 
   private:
     static constexpr std::size_t kHeader = 8;  // size, hash
+    // The bytes an entry takes: its header and name, rounded up to keep ids multiples of 4.
+    static constexpr std::size_t EntrySize(std::size_t name_size) noexcept {
+        return (kHeader + name_size + 3) & ~std::size_t{3};
+    }
     std::uint32_t Add(std::string_view name, std::uint32_t hash, std::size_t slot);
     void Grow();
     // Adds the names entered since the last report to the count of all tables.
