@@ -1,0 +1,737 @@
+#include "workbench/stop_checks.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
+
+namespace zeph::workbench {
+
+namespace {
+
+// VBScript calls the object on every turn (a few microseconds each).
+constexpr std::string_view kVBScriptCheck = ":ZephRun.Tick";
+// JScript counts turns and calls once in 1024. The statement form is for the start of a braced
+// body; the comma form goes in front of a loop's condition, whose own value it keeps (Tick
+// returns true); an empty `for` condition also needs the true value after it.
+constexpr std::string_view kJScriptBodyCheck = "if(!(++ZephTurns&1023))ZephRun.Tick();";
+constexpr std::string_view kJScriptConditionCheck = "(!(++ZephTurns&1023)&&ZephRun.Tick()),";
+constexpr std::string_view kJScriptEmptyConditionCheck = "(!(++ZephTurns&1023)&&ZephRun.Tick()),1";
+static_assert(kVBScriptCheck.substr(1, kStopCheckItem.size()) == kStopCheckItem);
+static_assert(kJScriptBodyCheck.find(kStopCheckItem) != std::string_view::npos);
+static_assert(kJScriptConditionCheck.find(kStopCheckItem) != std::string_view::npos);
+
+struct Insert {
+    std::size_t offset;  // in the user's text
+    std::string_view text;
+};
+
+bool IsBreak(char c) {
+    return c == '\n' || c == '\r';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+// Code page 1251 letters are identifier letters to both engines; 0xA0 is a no-break space.
+bool IsHighLetter(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x80 && u != 0xA0;
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || static_cast<unsigned char>(c) == 0xA0;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool OneOf(std::string_view word, std::initializer_list<std::string_view> words) {
+    return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+// The checked text: the user's bytes with the inserts, and where each insert landed.
+StopCheckedText Build(std::string_view src, std::vector<Insert> inserts) {
+    std::stable_sort(inserts.begin(), inserts.end(),
+                     [](const Insert& a, const Insert& b) { return a.offset < b.offset; });
+    StopCheckedText r;
+    std::size_t extra = 0;
+    for (const auto& in : inserts) extra += in.text.size();
+    r.text.reserve(src.size() + extra);
+    r.insertions.reserve(inserts.size());
+    int line = 1;
+    std::size_t line_start = 0;  // in r.text
+    std::size_t k = 0;
+    for (std::size_t p = 0;; ++p) {
+        for (; k < inserts.size() && inserts[k].offset == p; ++k) {
+            r.insertions.push_back({line, static_cast<int>(r.text.size() - line_start),
+                                    static_cast<int>(inserts[k].text.size())});
+            r.text += inserts[k].text;
+        }
+        if (p >= src.size()) break;
+        const char c = src[p];
+        r.text += c;
+        // CR LF, LF and a lone CR each end a line, as the engines count them.
+        if (c == '\n' || (c == '\r' && (p + 1 == src.size() || src[p + 1] != '\n'))) {
+            ++line;
+            line_start = r.text.size();
+        }
+    }
+    return r;
+}
+
+// ---- VBScript ---------------------------------------------------------------------------------
+
+// Reads statements (split by ':' and line ends, joined by '_' continuations) and marks the end
+// of each loop or procedure header.
+class VBScriptScanner {
+  public:
+    explicit VBScriptScanner(std::string_view s) : s_(s) {}
+
+    std::vector<Insert> Run() {
+        const std::size_t n = s_.size();
+        std::size_t p = 0;
+        bool after_dot = false;
+        while (p < n) {
+            const char c = s_[p];
+            if (IsBreak(c)) {
+                EndStatement();
+                p += (c == '\r' && p + 1 < n && s_[p + 1] == '\n') ? 2 : 1;
+                after_dot = false;
+                continue;
+            }
+            if (IsBlank(c)) {
+                ++p;
+                continue;
+            }
+            if (c == '\'') {
+                p = LineEnd(p);
+                continue;
+            }
+            if (c == ':') {
+                EndStatement();
+                ++p;
+                after_dot = false;
+                continue;
+            }
+            if (c == '_' && LineEnd(p + 1) == SkipBlanks(p + 1)) {
+                // A continuation: the statement goes on after the line break.
+                p = LineEnd(p + 1);
+                if (p < n) p += (s_[p] == '\r' && p + 1 < n && s_[p + 1] == '\n') ? 2 : 1;
+                continue;
+            }
+            const std::size_t b = p;
+            if (c == '"') {
+                p = StringEnd(p);
+            } else if (c == '#' || c == '[') {
+                // A date literal or a bracketed name; a ':' or quote inside is part of it.
+                const char close = c == '#' ? '#' : ']';
+                std::size_t q = p + 1;
+                while (q < n && !IsBreak(s_[q]) && s_[q] != close) ++q;
+                p = (q < n && s_[q] == close) ? q + 1 : p + 1;
+            } else if (IsAsciiLetter(c) || IsHighLetter(c)) {
+                while (p < n && IsWordByte(s_[p])) ++p;
+                // "Rem" starts a comment unless it names a member (obj.Rem).
+                if (!after_dot && EqualsNoCase(s_.substr(b, p - b), "rem")) {
+                    p = LineEnd(p);
+                    continue;
+                }
+            } else if (IsDigit(c) || (c == '.' && p + 1 < n && IsDigit(s_[p + 1]))) {
+                while (p < n && (IsWordByte(s_[p]) || s_[p] == '.')) ++p;
+            } else {
+                ++p;
+            }
+            after_dot = c == '.' && p == b + 1;
+            Token(b, p);
+        }
+        EndStatement();
+        return std::move(out_);
+    }
+
+  private:
+    static bool IsWordByte(char c) {
+        return IsAsciiLetter(c) || IsDigit(c) || c == '_' || IsHighLetter(c);
+    }
+    std::size_t LineEnd(std::size_t p) const {
+        while (p < s_.size() && !IsBreak(s_[p])) ++p;
+        return p;
+    }
+    std::size_t SkipBlanks(std::size_t p) const {
+        while (p < s_.size() && IsBlank(s_[p])) ++p;
+        return p;
+    }
+    // Past the closing quote ("" is a quote inside), or the line's end when there is none.
+    std::size_t StringEnd(std::size_t p) const {
+        ++p;
+        while (p < s_.size() && !IsBreak(s_[p])) {
+            if (s_[p] == '"') {
+                if (p + 1 < s_.size() && s_[p + 1] == '"') {
+                    p += 2;
+                    continue;
+                }
+                return p + 1;
+            }
+            ++p;
+        }
+        return p;
+    }
+
+    void Token(std::size_t b, std::size_t e) {
+        if (lead_count_ < kLead) lead_[lead_count_++] = s_.substr(b, e - b);
+        last_end_ = e;
+    }
+
+    bool Lead(int k, std::string_view word) const {
+        return k < lead_count_ && EqualsNoCase(lead_[k], word);
+    }
+
+    bool IsHeader() const {
+        if (Lead(0, "do") || Lead(0, "while") || Lead(0, "for")) return true;
+        int k = 0;
+        if (Lead(k, "public") || Lead(k, "private")) ++k;
+        if (Lead(k, "default")) ++k;
+        if (Lead(k, "sub") || Lead(k, "function")) return true;
+        return Lead(k, "property") &&
+               (Lead(k + 1, "get") || Lead(k + 1, "let") || Lead(k + 1, "set"));
+    }
+
+    void EndStatement() {
+        if (lead_count_ > 0 && IsHeader()) out_.push_back({last_end_, kVBScriptCheck});
+        lead_count_ = 0;
+    }
+
+    static constexpr int kLead = 4;  // "Public Default Property Get" is the longest header start
+    std::string_view s_;
+    std::string_view lead_[kLead];
+    int lead_count_ = 0;
+    std::size_t last_end_ = 0;
+    std::vector<Insert> out_;
+};
+
+// ---- JScript ----------------------------------------------------------------------------------
+
+struct JsToken {
+    enum Kind : unsigned char { kWord, kNumber, kString, kRegex, kPunct };
+    Kind kind = kPunct;
+    bool newline_before = false;
+    bool after_dot = false;      // a member name: never a keyword
+    bool closes_header = false;  // the ')' of if/while/for/with: a '/' after it starts a regex
+    std::size_t begin = 0, end = 0;
+};
+
+bool IsJsWordStart(char c) {
+    return IsAsciiLetter(c) || c == '_' || c == '$' || IsHighLetter(c);
+}
+bool IsJsWordByte(char c) {
+    return IsJsWordStart(c) || IsDigit(c);
+}
+
+class JsTokenizer {
+  public:
+    explicit JsTokenizer(std::string_view s) : s_(s) {}
+
+    std::vector<JsToken> Run() {
+        const std::size_t n = s_.size();
+        std::size_t p = 0;
+        bool newline = false;
+        std::vector<bool> header_parens;  // per open '(': does it follow if/while/for/with
+        while (p < n) {
+            const char c = s_[p];
+            const char next = p + 1 < n ? s_[p + 1] : '\0';
+            if (IsBreak(c)) {
+                newline = true;
+                ++p;
+                continue;
+            }
+            if (IsBlank(c)) {
+                ++p;
+                continue;
+            }
+            if (c == '/' && next == '/') {
+                while (p < n && !IsBreak(s_[p])) ++p;
+                continue;
+            }
+            if (c == '/' && next == '*') {
+                const std::size_t close = s_.find("*/", p + 2);
+                const std::size_t e = close == std::string_view::npos ? n : close + 2;
+                // A comment over lines counts as a line break for semicolon insertion.
+                if (s_.substr(p, e - p).find_first_of("\r\n") != std::string_view::npos)
+                    newline = true;
+                p = e;
+                continue;
+            }
+            JsToken t;
+            t.begin = p;
+            t.newline_before = newline;
+            newline = false;
+            t.after_dot = !out_.empty() && Is(out_.back(), ".");
+            if (c == '"' || c == '\'') {
+                t.kind = JsToken::kString;
+                p = StringEnd(p);
+            } else if (IsDigit(c) || (c == '.' && IsDigit(next))) {
+                t.kind = JsToken::kNumber;
+                const bool hex = c == '0' && (next == 'x' || next == 'X');
+                ++p;
+                while (p < n && (IsJsWordByte(s_[p]) || s_[p] == '.' ||
+                                 (!hex && (s_[p] == '+' || s_[p] == '-') &&
+                                  (s_[p - 1] == 'e' || s_[p - 1] == 'E'))))
+                    ++p;
+            } else if (IsJsWordStart(c)) {
+                t.kind = JsToken::kWord;
+                while (p < n && IsJsWordByte(s_[p])) ++p;
+            } else if (c == '/' && RegexMayStart()) {
+                t.kind = JsToken::kRegex;
+                p = RegexEnd(p);
+            } else {
+                t.kind = JsToken::kPunct;
+                p += ((c == '+' || c == '-') && next == c) ? 2 : 1;
+                if (c == '(') {
+                    header_parens.push_back(!out_.empty() && IsKeyword(out_.back()));
+                } else if (c == ')' && !header_parens.empty()) {
+                    t.closes_header = header_parens.back();
+                    header_parens.pop_back();
+                }
+            }
+            t.end = p;
+            out_.push_back(t);
+        }
+        return std::move(out_);
+    }
+
+  private:
+    std::string_view Text(const JsToken& t) const { return s_.substr(t.begin, t.end - t.begin); }
+    bool Is(const JsToken& t, std::string_view punct) const {
+        return t.kind == JsToken::kPunct && Text(t) == punct;
+    }
+    bool IsKeyword(const JsToken& t) const {
+        return t.kind == JsToken::kWord && !t.after_dot &&
+               OneOf(Text(t), {"if", "while", "for", "with"});
+    }
+
+    // Whether a '/' here starts a regular expression rather than dividing: it does where an
+    // operand is expected, that is not after an operand.
+    bool RegexMayStart() const {
+        if (out_.empty()) return true;
+        const JsToken& t = out_.back();
+        switch (t.kind) {
+            case JsToken::kNumber:
+            case JsToken::kString:
+            case JsToken::kRegex:
+                return false;
+            case JsToken::kWord:
+                return !t.after_dot &&
+                       OneOf(Text(t), {"return", "typeof", "instanceof", "in", "new", "delete",
+                                       "void", "throw", "case", "do", "else"});
+            case JsToken::kPunct:
+                if (Is(t, ")")) return t.closes_header;
+                return !Is(t, "]") && !Is(t, "++") && !Is(t, "--");
+        }
+        return true;
+    }
+
+    // Past the closing quote, or the line's end for a string left open; a backslash escapes
+    // the next byte, a line break (CR LF included) too.
+    std::size_t StringEnd(std::size_t p) const {
+        const char quote = s_[p++];
+        while (p < s_.size()) {
+            const char c = s_[p];
+            if (c == '\\') {
+                p += (p + 2 < s_.size() && s_[p + 1] == '\r' && s_[p + 2] == '\n') ? 3 : 2;
+                continue;
+            }
+            if (c == quote) return p + 1;
+            if (IsBreak(c)) return p;
+            ++p;
+        }
+        return s_.size();
+    }
+
+    // Past the closing '/' (one inside [...] does not close) and the flags; the line's end for
+    // one left open.
+    std::size_t RegexEnd(std::size_t p) const {
+        const std::size_t n = s_.size();
+        bool in_class = false;
+        ++p;
+        while (p < n && !IsBreak(s_[p])) {
+            const char c = s_[p];
+            if (c == '\\') {
+                p = (p + 1 < n && !IsBreak(s_[p + 1])) ? p + 2 : p + 1;
+                continue;
+            }
+            ++p;
+            if (c == '[') {
+                in_class = true;
+            } else if (c == ']') {
+                in_class = false;
+            } else if (c == '/' && !in_class) {
+                while (p < n && IsJsWordByte(s_[p])) ++p;
+                return p;
+            }
+        }
+        return p;
+    }
+
+    std::string_view s_;
+    std::vector<JsToken> out_;
+};
+
+// Walks the statements far enough to know loop bodies, the `while` that closes a `do`, and
+// function bodies as opposed to object literals.
+class JsParser {
+  public:
+    JsParser(std::string_view s, std::vector<JsToken> tokens) : s_(s), t_(std::move(tokens)) {}
+
+    std::vector<Insert> Run() {
+        StatementList(false);
+        return std::move(out_);
+    }
+
+  private:
+    // Deeper nesting than this is skipped without checks rather than risking the stack.
+    static constexpr int kMaxDepth = 256;
+    struct Deeper {
+        explicit Deeper(int& d) : depth(++d) {}
+        ~Deeper() { --depth; }
+        Deeper(const Deeper&) = delete;
+        Deeper& operator=(const Deeper&) = delete;
+        int& depth;
+    };
+
+    bool Done() const { return i_ >= t_.size(); }
+    std::string_view Text(const JsToken& t) const { return s_.substr(t.begin, t.end - t.begin); }
+    bool IsPunct(const JsToken& t, std::string_view p) const {
+        return t.kind == JsToken::kPunct && Text(t) == p;
+    }
+    bool IsWord(const JsToken& t, std::string_view w) const {
+        return t.kind == JsToken::kWord && !t.after_dot && Text(t) == w;
+    }
+    bool At(std::string_view p) const { return !Done() && IsPunct(t_[i_], p); }
+    bool AtWord(std::string_view w) const { return !Done() && IsWord(t_[i_], w); }
+    void Eat(std::string_view p) {
+        if (At(p)) ++i_;
+    }
+    bool IsOpener(const JsToken& t) const {
+        return IsPunct(t, "(") || IsPunct(t, "[") || IsPunct(t, "{");
+    }
+    bool IsCloser(const JsToken& t) const {
+        return IsPunct(t, ")") || IsPunct(t, "]") || IsPunct(t, "}");
+    }
+    // Words that only begin or continue statements: an expression never runs into them.
+    bool IsStatementWord(const JsToken& t) const {
+        return t.kind == JsToken::kWord && !t.after_dot &&
+               OneOf(Text(t),
+                     {"var", "if", "else", "for", "while", "do", "return", "break", "continue",
+                      "throw", "try", "catch", "finally", "switch", "case", "default", "with"});
+    }
+    // Whether an expression may end with this token (for semicolon insertion).
+    bool EndsOperand(const JsToken& t) const {
+        switch (t.kind) {
+            case JsToken::kWord:
+                return t.after_dot ||
+                       !OneOf(Text(t), {"typeof", "new", "delete", "void", "in", "instanceof"});
+            case JsToken::kPunct:
+                return IsCloser(t) || IsPunct(t, "++") || IsPunct(t, "--");
+            default:
+                return true;
+        }
+    }
+    // Whether a token on a new line carries on the expression before it rather than starting
+    // a statement of its own.
+    bool ContinuesExpression(const JsToken& t) const {
+        if (t.kind == JsToken::kWord) return IsWord(t, "in") || IsWord(t, "instanceof");
+        return t.kind == JsToken::kPunct && !IsPunct(t, "++") && !IsPunct(t, "--") &&
+               !IsPunct(t, "!") && !IsPunct(t, "~") && !IsPunct(t, "{");
+    }
+
+    void StatementList(bool in_block) {
+        while (!Done()) {
+            if (At("}")) {
+                if (in_block) return;
+                ++i_;  // a stray '}' at the top
+                continue;
+            }
+            const std::size_t before = i_;
+            Statement();
+            if (i_ == before) ++i_;
+        }
+    }
+
+    void Statement() {
+        if (Done()) return;
+        Deeper deeper(depth_);
+        if (depth_ > kMaxDepth) return SkipStatementFlat();
+        const JsToken& t = t_[i_];
+        if (IsPunct(t, "{")) {
+            ++i_;
+            StatementList(true);
+            return Eat("}");
+        }
+        if (t.kind == JsToken::kWord && !t.after_dot) {
+            const std::string_view w = Text(t);
+            if (w == "for" || w == "while") return LoopStatement(w == "for");
+            if (w == "do") return DoStatement();
+            if (w == "function") return Function();
+            if (w == "if") {
+                ++i_;
+                Header();
+                Statement();
+                if (AtWord("else")) {
+                    ++i_;
+                    Statement();
+                }
+                return;
+            }
+            if (w == "with") {
+                ++i_;
+                Header();
+                return Statement();
+            }
+            if (w == "try") {
+                ++i_;
+                Statement();
+                while (AtWord("catch")) {
+                    ++i_;
+                    Header();
+                    Statement();
+                }
+                if (AtWord("finally")) {
+                    ++i_;
+                    Statement();
+                }
+                return;
+            }
+            if (w == "switch") {
+                ++i_;
+                Header();
+                if (At("{")) SwitchBody();
+                return;
+            }
+            if (w == "return" || w == "throw") {
+                ++i_;
+                // "return" followed by a line break returns nothing.
+                if (!Done() && !(w == "return" && t_[i_].newline_before)) Expression(false);
+                return Eat(";");
+            }
+            if (w == "break" || w == "continue") {
+                ++i_;
+                if (!Done() && t_[i_].kind == JsToken::kWord && !t_[i_].newline_before &&
+                    !IsStatementWord(t_[i_]))
+                    ++i_;  // the label
+                return Eat(";");
+            }
+            if (i_ + 1 < t_.size() && IsPunct(t_[i_ + 1], ":") && !IsStatementWord(t)) {
+                i_ += 2;  // a label
+                return Statement();
+            }
+            if (w == "var") ++i_;
+        }
+        Expression(false);
+        Eat(";");
+    }
+
+    // for (...) / while (...) and the body.
+    void LoopStatement(bool is_for) {
+        ++i_;
+        if (!At("(")) return;
+        const std::size_t open = i_;
+        if (!Group() || Done()) return;
+        const std::size_t close = i_ - 1;
+        if (At("{")) {
+            out_.push_back({t_[i_].end, kJScriptBodyCheck});
+        } else if (!is_for) {
+            out_.push_back({t_[open].end, kJScriptConditionCheck});
+        } else {
+            // for (init; test; step): the check goes in front of the test. A `for (x in o)`
+            // has no test and ends by itself.
+            std::size_t first = 0, second = close;
+            int balance = 0;
+            for (std::size_t k = open + 1; k < close; ++k) {
+                if (IsOpener(t_[k])) ++balance;
+                if (IsCloser(t_[k])) --balance;
+                if (balance != 0 || !IsPunct(t_[k], ";")) continue;
+                if (first == 0) {
+                    first = k;
+                } else {
+                    second = k;
+                    break;
+                }
+            }
+            if (first != 0) {
+                out_.push_back({t_[first].end, second == first + 1 ? kJScriptEmptyConditionCheck
+                                                                   : kJScriptConditionCheck});
+            }
+        }
+        Statement();
+    }
+
+    // do body while (...): the `while` closes the body; it starts no loop of its own.
+    void DoStatement() {
+        ++i_;
+        const bool braced = At("{");
+        if (braced) out_.push_back({t_[i_].end, kJScriptBodyCheck});
+        Statement();
+        if (!AtWord("while")) return;
+        ++i_;
+        if (!At("(")) return;
+        if (!braced) out_.push_back({t_[i_].end, kJScriptConditionCheck});
+        Group();
+        Eat(";");
+    }
+
+    // function [name] (params) { body }, declaration or expression.
+    void Function() {
+        ++i_;
+        if (!Done() && t_[i_].kind == JsToken::kWord) ++i_;
+        if (At("(")) Group();
+        if (!At("{")) return;
+        Deeper deeper(depth_);
+        if (depth_ > kMaxDepth) {
+            SkipGroupFlat();
+            return;
+        }
+        out_.push_back({t_[i_].end, kJScriptBodyCheck});
+        ++i_;
+        StatementList(true);
+        Eat("}");
+    }
+
+    void SwitchBody() {
+        ++i_;
+        while (!Done() && !At("}")) {
+            if (AtWord("case")) {
+                ++i_;
+                Expression(true);
+                Eat(":");
+                continue;
+            }
+            if (AtWord("default")) {
+                ++i_;
+                Eat(":");
+                continue;
+            }
+            const std::size_t before = i_;
+            Statement();
+            if (i_ == before) ++i_;
+        }
+        Eat("}");
+    }
+
+    void Header() {
+        if (At("(")) Group();
+    }
+
+    // One expression: up to a ';' or '}' (left for the caller), a line break where semicolon
+    // insertion ends it, or a word that begins a statement; with `case_label`, also up to the
+    // ':' of a case.
+    void Expression(bool case_label) {
+        int open_conditionals = 0;
+        bool first = true;
+        while (!Done()) {
+            const JsToken& t = t_[i_];
+            if (IsPunct(t, ";") || IsPunct(t, "}")) return;
+            if (case_label && open_conditionals == 0 && IsPunct(t, ":")) return;
+            if (!first) {
+                if (IsStatementWord(t)) return;
+                if (t.newline_before && EndsOperand(t_[i_ - 1]) && !ContinuesExpression(t)) return;
+            }
+            first = false;
+            if (IsPunct(t, "?")) ++open_conditionals;
+            if (IsPunct(t, ":") && open_conditionals > 0) --open_conditionals;
+            if (IsWord(t, "function")) {
+                Function();
+            } else if (IsOpener(t)) {
+                Group();
+            } else {
+                ++i_;
+            }
+        }
+    }
+
+    // From an opener past its closer, checking the function expressions inside. False when the
+    // closer is missing (a closer of another kind is left to the enclosing construct).
+    bool Group() {
+        Deeper deeper(depth_);
+        if (depth_ > kMaxDepth) return SkipGroupFlat();
+        const std::string_view close = IsPunct(t_[i_], "(")   ? ")"
+                                       : IsPunct(t_[i_], "[") ? "]"
+                                                              : "}";
+        ++i_;
+        while (!Done()) {
+            const JsToken& t = t_[i_];
+            if (IsPunct(t, close)) {
+                ++i_;
+                return true;
+            }
+            if (IsCloser(t)) return false;
+            if (IsWord(t, "function")) {
+                Function();
+            } else if (IsOpener(t)) {
+                Group();
+            } else {
+                ++i_;
+            }
+        }
+        return false;
+    }
+
+    bool SkipGroupFlat() {
+        int balance = 0;
+        while (!Done()) {
+            const JsToken& t = t_[i_++];
+            if (IsOpener(t)) ++balance;
+            if (IsCloser(t) && --balance == 0) return true;
+        }
+        return false;
+    }
+
+    void SkipStatementFlat() {
+        int balance = 0;
+        while (!Done()) {
+            const JsToken& t = t_[i_];
+            if (balance == 0 && IsPunct(t, "}")) return;
+            ++i_;
+            if (balance == 0 && IsPunct(t, ";")) return;
+            if (IsOpener(t)) ++balance;
+            if (IsCloser(t) && balance > 0) --balance;
+        }
+    }
+
+    std::string_view s_;
+    std::vector<JsToken> t_;
+    std::size_t i_ = 0;
+    int depth_ = 0;
+    std::vector<Insert> out_;
+};
+
+}  // namespace
+
+std::string StopCheckPreamble(Language language) {
+    return language == Language::JavaScript ? "var ZephTurns=0;" : "";
+}
+
+StopCheckedText AddStopChecks(Language language, std::string_view text) {
+    if (language == Language::VBScript) return Build(text, VBScriptScanner(text).Run());
+    return Build(text, JsParser(text, JsTokenizer(text).Run()).Run());
+}
+
+int StopCheckedText::UserColumn(int line, int column) const {
+    auto it = std::lower_bound(insertions.begin(), insertions.end(), line,
+                               [](const Insertion& a, int l) { return a.line < l; });
+    int shift = 0;
+    for (; it != insertions.end() && it->line == line; ++it) {
+        if (column < it->column) break;
+        if (column < it->column + it->length) return it->column - shift;
+        shift += it->length;
+    }
+    return column - shift;
+}
+
+}  // namespace zeph::workbench
