@@ -112,6 +112,9 @@ class IScriptEngine {
     virtual void SetSiteWindow() = 0;
     // Publishes "WScript", whose Echo hands each line to `echo`. Engines without it ignore it.
     virtual void AddEcho(std::function<void(std::string_view line)> echo) { (void)echo; }
+    // Publishes the hidden item that stop checks placed into the text call; false for an engine
+    // that has none (its runs get the user's text unchanged).
+    virtual bool AddStopCheckItem() { return false; }
     // Adds code and runs its global statements. A script error is returned; any other
     // failure throws.
     virtual std::optional<ScriptError> AddCode(std::string_view code) = 0;

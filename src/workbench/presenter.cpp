@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "text/cp1251.h"
+#include "workbench/stop_checks.h"
 
 namespace zeph::workbench {
 
@@ -343,10 +344,21 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
 
     // A description without constants gives no statement: the bare keyword would be a syntax
     // error that stops every run.
+    // Where the engine has the stop-check item, it runs a copy of the text with a check at each
+    // turn of each loop, so that every loop can be stopped; the lines are the same and the
+    // engine's columns are mapped back to the user's.
+    std::optional<StopCheckedText> checked;
     std::optional<ScriptError> error;
-    if (!prelude.empty()) error = engine.AddCode(prelude);
+    if (engine.AddStopCheckItem()) {
+        const std::string preamble = StopCheckPreamble(language);
+        if (!preamble.empty()) error = engine.AddCode(preamble);
+        checked = AddStopChecks(language, text);
+    }
+    if (!error && !prelude.empty()) error = engine.AddCode(prelude);
     if (!error) {
-        error = engine.AddCode(text);
+        error = engine.AddCode(checked ? std::string_view(checked->text) : text);
+        if (error && checked && error->line > 0)
+            error->column = checked->UserColumn(error->line, error->column);
         // Part of the text ran: its lines are counted as the editor counts them.
         if (error && error->line > 0) error->line += first_line - 1;
     }

@@ -181,6 +181,18 @@ LRESULT ScriptEditorWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CHAR:
             OnChar(static_cast<wchar_t>(wp));
             return 0;
+        // The text for screen readers and automation tools, as an edit control gives it.
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(Wide(model_.Text()).size());
+        case WM_GETTEXT: {
+            if (wp == 0 || !lp) return 0;
+            const std::wstring text = Wide(model_.Text());
+            const std::size_t n = std::min<std::size_t>(text.size(), wp - 1);
+            auto* out = reinterpret_cast<wchar_t*>(lp);
+            std::copy_n(text.data(), n, out);
+            out[n] = L'\0';
+            return static_cast<LRESULT>(n);
+        }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             OnMouseDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp), wp & MK_SHIFT, msg == WM_LBUTTONDBLCLK);

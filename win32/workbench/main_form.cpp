@@ -17,6 +17,7 @@
 #include "workbench/glyphs.h"
 #include "workbench/message_box.h"
 #include "workbench/placement.h"
+#include "workbench/run_watch.h"
 #include "workbench/script_engines.h"
 
 namespace zeph::win {
@@ -28,8 +29,6 @@ namespace {
 
 constexpr UINT_PTR kCaptionTimer = 1;
 constexpr UINT kCaptionTimerPeriod = 3000;
-// Posted by the key hook: hands the oldest taken key message to its control.
-constexpr UINT kTakenKeyMessage = WM_APP + 0x102;
 // Posted by the message hook after a click on the owner: puts the window back above it.
 constexpr UINT kKeepAboveOwnerMessage = WM_APP + 0x103;
 // Posted by the key hook: an output-pane key, its code in wparam and modifiers in lparam.
@@ -329,9 +328,6 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
             presenter_.HandleOutputKey(
                 KeyStroke{static_cast<std::uint16_t>(wparam), static_cast<std::uint8_t>(lparam)});
             return 0;
-        case kTakenKeyMessage:
-            DeliverTakenKey();
-            return 0;
         case WM_CLOSE:
             CloseStoringWork();
             return 0;
@@ -351,14 +347,6 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
 void TMainModelessDialogForm::RunSelectedLines() {
     const editor::LineBlock block = editor::SelectedLines(editor_window_->model());
     presenter_.RunSelection(block.first_line, block.text);
-}
-
-void TMainModelessDialogForm::DeliverTakenKey() {
-    if (taken_keys_.empty()) return;
-    MSG key = taken_keys_.front();
-    taken_keys_.pop_front();
-    if (key.message == WM_KEYDOWN || key.message == WM_SYSKEYDOWN) ::TranslateMessage(&key);
-    ::DispatchMessageW(&key);
 }
 
 void TMainModelessDialogForm::CloseStoringWork() {
@@ -510,14 +498,16 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
 
 bool TMainModelessDialogForm::TakeKey(const MSG& msg) noexcept {
     if (in_menu_ || !OwnsWindow(msg.hwnd) || !::IsWindowEnabled(Handle())) return false;
-    try {
-        taken_keys_.push_back(msg);
-    } catch (...) {
-        return false;
-    }
-    if (::PostMessageW(Handle(), kTakenKeyMessage, 0, 0)) return true;
-    taken_keys_.pop_back();
-    return false;
+    // The key goes to its control now, before any message queued after it. Its character is
+    // made here, as the host's loop would have made it, unless one is queued already: a
+    // program that posts a whole stroke (key down, character, key up) sent its own.
+    MSG waiting;
+    const UINT first = msg.message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
+    if (!::PeekMessageW(&waiting, msg.hwnd, first, first + 1,
+                        PM_NOREMOVE | PM_NOYIELD | PM_QS_POSTMESSAGE))
+        ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+    return true;
 }
 
 LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam,
@@ -527,11 +517,11 @@ LRESULT CALLBACK TMainModelessDialogForm::GetMessageHook(int code, WPARAM wparam
         MSG& msg = *reinterpret_cast<MSG*>(lparam);
         // Key strokes for our windows never reach the host's loop: a real host's
         // TranslateAccelerator would turn the workbench's own keys (Ctrl+C in the editor) into
-        // host commands. Action keys run their action; the others go to their control from our
-        // own queue, still before any later input (posted messages come first). Characters are
-        // left alone: accelerators on virtual keys never match them, and the editor takes some
-        // from the queue itself right after their key.
-        if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+        // host commands. Action keys run their action; the others go to their control at once.
+        // Characters are left alone: accelerators on virtual keys never match them, and the
+        // editor takes some from the queue itself right after their key. Keys being dropped
+        // after a stopped run are not ours to deliver.
+        if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && !DroppingQueuedKeys()) {
             for (TMainModelessDialogForm* form : state->forms) {
                 if (form->RouteKey(msg) || form->TakeKey(msg)) {
                     msg.message = WM_NULL;

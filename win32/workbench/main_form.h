@@ -16,7 +16,6 @@
 
 #include <commctrl.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -89,7 +88,6 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     void RememberOrRestoreFocus(bool active);
     void RunAction(workbench::ActionId id);
     void RunSelectedLines();
-    void DeliverTakenKey();
     void CloseStoringWork();
     void RescueTextIfUnstored();
     // Repaints the editor when the store changed the looks of its token classes.
@@ -99,7 +97,7 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wparam, LPARAM lparam) noexcept;
     bool RouteKey(MSG& msg) noexcept;
     // Takes a key message for one of the window's controls out of the host's loop and hands it to
-    // its control from the window's own queue (see the hook).
+    // its control at once, with its character unless one is queued already (see the hook).
     bool TakeKey(const MSG& msg) noexcept;
     bool OwnsWindow(HWND hwnd) const noexcept;
     bool ClickOnOwner(const MSG& msg) const noexcept;
@@ -181,7 +179,6 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     UniqueIcon small_icon_;
     HWND last_focus_ = nullptr;
     bool in_menu_ = false;
-    std::deque<MSG> taken_keys_;
     bool attached_ = false;  // set up: its text is the user's
     bool closed_ = false;    // the closing stored the work (or the user let it go)
 };

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "base/com_object.h"
+#include "base/result.h"
+#include "base/unique.h"
 #include "base/wide.h"
 #include "text/cp1251.h"
 
@@ -13,13 +15,7 @@ using text::operator""_cp;
 
 namespace {
 
-constexpr DWORD kPollMs = 15;
-
-bool KeyWentDown(int vk) {
-    // The high bit: held now; the low bit: pressed since the last query (a quick stroke
-    // between two polls).
-    return (::GetAsyncKeyState(vk) & 0x8001) != 0;
-}
+constexpr ULONGLONG kInputEveryMs = 10;
 
 // A host enumerator ("For Each") whose items come out guarded and which stops with the run.
 class GuardedEnum final : public SingleInterfaceObject<IEnumVARIANT, IID_IEnumVARIANT> {
@@ -29,6 +25,7 @@ class GuardedEnum final : public SingleInterfaceObject<IEnumVARIANT, IID_IEnumVA
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override {
         if (fetched) *fetched = 0;
+        stop_->LetInputIn();
         if (stop_->Stopped()) return E_ABORT;
         ULONG got = 0;
         HRESULT hr = real_->Next(count, items, &got);
@@ -84,6 +81,7 @@ class GuardedDispatch final : public SingleInterfaceObject<IDispatch, IID_IDispa
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags,
                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                                      UINT* arg_err) override {
+        stop_->LetInputIn();
         if (stop_->Stopped()) return RunStop::StoppedResult(excep);
         try {
             DISPPARAMS call = params ? *params : DISPPARAMS{};
@@ -96,9 +94,8 @@ class GuardedDispatch final : public SingleInterfaceObject<IDispatch, IID_IDispa
             HRESULT hr = real_->Invoke(id, iid, lcid, flags, &call, result, excep, arg_err);
             if (SUCCEEDED(hr) && result) stop_->GuardVariant(result);
             return hr;
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
         }
+        CATCH_RETURN()
     }
 
   private:
@@ -168,38 +165,60 @@ HRESULT RunStop::StoppedResult(EXCEPINFO* excep) {
     return excep ? DISP_E_EXCEPTION : E_ABORT;
 }
 
-StopKeyWatch::StopKeyWatch(std::shared_ptr<RunStop> stop, HWND workbench)
-    : stop_(std::move(stop)), workbench_(workbench) {
-    quit_ = UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!quit_) return;      // no watch: the run simply cannot be stopped
-    KeyWentDown(VK_CANCEL);  // forget strokes from before the run
-    KeyWentDown(VK_ESCAPE);
-    thread_ = UniqueHandle(::CreateThread(nullptr, 0, &Watch, this, 0, nullptr));
+void RunStop::LetInputIn() noexcept {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - input_read_at_ < kInputEveryMs) return;
+    input_read_at_ = now;
+    // Unlike peeking, asking for the queue's state dispatches nothing: no window of ours runs
+    // inside the script.
+    ::GetQueueStatus(QS_INPUT);
 }
 
-StopKeyWatch::~StopKeyWatch() {
-    if (!thread_) return;
-    ::SetEvent(quit_.get());
-    ::WaitForSingleObject(thread_.get(), INFINITE);
-}
+namespace {
 
-DWORD WINAPI StopKeyWatch::Watch(void* param) {
-    auto* self = static_cast<StopKeyWatch*>(param);
-    const HWND root = ::GetAncestor(self->workbench_, GA_ROOT);
-    while (::WaitForSingleObject(self->quit_.get(), kPollMs) == WAIT_TIMEOUT) {
-        // Ctrl+Break arrives as VK_CANCEL; Esc counts only over the workbench, as it is an
-        // ordinary key elsewhere in the host.
-        const bool cancel = KeyWentDown(VK_CANCEL);
-        const bool escape = KeyWentDown(VK_ESCAPE) && root && ::GetForegroundWindow() == root;
-        if (cancel || escape) self->stop_->Stop();
+constexpr DISPID kTick = 1;
+
+class StopCheckItem final : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
+  public:
+    explicit StopCheckItem(std::shared_ptr<RunStop> stop) : stop_(std::move(stop)) {}
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 0;
+        return S_OK;
     }
-    return 0;
-}
-
-void DropQueuedKeys() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        if (!names || !ids) return E_POINTER;
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        if (count == 1 && _wcsicmp(names[0], L"Tick") == 0) {
+            ids[0] = kTick;
+            return S_OK;
+        }
+        return DISP_E_UNKNOWNNAME;
     }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO* excep, UINT*) override {
+        if (id != kTick) return DISP_E_MEMBERNOTFOUND;
+        stop_->LetInputIn();
+        if (stop_->Stopped()) return RunStop::StoppedResult(excep);
+        if (result) {
+            ::VariantInit(result);
+            result->vt = VT_BOOL;
+            result->boolVal = VARIANT_TRUE;
+        }
+        return S_OK;
+    }
+
+  private:
+    std::shared_ptr<RunStop> stop_;
+};
+
+}  // namespace
+
+IDispatch* CreateStopCheckItem(std::shared_ptr<RunStop> stop) {
+    return new StopCheckItem(std::move(stop));
 }
 
 }  // namespace zeph::win

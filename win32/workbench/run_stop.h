@@ -1,18 +1,18 @@
 // Stopping a running script. The script runs on the host's thread, which pumps no messages
-// meanwhile, so a watch thread reads the keyboard (Ctrl+Break anywhere, Esc while the workbench
-// is the foreground window) and raises a flag. The Script Control offers no way into the engine
-// to interrupt it, so the flag is honoured where the script reaches the host: "Application" is
-// published through a guard object, and every object, collection enumerator and member call that
-// comes out of it fails with "script stopped" once the flag is up.
+// meanwhile, so a watch thread (run_watch.h) reads the keyboard and raises a flag. The Script
+// Control offers no way into the engine to interrupt it, so the flag is honoured where the script
+// reaches us: "Application" is published through a guard object, and every object, collection
+// enumerator and member call that comes out of it fails with "script stopped" once the flag is up;
+// loops and procedures that never call the host call the hidden stop-check item at their turns.
 #pragma once
 
 #include <windows.h>
 
+#include <oaidl.h>
+
 #include <atomic>
 #include <memory>
 #include <unordered_map>
-
-#include "base/unique.h"
 
 namespace zeph::win {
 
@@ -34,33 +34,22 @@ class RunStop : public std::enable_shared_from_this<RunStop> {
     // What a guarded call returns once the run is stopped.
     static HRESULT StoppedResult(EXCEPINFO* excep);
 
+    // Lets the busy thread read its pending input every few milliseconds. Under Wine a key
+    // stroke reaches the keyboard state only when the thread owning the focused window reads
+    // its window system events, and a thread inside a script reads none; reading them queues
+    // the keys (nothing is dispatched), so the watch thread sees the stop keys.
+    void LetInputIn() noexcept;
+
   private:
     friend class GuardedDispatch;
     std::atomic<bool> stopped_{false};
+    unsigned long long input_read_at_ = 0;              // GetTickCount64 of the last read
     std::unordered_map<IUnknown*, IDispatch*> guards_;  // host identity -> guard (not counted)
     std::unordered_map<IDispatch*, IDispatch*> hosts_;  // guard -> host object
 };
 
-// Watches the stop keys on its own thread while it lives.
-class StopKeyWatch {
-  public:
-    // `workbench` is the window whose being in the foreground lets Esc stop the run.
-    StopKeyWatch(std::shared_ptr<RunStop> stop, HWND workbench);
-    ~StopKeyWatch();
-    StopKeyWatch(const StopKeyWatch&) = delete;
-    StopKeyWatch& operator=(const StopKeyWatch&) = delete;
-
-  private:
-    static DWORD WINAPI Watch(void* self);
-
-    std::shared_ptr<RunStop> stop_;
-    HWND workbench_;
-    UniqueHandle quit_;
-    UniqueHandle thread_;
-};
-
-// Drops the key strokes queued for this thread while it was busy: the stop key must not act
-// again on the window (Esc there closes the workbench) or dismiss the box that follows.
-void DropQueuedKeys();
+// The hidden object that the stop checks placed into a run's text call at each turn of a loop
+// ("Tick", true while the run goes on, the stopped error once it is stopped). New reference.
+IDispatch* CreateStopCheckItem(std::shared_ptr<RunStop> stop);
 
 }  // namespace zeph::win

@@ -5,7 +5,9 @@
 #include "store/description.h"
 #include "workbench/echo_object.h"
 #include "workbench/run_stop.h"
+#include "workbench/run_watch.h"
 #include "workbench/script_control.h"
+#include "workbench/stop_checks.h"
 #include "xml/xml.h"
 
 namespace zeph::win {
@@ -27,6 +29,11 @@ class Engine : public workbench::IScriptEngine {
         ComPtr<IDispatch> object =
             ComPtr<IDispatch>::Attach(CreateEchoObject(stop_, std::move(echo)));
         control_.AddObject("WScript", object.get(), false);
+    }
+    bool AddStopCheckItem() override {
+        ComPtr<IDispatch> item = ComPtr<IDispatch>::Attach(CreateStopCheckItem(stop_));
+        control_.AddObject(std::string(workbench::kStopCheckItem), item.get(), false);
+        return true;
     }
     std::optional<workbench::ScriptError> AddCode(std::string_view code) override {
         bool done = false;

@@ -1,6 +1,7 @@
 // Stopping a running script with the real engine and real key strokes: loops that call the host
 // end soon after the key, the host's objects reach the host unwrapped, and the next run works.
 #include "workbench/run_stop.h"
+#include "workbench/run_watch.h"
 
 #include <gtest/gtest.h>
 

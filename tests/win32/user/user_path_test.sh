@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# The demo host with the workbench as a user meets it: Tellur.exe under Wine on a display of its
+# own, driven through the X server with xdotool (keys, text, clicks). Checks outcomes (windows
+# present or gone, the editor's text, the store's bytes, the host's CPU use) and waits on
+# conditions with time limits, never on fixed sleeps.
+# Usage: user_path_test.sh TELLUR.EXE ZEPH.DLL USER_PROBE.EXE WORKDIR
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+exe=$(realpath "$1") dll=$(realpath "$2") probe=$(realpath "$3") work=$(realpath -m "$4")
+command -v xdotool >/dev/null || { echo "user path: xdotool is missing"; exit 77; }
+
+# A prefix of its own: no registration or focus left by the other Wine tests.
+export ZEPH_WINEPREFIX=$work/prefix WINEDEBUG=-all
+export WINEPREFIX=$ZEPH_WINEPREFIX
+xvfb_pid="" host_pid="" failures=0
+cleanup() {
+  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null || true
+  timeout 20 wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT INT TERM
+
+[ -d "$work/prefix" ] && { timeout 30 wineserver -k 2>/dev/null || true; }
+rm -rf "$work/data"
+mkdir -p "$work/data"
+for n in $(seq 150 190); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || { echo "user path: no free display"; exit 1; }
+
+wine_run() { timeout 120 "$root/scripts/wine-run.sh" "$@"; }
+winpath() { wine_run winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+now_ms() { date +%s%3N; }
+windows() { wine_run "$probe" windows 2>/dev/null | tr -d '\r'; }
+# wait_for SECONDS COMMAND...: true as soon as the command succeeds.
+wait_for() {
+  local limit=$(( $(now_ms) + $1 * 1000 )); shift
+  while [ "$(now_ms)" -lt "$limit" ]; do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+has_window() { windows | grep -qE "$1"; }
+no_window() { ! has_window "$1"; }
+# The host's CPU time in clock ticks (user + system).
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$host_process/stat"; }
+# Ticks used over `ms` milliseconds, as a percentage of one core.
+cpu_percent() {
+  local a b hz
+  hz=$(getconf CLK_TCK); a=$(cpu_ticks); sleep "$(awk "BEGIN { print $1 / 1000 }")"; b=$(cpu_ticks)
+  echo $(( (b - a) * 100 * 1000 / ($1 * hz / 1) / 1000 ))
+}
+editor_text() { wine_run "$probe" text TScriptEditor 2>/dev/null | tr -d '\r'; }
+workbench_id() { xdotool search --name 'Модуль быстрого запуска скрипта' 2>/dev/null | head -n 1 || true; }
+find_workbench() { wb=$(workbench_id); [ -n "$wb" ]; }
+
+echo "== start"
+wine_run regsvr32 /s "$(winpath "$dll")" || { echo "user path: regsvr32 failed"; exit 1; }
+cp "$root/host/data/demo_store.cfg" "$work/data/zpconfig.cfg"
+data=$(winpath "$work/data")
+"$root/scripts/wine-run.sh" "$exe" --data-folder "$data" --log "$data\\tellur.log" --open-workbench \
+  >"$work/host.out" 2>&1 &
+host_pid=$!
+wait_for 90 has_window '^TMainModelessDialogForm' || { echo "user path: no workbench"; exit 1; }
+# The Windows process behind the starter script.
+for _ in $(seq 50); do
+  host_process=$(pgrep -f 'Tellur.exe' | while read -r p; do
+    if grep -q 'wine' "/proc/$p/maps" 2>/dev/null; then echo "$p"; fi; done | tail -n 1)
+  [ -n "$host_process" ] && break; sleep 0.1
+done
+[ -n "$host_process" ] || { echo "user path: no host process"; exit 1; }
+wait_for 20 find_workbench || { echo "user path: the workbench has no X window"; exit 1; }
+
+# Puts the focus in the editor with a click in the middle of the workbench.
+focus_editor() {
+  eval "$(xdotool getwindowgeometry --shell "$wb")"
+  xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+}
+type_script() {  # replaces the editor's text
+  focus_editor
+  xdotool key --delay 30 ctrl+a Delete
+  xdotool type --delay 20 "$1"
+  wait_for 10 text_is "$1" || true
+}
+text_is() { [ "$(editor_text)" = "$1" ]; }
+
+echo "== type a script and run it"
+type_script 'WScript.Echo "typed"'
+text=$(editor_text)
+[ "$text" = 'WScript.Echo "typed"' ] && ok "the editor holds the typed text" ||
+  fail "the editor holds '$text'"
+xdotool key F5
+wait_for 10 has_window '^#32770' && fail "a box after a script that runs cleanly" || ok "F5 ran without a box"
+
+# stop_case NAME LANGUAGE_KEYS SCRIPT STOP_KEYS: a loop runs, the indicator shows, the key stops it.
+stop_case() {
+  local name=$1 script=$2 keys=$3 t0 t1 busy idle
+  type_script "$script"
+  xdotool key F5
+  if ! wait_for 10 has_window '^TZephRunIndicator'; then fail "$name: no running indicator"; return; fi
+  busy=$(cpu_percent 500)
+  t0=$(now_ms)
+  xdotool key $keys
+  if ! wait_for 10 has_window '^#32770.*остановлен'; then
+    fail "$name: not stopped by $keys"
+    return
+  fi
+  t1=$(now_ms)
+  has_window '^TZephRunIndicator' && fail "$name: the indicator outlived the run"
+  xdotool key Return
+  wait_for 10 no_window '^#32770' || fail "$name: the box did not close"
+  idle=$(cpu_percent 1000)
+  echo "$name: host ${busy}% busy while running, stopped $((t1 - t0)) ms after $keys (box seen), ${idle}% after"
+  [ "$idle" -lt 30 ] && ok "$name: the host is idle again" || fail "$name: the host still busy (${idle}%)"
+}
+
+echo "== stop keys, VBScript"
+stop_case 'VBScript Do : Loop, Ctrl+Break' 'Do : Loop' ctrl+Break
+stop_case 'VBScript host loop, Esc' 'Do : Application.Map.Redraw : Loop' Escape
+stop_case 'VBScript For, Esc' 'For i = 1 To 1E9 : Next' Escape
+
+echo "== the indicator's button"
+type_script 'While True : Wend'
+xdotool key F5
+if wait_for 10 has_window '^TZephRunIndicator'; then
+  read -r l t r b < <(windows | awk -F'\t' '$1 == "TZephRunIndicator" { print $3 }')
+  # The button sits at the right of the second row.
+  xdotool mousemove --sync $((r - 50)) $((t + (b - t) * 2 / 3)) click 1
+  wait_for 10 has_window '^#32770.*остановлен' && ok "the button stopped the run" ||
+    fail "the button did not stop the run"
+  xdotool key Return
+  wait_for 10 no_window '^#32770' || fail "the box did not close"
+else
+  fail "no indicator for While True : Wend"
+fi
+
+echo "== stop keys, JScript"
+focus_editor
+xdotool key ctrl+l
+wait_for 10 has_window 'JavaScript\)' || fail "Ctrl+L did not switch to JScript"
+find_workbench
+stop_case 'JScript for (;;), Ctrl+Pause' 'for (;;) {}' ctrl+Pause
+stop_case 'JScript host loop, Esc' 'while (true) Application.Map.Redraw();' Escape
+stop_case 'JScript do-while, Esc' 'do {} while (true)' Escape
+
+echo "== the host still answers"
+type_script 'WScript.Echo Application.Map.Count'
+focus_editor
+xdotool key ctrl+l
+wait_for 10 has_window 'VBScript\)' || fail "Ctrl+L did not switch back to VBScript"
+find_workbench
+xdotool key F5
+wait_for 5 has_window '^#32770' && fail "a box after the last run" || ok "the host ran a script after the stops"
+
+echo "== Ctrl+Q stores the text"
+focus_editor
+xdotool key ctrl+q
+wait_for 10 no_window '^TMainModelessDialogForm' || fail "Ctrl+Q left the window open"
+grep -q 'Application.Map.Count' "$work/data/zpconfig.cfg" && ok "the store holds the last text" ||
+  fail "the store lacks the last text"
+
+echo
+[ "$failures" -eq 0 ] && echo "user path: all passed" || echo "user path: $failures failed"
+[ "$failures" -eq 0 ]

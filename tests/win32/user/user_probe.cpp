@@ -1,0 +1,99 @@
+// What the user-path test reads off the Wine desktop that the X server cannot tell it: the
+// windows with their classes and titles, and a control's text. Output is UTF-8.
+//   user_probe windows           one line per visible top-level window: class, title, rectangle
+//   user_probe text CLASS        the text of the first window of that class (at any depth)
+//   user_probe keys              the stop keys' asynchronous state, as the desktop keeps it
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr,
+                                        0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                          nullptr);
+    return out;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+// The window's text, asked with a time limit: a busy window must not hang the probe.
+std::wstring TextOf(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
+        return L"<busy>";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                               SMTO_ABORTIFHUNG, 2000, &got))
+        return L"<busy>";
+    text.resize(got);
+    return text;
+}
+
+BOOL CALLBACK PrintWindow(HWND hwnd, LPARAM) {
+    if (!::IsWindowVisible(hwnd)) return TRUE;
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    // Titles straight from the window manager's copy: no message to a thread that may be busy.
+    wchar_t title[512] = {};
+    ::InternalGetWindowText(hwnd, title, 512);
+    std::printf("%s\t%s\t%ld %ld %ld %ld\n", Utf8(ClassOf(hwnd)).c_str(), Utf8(title).c_str(),
+                r.left, r.top, r.right, r.bottom);
+    return TRUE;
+}
+
+struct Search {
+    std::wstring cls;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND hwnd, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    if (ClassOf(hwnd) == s->cls) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindIn(HWND hwnd, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    if (!::IsWindowVisible(hwnd)) return TRUE;
+    FindChild(hwnd, p);
+    if (!s->found) ::EnumChildWindows(hwnd, &FindChild, p);
+    return s->found ? FALSE : TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 2 && std::wcscmp(argv[1], L"windows") == 0) {
+        ::EnumWindows(&PrintWindow, 0);
+        return 0;
+    }
+    if (argc >= 3 && std::wcscmp(argv[1], L"text") == 0) {
+        Search s{argv[2]};
+        ::EnumWindows(&FindIn, reinterpret_cast<LPARAM>(&s));
+        if (!s.found) return 2;
+        std::fputs(Utf8(TextOf(s.found)).c_str(), stdout);
+        return 0;
+    }
+    if (argc >= 2 && std::wcscmp(argv[1], L"keys") == 0) {
+        for (int vk : {VK_CANCEL, VK_CONTROL, VK_ESCAPE, VK_PAUSE, VK_RETURN})
+            std::printf("%02x %04x\n", vk, static_cast<unsigned>(::GetAsyncKeyState(vk)) & 0xffff);
+        return 0;
+    }
+    std::fputs("usage: user_probe windows | text CLASS | keys\n", stderr);
+    return 1;
+}
