@@ -68,9 +68,14 @@ bool ReadUnlessKnown(xml::IFileSystem& files, const fs::path& path, std::string_
     }
 }
 
-xml::XmlRef<xml::IXmlDocument> Parse(std::string_view bytes) {
+// A parse error names the file and the place in it.
+xml::XmlRef<xml::IXmlDocument> Parse(std::string_view bytes, const fs::path& path) {
     auto doc = xml::CreateXmlDocument();
-    doc->LoadFromBytes(bytes);
+    try {
+        doc->LoadFromBytes(bytes);
+    } catch (const xml::XmlError& e) {
+        throw xml::XmlError(xml::LoadErrorText(e, path, bytes));
+    }
     return doc;
 }
 
@@ -171,18 +176,30 @@ xml::XmlRef<xml::IXmlElement> RootOf(xml::IXmlDocument& doc, const fs::path& pat
     return root;
 }
 
+// An error whose text already says what the action saved.
+class ToldError : public StoreError {
+  public:
+    using StoreError::StoreError;
+};
+
+std::string SavedList(const std::vector<std::string>& saved) {
+    std::string text;
+    for (std::size_t i = 0; i < saved.size(); ++i) text += (i ? ", " : "") + saved[i];
+    return text;
+}
+
 // The message of a failed save. The file keeps what earlier saves of the same action wrote, and
 // the user must not take those for lost (nor the failed one for saved).
 // At namespace scope: clang 14 crashes on this literal inside the function below.
 constexpr std::string_view kCannotSave = u8"Не удалось сохранить файл настроек \""_cp;
+constexpr std::string_view kAlreadySaved = u8"Уже сохранено: "_cp;
 
 std::string SaveFailure(const fs::path& path, const std::string& change,
                         const std::vector<std::string>& saved, const std::string& reason) {
     std::string text = std::string(kCannotSave) + PathText(path);
     if (saved.empty()) return text + std::string(u8"\"; файл остался прежним.\r\n"_cp) + reason;
-    text += std::string(u8"\": не сохранено: "_cp) + change + std::string(u8". Уже сохранено: "_cp);
-    for (std::size_t i = 0; i < saved.size(); ++i) text += (i ? ", " : "") + saved[i];
-    return text + ".\r\n" + reason;
+    text += std::string(u8"\": не сохранено: "_cp) + change + ". " + std::string(kAlreadySaved);
+    return text + SavedList(saved) + ".\r\n" + reason;
 }
 
 xml::XmlRef<xml::IXmlElement> ConfigurationOf(xml::IXmlElement& root, const fs::path& path) {
@@ -259,6 +276,67 @@ void ApplyPlacement(xml::IXmlElement& config, IStoreWindow& window) {
     window.SetWindowBounds(bounds);
 }
 
+// Applies a loaded store to the window, from the list to the box text, then the last text
+// unless the default script is listed; returns the default script's name when it is.
+std::optional<std::string> ApplyDocument(xml::IXmlDocument& doc, const fs::path& path,
+                                         IStoreWindow& window) {
+    auto root = RootOf(doc, path);
+    std::vector<std::string> names;
+    auto scripts = root->ElementsByName("Script");
+    for (int i = 0, count = scripts->Count(); i < count; ++i) {
+        std::string name = scripts->Item(i)->GetAttr("Name", "");
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    window.AddScriptNames(names);
+
+    auto config = ConfigurationOf(*root, path);
+    window.SetFontName(config->GetAttr("FontName", "Courier New"));
+    window.SetFontSize(config->GetIntAttr("FontSize", 8));
+    window.SetRightMargin(config->GetIntAttr("MarginSize", 80));
+    window.SetRightMarginVisible(config->GetBoolAttr("MarginBool", true));
+    window.SetGutterWidth(config->GetIntAttr("GutterSize", 30));
+    window.SetGutterVisible(config->GetBoolAttr("GutterBool", true));
+
+    ApplyColours(*config, window, path);
+    ApplyPlacement(*config, window);
+
+    std::string default_save = config->GetAttr("DefaultSave", "");
+    window.SetScriptBoxText(default_save);
+    if (std::find(names.begin(), names.end(), default_save) != names.end()) return default_save;
+    window.ReplaceEditorText(config->GetAttr("LastText", ""));
+    return std::nullopt;
+}
+
+// A window that takes whatever is applied and keeps nothing but the looks: applying a store to it
+// finds whether the store can be applied at all.
+class ProbeWindow final : public IStoreWindow {
+  public:
+    void ClearScriptList() override {}
+    void AddScriptNames(const std::vector<std::string>&) override {}
+    std::string ScriptBoxText() override { return {}; }
+    void SetScriptBoxText(const std::string&) override {}
+    std::string EditorText() override { return {}; }
+    void ReplaceEditorText(const std::string&) override {}
+    std::string FontName() override { return {}; }
+    int FontSize() override { return 0; }
+    void SetFontName(const std::string&) override {}
+    void SetFontSize(int) override {}
+    void SetRightMargin(int) override {}
+    void SetRightMarginVisible(bool) override {}
+    void SetGutterWidth(int) override {}
+    void SetGutterVisible(bool) override {}
+    editor::Highlighter& JavaScriptHighlighter() override { return js_; }
+    editor::Highlighter& VBScriptHighlighter() override { return vb_; }
+    WindowState GetWindowState() override { return WindowState::kNormal; }
+    void SetWindowState(WindowState) override {}
+    WindowBounds GetWindowBounds() override { return {}; }
+    void SetWindowBounds(const WindowBounds&) override {}
+
+  private:
+    editor::TJScriptHighlighter js_;
+    editor::TVBScriptHighlighter vb_;
+};
+
 }  // namespace
 
 void AppendDefaultColours(xml::IXmlNode& config) {
@@ -316,19 +394,63 @@ fs::path ScriptStore::StorePath() const {
     return FileInFolder(folder_, kStoreFileName);
 }
 
-fs::path ScriptStore::BackupPath(const fs::path& store) const {
+fs::path BackupPath(const fs::path& store) {
     fs::path backup = store;
     backup += fs::path(kBackupSuffix);
     return backup;
 }
 
+fs::path WaitingBackupPath(const fs::path& store) {
+    fs::path waiting = BackupPath(store);
+    waiting += ".new";
+    return waiting;
+}
+
 ScriptStore::~ScriptStore() = default;
+
+template <class Body>
+auto ScriptStore::Operation(Body&& body) {
+    Action action(*this);
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    } depth(operation_depth_);
+    try {
+        return body();
+    } catch (const ToldError&) {
+        throw;
+    } catch (const std::exception& e) {
+        // What the action saved before the error is in the file: the user must not take it
+        // for lost.
+        if (operation_depth_ > 1 || saved_.empty()) throw;
+        throw ToldError(std::string(e.what()) + "\r\n" + std::string(kAlreadySaved) +
+                        SavedList(saved_) + ".");
+    }
+}
 
 void ScriptStore::EndAction() noexcept {
     if (--action_depth_ > 0) return;
     lock_.reset();
     backup_taken_ = false;
     saved_.clear();
+    if (!lost_.empty()) Notice(std::exchange(lost_, {}));
+    // Told after the lock is let go: another process must not wait for the user.
+    std::vector<std::string> notices = std::exchange(notices_, {});
+    for (const std::string& notice : notices) {
+        try {
+            if (tell_) tell_(notice);
+        } catch (...) {
+            // A notice that cannot be shown changes nothing in the files.
+        }
+    }
+}
+
+void ScriptStore::Notice(std::string text) {
+    try {
+        notices_.push_back(std::move(text));
+    } catch (const std::exception&) {
+    }
 }
 
 void ScriptStore::Hold(const fs::path& store) {
@@ -337,108 +459,107 @@ void ScriptStore::Hold(const fs::path& store) {
     ++hold_count_;
 }
 
-bool ScriptStore::RecoverIfMissing(const fs::path& path) {
-    if (FileExists(path)) return true;
-    const fs::path temp = xml::TempFileName(path);
-    const fs::path backup = BackupPath(path);
-    // An interrupted save: its temporary file holds the newest document if it is complete.
-    if (files::Loads(files_, temp)) {
-        files_.Replace(temp, path);
-        return true;
+std::optional<std::string> ScriptStore::Unusable(xml::IXmlDocument& doc, const fs::path& path) {
+    ProbeWindow probe;
+    try {
+        ApplyDocument(doc, path, probe);
+    } catch (const std::exception& e) {
+        return e.what();
     }
-    // A partial one may still hold most of the scripts: it is kept, only out of the way.
-    if (FileExists(temp)) files::MoveAside(files_, temp);
-    // Otherwise the store as it was before the last action.
-    std::string bytes;
-    if (files::Loads(files_, backup, &bytes)) {
-        xml::WriteSafely(files_, path, bytes);
-        return true;
-    }
-    // Nothing loads: the default store follows, and the next save's backup must not take the
-    // place of a damaged backup that may still hold something.
-    if (FileExists(backup)) files::MoveAside(files_, backup);
-    return false;
+    return std::nullopt;
 }
 
-bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
-    if (!ask_) return false;
-    const fs::path temp = xml::TempFileName(path);
-    std::string bytes;
-    const bool from_temp = files::Loads(files_, temp, &bytes);
-    if (!from_temp && !files::Loads(files_, BackupPath(path), &bytes)) return false;
-    const fs::path source = from_temp ? temp : BackupPath(path);
-    const std::string question =
-        error + std::string(u8"\r\n\r\nРядом лежит "_cp) +
-        std::string(from_temp ? u8"копия из незавершенного сохранения"_cp
-                              : u8"резервная копия"_cp) +
-        " \"" + PathText(source.filename()) +
-        std::string(
-            u8"\". Восстановить файл настроек из нее? Поврежденный файл останется "
-            u8"рядом под именем \""_cp) +
-        PathText(files::AsideName(path).filename()) + "\".";
-    if (!ask_(question)) return false;
-    files::MoveAside(files_, path);
-    if (from_temp)
-        files_.Replace(temp, path);
-    else
-        xml::WriteSafely(files_, path, bytes);
-    return true;
+bool ScriptStore::Restorable(const fs::path& file, std::string& bytes) const {
+    if (!files::Loads(files_, file, &bytes)) return false;
+    try {
+        return !Unusable(*Parse(bytes, file), file);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 bool ScriptStore::StoreExists() {
-    Action action(*this);
-    const fs::path path = StorePath();
-    Hold(path);
-    return RecoverIfMissing(path);
+    return Operation([&] {
+        const fs::path path = StorePath();
+        Hold(path);
+        return RecoverIfMissing(path);
+    });
 }
 
 xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
-    Action action(*this);
-    const fs::path path = StorePath();
-    Hold(path);
-    RecoverIfMissing(path);
-    loaded_path_ = path;
+    return Operation([&] {
+        const fs::path path = StorePath();
+        Hold(path);
+        RecoverIfMissing(path);
+        loaded_path_ = path;
+        auto doc = Load(path);
+        // A store that loads but cannot be applied is offered back from a copy, once per action:
+        // a user who keeps it is not asked again by each operation of the action.
+        if (ask_ && checked_hold_ != hold_count_) {
+            checked_hold_ = hold_count_;
+            if (auto problem = Unusable(*doc, path); problem && OfferRestore(path, *problem))
+                doc = Load(path);
+        }
+        return doc;
+    });
+}
+
+xml::XmlRef<xml::IXmlDocument> ScriptStore::Load(const fs::path& path) {
     // The file is always read: a change by anyone else shows in its bytes.
     std::string bytes;
     const bool same = known_doc_ ? ReadUnlessKnown(files_, path, known_bytes_, bytes)
                                  : (bytes = xml::ReadAll(files_, path), false);
-    xml::XmlRef<xml::IXmlDocument> doc;
     if (same) {
-        doc = CopyAsLoaded(*known_doc_);
         known_hold_ = lock_ ? hold_count_ : 0;  // the file holds them now
+        if (auto copy = CopyAsLoaded(*known_doc_)) return copy;
+        bytes = known_bytes_;
     }
-    if (!doc) {
-        if (same) bytes = known_bytes_;
-        try {
-            doc = Parse(bytes);
-            if (!doc->DocumentElement() && OfferRestore(path, NoRootMessage(path)))
-                doc = Parse(bytes = xml::ReadAll(files_, path));
-        } catch (const xml::XmlError& e) {
-            if (!OfferRestore(path, e.what())) throw;
-            doc = Parse(bytes = xml::ReadAll(files_, path));
-        }
-        Remember(std::move(bytes), *doc);
+    xml::XmlRef<xml::IXmlDocument> doc;
+    try {
+        doc = Parse(bytes, path);
+    } catch (const xml::XmlError& e) {
+        if (!OfferRestore(path, e.what())) throw;
+        bytes = xml::ReadAll(files_, path);
+        doc = Parse(bytes, path);
     }
+    Remember(std::move(bytes), *doc, false);
     return doc;
 }
 
-void ScriptStore::Remember(std::string bytes, xml::IXmlDocument& doc) noexcept {
+void ScriptStore::Remember(std::string bytes, xml::IXmlDocument& doc, bool written) noexcept {
     known_doc_.reset();
-    std::string().swap(known_bytes_);
-    known_hold_ = 0;
+    known_bytes_ = std::move(bytes);
+    known_is_saved_form_ = written;
+    known_saved_form_.reset();
+    known_hold_ = lock_ ? hold_count_ : 0;
     try {
-        auto copy = CopyAsLoaded(doc);
-        if (!copy) return;
-        known_doc_ = std::move(copy);
-        known_bytes_ = std::move(bytes);
-        if (lock_) known_hold_ = hold_count_;
+        known_doc_ = CopyAsLoaded(doc);
     } catch (const std::exception&) {
         known_doc_.reset();  // only a later load's speed depends on it
     }
 }
 
+bool ScriptStore::SavesAsKnown(const std::string& bytes) noexcept {
+    if (bytes == known_bytes_) return true;
+    if (known_is_saved_form_) return false;
+    // A file written in a form of its own (a comment, other line breaks, a byte-order mark) is
+    // unchanged when the document saves as the file's own document does.
+    try {
+        if (!known_saved_form_) {
+            std::string form;
+            xml::StringSink sink(&form);
+            // The known document is what a parse of the bytes gives; only writing reads it.
+            (known_doc_ ? known_doc_ : Parse(known_bytes_, loaded_path_))->SaveToStream(sink);
+            known_saved_form_ = std::move(form);
+        }
+        return bytes == *known_saved_form_;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void ScriptStore::SaveStore(xml::IXmlDocument& doc) {
-    SaveChange(doc, std::string(u8"изменения настроек"_cp));
+    Operation([&] { SaveChange(doc, std::string(u8"изменения настроек"_cp)); });
 }
 
 void ScriptStore::SaveChange(xml::IXmlDocument& doc, std::string change) {
@@ -451,140 +572,133 @@ void ScriptStore::SaveChange(xml::IXmlDocument& doc, std::string change) {
     try {
         xml::StringSink sink(&bytes);
         doc.SaveToStream(sink);
-        // The file holds these very bytes and no other process has written it since we read
-        // them: there is nothing to save (opening a script stores it again unchanged).
+        // The file holds this document and no other process has written it since we read it:
+        // there is nothing to save (opening a script stores it again unchanged).
         if (known_hold_ != 0 && known_hold_ == hold_count_ && loaded_path_ == path &&
-            bytes == known_bytes_)
+            SavesAsKnown(bytes))
             return;
-        // The backup is the store as it was before the action, however many saves it makes.
-        if (!backup_taken_) {
-            files::KeepBackup(files_, path, BackupPath(path));
-            backup_taken_ = true;
-        }
-        // The new store is complete on the disk before it takes the old one's place, so a crash
-        // leaves one or the other. The file system's Replace also makes the renaming itself
-        // durable: a store that came back old after a power cut would lose a script the user
-        // was told was saved.
-        xml::WriteSafely(files_, path, bytes);
+        WriteStore(path, bytes);
     } catch (const std::exception& e) {
-        throw StoreError(SaveFailure(path, change, saved_, e.what()));
+        throw ToldError(SaveFailure(path, change, saved_, e.what()));
     }
     if (std::find(saved_.begin(), saved_.end(), change) == saved_.end())
         saved_.push_back(std::move(change));
     loaded_path_ = path;
-    Remember(std::move(bytes), doc);
+    Remember(std::move(bytes), doc, true);
+}
+
+void ScriptStore::WriteStore(const fs::path& path, std::string_view bytes) {
+    // The backup is the store as it was before the action, however many saves it makes. Its
+    // copy waits beside it until this save has replaced the store: a save that fails leaves the
+    // old backup alone, and a crash in between is settled by the next load.
+    const fs::path waiting = WaitingBackupPath(path);
+    const bool backing_up = !backup_taken_ && FileExists(path);
+    if (backing_up) files::CopyForBackup(files_, path, waiting);
+    // The new store is complete on the disk before it takes the old one's place, so a crash
+    // leaves one or the other. The file system's Replace also makes the renaming itself
+    // durable: a store that came back old after a power cut would lose a script the user
+    // was told was saved.
+    try {
+        xml::WriteSafely(files_, path, bytes);
+    } catch (...) {
+        // A store gone meanwhile comes back from the waiting copy at the next load.
+        if (backing_up && FileExists(path)) files_.Remove(waiting);
+        throw;
+    }
+    backup_taken_ = true;
+    if (backing_up) files::TakeAsBackup(files_, waiting, BackupPath(path));
 }
 
 xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
-    auto doc = xml::CreateXmlDocument("Scripts", "1.0", "");
-    auto root = doc->DocumentElement();
-    root->AppendElement("Script")->SetAttr("Name", "");
+    return Operation([&] {
+        auto doc = xml::CreateXmlDocument("Scripts", "1.0", "");
+        auto root = doc->DocumentElement();
+        root->AppendElement("Script")->SetAttr("Name", "");
 
-    auto config = root->AppendElement("Configuration");
-    config->SetAttr("WindowState", "Normal");
-    config->SetIntAttr("Height", 200);
-    config->SetIntAttr("Width", 350);
-    config->SetIntAttr("Top", 100);
-    config->SetIntAttr("Left", 100);
-    config->SetAttr("DefaultSave", "");
-    config->SetAttr("FontName", "Courier New");
-    config->SetAttr("FontSize", "8");
-    AppendDefaultColours(*config);
+        auto config = root->AppendElement("Configuration");
+        config->SetAttr("WindowState", "Normal");
+        config->SetIntAttr("Height", 200);
+        config->SetIntAttr("Width", 350);
+        config->SetIntAttr("Top", 100);
+        config->SetIntAttr("Left", 100);
+        config->SetAttr("DefaultSave", "");
+        config->SetAttr("FontName", "Courier New");
+        config->SetAttr("FontSize", "8");
+        AppendDefaultColours(*config);
 
-    SaveChange(*doc, std::string(u8"новый файл настроек"_cp));
-    return doc;
+        SaveChange(*doc, std::string(u8"новый файл настроек"_cp));
+        if (!lost_.empty())
+            Notice(std::exchange(lost_, {}) +
+                   std::string(u8" Создан новый файл настроек с параметрами по умолчанию."_cp));
+        return doc;
+    });
 }
 
 void ScriptStore::ApplyStore(IStoreWindow& window) {
-    Action action(*this);
-    Hold(StorePath());
-    window.ClearScriptList();
-    if (!StoreExists()) {
-        CreateDefaultStore();
-        return;
-    }
-    auto doc = LoadStore();
-    const fs::path path = loaded_path_;
-    auto root = RootOf(*doc, path);
-
-    std::vector<std::string> names;
-    auto scripts = root->ElementsByName("Script");
-    for (int i = 0, count = scripts->Count(); i < count; ++i) {
-        std::string name = scripts->Item(i)->GetAttr("Name", "");
-        if (!name.empty()) names.push_back(std::move(name));
-    }
-    window.AddScriptNames(names);
-
-    auto config = ConfigurationOf(*root, path);
-    window.SetFontName(config->GetAttr("FontName", "Courier New"));
-    window.SetFontSize(config->GetIntAttr("FontSize", 8));
-    window.SetRightMargin(config->GetIntAttr("MarginSize", 80));
-    window.SetRightMarginVisible(config->GetBoolAttr("MarginBool", true));
-    window.SetGutterWidth(config->GetIntAttr("GutterSize", 30));
-    window.SetGutterVisible(config->GetBoolAttr("GutterBool", true));
-
-    ApplyColours(*config, window, path);
-    ApplyPlacement(*config, window);
-
-    const std::string default_save = config->GetAttr("DefaultSave", "");
-    window.SetScriptBoxText(default_save);
-    for (const auto& name : names) {
-        if (name == default_save) {
-            if (open_script_) open_script_(default_save);
+    Operation([&] {
+        Hold(StorePath());
+        window.ClearScriptList();
+        if (!StoreExists()) {
+            CreateDefaultStore();
             return;
         }
-    }
-    window.ReplaceEditorText(config->GetAttr("LastText", ""));
+        auto doc = LoadStore();
+        const std::optional<std::string> default_script = ApplyDocument(*doc, loaded_path_, window);
+        if (default_script && open_script_) open_script_(*default_script);
+    });
 }
 
 void ScriptStore::SaveWorkbenchState(IStoreWindow& window) {
     const std::string box_text = window.ScriptBoxText();
     const std::string editor_text = window.EditorText();
-    Action action(*this);
-    Hold(StorePath());
-    if (!StoreExists()) {
-        CreateDefaultStore();
-        return;
-    }
-    auto doc = LoadStore();
-    const fs::path path = loaded_path_;
-    auto config = ConfigurationOf(*RootOf(*doc, path), path);
+    Operation([&] {
+        Hold(StorePath());
+        if (!StoreExists()) {
+            CreateDefaultStore();
+            return;
+        }
+        auto doc = LoadStore();
+        const fs::path path = loaded_path_;
+        auto config = ConfigurationOf(*RootOf(*doc, path), path);
 
-    const WindowBounds bounds = window.GetWindowBounds();
-    config->SetAttr("WindowState", kWindowStates[static_cast<int>(window.GetWindowState())]);
-    config->SetIntAttr("Height", bounds.height);
-    config->SetIntAttr("Width", bounds.width);
-    config->SetIntAttr("Top", bounds.top);
-    config->SetIntAttr("Left", bounds.left);
-    config->SetAttr("DefaultSave", box_text);
-    config->SetAttr("LastText", editor_text);
-    config->SetAttr("FontName", window.FontName());
-    config->SetAttr("FontSize", std::to_string(window.FontSize()));
-    SaveChange(*doc, std::string(u8"положение окна и последний текст"_cp));
+        const WindowBounds bounds = window.GetWindowBounds();
+        config->SetAttr("WindowState", kWindowStates[static_cast<int>(window.GetWindowState())]);
+        config->SetIntAttr("Height", bounds.height);
+        config->SetIntAttr("Width", bounds.width);
+        config->SetIntAttr("Top", bounds.top);
+        config->SetIntAttr("Left", bounds.left);
+        config->SetAttr("DefaultSave", box_text);
+        config->SetAttr("LastText", editor_text);
+        config->SetAttr("FontName", window.FontName());
+        config->SetAttr("FontSize", std::to_string(window.FontSize()));
+        SaveChange(*doc, std::string(u8"положение окна и последний текст"_cp));
+    });
 }
 
 void ScriptStore::StoreScript(std::string_view name, std::string_view language,
                               std::string_view text) {
-    Action action(*this);
-    Hold(StorePath());
-    auto doc = LoadStore();
-    auto root = RootOf(*doc, loaded_path_);
-    xml::XmlRef<xml::IXmlNode> script = FindScriptRecord(*root, name, "none");
-    if (!script) script = root->AppendElement("Script");
-    script->SetAttr("Name", name);
-    script->SetAttr("Language", language);
-    script->SetAttr("Text", text);
-    SaveChange(*doc, name.empty() ? std::string(u8"текст без имени"_cp)
-                                  : std::string(u8"скрипт \""_cp) + std::string(name) + "\"");
+    Operation([&] {
+        Hold(StorePath());
+        auto doc = LoadStore();
+        auto root = RootOf(*doc, loaded_path_);
+        xml::XmlRef<xml::IXmlNode> script = FindScriptRecord(*root, name, "none");
+        if (!script) script = root->AppendElement("Script");
+        script->SetAttr("Name", name);
+        script->SetAttr("Language", language);
+        script->SetAttr("Text", text);
+        SaveChange(*doc, name.empty() ? std::string(u8"текст без имени"_cp)
+                                      : std::string(u8"скрипт \""_cp) + std::string(name) + "\"");
+    });
 }
 
 void ScriptStore::RemoveScript(std::string_view name) {
-    Action action(*this);
-    Hold(StorePath());
-    auto doc = LoadStore();
-    auto root = RootOf(*doc, loaded_path_);
-    if (auto script = FindScriptRecord(*root, name)) root->RemoveChild(script);
-    SaveChange(*doc, std::string(u8"удаление скрипта \""_cp) + std::string(name) + "\"");
+    Operation([&] {
+        Hold(StorePath());
+        auto doc = LoadStore();
+        auto root = RootOf(*doc, loaded_path_);
+        if (auto script = FindScriptRecord(*root, name)) root->RemoveChild(script);
+        SaveChange(*doc, std::string(u8"удаление скрипта \""_cp) + std::string(name) + "\"");
+    });
 }
 
 }  // namespace zeph::store

@@ -1,20 +1,24 @@
 // The configuration and script store "zpconfig.cfg": saved scripts, the scratch script, window
 // placement and the editor's looks. Every operation loads the file afresh and, when it changes
-// something, saves the whole document again. The file's bytes are read every time; only when
-// they are exactly the bytes this store last read or wrote is the document reused (as a copy)
-// instead of being parsed again.
+// something, saves the whole document again; a save that would write what the file already
+// holds writes nothing. The file's bytes are read every time; only when they are exactly the
+// bytes this store last read or wrote is the document reused (as a copy) instead of being parsed
+// again.
 //
 // Saving never risks the user's scripts: the document is written to "zpconfig.cfg.tmp" and only
-// then renamed over the store, and the file it replaces is kept as "zpconfig.cfg.bak" once per
-// user action, so the backup holds the store as it was before the user's last action. Processes
-// sharing the data folder take turns through the lock file "zpconfig.cfg.lock", held from the
-// first store operation of a user action to its end.
+// then renamed over the store. The file it replaces becomes "zpconfig.cfg.bak" once per user
+// action, so the backup holds the store as it was before the user's last action; it waits as
+// "zpconfig.cfg.bak.new" until the save has replaced the store, so a save that fails leaves the
+// old backup as it was. Processes sharing the data folder take turns through the lock file
+// "zpconfig.cfg.lock", held from the first store operation of a user action to its end.
 //
-// A missing store is recovered from an interrupted save's temporary file or from the backup;
-// the default store is made only when neither loads, and a file that does not load is kept aside
-// under a new name ("….damaged"), never deleted. A store that is present but does not load keeps
-// its error; when a loadable temporary file or backup lies beside it, the user is asked whether
-// to restore from it.
+// A missing store is recovered from an interrupted save's temporary file, the store's copy
+// waiting to become the backup, or the backup; the default store is made only when none loads,
+// and a file that does not load is kept aside under a new name ("….damaged"), never deleted.
+// The user is told what was recovered from where. A store that is present but does not load, or
+// loads but cannot be applied (no "Configuration", a value that does not convert), keeps its
+// error; when a usable temporary file or backup lies beside it, the user is asked whether to
+// restore from it.
 #pragma once
 
 #include <filesystem>
@@ -65,11 +69,15 @@ class ScriptStore {
     // saved-script box.
     using OpenScript = std::function<void(const std::string& name)>;
     void SetOpenScript(OpenScript open) { open_script_ = std::move(open); }
+    // Who is told, once, that the store was recovered or made anew (code page 1251 text). The
+    // notices of an action are told when it ends, after the lock is let go.
+    using Tell = std::function<void(const std::string& notice)>;
+    void SetTell(Tell tell) { tell_ = std::move(tell); }
 
     // One user action, which may run several operations: they share one backup and one hold on
     // the lock file (taken at the first operation, so an action that never touches the store
-    // never waits), and a failed save names what the action saved before it. Actions nest;
-    // an operation called outside any action is an action of its own.
+    // never waits), and an error after a save names what the action saved before it. Actions
+    // nest; an operation called outside any action is an action of its own.
     void BeginAction() noexcept { ++action_depth_; }
     void EndAction() noexcept;
     class Action {
@@ -113,41 +121,78 @@ class ScriptStore {
     void SetLockWait(int ms) noexcept { lock_wait_ms_ = ms; }
 
   private:
-    std::filesystem::path BackupPath(const std::filesystem::path& store) const;
+    // Runs an operation as an action of its own (nested in the current one): an error after
+    // the action saved something says what was saved.
+    template <class Body>
+    auto Operation(Body&& body);
     // Takes the lock file for the current action unless it is already held.
     void Hold(const std::filesystem::path& store);
-    // Puts a missing store back from an interrupted save's temporary file or from the backup;
-    // files beside it that do not load are kept aside. Returns true when the store exists.
+    // Reads and parses the store, or copies the known document when the file holds its bytes.
+    xml::XmlRef<xml::IXmlDocument> Load(const std::filesystem::path& path);
+    // Puts a missing store back from an interrupted save's temporary file, the copy waiting to
+    // become the backup, or the backup; files beside it that do not load are kept aside. Beside
+    // a store that is present, settles a waiting copy that an interrupted save left. Returns
+    // true when the store exists.
     bool RecoverIfMissing(const std::filesystem::path& path);
-    // After `error` loading a store that is present: offers to put a loadable temporary file
-    // or backup in its place, keeping the damaged file aside. Returns true when it did.
+    void SettleWaitingBackup(const std::filesystem::path& path);
+    // After `error` loading (or applying) a store that is present: offers to put a usable
+    // temporary file or backup in its place, keeping the damaged file aside. Returns true when
+    // it did.
     bool OfferRestore(const std::filesystem::path& path, const std::string& error);
+    // Whether the file loads as a store that can be applied; its bytes go to `bytes`.
+    bool Restorable(const std::filesystem::path& file, std::string& bytes) const;
+    // Why the loaded store cannot be applied to a window, if it cannot.
+    static std::optional<std::string> Unusable(xml::IXmlDocument& doc,
+                                               const std::filesystem::path& path);
     // Saves with `change` naming what the save writes, for the message when it fails.
     void SaveChange(xml::IXmlDocument& doc, std::string change);
+    // Puts `bytes` in the store's place and, at the action's first save, the file it replaced
+    // in the backup's.
+    void WriteStore(const std::filesystem::path& path, std::string_view bytes);
+    // Whether a save of `bytes` would leave the file as it is.
+    bool SavesAsKnown(const std::string& bytes) noexcept;
 
-    // Keeps `bytes` and a copy of the document they hold (when it can be copied exactly).
-    void Remember(std::string bytes, xml::IXmlDocument& doc) noexcept;
+    // Keeps `bytes`, the file's bytes as read (or, `written`, as saved), and a copy of the
+    // document they hold (when it can be copied exactly).
+    void Remember(std::string bytes, xml::IXmlDocument& doc, bool written) noexcept;
+    // Keeps a notice for the end of the action.
+    void Notice(std::string text);
 
     DataFolder folder_;
     xml::IFileSystem& files_;
     AskUser ask_;
     OpenScript open_script_;
+    Tell tell_;
     int action_depth_ = 0;
+    int operation_depth_ = 0;
     int lock_wait_ms_ = kLockWaitMs;
     std::unique_ptr<xml::IFileLock> lock_;
     // Counts the holds, so that the store knows whether the file has been ours since a load.
     unsigned hold_count_ = 0;
     unsigned known_hold_ = 0;
+    // The hold in which the store was last checked for use, so that it is offered back once.
+    unsigned checked_hold_ = 0;
     bool backup_taken_ = false;
     // What the current action saved so far, for a message about a later failure.
     std::vector<std::string> saved_;
+    // Notices for the end of the action; the files kept aside when nothing could be recovered.
+    std::vector<std::string> notices_;
+    std::string lost_;
     // The bytes this store last read or wrote and the document a load of them gives. Loads
     // still read the file every time; when it holds exactly these bytes, they hand out a copy
     // of this document instead of parsing again. It is never handed out itself.
     std::string known_bytes_;
     xml::XmlRef<xml::IXmlDocument> known_doc_;
+    // Whether a save of the known document gives exactly the known bytes (the store wrote
+    // them); otherwise what it gives, once asked for.
+    bool known_is_saved_form_ = false;
+    std::optional<std::string> known_saved_form_;
     std::filesystem::path loaded_path_;
 };
+
+// The store's side files, from the store's path.
+std::filesystem::path BackupPath(const std::filesystem::path& store);
+std::filesystem::path WaitingBackupPath(const std::filesystem::path& store);
 
 // Appends the nine "Color" entries and the "DefaultColor" entry of a new store to
 // "Configuration", in the new store's order; the settings dialog's defaults are the same.

@@ -42,8 +42,8 @@ bool Loads(xml::IFileSystem& files, const fs::path& path, std::string* bytes) no
 
 namespace {
 
-// The backup is a second copy: it is written in place and not flushed, since the store written
-// right after it is, and a failure to write it does not stop the save of the store itself.
+// The backup's copy is a second one: it is not flushed, since the store written right after it
+// is, and a failure to write it does not stop the save of the store itself.
 void WriteBackup(xml::IFileSystem& files, const fs::path& path, std::string_view bytes) noexcept {
     try {
         auto writer = files.Create(path);
@@ -57,18 +57,28 @@ void WriteBackup(xml::IFileSystem& files, const fs::path& path, std::string_view
 }  // namespace
 
 // A second name for the same file costs nothing, and a save never writes into the old file (it
-// puts a new one in its place), so the backup keeps the old bytes. Where the volume has no such
+// puts a new one in its place), so the copy keeps the old bytes. Where the volume has no such
 // names, the bytes are copied. Either way the store itself is untouched: a crash here leaves it
 // as it was.
-void KeepBackup(xml::IFileSystem& files, const fs::path& store, const fs::path& backup) noexcept {
-    if (!FileExists(store)) return;  // nothing is replaced; an older backup stays
-    files.Remove(backup);
+void CopyForBackup(xml::IFileSystem& files, const fs::path& store,
+                   const fs::path& waiting) noexcept {
+    files.Remove(waiting);
     std::error_code ec;
-    fs::create_hard_link(store, backup, ec);
+    fs::create_hard_link(store, waiting, ec);
     if (!ec) return;
     try {
-        WriteBackup(files, backup, xml::ReadAll(files, store));
+        WriteBackup(files, waiting, xml::ReadAll(files, store));
     } catch (const std::exception&) {
+    }
+}
+
+void TakeAsBackup(xml::IFileSystem& files, const fs::path& waiting,
+                  const fs::path& backup) noexcept {
+    if (!FileExists(waiting)) return;
+    try {
+        files.Replace(waiting, backup);
+    } catch (const std::exception&) {
+        files.Remove(waiting);
     }
 }
 
@@ -90,9 +100,18 @@ std::unique_ptr<xml::IFileLock> LockStore(xml::IFileSystem& files, const fs::pat
                                           int wait_ms) {
     fs::path name = store;
     name += ".lock";
+    // The turn: whoever wants the lock takes "<lock>.next" first and holds it while it waits. A
+    // holder that lets go and wants the lock again at once finds a waiter holding the turn and
+    // waits behind it; without the turn, polling would rarely hit the moment the lock is free.
+    fs::path turn_name = name;
+    turn_name += ".next";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    std::unique_ptr<xml::IFileLock> turn;
     for (;;) {
-        if (auto lock = files.TryLock(name)) return lock;
+        if (!turn) turn = files.TryLock(turn_name);
+        if (turn) {
+            if (auto lock = files.TryLock(name)) return lock;  // the turn passes on here
+        }
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -25,8 +25,14 @@ bool FileExists(const fs::path& path);
 // `bytes` when it does.
 bool Loads(xml::IFileSystem& files, const fs::path& path, std::string* bytes = nullptr) noexcept;
 
-// Keeps the store about to be replaced as the backup (see the .cpp). Never fails.
-void KeepBackup(xml::IFileSystem& files, const fs::path& store, const fs::path& backup) noexcept;
+// Puts a copy of the store about to be replaced beside it as `waiting` (see the .cpp). Never
+// fails: without a copy the save goes on, and the old backup stays.
+void CopyForBackup(xml::IFileSystem& files, const fs::path& store,
+                   const fs::path& waiting) noexcept;
+// Makes `waiting` the backup once the save it preceded has replaced the store. Never fails: a
+// backup that cannot be replaced stays as it was, and the copy goes.
+void TakeAsBackup(xml::IFileSystem& files, const fs::path& waiting,
+                  const fs::path& backup) noexcept;
 
 // A free name beside `file` for keeping it aside.
 fs::path AsideName(const fs::path& file);
@@ -36,7 +42,8 @@ fs::path AsideName(const fs::path& file);
 fs::path MoveAside(xml::IFileSystem& files, const fs::path& file);
 
 // Takes the lock file, waiting up to `wait_ms` for another process to let go; raises StoreError
-// with a message for the user when it cannot be had.
+// with a message for the user when it cannot be had. Waiters take turns with the holder: one
+// that lets go and comes straight back waits behind a process that was waiting.
 std::unique_ptr<xml::IFileLock> LockStore(xml::IFileSystem& files, const fs::path& store,
                                           int wait_ms);
 

@@ -264,6 +264,10 @@ bool WorkbenchPresenter::AskYesNo(const std::string& question) {
                              MessageButtons::YesNo) == MessageResult::Yes;
 }
 
+void WorkbenchPresenter::Inform(const std::string& notice) {
+    view_.ShowMessage(notice, u8"Файл настроек"_cp, MessageIcon::Information, MessageButtons::Ok);
+}
+
 void WorkbenchPresenter::MarkCaptionSaved() {
     std::string caption = view_.Caption();
     if (!caption.ends_with(SavedNotice())) {

@@ -141,6 +141,8 @@ class WorkbenchPresenter {
     void OpenScript(const std::string& name);
     // A question about the store file; true for yes.
     bool AskYesNo(const std::string& question);
+    // A notice about the store file (what was recovered from where).
+    void Inform(const std::string& notice);
 
   private:
     void RunScript(std::string_view text, int first_line);

@@ -7,6 +7,7 @@ ScriptStoreLink::ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& p
     store_.SetAsk(
         [&presenter](const std::string& question) { return presenter.AskYesNo(question); });
     store_.SetOpenScript([&presenter](const std::string& name) { presenter.OpenScript(name); });
+    store_.SetTell([&presenter](const std::string& notice) { presenter.Inform(notice); });
 }
 
 void ScriptStoreLink::ApplyStore() {

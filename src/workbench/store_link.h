@@ -14,7 +14,7 @@
 namespace zeph::workbench {
 
 // The store reads and writes the presenter's window directly; the presenter answers its
-// questions and opens the default script.
+// questions, shows its notices and opens the default script.
 class ScriptStoreLink : public IWorkbenchStore {
   public:
     ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& presenter);

@@ -14,6 +14,7 @@ namespace {
 class Reader : ReaderBase {
   public:
     Reader(Document& doc, std::string_view input) : ReaderBase(doc, input) {}
+    using ReaderBase::Offset;
 
     void Run() {
         Fixed<std::uint32_t>();  // options, unused
@@ -227,7 +228,12 @@ class Reader : ReaderBase {
 }  // namespace
 
 void ReadBinary(Document& doc, std::string_view input) {
-    Reader(doc, input).Run();
+    Reader reader(doc, input);
+    try {
+        reader.Run();
+    } catch (const XmlError& e) {
+        throw XmlParseError(e.what(), reader.Offset());
+    }
 }
 
 }  // namespace zeph::xml::detail

@@ -79,7 +79,11 @@ XmlRef<IXmlElement> Document::NewDocument(std::string_view version, std::string_
 void Document::LoadFromBytes(std::string_view bytes) {
     Restart();
     if (bytes.size() > kBinaryMarker.size() && bytes.starts_with(kBinaryMarker)) {
-        ReadBinary(*this, bytes.substr(kBinaryMarker.size()));
+        try {
+            ReadBinary(*this, bytes.substr(kBinaryMarker.size()));
+        } catch (const XmlParseError& e) {
+            throw XmlParseError(e.what(), e.offset() + kBinaryMarker.size());
+        }
     } else {
         ParseText(*this, bytes);
         text_size_ = bytes.size();
@@ -91,8 +95,12 @@ void Document::LoadFromStream(IByteSource& source) {
 }
 
 void Document::LoadFromFile(const std::filesystem::path& name) {
-    auto source = PlatformFileSystem().OpenRead(name);
-    LoadFromStream(*source);
+    const std::string bytes = ReadAll(PlatformFileSystem(), name);
+    try {
+        LoadFromBytes(bytes);
+    } catch (const XmlParseError& e) {
+        throw XmlParseError(LoadErrorText(e, name, bytes), e.offset());
+    }
 }
 
 void Document::SaveToStream(IByteSink& sink) {

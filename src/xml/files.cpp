@@ -45,6 +45,27 @@ std::string ReadAll(IFileSystem& files, const std::filesystem::path& name) {
     return ReadAll(*files.OpenRead(name));
 }
 
+std::string LoadErrorText(const XmlError& error, const std::filesystem::path& file,
+                          std::string_view bytes) {
+    using text::operator""_cp;
+    std::string text = error.what();
+    text += std::string(u8" (файл \""_cp) + detail::PathText(file) + "\"";
+    if (const auto* parse = dynamic_cast<const XmlParseError*>(&error)) {
+        const std::size_t at = std::min(parse->offset(), bytes.size());
+        if (bytes.size() > detail::kBinaryMarker.size() &&
+            bytes.starts_with(detail::kBinaryMarker)) {
+            text += std::string(u8", смещение "_cp) + std::to_string(at);
+        } else {
+            const std::string_view before = bytes.substr(0, at);
+            const std::size_t line_start = before.rfind('\n') + 1;  // 0 when there is none
+            const auto lines = std::count(before.begin(), before.end(), '\n');
+            text += std::string(u8", строка "_cp) + std::to_string(lines + 1) +
+                    std::string(u8", столбец "_cp) + std::to_string(at - line_start + 1);
+        }
+    }
+    return text + ")";
+}
+
 void WriteSafely(IFileSystem& files, const std::filesystem::path& name,
                  const std::function<void(IByteSink&)>& write) {
     const std::filesystem::path temp = TempFileName(name);

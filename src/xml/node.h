@@ -480,13 +480,18 @@ class ReaderBase {
   protected:
     ReaderBase(Document& doc, std::string_view input)
         : doc_(doc),
+          begin_(input.data()),
           p_(input.data()),
           end_(input.data() + input.size()),
           arena_(doc.arena()),
           names_(arena_.names()),
           batch_(names_) {}
 
+    // Where reading stopped, for the place of an error.
+    std::size_t Offset() const noexcept { return static_cast<std::size_t>(p_ - begin_); }
+
     Document& doc_;
+    const char* begin_;
     const char* p_;
     const char* end_;
     Arena& arena_;
@@ -499,7 +504,8 @@ NodeData* Impl(IXmlNode* node);
 
 // Writes the node's XML text; flushes to `sink` (when given) in blocks.
 void Write(const NodeData& node, std::string& out, IByteSink* sink);
-// Text parser and binary reader; both fill `doc`, which the caller has cleared.
+// Text parser and binary reader; both fill `doc`, which the caller has cleared. Their errors
+// are XmlParseError, with the offset in `input`.
 void ParseText(Document& doc, std::string_view input);
 void ReadBinary(Document& doc, std::string_view input);
 inline constexpr std::string_view kBinaryMarker = "< binary-xml >";

@@ -132,6 +132,7 @@ class Parser : ReaderBase {
 
   public:
     Parser(Document& doc, std::string_view input) : ReaderBase(doc, input) {}
+    using ReaderBase::Offset;
 
     void Run() {
         NodeData* current = &doc_;
@@ -566,7 +567,12 @@ class Parser : ReaderBase {
 }  // namespace
 
 void ParseText(Document& doc, std::string_view input) {
-    Parser(doc, input).Run();
+    Parser parser(doc, input);
+    try {
+        parser.Run();
+    } catch (const XmlError& e) {
+        throw XmlParseError(e.what(), parser.Offset());
+    }
 }
 
 }  // namespace zeph::xml::detail

@@ -46,6 +46,18 @@ class XmlError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// An error of the text parser or of the binary reader, with the offset in the input (in bytes
+// from its start) where reading stopped. Its text is the reader's own.
+class XmlParseError : public XmlError {
+  public:
+    XmlParseError(const std::string& message, std::size_t offset)
+        : XmlError(message), offset_(offset) {}
+    std::size_t offset() const noexcept { return offset_; }
+
+  private:
+    std::size_t offset_;
+};
+
 // --- reference counting -------------------------------------------------------------------
 
 class IXmlBase {
@@ -317,6 +329,12 @@ std::filesystem::path TempFileName(const std::filesystem::path& target);
 std::string ReadAll(IByteSource& source);
 std::string ReadAll(IFileSystem& files, const std::filesystem::path& name);
 
+// The text of `error`, met loading `bytes` read from `file`: the error's own text, then the file
+// and, for a parse error, the place: line and column (from 1, counted in bytes) in XML text, the
+// offset from the start in the binary form.
+std::string LoadErrorText(const XmlError& error, const std::filesystem::path& file,
+                          std::string_view bytes);
+
 // Lets `write` fill TempFileName(name), flushes and closes it and only then puts it in the
 // target's place. On any failure the temporary file is removed and the target stays as it was.
 void WriteSafely(IFileSystem& files, const std::filesystem::path& name,
@@ -415,6 +433,7 @@ class IXmlDocument : public IXmlNode {
     virtual void LoadFromStream(IByteSource& source) = 0;
     // Loads bytes already in memory (the same as LoadFromStream over them, without a copy).
     virtual void LoadFromBytes(std::string_view bytes) = 0;
+    // A parse error names the file and the place (LoadErrorText).
     virtual void LoadFromFile(const std::filesystem::path& name) = 0;
     // Writes the bytes of GetXml().
     virtual void SaveToStream(IByteSink& sink) = 0;

@@ -384,7 +384,10 @@ TEST_F(ScriptStoreTest, AMalformedStoreStopsEveryOperationWithTheParsersMessage)
     const std::string broken =
         "<?xml version=\"1.0\"?>\r\n<Scripts>\r\n\t<Script Name=\"A\" Text=\"x\r\n";
     WriteStore(broken);
-    const std::string expected = std::string(u8"Ожидается \"\"\""_cp);
+    // The parser's text, then the file and the place: the value runs to the end of the file.
+    const std::string expected = std::string(u8"Ожидается \"\"\" (файл \""_cp) +
+                                 StoreFile().string() +
+                                 std::string(u8"\", строка 4, столбец 1)"_cp);
     EXPECT_EQ(ErrorOf([&] { store.ApplyStore(window); }), expected);
     EXPECT_EQ(ErrorOf([&] { store.SaveWorkbenchState(window); }), expected);
     EXPECT_EQ(ErrorOf([&] { store.StoreScript("A", "VBScript", "y"); }), expected);

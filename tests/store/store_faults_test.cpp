@@ -178,6 +178,50 @@ TEST_F(StoreFaultTest, AFullDiskLeavesTheStoreAsItWas) {
     }
 }
 
+// The backup changes only with a save that replaced the store: a save that fails at any step
+// leaves it holding what it held, also where the store itself is read-only.
+TEST_F(StoreFaultTest, AFailedSaveLeavesTheBackupAsItWas) {
+    struct Case {
+        const char* what;
+        FileStep step;
+        std::string_view file;
+    };
+    const Case cases[] = {
+        {"no room for the temporary file", FileStep::Create, "zpconfig.cfg.tmp"},
+        {"disk full while writing", FileStep::Write, "zpconfig.cfg.tmp"},
+        {"flush fails", FileStep::Flush, "zpconfig.cfg.tmp"},
+        {"close fails", FileStep::Close, "zpconfig.cfg.tmp"},
+        {"the store cannot be replaced", FileStep::Replace, "zpconfig.cfg"},
+        {"read-only store", FileStep::Remove, ""},
+    };
+    store.CreateDefaultStore();
+    store.StoreScript("A", "VBScript", "a");
+    const std::string backup = ReadBytes(Backup());
+    const std::string before = ReadBytes(Store());
+    ASSERT_NE(backup, before);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool read_only = c.file.empty();
+        if (read_only)
+            fs::permissions(Store(), fs::perms::owner_write | fs::perms::group_write,
+                            fs::perm_options::remove);
+        const std::string error = WithFaults(
+            [&](FileStep step, const fs::path& path) {
+                if (step == c.step && Is(path, c.file)) Crash();
+            },
+            [&] { store.StoreScript("A", "VBScript", "changed"); });
+        EXPECT_THAT(error, HasSubstr(std::string(u8"файл остался прежним"_cp)));
+        EXPECT_EQ(ReadBytes(Backup()), backup);
+        EXPECT_EQ(ReadBytes(Store()), before);
+        EXPECT_FALSE(fs::exists(Temp()));
+        EXPECT_FALSE(fs::exists(folder.File("zpconfig.cfg.bak.new")));
+        if (read_only) fs::permissions(Store(), fs::perms::owner_write, fs::perm_options::add);
+    }
+    // The next save that goes through makes the backup the store it replaced.
+    store.StoreScript("A", "VBScript", "changed");
+    EXPECT_EQ(ReadBytes(Backup()), before);
+}
+
 TEST_F(StoreFaultTest, AFailingBackupDoesNotStopTheSave) {
     store.CreateDefaultStore();
     const std::string error = WithFaults(
@@ -209,7 +253,8 @@ TEST_F(StoreFaultTest, TheBackupKeepsTheOldBytesWhenTheSaveStopsAfterIt) {
         [&] { store.StoreScript("A", "VBScript", "changed"); });
     EXPECT_THAT(error, HasSubstr("crash"));
     EXPECT_EQ(ReadBytes(Store()), before);
-    EXPECT_EQ(ReadBytes(Backup()), before);
+    // The store was not replaced, so the backup still holds what it held before.
+    EXPECT_EQ(ReadBytes(Backup()), DefaultStoreBytes());
     EXPECT_TRUE(fs::exists(Temp()));  // the complete new store, left by the crash
 
     // The next save replaces the store; the backup still holds what was replaced.

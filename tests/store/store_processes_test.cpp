@@ -19,6 +19,7 @@
 extern char** environ;
 #endif
 
+#include "store/store_files.h"
 #include "store_test_util.h"
 #include "xml/xml.h"
 
@@ -138,7 +139,7 @@ std::set<std::string> StrayFiles(const TempFolder& folder) {
     for (const auto& entry : fs::directory_iterator(folder.Folder())) {
         const std::string name = entry.path().filename().string();
         if (name != "zpconfig.cfg" && name != "zpconfig.cfg.bak" && name != "zpconfig.cfg.tmp" &&
-            name != "zpconfig.cfg.lock")
+            name != "zpconfig.cfg.lock" && name != "zpconfig.cfg.lock.next")
             stray.insert(name);
     }
     return stray;
@@ -218,6 +219,36 @@ TEST_F(StoreProcessesTest, AProcessKilledInTheMiddleOfSavesLeavesAWholeStore) {
     ScriptStore(folder.Host()).ApplyStore(window);
     EXPECT_THAT(window.list, Contains("Keep"));
     EXPECT_THAT(StrayFiles(folder), ::testing::IsEmpty());
+}
+
+// A holder that takes the lock again the moment it lets go (a process saving without a pause)
+// must not keep a waiter out: the waiter gets its turn well within its wait, every time.
+TEST(StoreLockTest, AWaiterGetsItsTurnAgainstAHolderThatNeverPauses) {
+    TempFolder folder;
+    const fs::path store = folder.File("zpconfig.cfg");
+    auto& platform = xml::PlatformFileSystem();
+    std::atomic<bool> stop{false};
+    std::atomic<int> holds{0};
+    std::thread holder([&] {
+        while (!stop) {
+            auto lock = files::LockStore(platform, store, 60000);
+            ++holds;
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));  // one save
+        }
+    });
+    while (holds == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    int turns = 0;
+    for (int i = 0; i < 20; ++i) {
+        try {
+            files::LockStore(platform, store, 500);
+            ++turns;
+        } catch (const StoreError& e) {
+            ADD_FAILURE() << "wait " << i << ": " << e.what();
+        }
+    }
+    stop = true;
+    holder.join();
+    EXPECT_EQ(turns, 20);
 }
 
 // The platform's replace is one step: a process watching the folder never finds the store

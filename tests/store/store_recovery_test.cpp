@@ -112,6 +112,90 @@ TEST_F(StoreRecoveryTest, ADamagedFileAsideIsNeverOverwritten) {
     EXPECT_EQ(ReadBytes(folder.File("zpconfig.cfg.damaged2")), "second damage");
 }
 
+TEST_F(StoreRecoveryTest, RestoringFromTheBackupKeepsAPartialTemporaryFileAside) {
+    TwoScripts();
+    WriteBytes(Store(), "");
+    const std::string partial = "<?xml version=\"1.0\"?>\r\n<Scripts>\r\n\t<Script Name=\"Mo";
+    WriteBytes(Temp(), partial);
+    FakeWindow window;
+    EXPECT_EQ(Open(window), "");
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_THAT(questions[0], HasSubstr("zpconfig.cfg.bak"));
+    EXPECT_THAT(questions[0], HasSubstr("zpconfig.cfg.tmp.damaged"));
+    EXPECT_THAT(window.list, ElementsAre("A"));
+    EXPECT_EQ(ReadBytes(Store()), good_backup);
+    EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg.tmp")), partial);
+    EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg")), "");
+}
+
+// --- a store that parses but cannot be used -----------------------------------------------
+
+std::string WithoutConfiguration(const std::string& store) {
+    return store.substr(0, store.find("\r\n\t<Configuration")) + "\r\n</Scripts>";
+}
+
+TEST_F(StoreRecoveryTest, AStoreThatCannotBeUsedIsOfferedTheBackupToo) {
+    struct Case {
+        const char* what;
+        std::function<std::string(const std::string&)> damage;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"no Configuration", WithoutConfiguration,
+         std::string(u8"не содержит элемента \"Configuration\""_cp)},
+        {"a height that is no number",
+         [](const std::string& s) { return ReplaceAll(s, "Height=\"200\"", "Height=\"abc\""); },
+         std::string(u8"\"abc\" не является целым числом"_cp)},
+        {"a colour entry naming no token class",
+         [](const std::string& s) {
+             return ReplaceAll(s, u8"name=\"Числа\""_cp, "name=\"Digits\"");
+         },
+         std::string(u8"не соответствует ни одному классу лексем"_cp)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TwoScripts();
+        const std::string damaged = c.damage(good_store);
+        ASSERT_NE(damaged, good_store);
+        WriteBytes(Store(), damaged);
+        questions.clear();
+        FakeWindow window;
+        EXPECT_EQ(Open(window), "");
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_THAT(questions[0], HasSubstr(c.error));
+        EXPECT_THAT(questions[0], HasSubstr("zpconfig.cfg.bak"));
+        EXPECT_THAT(window.list, ElementsAre("A"));
+        EXPECT_EQ(ReadBytes(Store()), good_backup);
+        EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg")), damaged);
+        fs::remove(Aside("zpconfig.cfg"));
+    }
+}
+
+// Enter stores the script, then the window state, then opens the store: declined once, the
+// offer is not repeated within the action, and the error says the script was saved.
+TEST_F(StoreRecoveryTest, AnUnusableStoreKeptByTheUserStillGetsTheScriptAndSaysSo) {
+    TwoScripts();
+    WriteBytes(Store(), WithoutConfiguration(good_store));
+    answer = false;
+    FakeWindow window;
+    window.box_text = "T";
+    std::string error;
+    {
+        ScriptStore::Action action(store);
+        try {
+            store.StoreScript("T", "VBScript", "t");
+            store.SaveWorkbenchState(window);
+            store.ApplyStore(window);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_THAT(error, HasSubstr(std::string(u8"не содержит элемента \"Configuration\""_cp)));
+    EXPECT_THAT(error, HasSubstr(std::string(u8"Уже сохранено: скрипт \"T\""_cp)));
+    EXPECT_THAT(ReadBytes(Store()), HasSubstr("Name=\"T\""));
+}
+
 // --- a missing store ----------------------------------------------------------------------
 
 TEST_F(StoreRecoveryTest, APartialTemporaryFileIsKeptAsideWhenNothingElseIsLeft) {
@@ -133,6 +217,53 @@ TEST_F(StoreRecoveryTest, APartialTemporaryFileIsKeptAsideWhenTheBackupRestores)
     EXPECT_THAT(window.list, ElementsAre("A"));
     EXPECT_EQ(ReadBytes(Aside("zpconfig.cfg.tmp")), "<Scripts><Scr");
     EXPECT_TRUE(questions.empty());  // a missing store is recovered without asking
+}
+
+// What was put back, and from which file, is told once; a first start is not a recovery.
+TEST_F(StoreRecoveryTest, ARecoveredOrRenewedStoreIsToldOnce) {
+    std::vector<std::string> told;
+    store.SetTell([&](const std::string& text) { told.push_back(text); });
+    struct Case {
+        const char* what;
+        std::function<void()> leave;
+        std::vector<std::string> named;
+    };
+    const Case cases[] = {
+        {"a complete temporary file", [&] { fs::rename(Store(), Temp()); }, {"zpconfig.cfg.tmp"}},
+        {"the backup, a partial temporary file aside",
+         [&] {
+             fs::remove(Store());
+             WriteBytes(Temp(), "<Scripts><Scr");
+         },
+         {"zpconfig.cfg.bak", "zpconfig.cfg.tmp.damaged"}},
+        {"nothing that loads",
+         [&] {
+             fs::remove(Store());
+             WriteBytes(Temp(), "<Scripts><Scr");
+             WriteBytes(Backup(), "broken");
+         },
+         {"zpconfig.cfg.tmp.damaged", "zpconfig.cfg.bak.damaged",
+          std::string(u8"новый файл настроек"_cp)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& entry : fs::directory_iterator(folder.Folder())) fs::remove(entry.path());
+        TwoScripts();
+        c.leave();
+        told.clear();
+        FakeWindow window;
+        EXPECT_EQ(Open(window), "");
+        EXPECT_EQ(Open(window), "");
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_THAT(told[0], HasSubstr("zpconfig.cfg\""));
+        for (const auto& name : c.named) EXPECT_THAT(told[0], HasSubstr(name));
+    }
+
+    for (const auto& entry : fs::directory_iterator(folder.Folder())) fs::remove(entry.path());
+    told.clear();
+    FakeWindow window;
+    EXPECT_EQ(Open(window), "");
+    EXPECT_TRUE(told.empty());
 }
 
 // --- one backup per user action -----------------------------------------------------------

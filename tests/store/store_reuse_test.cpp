@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "store_test_util.h"
+#include "support/file_faults.h"
 #include "xml/xml.h"
 
 namespace zeph::store::testing {
@@ -123,6 +124,48 @@ TEST_F(StoreReuseTest, FilesWithOtherNodesKeepThemThroughEverySave) {
     EXPECT_NE(saved.find("note"), std::string::npos);
     EXPECT_NE(saved.find("standalone=\"yes\""), std::string::npos);
     EXPECT_EQ(DumpOf(*store.LoadStore()), ParsedDumpOf(Store()));
+}
+
+// Opening stores the default script again. When that changes nothing, nothing is written (and
+// the backup stays), whatever else the file holds.
+TEST_F(StoreReuseTest, OpeningAStoreThatChangesNothingWritesNothing) {
+    store.CreateDefaultStore();
+    store.StoreScript("T", "JavaScript", "t");
+    const std::string plain =
+        ReplaceAll(ReadBytes(Store()), "DefaultSave=\"\"", "DefaultSave=\"T\"");
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"as written", plain},
+        {"a comment", ReplaceAll(plain, "<Scripts>", "<!-- mine --><Scripts>")},
+        {"a byte-order mark", "\xEF\xBB\xBF" + plain},
+        {"other line breaks", ReplaceAll(plain, "\r\n", "\n")},
+    };
+    int writes = 0;
+    xml::FaultInjectingFileSystem files([&](xml::FileStep step, const fs::path&) {
+        if (step == xml::FileStep::Create || step == xml::FileStep::Replace) ++writes;
+    });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptStore opening{folder.Host(), files};
+        opening.SetOpenScript([&](const std::string& name) {
+            auto doc = opening.LoadStore();
+            auto script = FindScriptRecord(*doc->DocumentElement(), name);
+            opening.StoreScript(name, ScriptLanguage(*script), script->GetAttr("Text", ""));
+        });
+        WriteBytes(Store(), c.bytes);
+        WriteBytes(folder.File("zpconfig.cfg.bak"), "the backup");
+        writes = 0;
+        for (int i = 0; i < 2; ++i) {
+            FakeWindow window;
+            opening.ApplyStore(window);
+        }
+        EXPECT_EQ(writes, 0);
+        EXPECT_EQ(ReadBytes(Store()), c.bytes);
+        EXPECT_EQ(ReadBytes(folder.File("zpconfig.cfg.bak")), "the backup");
+    }
 }
 
 TEST_F(StoreReuseTest, AFileThatNoLongerParsesIsNotServedFromMemory) {

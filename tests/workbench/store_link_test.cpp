@@ -216,6 +216,20 @@ TEST_F(StoreLinkTest, UnreadableStoreAsksBeforeClosingWithoutSaving) {
     EXPECT_EQ(File(), "<Scripts><Script");  // never overwritten
 }
 
+// A store that was missing and came back from its backup is told once, when the window opens.
+TEST_F(StoreLinkTest, AStorePutBackFromTheBackupIsToldOnce) {
+    p.AttachApplication();
+    link.StoreScript("Kept", "VBScript", "k");
+    fs::remove(folder / "zpconfig.cfg");
+    p.AttachApplication();
+    p.AttachApplication();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_THAT(view.messages[0].text, ::testing::HasSubstr("zpconfig.cfg.bak"));
+    EXPECT_TRUE(fs::exists(folder / "zpconfig.cfg"));
+}
+
 // Enter saves the store up to three times; the backup must still hold the text it overwrote.
 TEST_F(StoreLinkTest, EnterOverAScriptKeepsItsPreviousTextInTheBackup) {
     p.AttachApplication();
