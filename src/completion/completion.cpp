@@ -44,9 +44,12 @@ void CodeCompletion::ScriptTextProposalExecute(bool& can_open) {
     } else if (word.empty()) {
         ListApplicationMembers();
     }
-    // An empty pop-up still opens; give it the component's own width.
-    if (popup_.ItemList().empty()) popup_.SetWidth(kEmptyPopupWidth);
-    (void)can_open;
+    // Nothing to offer: the pop-up stays closed (the component also keeps it closed when its
+    // filter leaves no line).
+    if (popup_.ItemList().empty()) {
+        popup_.SetWidth(kEmptyPopupWidth);
+        can_open = false;
+    }
 }
 
 void CodeCompletion::ScriptTextProposalCodeCompletion(std::string& value) {
@@ -150,7 +153,10 @@ void CodeCompletion::ResolveChain(int p, std::string_view t, Mode mode) {
             ++i;
         }
         if (b.empty()) {
-            ListForSingleWord(chain, mode);
+            // With the partial word taken off, what is left is a dotted chain like the one
+            // before a typed ".": looked up by its members' names in word mode it would name no
+            // entry ("Application.Map.Re" offered nothing).
+            ListForSingleWord(chain, removed ? Mode::kDot : mode);
             return;
         }
         // Each further pair repeats the walk from where the previous one ended; that normally

@@ -143,8 +143,8 @@ class CodeCompletion {
                    const ITextMeasure& measure);
 
     // --- handlers of the pop-up's events ----------------------------------------------
-    // Before the pop-up opens: fills both lists from the caret line. Leaves `can_open` set, so
-    // the pop-up always opens, also empty. Throws when the description cannot be loaded.
+    // Before the pop-up opens: fills both lists from the caret line. Clears `can_open` when
+    // there is nothing to list. Throws when the description cannot be loaded.
     void ScriptTextProposalExecute(bool& can_open);
     // An entry was accepted, before `value` is inserted (it is left unchanged): empties the
     // lists, so they only ever hold the entries of the current request.

@@ -114,6 +114,13 @@ bool CompletionModel::Execute() {
     if (!args.can_open) return false;
     input_ = args.current_input;
     Filter();
+    // A pop-up with no line to choose is only in the way: it closes, as when cancelled.
+    if (shown_.empty()) {
+        input_.clear();
+        if (open_) Close();
+        if (on_cancelled) on_cancelled(*this);
+        return false;
+    }
     if (!open_) {
         open_ = true;
         if (on_visibility) on_visibility(true);

@@ -14,7 +14,9 @@ endfunction()
 set(colours [=["items":["constant\tцвКрасный\t;","constant\tцвЧёрный\t;"],"inserts":["цвКрасный","цвЧёрный"],"width":270]=])
 check("If x.Цвет = " 13 "{${colours},\"input\":\"\",\"shown\":[0,1]}")
 check("x = Цвет.цвк" 13 "{${colours},\"input\":\"цвк\",\"shown\":[0]}")
-check("Application.ActiveMap.La" 25 [=[{"items":[],"inserts":[],"width":null,"input":"La","shown":[]}]=])
+check("Application.ActiveMap.La" 25 [=[{"items":["property\tStyle\t:TMapStyle;","property\tLayers\t[Index: Long;Key: String]: ILayer;","property\tLayerCount\t:Long;","property\tScale\t:Double;","procedure\tRedraw\t;","property\tName\t:String;","property\tcaption\t:string;","procedure\tRelease\t;","procedure\tlasterror\t;"],"inserts":["Style","Layers[]","LayerCount","Scale","Redraw","Name","caption","Release","lasterror"],"width":450,"input":"La","shown":[1,2,8]}]=])
+# Nothing listed: the pop-up stays closed.
+check("Caption.Foo.X" 14 [=[{"items":[],"inserts":[],"width":null,"input":"","shown":[]}]=])
 check("Ma" 3 [=[{"items":["property\tActiveMap\t:IMap;","property\tCaption\t:String;","property\tMaps\t[Index: Long]: IMap;","procedure\tQuit\t;","function\tOpenMap\t(FileName: String;ReadOnly: Boolean): IMap;","procedure\tRefresh\t(Full: Boolean);","procedure\tGetDataFolder\t;","procedure\tLastError\t;","property\tName\t:String;","procedure\tRelease\t;"],"inserts":["ActiveMap","Caption","Maps[]","Quit","OpenMap()","Refresh()","GetDataFolder","LastError","Name","Release"],"width":510,"input":"Ma","shown":[2]}]=])
 
 # A missing description is an error, not an empty list.

@@ -30,10 +30,12 @@ struct Request {
     Request(const std::filesystem::path& description, std::string line, int column = 0)
         : editor(std::move(line), column), source(description) {}
 
+    bool opens = true;  // what the request left of the pop-up's can-open flag
+
     Request& Run() {
-        bool can_open = true;
-        completion.ScriptTextProposalExecute(can_open);
-        EXPECT_TRUE(can_open);
+        opens = true;
+        completion.ScriptTextProposalExecute(opens);
+        EXPECT_EQ(opens, !popup.items.empty()) << "only a pop-up with something to list opens";
         EXPECT_EQ(popup.shown, std::vector<std::string>{}) << "filter not reset at the start";
         return *this;
     }
@@ -143,12 +145,11 @@ TEST(CompletionRequest, PartialNameOffersTheListOfItsDotForFiltering) {
     map.Run();
     EXPECT_EQ(map.popup.Names(), kMapNamesApp);
 
-    // Without Application members the chain ends in a word lookup that finds no entry.
-    Request empty(kPlain, "Application.ActiveMap.La");
-    empty.Run();
-    EXPECT_THAT(empty.popup.items, IsEmpty());
-    EXPECT_THAT(empty.popup.inserts, IsEmpty());
-    EXPECT_EQ(empty.popup.width, kEmptyPopupWidth);
+    // Without Application members the chain before the partial word resolves as it does
+    // before a typed "." (it used to end in a word lookup that found nothing to list).
+    Request plain(kPlain, "Application.ActiveMap.La");
+    plain.Run();
+    EXPECT_EQ(plain.popup.Names(), kMapNames);
 }
 
 TEST(CompletionRequest, SingleWordsResolveThroughMemberTypes) {
@@ -361,12 +362,13 @@ TEST(CompletionRequest, UnreadableDescriptionEndsTheRequestWithAnError) {
     }
 }
 
-TEST(CompletionRequest, NothingFoundOpensAnEmptyPopupOfTheDefaultWidth) {
+TEST(CompletionRequest, NothingFoundKeepsThePopupClosed) {
     TempDescription d(R"(<I name="Other"><method name="M"/></I>)");
     Request r(d.Path(), "");
     r.popup.width = 500;
     r.Run();
     EXPECT_THAT(r.popup.items, IsEmpty());
+    EXPECT_FALSE(r.opens);
     EXPECT_EQ(r.popup.width, kEmptyPopupWidth);
 
     // An entry without members listed first does not size the pop-up to nothing.

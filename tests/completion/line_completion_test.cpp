@@ -37,9 +37,10 @@ TEST_F(LineCompletionJson, ListsInsertsWidthInputAndShownLines) {
     EXPECT_EQ(Json("Op", 10), lists + R"j("input":"","shown":[0,1,2]})j");
 }
 
-TEST_F(LineCompletionJson, NothingListedHasNoWidth) {
+TEST_F(LineCompletionJson, NothingListedHasNoWidthAndNoInput) {
+    // The pop-up did not open: nothing was typed into it.
     EXPECT_EQ(Json("Caption.Foo.X", 14),
-              R"j({"items":[],"inserts":[],"width":null,"input":"X","shown":[]})j");
+              R"j({"items":[],"inserts":[],"width":null,"input":"","shown":[]})j");
 }
 
 TEST_F(LineCompletionJson, MissingDescriptionLeavesThePopupClosedAndTheTextAlone) {

@@ -129,9 +129,15 @@ TEST_F(PopupFixture, EmptyInsertEntryOrEmptyListLeavesTheText) {
 
     popup.on_execute = [](CompletionModel& p, ProposalExecuteArgs&) { p.ClearList(); };
     Load(editor, "obj.zz|");
-    EXPECT_TRUE(popup.Execute());  // opens even when empty
-    Key(vk::kReturn);
+    EXPECT_FALSE(popup.Execute());  // nothing to offer: it stays closed
+    EXPECT_FALSE(popup.IsOpen());
     EXPECT_EQ(Dump(editor), "obj.zz|");
+
+    // Lines there are, but the typed word matches none of them.
+    popup.on_execute = nullptr;
+    Load(editor, "obj.zz|");
+    EXPECT_FALSE(popup.Execute());
+    EXPECT_FALSE(popup.IsOpen());
 }
 
 TEST_F(PopupFixture, EscapeAndOtherCharactersCancel) {

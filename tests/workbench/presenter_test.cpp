@@ -390,12 +390,16 @@ struct FakeEngines : IScriptEngineFactory {
         }
         void SetSiteWindow() override { f.log.push_back("site"); }
         void AddEcho(std::function<void(std::string_view)> e) override { echo = std::move(e); }
+        bool AddStopCheckItem() override {
+            if (f.checks) f.log.push_back("checks");
+            return f.checks;
+        }
         std::optional<ScriptError> AddCode(std::string_view code) override {
             f.log.push_back("code " + std::string(code));
             if (echo && code.find("Echo") != std::string_view::npos)
                 for (const std::string& line : f.echoes) echo(line);
             if (f.error_at == static_cast<int>(f.log.size()))
-                return ScriptError{"bad", 3, 4, f.stopped};
+                return ScriptError{"bad", f.error_line, f.error_column, f.stopped};
             return std::nullopt;
         }
     };
@@ -403,6 +407,8 @@ struct FakeEngines : IScriptEngineFactory {
     std::vector<std::string> echoes;  // what a script with "Echo" in it writes
     int alive = 0;
     int error_at = 0;
+    int error_line = 3, error_column = 4;  // where the engine says the error is
+    bool checks = false;                   // the engine has the stop-check item
     bool stopped = false;
     bool fail_publish = false;
     bool missing = false;
@@ -471,6 +477,50 @@ TEST_F(PresenterTest, StoppedRunSaysWhereItStoppedAndKeepsTheText) {
     EXPECT_EQ(view.caret, (CaretPos{3, 5}));
     EXPECT_EQ(view.lines.size(), 3u);
     EXPECT_EQ(engines.alive, 0);
+}
+
+// An engine with the stop-check item runs the text with its checks, and the place of an error
+// is the user's: lines as they are, columns without the checks before them.
+TEST_F(PresenterTest, RunsWithStopChecksReportUserColumns) {
+    struct Case {
+        const char* highlighter;
+        std::string line;
+        std::vector<std::string> log_tail;  // after "checks"
+        int engine_column;                  // in the checked text
+        int caret_column;                   // the user's, from 1
+    };
+    const Case cases[] = {
+        {"VBScriptHighlighter",
+         "Do : x = 1/0 : Loop",
+         {"code const A=1", "code Do:ZephRun.Tick : x = 1/0 : Loop\r\n"},
+         18,
+         6},
+        {"JavaScriptHighlighter",
+         "while (1) x = y.z;",
+         {"code var ZephTurns=0;", "code var A=1",
+          "code while ((!(++ZephTurns&1023)&&ZephRun.Tick()),1) x = y.z;\r\n"},
+         10,  // inside the check: where it was put
+         8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        FakeEngines engines;
+        engines.checks = true;
+        engines.error_line = 1;
+        engines.error_column = c.engine_column;
+        engines.error_at = 5 + static_cast<int>(c.log_tail.size());
+        p.SetEngines(&engines);
+        view.highlighter = c.highlighter;
+        view.lines = {c.line};
+        view.messages.clear();
+        p.HandleKey(F(5));
+        const std::vector<std::string> tail(engines.log.begin() + 5, engines.log.end());
+        EXPECT_EQ(engines.log[4], "checks");
+        EXPECT_EQ(tail, c.log_tail);
+        EXPECT_EQ(view.caret, (CaretPos{1, c.caret_column}));
+        EXPECT_EQ(view.lines, std::vector<std::string>{c.line});  // the editor's text unchanged
+        ASSERT_EQ(view.messages.size(), 1u);
+    }
 }
 
 struct FakeOutput : IOutputView {

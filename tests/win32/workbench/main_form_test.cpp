@@ -108,6 +108,55 @@ TEST_F(WorkbenchWindowTest, WindowShortcutsComeBeforeTheEditorsKeys) {
     EXPECT_EQ(form->Editor().Highlighter()->ComponentName(), "JavaScriptHighlighter");
 }
 
+// Keys reach the editor once each and in their order, whether the host's loop translates keys
+// or not, and whether they were posted as whole strokes, as bare key messages, or typed.
+TEST_F(WorkbenchWindowTest, PostedAndTypedKeysArriveOnceAndInOrder) {
+    enum class Input { kPostedStrokes, kPostedKeysOnly, kTyped };
+    struct Key {
+        WORD vk;
+        wchar_t ch;  // 0: a key without a character
+    };
+    // "a", Home, "b": the Home between the characters must act between them.
+    const Key keys[] = {{'A', L'a'}, {VK_HOME, 0}, {'B', L'b'}};
+    for (const bool translating : {true, false}) {
+        for (const Input input : {Input::kPostedStrokes, Input::kPostedKeysOnly, Input::kTyped}) {
+            SCOPED_TRACE(::testing::Message() << "translating loop " << translating << ", input "
+                                              << static_cast<int>(input));
+            if (translating) {
+                test::SetLoopFilter({});
+            } else {
+                // A host loop that dispatches without ever translating keys.
+                test::SetLoopFilter([](MSG& m) {
+                    ::DispatchMessageW(&m);
+                    return true;
+                });
+            }
+            ::SetFocus(form->EditorHandle());
+            form->Editor().SetText("");
+            HWND editor = form->EditorHandle();
+            std::vector<INPUT> typed;
+            for (const Key& k : keys) {
+                const LPARAM lp = 1 | (static_cast<LPARAM>(::MapVirtualKeyW(k.vk, 0)) << 16);
+                if (input == Input::kTyped) {
+                    typed.push_back(test::KeyInput(k.vk, false));
+                    typed.push_back(test::KeyInput(k.vk, true));
+                    continue;
+                }
+                ::PostMessageW(editor, WM_KEYDOWN, k.vk, lp);
+                if (k.ch && input == Input::kPostedStrokes)
+                    ::PostMessageW(editor, WM_CHAR, k.ch, lp);
+                ::PostMessageW(editor, WM_KEYUP, k.vk, lp | 0xC0000000);
+            }
+            if (!typed.empty())
+                ::SendInput(static_cast<UINT>(typed.size()), typed.data(), sizeof(INPUT));
+            wbtest::PumpUntil([&] { return EditorText().size() >= 2; }, 5000);
+            Pump(100);  // a doubled character would come right behind
+            EXPECT_EQ(EditorText(), "ba");
+        }
+    }
+    test::SetLoopFilter({});
+}
+
 TEST_F(WorkbenchWindowTest, CaptionNoticeEndsWithItsTimer) {
     const DWORD start = ::GetTickCount();
     form->Presenter().MarkCaptionSaved();

@@ -17,6 +17,7 @@
 #include "desktop.h"
 #include "workbench/echo_object.h"
 #include "workbench/script_control.h"
+#include "workbench/stop_checks.h"
 
 namespace zeph::win {
 namespace {
@@ -126,7 +127,11 @@ class RunStopTest : public ::testing::Test {
     };
     static DWORD WINAPI Strike(void* p) {
         auto* s = static_cast<Striker*>(p);
-        while (s->app->ticks < 50 && !s->quit) ::Sleep(5);
+        // A loop that calls the host strikes after 50 calls; one that never does once the running
+        // indicator shows.
+        while (s->app->ticks < 50 && !s->quit &&
+               !::FindWindowW(StopKeyWatch::IndicatorClass(), nullptr))
+            ::Sleep(5);
         if (s->quit) return 0;
         s->at = Clock::now().time_since_epoch().count();
         INPUT in[4] = {test::KeyInput(VK_CONTROL, false), test::KeyInput(s->key, false),
@@ -144,6 +149,18 @@ class RunStopTest : public ::testing::Test {
         auto stop = std::make_shared<RunStop>();
         ScriptControl engine;
         engine.SetLanguage(language);
+        std::string text = code;
+        if (checked) {
+            // As the workbench runs it: the hidden item, the counter, the text with its checks.
+            const auto lang = std::string_view(language) == "VBScript"
+                                  ? workbench::Language::VBScript
+                                  : workbench::Language::JavaScript;
+            ComPtr<IDispatch> item = ComPtr<IDispatch>::Attach(CreateStopCheckItem(stop));
+            engine.AddObject(std::string(workbench::kStopCheckItem), item.get(), false);
+            const std::string preamble = workbench::StopCheckPreamble(lang);
+            if (!preamble.empty()) EXPECT_TRUE(engine.AddCode(preamble));
+            text = workbench::AddStopChecks(lang, code).text;
+        }
         {
             ComPtr<IDispatch> guarded = ComPtr<IDispatch>::Attach(stop->Guard(&app));
             engine.AddObject("Application", guarded.get(), true);
@@ -162,7 +179,7 @@ class RunStopTest : public ::testing::Test {
         Outcome out;
         {
             StopKeyWatch watch(stop, window);
-            out.finished = engine.AddCode(code);
+            out.finished = engine.AddCode(text);
         }
         const auto end = Clock::now();
         striker.quit = true;
@@ -185,7 +202,49 @@ class RunStopTest : public ::testing::Test {
     Counter app;
     HWND window = nullptr;
     bool with_echo = false;  // publish "WScript", whose Echo counts as a tick
+    bool checked = false;    // run the text with its stop checks
 };
+
+// With the checks in the text every loop stops, also one that never leaves the engine, and
+// so does a deep recursion.
+TEST_F(RunStopTest, EveryLoopStopsWithTheChecksInItsText) {
+    checked = true;
+    const struct {
+        const char* language;
+        const char* code;
+        long line;  // where it stops
+    } loops[] = {
+        {"VBScript", "Do : Loop\r\n", 1},
+        {"VBScript", "x = 0\r\nWhile True : Wend\r\n", 2},
+        {"VBScript", "For i = 1 To 1E9 : Next\r\n", 1},
+        {"VBScript", "Sub Spin\r\n  Do\r\n  Loop\r\nEnd Sub\r\nSpin\r\n", 2},
+        {"VBScript",
+         "Function Fib(n)\r\n  If n < 2 Then Fib = n Else Fib = Fib(n - 1) + Fib(n - 2)\r\n"
+         "End Function\r\nx = Fib(60)\r\n",
+         1},
+        {"JavaScript", "for (;;) {}\r\n", 1},
+        {"JavaScript", "var x = 0;\r\nwhile (1);\r\n", 2},
+        {"JavaScript", "do {} while (true)\r\n", 1},
+        {"JavaScript", "function spin() {\r\n  for (;;) {}\r\n}\r\nspin();\r\n", 2},
+        {"JavaScript",
+         "function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); }\r\nfib(60);\r\n", 1},
+    };
+    for (const auto& loop : loops) {
+        SCOPED_TRACE(loop.code);
+        Outcome out = Run(loop.language, loop.code, VK_CANCEL, true);
+        EXPECT_FALSE(out.finished);
+        EXPECT_TRUE(out.stopped);
+        EXPECT_GE(out.after_key_ms, 0);
+        EXPECT_LT(out.after_key_ms, 1000);
+        EXPECT_EQ(out.error.line, loop.line) << out.error.description;
+    }
+    // A checked script that ends by itself runs as it is.
+    app.ticks = 0;
+    EXPECT_TRUE(Run("VBScript", "For i = 1 To 3 : Application.Tick : Next\r\n").finished);
+    EXPECT_TRUE(
+        Run("JavaScript", "for (var i = 0; i < 3; i++) { Application.Tick(); }\r\n").finished);
+    EXPECT_EQ(app.ticks, 6);
+}
 
 TEST_F(RunStopTest, CtrlBreakStopsLoopsThatCallTheHostInBothLanguages) {
     Outcome vb = Run("VBScript", "Dim i\r\nDo\r\n  i = i + 1\r\n  Application.Tick\r\nLoop\r\n",
