@@ -94,4 +94,42 @@ std::string ParameterHint(std::string_view line, int caret, IDescriptionSource& 
     return {};
 }
 
+xml::XmlRef<xml::IXmlDocument> ParameterHints::HeldDescription::LoadDescription() {
+    if (!document_) document_ = source_.LoadDescription();
+    return document_;
+}
+
+std::string ParameterHints::AfterEdit(std::string_view line, int caret) {
+    const bool opened = caret > 1 && caret - 1 <= static_cast<int>(line.size()) &&
+                        (line[caret - 2] == '(' || line[caret - 2] == '[');
+    if (!opened && !open_) return {};
+    return Refresh(line, caret);
+}
+
+std::string ParameterHints::AfterCaretMove(std::string_view line, int caret) {
+    if (!open_) return {};
+    return Refresh(line, caret);
+}
+
+void ParameterHints::Close() {
+    open_ = false;
+    held_.Release();
+}
+
+std::string ParameterHints::Refresh(std::string_view line, int caret) {
+    // A new hint reads the file afresh; an open one goes on with what it read.
+    if (!open_) held_.Release();
+    std::string hint;
+    try {
+        hint = ParameterHint(line, caret, held_, measure_);
+    } catch (...) {
+        hint.clear();  // no description, no hint; completion reports loading errors itself
+    }
+    if (hint.empty())
+        Close();
+    else
+        open_ = true;
+    return hint;
+}
+
 }  // namespace zeph::completion

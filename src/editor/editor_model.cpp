@@ -100,6 +100,23 @@ void EditorModel::ReplaceLine(int index, std::string_view text) {
     EndStep();
 }
 
+void EditorModel::ReplaceLines(std::span<const LineEdit> edits, int caret_column) {
+    if (edits.empty() || !Editable()) return;
+    BeginStep(EditKind::kOther);
+    MarkSelectionLines();
+    anchor_ = caret_;
+    // From the last line up, so that the indexes of the lines still to edit hold.
+    int caret_line = caret_.line;
+    for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
+        const int line = it->line;
+        if (line < 0 || line >= LineCount()) continue;
+        const TextPos end = ReplaceRange({line, 0}, {line, LineLength(line)}, it->text);
+        if (line < caret_.line) caret_line += end.line - line;
+    }
+    MoveCaret({caret_line, caret_column}, false);
+    EndStep();
+}
+
 void EditorModel::InsertLine(int index, std::string_view text) {
     if (index < 0 || index > LineCount() || !Editable()) return;
     BeginStep(EditKind::kOther);

@@ -46,6 +46,12 @@ struct EditorOptions {
     static EditorOptions PreviewMemo();
 };
 
+// The new text of one line; the text may hold line breaks.
+struct LineEdit {
+    int line = 0;
+    std::string text;
+};
+
 // What changed since the window last asked (TakeChanges): the window repaints only these.
 struct EditorChanges {
     int first_line = INT_MAX;  // range of lines to repaint (inclusive), empty when first > last
@@ -121,6 +127,10 @@ class EditorModel {
     void ReplaceLine(int index, std::string_view text);
     void InsertLine(int index, std::string_view text);
     void DeleteLine(int index);
+    // Replaces whole lines (ascending indexes, each edit's line as it was before any of them)
+    // as one undo step: bookmarks follow their lines, the caret stays on its line at
+    // `caret_column`, and the selection goes.
+    void ReplaceLines(std::span<const LineEdit> edits, int caret_column);
     bool Modified() const { return doc_.Modified(); }
 
     // --- caret and selection ----------------------------------------------------------

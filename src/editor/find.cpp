@@ -1,6 +1,7 @@
 #include "editor/find.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "text/cp1251.h"
 
@@ -81,23 +82,30 @@ std::optional<FoundRange> FindText(const EditorModel& model, std::string_view pa
     return std::nullopt;
 }
 
-std::string ReplaceAllText(std::string_view text, std::string_view pattern, std::string_view with,
-                           const FindOptions& options, int& count) {
-    count = 0;
-    if (!Valid(pattern)) return std::string(text);
+namespace {
+
+// Every match of `needle` (already folded) in `text` replaced by `with`, left to right, matches
+// not overlapping. `column`, when given, is a position in `text` moved to where it stands in
+// the result; one inside a match goes to the replacement's start.
+std::string ReplaceMatches(std::string_view text, std::string_view needle, std::string_view with,
+                           const FindOptions& options, int& count, int* column = nullptr) {
     std::string folded(text);
-    std::string needle(pattern);
     Fold(folded, options.match_case);
-    Fold(needle, options.match_case);
     std::string out;
     out.reserve(text.size());
     std::size_t done = 0;
+    const std::size_t at = column ? static_cast<std::size_t>(std::max(0, *column)) : 0;
+    int shift = 0;
     for (std::size_t pos = folded.find(needle); pos != std::string::npos;
          pos = folded.find(needle, pos)) {
         if (options.whole_word && !WordAt(folded, pos, needle.size())) {
             ++pos;
             continue;
         }
+        if (column && pos < at)
+            shift = pos + needle.size() <= at
+                        ? shift + static_cast<int>(with.size()) - static_cast<int>(needle.size())
+                        : shift - static_cast<int>(at - pos);
         out.append(text.substr(done, pos - done));
         out.append(with);
         pos += needle.size();
@@ -105,7 +113,19 @@ std::string ReplaceAllText(std::string_view text, std::string_view pattern, std:
         ++count;
     }
     out.append(text.substr(done));
+    if (column) *column += shift;
     return out;
+}
+
+}  // namespace
+
+std::string ReplaceAllText(std::string_view text, std::string_view pattern, std::string_view with,
+                           const FindOptions& options, int& count) {
+    count = 0;
+    if (!Valid(pattern)) return std::string(text);
+    std::string needle(pattern);
+    Fold(needle, options.match_case);
+    return ReplaceMatches(text, needle, with, options, count);
 }
 
 bool FindAndSelect(EditorModel& model, std::string_view pattern, bool backward,
@@ -133,19 +153,23 @@ bool ReplaceAndFindNext(EditorModel& model, std::string_view pattern, std::strin
 
 int ReplaceAll(EditorModel& model, std::string_view pattern, std::string_view with,
                const FindOptions& options) {
-    int count = 0;
-    const std::string text = model.Text();
-    std::string replaced = ReplaceAllText(text, pattern, with, options, count);
-    if (count == 0) return 0;
+    if (!Valid(pattern)) return 0;
+    std::string needle(pattern);
+    Fold(needle, options.match_case);
+    // Line by line, as edits of the lines that change: bookmarks and the caret keep their
+    // lines, which one replacement of the whole text would lose.
     const TextPos caret = model.Caret();
-    // The whole text as one selection replaced: a single undo step. Text() ends every line
-    // with CR LF, the model's last line included, so that break is not carried over.
-    if (replaced.size() >= 2 && replaced.compare(replaced.size() - 2, 2, "\r\n") == 0)
-        replaced.resize(replaced.size() - 2);
-    const int last = model.LineCount() - 1;
-    model.SetSelection({0, 0}, {last, static_cast<int>(model.Line(last).size())});
-    model.ReplaceSelection(replaced);
-    model.SetCaret({std::min(caret.line, model.LineCount() - 1), 0});
+    int column = caret.column;
+    int count = 0;
+    std::vector<LineEdit> edits;
+    for (int line = 0; line < model.LineCount(); ++line) {
+        const int before = count;
+        std::string replaced = ReplaceMatches(model.Line(line), needle, with, options, count,
+                                              line == caret.line ? &column : nullptr);
+        if (count != before) edits.push_back({line, std::move(replaced)});
+    }
+    if (count == 0) return 0;
+    model.ReplaceLines(edits, column);
     return count;
 }
 

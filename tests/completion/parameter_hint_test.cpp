@@ -35,5 +35,42 @@ TEST(ParameterHintTest, MembersResolveLikeCompletionAndOnlyCallsGetAHint) {
     EXPECT_EQ(ParameterHint("(", 2, source, measure), "");
 }
 
+// Counts the loads of the description file.
+class CountingSource final : public IDescriptionSource {
+  public:
+    xml::XmlRef<xml::IXmlDocument> LoadDescription() override {
+        ++loads;
+        return file.LoadDescription();
+    }
+    FileDescriptionSource file{kPlain};
+    int loads = 0;
+};
+
+TEST(ParameterHintTest, AnOpenHintReadsTheDescriptionOnceWhileTheArgumentsAreTyped) {
+    CountingSource source;
+    FixedPitchMeasure measure;
+    ParameterHints hints(source, measure);
+    const std::string hint = "OpenMap(FileName: String;ReadOnly: Boolean): IMap;";
+    std::string line = "Application.OpenMap";
+    EXPECT_EQ(hints.AfterEdit(line, 20), "");  // no bracket yet: nothing read
+    EXPECT_EQ(source.loads, 0);
+    line += "(";
+    EXPECT_EQ(hints.AfterEdit(line, 21), hint);
+    EXPECT_EQ(source.loads, 1);
+    for (char c : std::string("\"a.map\", ")) {
+        line += c;
+        EXPECT_EQ(hints.AfterEdit(line, static_cast<int>(line.size()) + 1), hint);
+    }
+    EXPECT_EQ(hints.AfterCaretMove(line, 22), hint);
+    EXPECT_EQ(source.loads, 1);
+    line += ")";
+    EXPECT_EQ(hints.AfterEdit(line, static_cast<int>(line.size()) + 1), "");  // closed
+    EXPECT_FALSE(hints.Open());
+    EXPECT_EQ(hints.AfterCaretMove(line, 22), "");  // a closed hint stays closed
+    // The next hint reads the file afresh: it may have changed meanwhile.
+    EXPECT_EQ(hints.AfterEdit(line, 21), hint);
+    EXPECT_EQ(source.loads, 2);
+}
+
 }  // namespace
 }  // namespace zeph::completion

@@ -93,6 +93,42 @@ TEST(FindTest, SelectReplaceAndReplaceAllOnTheModel) {
     EXPECT_EQ(ReplaceAll(m, "nothing", "x", o), 0);
 }
 
+// Replace All is one edit among others: marks stay with their lines, before and after undo.
+TEST(FindTest, ReplaceAllKeepsBookmarksAndTheCaretOnTheirLines) {
+    struct Case {
+        const char* with;
+        TextPos caret;     // before
+        TextPos expected;  // after
+    };
+    const Case cases[] = {
+        {"count", {3, 9}, {3, 17}},  // two matches before the caret: it moves right with them
+        {"count", {3, 4}, {3, 4}},   // a match right after the caret: it stays
+        {"count", {2, 1}, {2, 1}},   // no match on its line
+        {"x\r\ny", {3, 0}, {4, 0}},  // line breaks above push it down
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.with);
+        EditorModel m = Model("Dim a\r\nDim b\r\n' note\r\nb = a + a\r\nend");
+        FindOptions o;
+        o.whole_word = true;
+        m.SetBookmark(1, {1, 0});
+        m.SetBookmark(2, {2, 3});
+        m.SetBookmark(4, {4, 0});
+        m.SetCaret(c.caret);
+        ASSERT_EQ(ReplaceAll(m, "a", c.with, o), 3);
+        const int breaks = std::string_view(c.with).find('\n') == std::string_view::npos ? 0 : 1;
+        EXPECT_EQ(m.BookmarkLine(1), 1 + breaks);
+        EXPECT_EQ(m.BookmarkLine(2), 2 + breaks);
+        EXPECT_EQ(m.BookmarkLine(4), 4 + 3 * breaks);
+        EXPECT_EQ(m.Caret(), c.expected);
+        m.Undo();
+        EXPECT_EQ(m.Text(), "Dim a\r\nDim b\r\n' note\r\nb = a + a\r\nend\r\n");
+        EXPECT_EQ(m.BookmarkLine(1), 1);
+        EXPECT_EQ(m.BookmarkLine(2), 2);
+        EXPECT_EQ(m.BookmarkLine(4), 4);
+    }
+}
+
 TEST(FindTest, FiveMegabytesAreSearchedAndReplacedQuickly) {
     std::string text;
     for (int i = 0; i < 100000; ++i) text += "Application.Map.GetObject(\"P1\").Move 1, 1\r\n";

@@ -530,7 +530,7 @@ bool ScriptEditorWindow::ShowCompletion() {
 }
 
 void ScriptEditorWindow::HideCompletion() {
-    if (completion_ && completion_->IsOpen()) completion_->Cancel();
+    if (completion_) completion_->Cancel();  // also the timer of a "." not yet shown
     ApplyChanges();
 }
 

@@ -105,7 +105,8 @@ class ScriptEditorWindow {
     // --- completion pop-up (only with Settings::with_completion) ------------------------------
     editor::CompletionModel* completion() { return completion_.get(); }
     CompletionPopupWindow* completion_window() { return popup_.get(); }
-    // Opens the pop-up as Ctrl+Space does; hides it with a cancel.
+    // Opens the pop-up as Ctrl+Space does; hides it with a cancel, which also drops a typed
+    // "." still waiting for its pop-up.
     bool ShowCompletion();
     void HideCompletion();
 

@@ -240,12 +240,15 @@ void FindBar::SetStatus(const std::string& text) {
 }
 
 void FindBar::FindNext(bool backward) {
+    // The caret goes elsewhere: a pop-up (or its wait) for the old place must not stay.
+    editor_.HideCompletion();
     const bool found = editor::FindAndSelect(editor_.model(), Pattern(), backward, Options());
     editor_.Sync();
     SetStatus(found ? "" : std::string(u8"Не найдено"_cp));
 }
 
 void FindBar::Replace() {
+    editor_.HideCompletion();
     const bool found =
         editor::ReplaceAndFindNext(editor_.model(), Pattern(), Replacement(), Options());
     editor_.Sync();
@@ -253,6 +256,7 @@ void FindBar::Replace() {
 }
 
 void FindBar::ReplaceEvery() {
+    editor_.HideCompletion();
     const int count = editor::ReplaceAll(editor_.model(), Pattern(), Replacement(), Options());
     editor_.Sync();
     SetStatus(std::string(u8"Заменено: "_cp) + std::to_string(count));

@@ -3,13 +3,12 @@
 #include <commctrl.h>
 
 #include "base/wide.h"
-#include "completion/parameter_hint.h"
 
 namespace zeph::win {
 
 ParameterTip::ParameterTip(ScriptEditorWindow& editor, completion::IDescriptionSource& source,
                            const completion::ITextMeasure& measure)
-    : editor_(editor), source_(source), measure_(measure) {
+    : editor_(editor), hints_(source, measure) {
     tip_ =
         ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, TOOLTIPS_CLASSW, nullptr,
                           WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -29,27 +28,17 @@ ParameterTip::~ParameterTip() {
 
 void ParameterTip::TextChanged() {
     const editor::EditorModel& model = editor_.model();
-    const std::string& line = model.CaretLineText();
-    const int column = model.Caret().column;
-    const bool opened = column > 0 && column <= static_cast<int>(line.size()) &&
-                        (line[column - 1] == '(' || line[column - 1] == '[');
-    if (opened || shown_) Refresh();
+    Show(hints_.AfterEdit(model.CaretLineText(), model.CaretX()));
 }
 
 void ParameterTip::CaretMoved() {
-    if (shown_) Refresh();
+    if (!shown_) return;
+    const editor::EditorModel& model = editor_.model();
+    Show(hints_.AfterCaretMove(model.CaretLineText(), model.CaretX()));
 }
 
-void ParameterTip::Refresh() {
-    std::string hint;
-    try {
-        const editor::EditorModel& model = editor_.model();
-        hint = completion::ParameterHint(model.CaretLineText(), model.CaretX(), source_, measure_);
-    } catch (...) {
-        hint.clear();  // no description, no hint; completion reports loading errors itself
-    }
-    if (hint.empty()) return Hide();
-    if (!tip_) return;
+void ParameterTip::Show(const std::string& hint) {
+    if (hint.empty() || !tip_) return Hide();
     text_ = hint;
     wide_ = Wide(hint);
     TOOLINFOW ti{};
@@ -66,6 +55,7 @@ void ParameterTip::Refresh() {
 }
 
 void ParameterTip::Hide() {
+    hints_.Close();
     if (!shown_) return;
     shown_ = false;
     text_.clear();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "completion/completion.h"
+#include "completion/parameter_hint.h"
 #include "editor/script_editor_window.h"
 
 namespace zeph::win {
@@ -29,11 +30,11 @@ class ParameterTip {
     const std::string& Text() const { return text_; }  // code page 1251
 
   private:
-    void Refresh();
+    // Shows `hint` under the caret, or hides the tip when it is empty.
+    void Show(const std::string& hint);
 
     ScriptEditorWindow& editor_;
-    completion::IDescriptionSource& source_;
-    const completion::ITextMeasure& measure_;
+    completion::ParameterHints hints_;
     HWND tip_ = nullptr;
     std::wstring wide_;
     std::string text_;

@@ -1,6 +1,7 @@
 // The find bar and the editor's context menu, driven by real keys and clicks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <utility>
@@ -305,6 +306,54 @@ TEST_F(WorkbenchWindowTest, ReplaceChangesOneMatchAtATimeEachItsOwnUndoStep) {
     EXPECT_EQ(EditorText(), "c c ab\r\n");
     Press('Z', true);
     EXPECT_EQ(EditorText(), "c ab ab\r\n");
+}
+
+// F3 moves the caret like any other move: an open pop-up, or a typed "." waiting for one, goes.
+TEST_F(WorkbenchWindowTest, FindNextClosesTheCompletionPopupAndItsWait) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_find_popup\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs(
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
+            "<Interface name=\"ITellurApplication\"><property name=\"Name\" type=\"String\"/>"
+            "</Interface></Tlb>",
+            f);
+        std::fclose(f);
+    }
+    struct Case {
+        const char* name;
+        bool shift;
+        bool wait;  // a typed "." waiting, rather than an open pop-up
+    };
+    for (const Case& c :
+         {Case{"F3, pop-up open", false, false}, Case{"Shift+F3, pop-up open", true, false},
+          Case{"F3, dot waiting", false, true}}) {
+        SCOPED_TRACE(c.name);
+        form->Editor().SetText(c.wait ? "x = 1\r\nApplication\r\nx = 2"
+                                      : "x = 1\r\nApplication.\r\nx = 2");
+        Press('F', true);
+        FindBar& bar = *form->Finder();
+        ::SetWindowTextW(bar.PatternHandle(), L"x");
+        Press(VK_ESCAPE);
+        ASSERT_EQ(::GetFocus(), form->EditorHandle());
+        SetCaretXY(c.wait ? 12 : 13, 2);
+        editor::CompletionModel& popup = *form->Editor().completion();
+        if (c.wait) {
+            Press(VK_OEM_PERIOD);
+            ASSERT_TRUE(popup.TimerRunning());
+        } else {
+            form->Editor().ShowCompletion();
+            ASSERT_TRUE(popup.IsOpen());
+        }
+        Press(VK_F3, false, c.shift);
+        EXPECT_EQ(form->Editor().model().SelectedText(), "x");
+        EXPECT_FALSE(popup.IsOpen());
+        EXPECT_FALSE(popup.TimerRunning());
+        Pump(1200);  // past the pop-up's delay
+        EXPECT_FALSE(popup.IsOpen());
+    }
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ class FakeSelection : public DispatchStub<ITellurSelection> {
 class FakeApplication : public DispatchStub<ITellurApplication> {
   public:
     std::wstring folder = L"C:\\nowhere\\";
+    int folder_asks = 0;
     FakeSelection selection;
     HRESULT STDMETHODCALLTYPE GetMainWindow(ITellurMainWindow**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetSelection(ITellurSelection** out) override {
@@ -87,6 +88,7 @@ class FakeApplication : public DispatchStub<ITellurApplication> {
     HRESULT STDMETHODCALLTYPE OpenMap(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Log(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetDataFolder(BSTR* out) override {
+        ++folder_asks;  // one for every file the workbench reads
         *out = ::SysAllocString(folder.c_str());
         return S_OK;
     }

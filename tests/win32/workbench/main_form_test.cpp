@@ -485,6 +485,38 @@ TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
     EXPECT_TRUE(::IsWindow(hwnd));
 }
 
+// The hint follows every key stroke; the description is read when it opens, not each time.
+TEST_F(WorkbenchWindowTest, AnOpenHintReadsTheDescriptionOnlyWhenItOpens) {
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    app.folder = std::wstring(temp) + L"zeph_workbench_hint_reads\\";
+    ::CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+        std::fputs(
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
+            "<Interface name=\"ITellurApplication\"><method name=\"Redraw\" return=\"Long\">"
+            "<Param name=\"Full\" type=\"Boolean\"/></method></Interface></Tlb>",
+            f);
+        std::fclose(f);
+    }
+    ParameterTip& tip = *form->ParameterHint();
+    form->Editor().SetText("Redraw");
+    form->Editor().SetCaretXY(7, 1);
+    form->Editor().Focus();
+    const int before = app.folder_asks;
+    Press('9', false, true);  // "("
+    ASSERT_TRUE(tip.Shown()) << EditorText();
+    EXPECT_EQ(app.folder_asks, before + 1);
+    for (WORD k : {WORD{'1'}, WORD{'2'}, WORD{'3'}, WORD{VK_BACK}, WORD{VK_LEFT}}) Press(k);
+    EXPECT_TRUE(tip.Shown());
+    EXPECT_EQ(app.folder_asks, before + 1);
+    Press(VK_ESCAPE);
+    form->Editor().SetCaretXY(7, 1);
+    Press('9', false, true);  // a new hint reads the file again
+    ASSERT_TRUE(tip.Shown()) << EditorText();
+    EXPECT_EQ(app.folder_asks, before + 2);
+}
+
 TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
