@@ -23,7 +23,7 @@ constexpr const wchar_t* kIndicatorClass = L"TZephRunIndicator";
 // key whose release the system never saw (a remapped key under Wine) stays "held" for good.
 class WatchedKey {
   public:
-    explicit WatchedKey(int vk) : vk_(vk) { held_ = (::GetAsyncKeyState(vk_) & 0x8000) != 0; }
+    WatchedKey(int vk, bool held) : vk_(vk), held_(held) {}
     bool WentDown() {
         const SHORT state = ::GetAsyncKeyState(vk_);
         const bool held = (state & 0x8000) != 0;
@@ -190,6 +190,11 @@ StopKeyWatch::StopKeyWatch(std::shared_ptr<RunStop> stop, HWND workbench, DWORD 
     } catch (...) {
         indicator_after_ms_ = INFINITE;  // the keys still stop the run
     }
+    // Strokes from before the run are forgotten here, before the run starts: asking clears the
+    // key's "pressed since" state, and what is held now counts only once released and pressed.
+    int i = 0;
+    for (int vk : {VK_CANCEL, VK_PAUSE, VK_ESCAPE})
+        keys_[i++] = (::GetAsyncKeyState(vk) & 0x8000) != 0;
     thread_ = UniqueHandle(::CreateThread(nullptr, 0, &Watch, this, 0, nullptr));
 }
 
@@ -213,8 +218,8 @@ void StopKeyWatch::RunLoop() {
     const ULONGLONG started = ::GetTickCount64();
     std::unique_ptr<Indicator> indicator;
     HANDLE quit = quit_.get();
-    // Strokes from before the run are forgotten here, on the thread that asks from now on.
-    WatchedKey cancel_key(VK_CANCEL), pause_key(VK_PAUSE), escape_key(VK_ESCAPE);
+    WatchedKey cancel_key(VK_CANCEL, keys_[0]), pause_key(VK_PAUSE, keys_[1]),
+        escape_key(VK_ESCAPE, keys_[2]);
     while (::MsgWaitForMultipleObjects(1, &quit, FALSE, kPollMs, QS_ALLINPUT) != WAIT_OBJECT_0) {
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

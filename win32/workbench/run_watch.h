@@ -37,6 +37,7 @@ class StopKeyWatch {
     std::shared_ptr<RunStop> stop_;
     HWND workbench_;
     DWORD indicator_after_ms_;
+    bool keys_[3] = {};  // Ctrl+Break, Pause and Esc held when the run started
     UniqueHandle quit_;
     UniqueHandle thread_;
 };

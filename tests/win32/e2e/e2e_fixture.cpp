@@ -207,8 +207,12 @@ void EndToEndTest::SetUp() {
 void EndToEndTest::TearDown() {
     module_.reset();  // frees an open window
     Pump(50);
-    ::DeleteFileW((folder_ + L"zpconfig.cfg").c_str());
-    ::DeleteFileW((folder_ + L"TellurTlb.xml").c_str());
+    // The store with its backup and what a save may leave: a backup left alone would be
+    // restored, and said so, at the next opening in this folder.
+    for (const wchar_t* name :
+         {L"zpconfig.cfg", L"zpconfig.cfg.bak", L"zpconfig.cfg.tmp", L"zpconfig.cfg.bak.new",
+          L"zpconfig.rescue", L"zpconfig.cfg.lock", L"zpconfig.cfg.lock.next", L"TellurTlb.xml"})
+        ::DeleteFileW((folder_ + name).c_str());
     ::RemoveDirectoryW(folder_.c_str());
 }
 

@@ -627,7 +627,9 @@ TEST_F(ModuleTest, DrivenByTheDemoHostsApplicationObject) {
     auto host = std::make_shared<tellur::Host>();
     host->window = &window;
     host->dataFolder = TestDataFolder();
-    ::DeleteFileW((host->dataFolder + L"zpconfig.cfg").c_str());
+    for (const wchar_t* name :
+         {L"zpconfig.cfg", L"zpconfig.cfg.bak", L"zpconfig.cfg.tmp", L"zpconfig.cfg.bak.new"})
+        ::DeleteFileW((host->dataFolder + name).c_str());
     ComPtr<ITellurApplication> application = tellur::CreateApplication(host);
     ASSERT_TRUE(application);
 

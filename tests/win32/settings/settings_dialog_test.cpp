@@ -177,7 +177,8 @@ class SettingsDialogTest : public ::testing::Test {
         if (!freed) delete workbench;
         ::DestroyWindow(owner);
         test::Pump(50);
-        for (const wchar_t* name : {L"zpconfig.cfg", L"zpconfig.cfg.bak", L"zpconfig.cfg.tmp"})
+        for (const wchar_t* name : {L"zpconfig.cfg", L"zpconfig.cfg.bak", L"zpconfig.cfg.tmp",
+                                    L"zpconfig.cfg.bak.new", L"zpconfig.cfg.lock.next"})
             ::DeleteFileW((folder + name).c_str());
         ::RemoveDirectoryW(folder.c_str());
     }

@@ -3,10 +3,11 @@
 # own, driven through the X server with xdotool (keys, text, clicks). Checks outcomes (windows
 # present or gone, the editor's text, the store's bytes, the host's CPU use) and waits on
 # conditions with time limits, never on fixed sleeps.
-# Usage: user_path_test.sh TELLUR.EXE ZEPH.DLL USER_PROBE.EXE WORKDIR
+# Usage: user_path_test.sh TELLUR.EXE ZEPH.DLL USER_PROBE.EXE WORKDIR [ZEPH_HELP.CHM]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 exe=$(realpath "$1") dll=$(realpath "$2") probe=$(realpath "$3") work=$(realpath -m "$4")
+help=${5:-}
 command -v xdotool >/dev/null || { echo "user path: xdotool is missing"; exit 77; }
 
 # A prefix of its own: no registration or focus left by the other Wine tests.
@@ -64,6 +65,13 @@ cpu_percent() {
   hz=$(getconf CLK_TCK); a=$(cpu_ticks); sleep "$(awk "BEGIN { print $1 / 1000 }")"; b=$(cpu_ticks)
   echo $(( (b - a) * 100 * 1000 / ($1 * hz / 1) / 1000 ))
 }
+# Clicks the middle of the visible control with that text.
+click_text() {
+  local at
+  at=$(wine_run "$probe" centre "$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n')" 2>/dev/null | tr -d '\r')
+  [ -n "$at" ] || return 1
+  xdotool mousemove --sync $at click 1
+}
 editor_text() { wine_run "$probe" text TScriptEditor 2>/dev/null | tr -d '\r'; }
 workbench_id() { xdotool search --name 'Модуль быстрого запуска скрипта' 2>/dev/null | head -n 1 || true; }
 find_workbench() { wb=$(workbench_id); [ -n "$wb" ]; }
@@ -71,6 +79,7 @@ find_workbench() { wb=$(workbench_id); [ -n "$wb" ]; }
 echo "== start"
 wine_run regsvr32 /s "$(winpath "$dll")" || { echo "user path: regsvr32 failed"; exit 1; }
 cp "$root/host/data/demo_store.cfg" "$work/data/zpconfig.cfg"
+[ -n "$help" ] && [ -f "$help" ] && cp "$help" "$work/data/"
 data=$(winpath "$work/data")
 "$root/scripts/wine-run.sh" "$exe" --data-folder "$data" --log "$data\\tellur.log" --open-workbench \
   >"$work/host.out" 2>&1 &
@@ -153,6 +162,21 @@ stop_case 'JScript for (;;), Ctrl+Pause' 'for (;;) {}' ctrl+Pause
 stop_case 'JScript host loop, Esc' 'while (true) Application.Map.Redraw();' Escape
 stop_case 'JScript do-while, Esc' 'do {} while (true)' Escape
 
+echo "== completion"
+find_workbench
+type_script 'Application.Map.Re'
+xdotool key ctrl+space
+wait_for 10 has_window '^TCompletionProposalForm' && ok "Ctrl+Space after Application.Map.Re lists the map's members" ||
+  fail "no pop-up after Application.Map.Re"
+xdotool key Return
+wait_for 10 text_is 'Application.Map.Redraw' && ok "Enter took the first match" ||
+  fail "the editor holds '$(editor_text)' after Enter in the pop-up"
+type_script 'Appl'
+xdotool key ctrl+space
+wait_for 3 has_window '^TCompletionProposalForm' && fail "an empty pop-up after Appl" ||
+  ok "no empty pop-up after Appl"
+xdotool key Escape
+
 echo "== the host still answers"
 type_script 'WScript.Echo Application.Map.Count'
 focus_editor
@@ -161,6 +185,29 @@ wait_for 10 has_title 'VBScript\)' || fail "Ctrl+L did not switch back to VBScri
 find_workbench
 xdotool key F5
 wait_for 3 has_title '^(Ошибка|Скрипт остановлен)$' && fail "a box after the last run" || ok "the host ran a script after the stops"
+
+echo "== settings: change a colour and save"
+before=$(sha256sum <"$work/data/zpconfig.cfg")
+focus_editor
+xdotool key ctrl+o
+if wait_for 20 has_window '^TZephraSetupDialogForm'; then
+  # The focus starts in the list of elements; the next control is the text colour.
+  xdotool key Tab Down
+  click_text 'Сохранить' || fail "no Сохранить button"
+  wait_for 10 no_window '^TZephraSetupDialogForm' || fail "the settings stayed open"
+  [ "$(sha256sum <"$work/data/zpconfig.cfg")" != "$before" ] && ok "the new colour is in the store" ||
+    fail "the store did not change"
+else
+  fail "Ctrl+O opened no settings"
+fi
+
+if [ -n "$help" ] && [ -f "$help" ]; then
+  echo "== F1 opens the help viewer"
+  focus_editor
+  xdotool key F1
+  wait_for 30 has_window '^HH Parent' && ok "F1 opened the viewer" || fail "F1 opened no viewer"
+  pkill -f 'hh.exe' || true
+fi
 
 echo "== Ctrl+Q stores the text"
 focus_editor

@@ -3,6 +3,10 @@
 //   user_probe windows           one line per visible top-level window: class, title, rectangle
 //   user_probe text CLASS        the text of the first window of that class (at any depth)
 //   user_probe keys              the stop keys' asynchronous state, as the desktop keeps it
+//   user_probe centre HEX        the screen point in the middle of the first visible control
+//                                whose text is the UTF-8 text given in hexadecimal (a button to
+//                                click; hexadecimal, as Wine reads a program's arguments in the
+//                                terminal's encoding, which a test run may not have)
 #include <windows.h>
 
 #include <cstdio>
@@ -67,6 +71,28 @@ BOOL CALLBACK FindChild(HWND hwnd, LPARAM p) {
     return TRUE;
 }
 
+struct TextSearch {
+    std::wstring text;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTextChild(HWND hwnd, LPARAM p) {
+    auto* s = reinterpret_cast<TextSearch*>(p);
+    wchar_t text[256] = {};
+    ::InternalGetWindowText(hwnd, text, 256);
+    if (::IsWindowVisible(hwnd) && s->text == text) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindTextIn(HWND hwnd, LPARAM p) {
+    auto* s = reinterpret_cast<TextSearch*>(p);
+    if (::IsWindowVisible(hwnd)) ::EnumChildWindows(hwnd, &FindTextChild, p);
+    return s->found ? FALSE : TRUE;
+}
+
 BOOL CALLBACK FindIn(HWND hwnd, LPARAM p) {
     auto* s = reinterpret_cast<Search*>(p);
     if (!::IsWindowVisible(hwnd)) return TRUE;
@@ -89,11 +115,27 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs(Utf8(TextOf(s.found)).c_str(), stdout);
         return 0;
     }
+    if (argc >= 3 && std::wcscmp(argv[1], L"centre") == 0) {
+        std::string utf8;
+        for (const wchar_t* h = argv[2]; h[0] && h[1]; h += 2)
+            utf8.push_back(static_cast<char>(std::wcstol(std::wstring(h, 2).c_str(), nullptr, 16)));
+        std::wstring text(utf8.size(), L'\0');
+        text.resize(static_cast<std::size_t>(
+            ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                  text.data(), static_cast<int>(text.size()))));
+        TextSearch s{text};
+        ::EnumWindows(&FindTextIn, reinterpret_cast<LPARAM>(&s));
+        if (!s.found) return 2;
+        RECT r{};
+        ::GetWindowRect(s.found, &r);
+        std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        return 0;
+    }
     if (argc >= 2 && std::wcscmp(argv[1], L"keys") == 0) {
         for (int vk : {VK_CANCEL, VK_CONTROL, VK_ESCAPE, VK_PAUSE, VK_RETURN})
             std::printf("%02x %04x\n", vk, static_cast<unsigned>(::GetAsyncKeyState(vk)) & 0xffff);
         return 0;
     }
-    std::fputs("usage: user_probe windows | text CLASS | keys\n", stderr);
+    std::fputs("usage: user_probe windows | text CLASS | keys | centre HEX\n", stderr);
     return 1;
 }

@@ -134,24 +134,23 @@ TEST_F(WorkbenchWindowTest, PostedAndTypedKeysArriveOnceAndInOrder) {
             ::SetFocus(form->EditorHandle());
             form->Editor().SetText("");
             HWND editor = form->EditorHandle();
-            std::vector<INPUT> typed;
+            // One stroke at a time, as automation tools send them, each handled before the next.
             for (const Key& k : keys) {
+                const std::string before = EditorText();
                 const LPARAM lp = 1 | (static_cast<LPARAM>(::MapVirtualKeyW(k.vk, 0)) << 16);
                 if (input == Input::kTyped) {
-                    typed.push_back(test::KeyInput(k.vk, false));
-                    typed.push_back(test::KeyInput(k.vk, true));
-                    continue;
+                    INPUT stroke[2] = {test::KeyInput(k.vk, false), test::KeyInput(k.vk, true)};
+                    ::SendInput(2, stroke, sizeof(INPUT));
+                } else {
+                    ::PostMessageW(editor, WM_KEYDOWN, k.vk, lp);
+                    if (k.ch && input == Input::kPostedStrokes)
+                        ::PostMessageW(editor, WM_CHAR, k.ch, lp);
+                    ::PostMessageW(editor, WM_KEYUP, k.vk, lp | 0xC0000000);
                 }
-                ::PostMessageW(editor, WM_KEYDOWN, k.vk, lp);
-                if (k.ch && input == Input::kPostedStrokes)
-                    ::PostMessageW(editor, WM_CHAR, k.ch, lp);
-                ::PostMessageW(editor, WM_KEYUP, k.vk, lp | 0xC0000000);
+                if (k.ch) wbtest::PumpUntil([&] { return EditorText() != before; }, 5000);
+                Pump(50);  // a doubled character would come right behind
             }
-            if (!typed.empty())
-                ::SendInput(static_cast<UINT>(typed.size()), typed.data(), sizeof(INPUT));
-            wbtest::PumpUntil([&] { return EditorText().size() >= 2; }, 5000);
-            Pump(100);  // a doubled character would come right behind
-            EXPECT_EQ(EditorText(), "ba");
+            EXPECT_EQ(EditorText(), "ba\r\n");
         }
     }
     test::SetLoopFilter({});
@@ -521,8 +520,9 @@ TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + L"zeph_workbench_store\\";
-    ::DeleteFileW((folder + L"zpconfig.cfg").c_str());
-    ::DeleteFileW((folder + L"zpconfig.cfg.bak").c_str());
+    for (const wchar_t* name :
+         {L"zpconfig.cfg", L"zpconfig.cfg.bak", L"zpconfig.cfg.tmp", L"zpconfig.cfg.bak.new"})
+        ::DeleteFileW((folder + name).c_str());
     ::CreateDirectoryW(folder.c_str(), nullptr);
     FakeApplication app;
     app.folder = folder;
@@ -561,8 +561,10 @@ TEST(WorkbenchWindowStore, TextOfAReleasedWindowIsOfferedBackAtTheNextOpening) {
     ::GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + L"zeph_workbench_rescue\\";
     ::CreateDirectoryW(folder.c_str(), nullptr);
-    ::DeleteFileW((folder + L"zpconfig.cfg").c_str());
-    ::DeleteFileW((folder + L"zpconfig.rescue").c_str());
+    // A first opening: no store, and no copy of one that would be restored (and said so).
+    for (const wchar_t* name : {L"zpconfig.cfg", L"zpconfig.rescue", L"zpconfig.cfg.bak",
+                                L"zpconfig.cfg.tmp", L"zpconfig.cfg.bak.new"})
+        ::DeleteFileW((folder + name).c_str());
     FakeApplication app;
     app.folder = folder;
 
@@ -620,7 +622,9 @@ TEST(WorkbenchWindowStore, SavingAndPickingScriptsInTheBox) {
     wchar_t temp[MAX_PATH] = L"";
     ::GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + L"zeph_workbench_list\\";
-    ::DeleteFileW((folder + L"zpconfig.cfg").c_str());
+    for (const wchar_t* name :
+         {L"zpconfig.cfg", L"zpconfig.cfg.bak", L"zpconfig.cfg.tmp", L"zpconfig.cfg.bak.new"})
+        ::DeleteFileW((folder + name).c_str());
     ::CreateDirectoryW(folder.c_str(), nullptr);
     FakeApplication app;
     app.folder = folder;
