@@ -1,7 +1,7 @@
 # Entry points; the real work is in scripts/ and the CMake presets.
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap native asan win64 win32 fuzz bench test demo installer format format-check
+.PHONY: all bootstrap native asan win64 win32 fuzz bench test demo images installer format format-check
 
 all: native
 
@@ -31,6 +31,10 @@ test: bootstrap
 
 demo: bootstrap
 	@scripts/demo.sh
+
+# The README's pictures of the demo, refreshed in docs/images.
+images: bootstrap
+	@env -u DISPLAY DEMO_IMAGES=docs/images scripts/demo.sh
 
 installer: bootstrap
 	@scripts/installer.sh

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Shows the product: the demo map host Tellur.exe with the script workbench of zeph.dll.
 # Without a display: a private Xvfb, the host with its workbench, a screenshot saved to
-# build/demo/screenshot.png and the README's pictures in docs/images. With a display: the host
-# is simply started there.
+# build/demo/screenshot.png and the README's pictures in build/demo/images (DEMO_IMAGES).
+# With a display: the host is simply started there.
 # Environment: DEMO_PRESET (win64), DEMO_WAIT (seconds to wait for the windows, 90).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -109,8 +109,10 @@ echo "demo: screenshot saved to $root/$out/screenshot.png"
 
 # The README's pictures, made afresh by every run: the workbench over the map, and completion
 # after a typed "Application.". Cropped to the windows, without the empty desktop around them.
+# They go to build/demo/images, so a demo leaves the tree as it was; `make images` puts them in
+# docs/images.
 grep -q 'workbench: open' "$log" 2>/dev/null || exit 0
-images=docs/images
+images=${DEMO_IMAGES:-$out/images}
 mkdir -p "$images"
 crop() {
   local desktop

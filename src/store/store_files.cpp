@@ -64,8 +64,13 @@ void CopyForBackup(xml::IFileSystem& files, const fs::path& store,
                    const fs::path& waiting) noexcept {
     files.Remove(waiting);
     std::error_code ec;
-    fs::create_hard_link(store, waiting, ec);
-    if (!ec) return;
+    // A link shares the store's attributes: where the store is read-only, so would the link be,
+    // and Windows refuses to remove a read-only file, so a failed save would leave it behind.
+    const fs::perms perms = fs::status(store, ec).permissions();
+    if (!ec && (perms & fs::perms::owner_write) != fs::perms::none) {
+        fs::create_hard_link(store, waiting, ec);
+        if (!ec) return;
+    }
     try {
         WriteBackup(files, waiting, xml::ReadAll(files, store));
     } catch (const std::exception&) {

@@ -90,8 +90,12 @@ class ISystemShell {
   public:
     virtual ~ISystemShell() = default;
     virtual bool FileExists(const std::string& path) = 0;
-    // Starts a command line as a normally shown window; does not wait, ignores failures.
+    // Starts a command line as a normally shown window; does not wait, ignores failures. A bare
+    // program name ("hh") is the system's own program, never one found elsewhere.
     virtual void StartProgram(const std::string& command_line) = 0;
+    // Folders (each ending in a separator) that hold the module's own files: its folder, then
+    // the one above it, where an installation keeps what both bitnesses share.
+    virtual std::vector<std::string> ModuleFolders() { return {}; }
 };
 
 // A script error as the engine reports it.

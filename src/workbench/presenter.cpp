@@ -633,13 +633,19 @@ void WorkbenchPresenter::AddObjectSelectIDActionExecute() {
 
 void WorkbenchPresenter::HelpActionExecute() {
     if (!host_ || !shell_) return;
+    // The host's data folder first; an installation keeps the guide beside the module.
     const std::string path = host_->DataFolder() + "Zeph_Help.chm";
-    if (shell_->FileExists(path)) {
-        shell_->StartProgram("hh " + path);
-    } else {
-        view_.ShowMessage(std::string(u8"Не найден файл справки:"_cp) + path,
-                          u8"Файл справки не найден"_cp, MessageIcon::Warning, MessageButtons::Ok);
+    std::vector<std::string> candidates{path};
+    for (const std::string& folder : shell_->ModuleFolders())
+        candidates.push_back(folder + "Zeph_Help.chm");
+    for (const std::string& candidate : candidates) {
+        if (shell_->FileExists(candidate)) {
+            shell_->StartProgram("hh " + candidate);
+            return;
+        }
     }
+    view_.ShowMessage(std::string(u8"Не найден файл справки:"_cp) + path,
+                      u8"Файл справки не найден"_cp, MessageIcon::Warning, MessageButtons::Ok);
 }
 
 }  // namespace zeph::workbench

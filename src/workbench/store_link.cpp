@@ -11,16 +11,9 @@ ScriptStoreLink::ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& p
 }
 
 void ScriptStoreLink::ApplyStore() {
-    if (store_.StoreExists()) {
-        store_.ApplyStore(window_);
-        return;
-    }
-    // A new store takes effect at once: the window shows its looks and placement from the
-    // first opening, not only after the first save. The editor keeps the text it has.
-    store_.ApplyStore(window_);  // writes the default file
-    const std::string text = window_.EditorText();
+    // A missing store is written with the defaults and nothing else happens: the editor keeps its
+    // own font and colours, the window its place, until the next opening applies the file.
     store_.ApplyStore(window_);
-    window_.ReplaceEditorText(text);
 }
 
 std::optional<StoredScript> ScriptStoreLink::FindScript(const std::string& name) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "editor/key_strokes.h"
@@ -72,9 +73,14 @@ struct FakeHost : IWorkbenchHost {
 
 struct FakeShell : ISystemShell {
     bool exists = true;
+    std::vector<std::string> files;  // with `exists` false: the files there are
+    std::vector<std::string> module_folders;
     std::vector<std::string> started;
-    bool FileExists(const std::string&) override { return exists; }
+    bool FileExists(const std::string& path) override {
+        return exists || std::find(files.begin(), files.end(), path) != files.end();
+    }
     void StartProgram(const std::string& c) override { started.push_back(c); }
+    std::vector<std::string> ModuleFolders() override { return module_folders; }
 };
 
 class PresenterTest : public ::testing::Test {
@@ -346,6 +352,23 @@ TEST_F(PresenterTest, HelpStartsTheViewerOrWarns) {
               std::string(u8"Не найден файл справки:"_cp) + "C:\\Data Folder\\Zeph_Help.chm");
     EXPECT_EQ(view.messages[0].caption, u8"Файл справки не найден"_cp);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
+
+    // After an installation the guide lies beside the module (or one folder up); the data
+    // folder's copy still comes first.
+    shell.module_folders = {"C:\\Zeph\\x64\\", "C:\\Zeph\\"};
+    for (const auto& [files, started] :
+         {std::pair<std::vector<std::string>, std::string>{{"C:\\Zeph\\Zeph_Help.chm"},
+                                                           "hh C:\\Zeph\\Zeph_Help.chm"},
+          {{"C:\\Zeph\\x64\\Zeph_Help.chm", "C:\\Zeph\\Zeph_Help.chm"},
+           "hh C:\\Zeph\\x64\\Zeph_Help.chm"},
+          {{"C:\\Zeph\\Zeph_Help.chm", "C:\\Data Folder\\Zeph_Help.chm"},
+           "hh C:\\Data Folder\\Zeph_Help.chm"}}) {
+        shell.files = files;
+        shell.started.clear();
+        p.HandleKey(F(1));
+        EXPECT_THAT(shell.started, ::testing::ElementsAre(started));
+    }
+    EXPECT_EQ(view.messages.size(), 1u);
 }
 
 // --- code completion ----------------------------------------------------------------------

@@ -48,7 +48,13 @@ HtmlHelp::~HtmlHelp() {
 }
 
 void HtmlHelp::Load() {
-    UniqueModule library(::LoadLibraryW(L"HHCtrl.ocx"));
+    // From the system folder by its full path: by bare name the host's folder and the current
+    // one are searched first, and a planted copy there would be loaded into the host.
+    wchar_t folder[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) ThrowLastError("GetSystemDirectoryW");
+    const std::wstring path = std::wstring(folder, n) + L"\\HHCtrl.ocx";
+    UniqueModule library(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) ThrowLastError("LoadLibrary(HHCtrl.ocx)");
     auto entry = reinterpret_cast<Entry>(
         reinterpret_cast<void*>(::GetProcAddress(library.get(), MAKEINTRESOURCEA(14))));

@@ -51,6 +51,11 @@ class HtmlHelp final : public IHtmlHelp {
     // entry). A failed request is reported in a message box when the viewer says why.
     void Request(const std::string& file, UINT command, DWORD_PTR data) override;
     bool Loaded() const noexcept { return entry_ != nullptr; }
+    // Forgets the viewer without closing it or freeing its library (see AbandonWhatsThis).
+    void Abandon() noexcept {
+        entry_ = nullptr;
+        (void)library_.release();
+    }
 
   private:
     using Entry = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);

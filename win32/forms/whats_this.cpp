@@ -367,6 +367,12 @@ void UnloadWhatsThis() noexcept {
     g_module = nullptr;
 }
 
+void AbandonWhatsThis() noexcept {
+    if (!g_module) return;
+    g_module->help.Abandon();
+    UnloadWhatsThis();
+}
+
 TWhatsThis* ModuleWhatsThis() noexcept {
     return g_module ? g_module->controller.get() : nullptr;
 }

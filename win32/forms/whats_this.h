@@ -63,11 +63,14 @@ class TWhatsThis {
     int clickHitTest_ = HTCLIENT;  // of the click handed to the dispatcher
 };
 
-// The module's controller and HTML Help, made when the module is loaded (on the thread that
-// loads it, the host's user-interface thread) and freed when it is unloaded, with the global atom
-// of the forms' window property.
+// The module's controller and HTML Help, made with the module's first window (on the host's
+// user-interface thread) and freed when COM finds the module unused (DllCanUnloadNow), with the
+// global atom of the forms' window property. Loading again after that makes them afresh.
 void LoadWhatsThis() noexcept;
 void UnloadWhatsThis() noexcept;
+// The same, for an unload under the loader lock: the help library stays loaded and its viewer
+// is not told to close (both would call into other modules there).
+void AbandonWhatsThis() noexcept;
 TWhatsThis* ModuleWhatsThis() noexcept;
 
 }  // namespace zeph::win

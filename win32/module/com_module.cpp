@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/result.h"
+#include "forms/whats_this.h"
 #include "module/server.h"
 #include "text/cp1251.h"
 
@@ -167,6 +168,9 @@ HWND TComModule::HostMainWindow() {
 
 void TComModule::DoOpenMainModelessDialog() {
     if (!FDialog) {
+        // The what's-this controller and its hook come with the first window, on the host's
+        // user-interface thread; loading the module does no such work.
+        win::LoadWhatsThis();
         HWND owner = HostMainWindow();
         FDialog = FMakeWindow(owner);
         try {

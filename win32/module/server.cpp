@@ -64,13 +64,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     if (reason == DLL_PROCESS_ATTACH) {
         g_instance = instance;
         ::DisableThreadLibraryCalls(instance);
-        // COM loads the module on the host's user-interface thread, where the what's-this hook
-        // has to sit.
-        zeph::win::LoadWhatsThis();
+        // Nothing else under the loader lock: the what's-this hook comes with the first window
+        // (TComModule), and goes when COM asks whether the module may unload.
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // FreeLibrary, not process exit: a later load may sit at another address, and no hook,
-        // atom or help window may stay behind.
-        zeph::win::UnloadWhatsThis();
+        // FreeLibrary without asking DllCanUnloadNow first: a later load may sit at another
+        // address, so no hook or atom may stay behind, but the help library is left loaded
+        // rather than freed under the loader lock.
+        zeph::win::AbandonWhatsThis();
         zeph::win::UnregisterFormClasses();
         zeph::win::UnregisterModuleClasses();
         // The memory kept for the next documents would otherwise stay with the process.
@@ -87,25 +87,27 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-    return CanUnload() ? S_OK : S_FALSE;
+    if (!CanUnload()) return S_FALSE;
+    // COM asks on the host's thread, outside the loader lock: the place to close the help
+    // viewer and free its library before the module goes.
+    zeph::win::UnloadWhatsThis();
+    return S_OK;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     try {
         RegisterServer();
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
     }
+    CATCH_RETURN()
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     try {
         UnregisterServer();
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
     }
+    CATCH_RETURN()
 }
 
 // regsvr32 /n /i:user (or /i:machine) registers; with /u it removes the same entries.

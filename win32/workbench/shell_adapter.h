@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "workbench/interfaces.h"
 
@@ -11,6 +12,12 @@ class ShellAdapter final : public workbench::ISystemShell {
   public:
     bool FileExists(const std::string& path) override;
     void StartProgram(const std::string& command_line) override;
+    std::vector<std::string> ModuleFolders() override;
+
+    // The program a command line names: a bare name ("hh") is looked up in the Windows folder,
+    // then the system folder, never in the host's or the current folder, where a planted copy
+    // would run with the user's rights. Empty when the line names a path or nothing is found.
+    static std::wstring SystemProgram(const std::wstring& command_line);
 };
 
 }  // namespace zeph::win

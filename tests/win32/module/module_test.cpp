@@ -138,17 +138,48 @@ ErrorDetails TakeErrorInfo() {
 
 }  // namespace
 
-// Loading sets up what's-this help on the loading thread; unloading takes all of it down again.
-// A hook left behind would run code of the unloaded module at the next message.
-TEST_F(ModuleTest, UnloadLeavesNoHookOrAtomBehind) {
+// Loading does no work under the loader lock: what's-this help (its hook and atom) comes with
+// the first window, and goes when COM finds the module unused, before FreeLibrary. A hook left
+// behind would run code of the unloaded module at the next message.
+TEST_F(ModuleTest, WhatsThisComesWithTheFirstWindowAndGoesBeforeTheUnload) {
     wchar_t property[32];
     std::swprintf(property, 32, L"ZephForm%08lX",
                   static_cast<unsigned long>(::GetCurrentProcessId()));
-    EXPECT_NE(::GlobalFindAtomW(property), 0);
+    EXPECT_EQ(::GlobalFindAtomW(property), 0) << "made while loading";
+    {
+        ComPtr<IComModule> module = CreateModule();
+        ASSERT_TRUE(module);
+        ASSERT_EQ(module->Init(&app_), S_OK);
+        ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+        EXPECT_NE(::GlobalFindAtomW(property), 0);
+        EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    }
+    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(::GlobalFindAtomW(property), 0) << "left for the unload";
     dll_.reset();
     ASSERT_EQ(::GetModuleHandleW(ModuleFile().c_str()), nullptr) << "the module stayed loaded";
     EXPECT_EQ(::GlobalFindAtomW(property), 0);
     ::PostMessageW(host_.get(), WM_NULL, 0, 0);
+    ::PostMessageW(host_.get(), WM_LBUTTONDOWN, 0, 0);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+}
+
+// Freed without being asked first (FreeLibrary alone): the hook and the atom still go.
+TEST_F(ModuleTest, AnUnloadWithoutAskingStillLeavesNoHookOrAtom) {
+    wchar_t property[32];
+    std::swprintf(property, 32, L"ZephForm%08lX",
+                  static_cast<unsigned long>(::GetCurrentProcessId()));
+    {
+        ComPtr<IComModule> module = CreateModule();
+        ASSERT_TRUE(module);
+        ASSERT_EQ(module->Init(&app_), S_OK);
+        ASSERT_EQ(module->OpenMainModelessDialog(), S_OK);
+    }
+    EXPECT_NE(::GlobalFindAtomW(property), 0);
+    dll_.reset();
+    ASSERT_EQ(::GetModuleHandleW(ModuleFile().c_str()), nullptr) << "the module stayed loaded";
+    EXPECT_EQ(::GlobalFindAtomW(property), 0);
     ::PostMessageW(host_.get(), WM_LBUTTONDOWN, 0, 0);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
