@@ -51,7 +51,8 @@ bool SettingsPresenter::OptionsPageControlChanging() {
     bool allowed = false;
     try {
         if (page_ == Page::kDisplay) {
-            if (!StoreRightMargin(view_.MarginChecked()) || !StoreGutter(view_.GutterChecked()))
+            if (!StoreRightMargin(view_.MarginChecked()) || !StoreGutter(view_.GutterChecked()) ||
+                !StoreTypedFont())
                 return false;
             page_ = Page::kColour;
             ShowColorPage();
@@ -85,6 +86,10 @@ void SettingsPresenter::LoadDisplayPage() {
 
     std::vector<std::string> names = view_.SystemFontFamilies();
     names.emplace_back("Default");
+    // A stored family this system lacks (the file may come from another machine) is offered
+    // too, so that it stays chosen and is written back unless the user picks another.
+    if (!font_name.empty() && std::find(names.begin(), names.end(), font_name) == names.end())
+        names.push_back(font_name);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const int order = text::CompareNoCase(a, b);
         return order != 0 ? order < 0 : a < b;
@@ -111,6 +116,18 @@ void SettingsPresenter::StoreFont() {
     root_->SetIntAttr("FontSize", size);
     root_->SetAttr("FontName", name);
     view_.SetFontSample(name, size);
+}
+
+bool SettingsPresenter::StoreTypedFont() {
+    const std::string size_text = view_.FontSizeText();
+    int size = 0;
+    if (!size_text.empty() && !ParseInteger(size_text, size)) {
+        view_.ShowError("'" + size_text + "' is not a valid integer value", u8"Ошибка"_cp);
+        view_.FocusFontSize();
+        return false;
+    }
+    StoreFont();
+    return true;
 }
 
 bool SettingsPresenter::StoreSize(std::string_view size_attr, std::string_view flag_attr,

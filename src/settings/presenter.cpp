@@ -280,10 +280,11 @@ void SettingsPresenter::DefaultButtonClick() {
 bool SettingsPresenter::SaveAndExitButtonClick() {
     bool saved = false;
     Guarded([&] {
-        // A size typed on the display page counts even when Enter saves before the edit lost
-        // the focus; a text that cannot be stored keeps the dialog open.
-        if (page_ == Page::kDisplay &&
-            (!StoreRightMargin(view_.MarginChecked()) || !StoreGutter(view_.GutterChecked())))
+        // Sizes typed on the display page count even when Enter saves before the edit lost
+        // the focus or without a choice in a font box; a text that cannot be stored keeps the
+        // dialog open.
+        if (page_ == Page::kDisplay && (!StoreRightMargin(view_.MarginChecked()) ||
+                                        !StoreGutter(view_.GutterChecked()) || !StoreTypedFont()))
             return;
         // Loaded afresh: everything else of the store (scripts, placement, sample texts) stays.
         xml::XmlRef<xml::IXmlDocument> doc;

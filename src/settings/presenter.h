@@ -93,6 +93,10 @@ class SettingsPresenter {
     xml::XmlRef<xml::IXmlElement> LoadConfiguration(
         xml::XmlRef<xml::IXmlDocument>* loaded = nullptr);
     editor::THighlighterAttributes* PreviewClassOf(const std::string& caption);
+    // StoreFont for a size typed into the size box, which counts without a choice in either
+    // font box: false (with the message shown and the focus in the box) when it is no whole
+    // number, and nothing is written.
+    bool StoreTypedFont();
     bool StoreSize(std::string_view size_attr, std::string_view flag_attr, bool visible,
                    const std::string& text, int max, bool margin);
 

@@ -62,6 +62,7 @@ class ISettingsView {
     // Keeps the focus in the size edit whose text was refused.
     virtual void FocusMarginSize() = 0;
     virtual void FocusGutterSize() = 0;
+    virtual void FocusFontSize() = 0;
 
     // The families of the fonts installed for the screen, in any order, possibly repeated.
     virtual std::vector<std::string> SystemFontFamilies() = 0;

@@ -36,13 +36,34 @@ TEST_F(SettingsTest, TheSizeListHoldsSevenToThirtyOnceHoweverOftenThePageIsEnter
     EXPECT_EQ(view.font_sizes.back(), "30");
 }
 
-TEST_F(SettingsTest, AFontNameTheSystemLacksLeavesNoSelectionAndAnEmptyName) {
+TEST_F(SettingsTest, AStoredFontNameTheSystemLacksIsShownAndWrittenBackUnlessAnotherIsPicked) {
     WriteStore(
         ReplaceAll(DefaultStoreBytes(), "FontName=\"Courier New\"", "FontName=\"Nowhere Sans\""));
     Open();
     ToDisplayPage();
+    EXPECT_THAT(view.font_names,
+                ElementsAre("Arial", "arial", "Courier New", "Default", "Nowhere Sans", "Tahoma"));
+    EXPECT_EQ(view.FontNameText(), "Nowhere Sans");
+    EXPECT_EQ(view.sample_name, "Nowhere Sans");
+    EXPECT_EQ(presenter.WorkingRoot().GetAttr("FontName", "?"), "Nowhere Sans");
+    ASSERT_TRUE(presenter.OptionsPageControlChanging());
+    view.page = Page::kColour;
+    ASSERT_TRUE(presenter.SaveAndExitButtonClick());
+    EXPECT_EQ(StoredConfig()->GetAttr("FontName", "?"), "Nowhere Sans");
+
+    ToDisplayPage();
+    view.SelectFontName("Tahoma");
+    presenter.FontNameComboBoxSelect();
+    ASSERT_TRUE(presenter.SaveAndExitButtonClick());
+    EXPECT_EQ(StoredConfig()->GetAttr("FontName", "?"), "Tahoma");
+}
+
+TEST_F(SettingsTest, AnEmptyStoredFontNameAddsNoEntry) {
+    WriteStore(ReplaceAll(DefaultStoreBytes(), "FontName=\"Courier New\"", "FontName=\"\""));
+    Open();
+    ToDisplayPage();
+    EXPECT_THAT(view.font_names, ElementsAre("Arial", "arial", "Courier New", "Default", "Tahoma"));
     EXPECT_EQ(view.font_name_index, -1);
-    EXPECT_EQ(presenter.WorkingRoot().GetAttr("FontName", "?"), "");
 }
 
 TEST_F(SettingsTest, FontChoicesGoToWorkingCopySamplePanelAndPreview) {
@@ -56,11 +77,13 @@ TEST_F(SettingsTest, FontChoicesGoToWorkingCopySamplePanelAndPreview) {
     EXPECT_EQ(view.sample_name, "Tahoma");
     EXPECT_EQ(view.font, "Tahoma");
     EXPECT_EQ(view.font_points, 12);
-    // Entering the page again puts the working copy's size back.
+    // Entering the page again shows the working copy's size, which a size typed before the
+    // page was left has become.
     view.font_size_text = "20";
     ASSERT_TRUE(presenter.OptionsPageControlChanging());
+    view.font_size_text = "";
     ToDisplayPage();
-    EXPECT_EQ(view.font_size_text, "12");
+    EXPECT_EQ(view.font_size_text, "20");
 }
 
 TEST_F(SettingsTest, ASizeThatIsNoNumberIsReportedAndNothingIsWritten) {
@@ -78,6 +101,48 @@ TEST_F(SettingsTest, ASizeThatIsNoNumberIsReportedAndNothingIsWritten) {
     presenter.FontSizeComboBoxSelect();
     EXPECT_EQ(view.errors.size(), 1u);
     EXPECT_EQ(presenter.WorkingRoot().GetXml(), before);
+}
+
+TEST_F(SettingsTest, ATypedFontSizeCountsWhenTheDialogSavesOrThePageIsLeft) {
+    struct Case {
+        const char* name;
+        bool leave_page_first;
+    };
+    for (const Case& c : {Case{"saved from the display page", false},
+                          Case{"saved after a return to the colour page", true}}) {
+        WriteStore(DefaultStoreBytes());
+        SettingsPresenter fresh{view, folder.Host()};
+        fresh.Prepare("VBScriptHighlighter");
+        ASSERT_TRUE(fresh.OptionsPageControlChanging());
+        view.font_size_text = "12";  // typed, nothing picked from the list
+        if (c.leave_page_first) {
+            ASSERT_TRUE(fresh.OptionsPageControlChanging()) << c.name;
+            EXPECT_EQ(view.font_points, 12) << c.name;  // the preview shows it
+        }
+        ASSERT_TRUE(fresh.SaveAndExitButtonClick()) << c.name;
+        EXPECT_EQ(StoredConfig()->GetAttr("FontSize", ""), "12") << c.name;
+        EXPECT_EQ(StoredConfig()->GetAttr("FontName", ""), "Courier New") << c.name;
+        EXPECT_TRUE(view.errors.empty()) << c.name;
+    }
+}
+
+TEST_F(SettingsTest, ATypedFontSizeThatIsNoNumberKeepsTheDialogOnThePageAndWritesNothing) {
+    Open();
+    ToDisplayPage();
+    const std::string before = StoreBytes();
+    const std::string working = presenter.WorkingRoot().GetXml();
+    view.font_size_text = "12pt";
+    EXPECT_FALSE(presenter.SaveAndExitButtonClick());
+    EXPECT_FALSE(presenter.OptionsPageControlChanging());
+    EXPECT_EQ(presenter.ActivePage(), Page::kDisplay);
+    ASSERT_EQ(view.errors.size(), 2u);
+    for (const ShownError& error : view.errors) {
+        EXPECT_EQ(error.text, "'12pt' is not a valid integer value");
+        EXPECT_EQ(error.caption, u8"Ошибка"_cp);
+    }
+    EXPECT_EQ(view.focus, "font size");
+    EXPECT_EQ(StoreBytes(), before);
+    EXPECT_EQ(presenter.WorkingRoot().GetXml(), working);
 }
 
 TEST_F(SettingsTest, SizeEditsStoreAtExitAndShowAtTheNextCheckBoxClick) {

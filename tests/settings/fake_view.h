@@ -90,6 +90,7 @@ class FakeSettingsView : public ISettingsView {
     void EnableGutterSize(bool enabled) override { gutter_enabled = enabled; }
     void FocusMarginSize() override { focus = "margin"; }
     void FocusGutterSize() override { focus = "gutter"; }
+    void FocusFontSize() override { focus = "font size"; }
     std::vector<std::string> SystemFontFamilies() override { return system_fonts; }
     // Like a sorted combo box that is refilled: the old entries go.
     void SetFontNames(const std::vector<std::string>& names) override {

@@ -6,6 +6,7 @@
 
 #include "base/result.h"
 #include "base/wide.h"
+#include "base/window_class.h"
 #include "text/cp1251.h"
 
 namespace zeph::win {
@@ -50,21 +51,11 @@ LRESULT CALLBACK SheetProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
 
 void RegisterSheetClass() {
     WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    if (::GetClassInfoExW(instance, kSheetClass, &wc)) {
-        if (wc.lpfnWndProc == &SheetProc) return;
-        ::UnregisterClassW(kSheetClass, instance);  // left by an earlier load of the module
-    }
-    wc = {};
-    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &SheetProc;
-    wc.hInstance = instance;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kSheetClass;
-    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        ThrowLastError("RegisterClassExW(tab sheet)");
+    RegisterModuleClass(wc);
 }
 
 }  // namespace
@@ -162,7 +153,7 @@ void TZephraSetupDialogForm::CreateControls() {
             area.right - area.left, area.bottom - area.top, hwnd,
             reinterpret_cast<HMENU>(
                 static_cast<INT_PTR>(sheet == &colour_page_ ? kColorTabSheet : kDisplayTabSheet)),
-            ::GetModuleHandleW(nullptr), nullptr);
+            CodeModule(), nullptr);
         if (!*sheet) ThrowLastError("CreateWindowExW(tab sheet)");
     }
     ::SetWindowPos(display_page_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -275,7 +266,7 @@ int TZephraSetupDialogForm::ShowModal() {
     running_ = true;
     ::ShowWindow(Handle(), SW_SHOW);
     ::SetForegroundWindow(Handle());
-    ::SetFocus(Item(kHighlighterElementsListBox));
+    ::SetFocus(tabs_);
     MSG msg;
     while (modal_result_ == 0) {
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -290,6 +281,9 @@ int TZephraSetupDialogForm::ShowModal() {
             TurnPage();
             continue;
         }
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && ::GetKeyState(VK_MENU) >= 0 &&
+            (msg.hwnd == Handle() || ::IsChild(Handle(), msg.hwnd)) && TabToNextControl(msg))
+            continue;
         if (::IsDialogMessageW(Handle(), &msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
@@ -299,6 +293,50 @@ int TZephraSetupDialogForm::ShowModal() {
     if (owner_enabled) ::EnableWindow(owner, TRUE);
     ::ShowWindow(Handle(), SW_HIDE);
     return modal_result_;
+}
+
+bool TZephraSetupDialogForm::TabToNextControl(const MSG& msg) {
+    const LRESULT code =
+        ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+    if (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) return false;  // the preview's tab indent
+    // The sheets lie above the page control so that it never paints over them, which puts
+    // their controls first in the window order that dialog navigation follows. Tab goes in
+    // the order the user sees instead: the page control, the shown page, the buttons.
+    std::vector<HWND> order{tabs_};
+    for (HWND sheet : {colour_page_, display_page_})
+        for (HWND child = ::GetWindow(sheet, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            order.push_back(child);
+    for (ControlId id : {kSaveAndExitButton, kCloseButton, kDefaultButton})
+        order.push_back(Item(id));
+    HWND focus = ::GetFocus();
+    const auto holder = std::find_if(order.begin(), order.end(), [focus](HWND control) {
+        return focus && (control == focus || ::IsChild(control, focus));
+    });
+    const int count = static_cast<int>(order.size());
+    const bool backward = ::GetKeyState(VK_SHIFT) < 0;
+    int at = holder == order.end() ? (backward ? 0 : count - 1)
+                                   : static_cast<int>(holder - order.begin());
+    for (int step = 1; step <= count; ++step) {
+        HWND next =
+            order[static_cast<std::size_t>((at + (backward ? count - step : step)) % count)];
+        if (!(::GetWindowLongW(next, GWL_STYLE) & WS_TABSTOP) || !::IsWindowVisible(next) ||
+            !::IsWindowEnabled(next))
+            continue;
+        // As a dialog does: an edit's text is selected, and a push button that takes the focus
+        // becomes the one Enter presses, the dialog's own default otherwise.
+        const LRESULT next_code = ::SendMessageW(next, WM_GETDLGCODE, 0, 0);
+        if (next_code & DLGC_HASSETSEL) ::SendMessageW(next, EM_SETSEL, 0, -1);
+        ::SetFocus(next);
+        const bool button = next_code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
+        for (ControlId id : {kSaveAndExitButton, kCloseButton, kDefaultButton}) {
+            HWND b = Item(id);
+            const bool is_default = button ? b == next : id == kSaveAndExitButton;
+            ::SendMessageW(b, BM_SETSTYLE, is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+        }
+        return true;
+    }
+    return true;
 }
 
 void TZephraSetupDialogForm::TurnPage() {

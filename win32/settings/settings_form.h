@@ -77,6 +77,8 @@ class TZephraSetupDialogForm : public TNonModalForm, private settings::ISettings
     HWND AddControl(HWND parent, const wchar_t* cls, std::string_view text, DWORD style, int id,
                     int x, int y, int w, int h, DWORD ex_style = 0);
     void ShowPageWindow(settings::Page page);
+    // Moves the focus for a Tab key stroke; false leaves the stroke to the focused control.
+    bool TabToNextControl(const MSG& msg);
     // The other page, through the same page-change step as a click on its tab.
     void TurnPage();
     void OnCommand(int id, int code, HWND control);
@@ -116,6 +118,7 @@ class TZephraSetupDialogForm : public TNonModalForm, private settings::ISettings
     void EnableGutterSize(bool enabled) override;
     void FocusMarginSize() override;
     void FocusGutterSize() override;
+    void FocusFontSize() override;
     std::vector<std::string> SystemFontFamilies() override;
     void SetFontNames(const std::vector<std::string>& names) override;
     void SelectFontName(const std::string& name) override;

@@ -173,6 +173,12 @@ void TZephraSetupDialogForm::FocusGutterSize() {
     ::SendMessageW(Item(kLeftGutterSizeEdit), EM_SETSEL, 0, -1);
 }
 
+void TZephraSetupDialogForm::FocusFontSize() {
+    HWND box = Item(kFontSizeComboBox);
+    ::SetFocus(box);
+    ::SendMessageW(box, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+}
+
 std::vector<std::string> TZephraSetupDialogForm::SystemFontFamilies() {
     std::vector<std::string> families;
     WindowDc dc(nullptr);

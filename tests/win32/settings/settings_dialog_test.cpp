@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "base/wide.h"
+#include "base/window_class.h"
 #include "desktop.h"
 #include "settings/colour_list.h"
 #include "settings/settings_form.h"
@@ -147,6 +148,7 @@ class SettingsDialogTest : public ::testing::Test {
         // A store with a sample text for the preview.
         std::string bytes = ReadFile(test::WindowsPath(ZEPH_TEST_DATA "/store/default.cfg"));
         ASSERT_FALSE(bytes.empty());
+        bytes = Replace(bytes, "FontName=\"Courier New\"", "FontName=\"" + font_name + "\"");
         WriteFile(store, Replace(bytes, "FontSize=\"8\">",
                                  std::string(u8"FontSize=\"8\" SetupVBSText=\"&apos; Образец"
                                              "&#13;&#10;Dim answer&#13;&#10;answer = MsgBox("
@@ -197,8 +199,7 @@ class SettingsDialogTest : public ::testing::Test {
             if (opened) {
                 Form& form = *dynamic_cast<Form*>(TExForm::FromHandle(dialog));
                 ui_thread = ui;
-                WaitFor(
-                    [&] { return FocusOf(ui) == form.Item(Form::kHighlighterElementsListBox); });
+                WaitFor([&] { return FocusOf(ui) == form.Item(Form::kOptionsPageControl); });
                 user(form, dialog);
                 // A failed step leaves the dialog open: close it, so that its modal run ends.
                 for (HWND box; (box = FindDialogBox(ui)) != nullptr;) {
@@ -228,6 +229,7 @@ class SettingsDialogTest : public ::testing::Test {
         EXPECT_TRUE(test::SaveScreenBitmap(r, std::string(ZEPH_SCREENS_DIR) + "/" + name));
     }
 
+    std::string font_name = "Courier New";  // the store's, before the workbench opens
     testing::FakeApplication app;
     std::wstring folder, store;
     HWND owner = nullptr;
@@ -249,7 +251,9 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
         EXPECT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 7);
         Snapshot(dialog, "settings_colours.bmp");
 
-        // Reserved words: Down three times, then their text colour up to red.
+        // Reserved words: into the list, Down three times, then their text colour up to red.
+        Tap(VK_TAB);
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == list; }));
         for (int i = 0; i < 3; ++i) Tap(VK_DOWN);
         ASSERT_TRUE(WaitFor([&] { return Selection(list, LB_GETCURSEL) == 3; }));
         Tap(VK_TAB);
@@ -376,6 +380,97 @@ TEST_F(SettingsDialogTest, AMarginThatIsNoNumberIsRefusedWhenTheEditLosesTheFocu
         EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
     });
     EXPECT_EQ(Narrow(message), std::string(settings::MarginSizeRefusal()));
+}
+
+TEST_F(SettingsDialogTest, TabGoesFromThePageControlThroughThePageToTheButtons) {
+    struct Step {
+        bool shift;
+        Form::ControlId focus;
+    };
+    // The focus starts on the page control.
+    const Step steps[] = {
+        {false, Form::kHighlighterElementsListBox},
+        {true, Form::kOptionsPageControl},
+        {true, Form::kDefaultButton},
+        {true, Form::kCloseButton},
+        {true, Form::kSaveAndExitButton},
+        {false, Form::kCloseButton},
+        {false, Form::kDefaultButton},
+        {false, Form::kOptionsPageControl},
+    };
+    std::string opened_with;
+    WithDialog([&](Form& form, HWND dialog) {
+        ASSERT_TRUE(
+            WaitFor([&] { return FocusOf(ui_thread) == form.Item(Form::kOptionsPageControl); }));
+        int i = 0;
+        for (const Step& step : steps) {
+            Tap(VK_TAB, false, step.shift);
+            ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == form.Item(step.focus); }, 3000))
+                << "step " << i;
+            ++i;
+        }
+        // On the display page the page's controls follow the page control too.
+        Tap(VK_RIGHT);
+        ASSERT_TRUE(WaitFor([&] {
+            return ::IsWindowVisible(form.Item(Form::kRightMarginVisibleCheckBox)) != FALSE;
+        }));
+        Tap(VK_TAB);
+        EXPECT_TRUE(WaitFor(
+            [&] { return FocusOf(ui_thread) == form.Item(Form::kRightMarginVisibleCheckBox); }));
+        // Enter presses the button that Tab reached, as in any dialog.
+        opened_with = ReadFile(store);
+        Tap(VK_TAB, false, true);
+        Tap(VK_TAB, false, true);
+        Tap(VK_TAB, false, true);
+        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == form.Item(Form::kCloseButton); }));
+        Tap(VK_RETURN);
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+    });
+    EXPECT_EQ(ReadFile(store), opened_with);
+}
+
+class MissingFontTest : public SettingsDialogTest {
+  protected:
+    void SetUp() override {
+        font_name = "Nowhere Sans";
+        SettingsDialogTest::SetUp();
+    }
+};
+
+TEST_F(MissingFontTest, AStoredFontTheSystemLacksAndATypedSizeAreSavedByEnter) {
+    std::wstring shown, sample;
+    WithDialog([&](Form& form, HWND dialog) {
+        Tap(VK_TAB, /*ctrl=*/true);  // the display page
+        HWND size = form.Item(Form::kFontSizeComboBox);
+        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(size) != FALSE; }));
+        shown = TextOf(form.Item(Form::kFontNameComboBox));
+        sample = TextOf(form.Item(Form::kFontSamplePanel));
+        ClickAt(PointIn(size, 10));
+        Tap(VK_END);
+        Tap(VK_BACK);
+        Tap('1');
+        Tap('4');
+        ASSERT_TRUE(WaitFor([&] { return TextOf(size) == L"14"; }));
+        Tap(VK_RETURN);  // "Сохранить", with no choice made in either font box
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+    });
+    EXPECT_EQ(shown, L"Nowhere Sans");
+    EXPECT_EQ(sample, L"Nowhere Sans");
+    EXPECT_THAT(ReadFile(store), HasSubstr("FontName=\"Nowhere Sans\" FontSize=\"14\""));
+}
+
+// A class left behind by an unloaded module would keep a window procedure that is gone.
+TEST(SettingsDialogClasses, TheTabSheetClassGoesWithTheModulesClasses) {
+    {
+        auto form = TZephraSetupDialogForm::CreateOwned(nullptr);
+        ASSERT_TRUE(form->Item(TZephraSetupDialogForm::kColorTabSheet));
+    }
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    ASSERT_TRUE(::GetClassInfoExW(CodeModule(), L"TZephraTabSheet", &wc));
+    UnregisterModuleClasses();
+    EXPECT_FALSE(::GetClassInfoExW(CodeModule(), L"TZephraTabSheet", &wc));
+    EXPECT_FALSE(::GetClassInfoExW(::GetModuleHandleW(nullptr), L"TZephraTabSheet", &wc));
 }
 
 }  // namespace
