@@ -162,7 +162,7 @@ TEST(CompletionPopupWindow, StaysOnTheWorkArea) {
     EditorHost::Pump();
     std::string text;
     for (int i = 0; i < 40; ++i) text += "\r\n";
-    text += std::string(60, 'w');
+    text += std::string(58, ' ') + "Na";  // a word some line matches: the pop-up opens
     host.editor().SetText(text);
     host.Key(VK_END, kCtrl);
     host.Key(VK_SPACE, kCtrl);
