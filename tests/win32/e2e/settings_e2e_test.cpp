@@ -62,7 +62,10 @@ TEST_F(EndToEndTest, SettingsTurnKeywordsRedAndTheFontTo12AndKeepThemAfterReopen
             return dialog && ::GetForegroundWindow() == dialog;
         });
         if (opened) {
-            // The element list has the focus; the reserved words are fourth.
+            // The focus starts on the pages' tabs; Tab goes on to the element list, where the
+            // reserved words are fourth.
+            WaitFor([&] { return ClassName(FocusOf(ui)) == L"SysTabControl32"; });
+            Tap(VK_TAB);
             WaitFor([&] { return ClassName(FocusOf(ui)) == L"ListBox"; });
             for (int i = 0; i < 3; ++i) Tap(VK_DOWN);
             Tap(VK_TAB);  // text colour: from blue up to red

@@ -86,7 +86,15 @@ data=$(winpath "$work/data")
 host_pid=$!
 wait_for 90 has_title 'Модуль быстрого запуска скрипта' || { echo "user path: no workbench"; exit 1; }
 # The host's processes: the starter script and Wine's process for Tellur.exe.
-host_pids() { pgrep -f 'Tellur.exe' || true; }
+# Only this test's host: other tests may run Tellur.exe meanwhile.
+host_pids() {
+  local d
+  for d in /proc/[0-9]*; do
+    tr '\0' ' ' <"$d/cmdline" 2>/dev/null | grep -qF -- "Tellur.exe --data-folder $data" &&
+      echo "${d#/proc/}"
+  done
+  return 0
+}
 [ -n "$(host_pids)" ] || { echo "user path: no host process"; exit 1; }
 wait_for 20 find_workbench || { echo "user path: the workbench has no X window"; exit 1; }
 
