@@ -528,14 +528,14 @@ TEST(WorkbenchWindowStore, ClosingAndReopeningBringsTheWorkBack) {
     app.folder = folder;
 
     TMainModelessDialogForm* form = TMainModelessDialogForm::CreateOwned(nullptr);
-    form->AttachApplication(&app);  // no store yet: the default one is written and applied
+    form->AttachApplication(&app);  // no store yet: the default one is written, not applied
     EXPECT_NE(::GetFileAttributesW((folder + L"zpconfig.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(form->Editor().Text(), "option explicit\r\n");
     RECT first{};
     ::GetWindowRect(form->Handle(), &first);
-    EXPECT_EQ(first.left, 100);
-    EXPECT_EQ(first.top, 100);
-    EXPECT_EQ(first.right - first.left, 350);
+    // The window stays where it was made; the file's place (100, 100, 350 wide) comes with the
+    // next opening.
+    EXPECT_FALSE(first.left == 100 && first.top == 100 && first.right - first.left == 350);
     form->Editor().SetText("MsgBox 1");
     ::SetWindowPos(form->Handle(), nullptr, 30, 40, 420, 260, SWP_NOZORDER);
     HWND hwnd = form->Handle();
