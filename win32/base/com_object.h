@@ -8,6 +8,7 @@
 #include <oaidl.h>
 
 #include <atomic>
+#include <cwchar>
 
 namespace zeph::win {
 
@@ -44,6 +45,36 @@ class SingleInterfaceObject : public Interface {
 
   private:
     ULONG refs_ = 1;
+};
+
+// An automation object with one method, `name` (any case), as DISPID 1: the small objects a run
+// publishes to the engine. Subclasses answer Invoke.
+class SingleMethodDispatch : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
+  public:
+    static constexpr DISPID kMethod = 1;
+
+    explicit SingleMethodDispatch(const wchar_t* name) noexcept : name_(name) {}
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    // Names of arguments are none of ours: the method is found, its named arguments are not.
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        if (!names || !ids) return E_POINTER;
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        if (count >= 1 && ::_wcsicmp(names[0], name_) == 0) {
+            ids[0] = kMethod;
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+        }
+        return DISP_E_UNKNOWNNAME;
+    }
+
+  private:
+    const wchar_t* name_;
 };
 
 }  // namespace zeph::win

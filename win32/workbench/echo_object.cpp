@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/com_object.h"
+#include "base/result.h"
 #include "base/unique.h"
 #include "base/wide.h"
 #include "workbench/output.h"
@@ -12,8 +13,6 @@
 namespace zeph::win {
 
 namespace {
-
-constexpr DISPID kEcho = 1;
 
 // An argument as VBScript's own conversion to text gives it; objects by their default value.
 std::string ArgumentText(const VARIANT& arg) {
@@ -29,30 +28,15 @@ std::string ArgumentText(const VARIANT& arg) {
     return Narrow({text.get()->bstrVal, ::SysStringLen(text.get()->bstrVal)});
 }
 
-class EchoObject final : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
+class EchoObject final : public SingleMethodDispatch {
   public:
     EchoObject(std::shared_ptr<RunStop> stop, std::function<void(std::string_view)> echo)
-        : stop_(std::move(stop)), echo_(std::move(echo)) {}
+        : SingleMethodDispatch(L"Echo"), stop_(std::move(stop)), echo_(std::move(echo)) {}
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        if (!n) return E_POINTER;
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) override {
-        if (!names || !ids) return E_POINTER;
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        if (count >= 1 && _wcsicmp(names[0], L"Echo") == 0) {
-            ids[0] = kEcho;
-            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-        }
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* excep, UINT*) override {
-        if (id != kEcho) return DISP_E_MEMBERNOTFOUND;
+        if (id != kMethod) return DISP_E_MEMBERNOTFOUND;
+        stop_->LetInputIn();
         if (stop_->Stopped()) return RunStop::StoppedResult(excep);
         if (result) ::VariantInit(result);
         try {
@@ -61,11 +45,8 @@ class EchoObject final : public SingleInterfaceObject<IDispatch, IID_IDispatch> 
             for (UINT i = count; i > 0; --i) args.push_back(ArgumentText(params->rgvarg[i - 1]));
             echo_(workbench::EchoText(args));
             return S_OK;
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_FAIL;
         }
+        CATCH_RETURN()
     }
 
   private:

@@ -176,31 +176,14 @@ void RunStop::LetInputIn() noexcept {
 
 namespace {
 
-constexpr DISPID kTick = 1;
-
-class StopCheckItem final : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
+class StopCheckItem final : public SingleMethodDispatch {
   public:
-    explicit StopCheckItem(std::shared_ptr<RunStop> stop) : stop_(std::move(stop)) {}
+    explicit StopCheckItem(std::shared_ptr<RunStop> stop)
+        : SingleMethodDispatch(L"Tick"), stop_(std::move(stop)) {}
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        if (!n) return E_POINTER;
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) override {
-        if (!names || !ids) return E_POINTER;
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        if (count == 1 && _wcsicmp(names[0], L"Tick") == 0) {
-            ids[0] = kTick;
-            return S_OK;
-        }
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
                                      EXCEPINFO* excep, UINT*) override {
-        if (id != kTick) return DISP_E_MEMBERNOTFOUND;
+        if (id != kMethod) return DISP_E_MEMBERNOTFOUND;
         stop_->LetInputIn();
         if (stop_->Stopped()) return RunStop::StoppedResult(excep);
         if (result) {
