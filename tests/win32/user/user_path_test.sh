@@ -63,7 +63,7 @@ cpu_ticks() {
 cpu_percent() {
   local a b hz
   hz=$(getconf CLK_TCK); a=$(cpu_ticks); sleep "$(awk "BEGIN { print $1 / 1000 }")"; b=$(cpu_ticks)
-  echo $(( (b - a) * 100 * 1000 / ($1 * hz / 1) / 1000 ))
+  echo $(( (b - a) * 100000 / ($1 * hz) ))
 }
 # Clicks the middle of the visible control with that text.
 click_text() {
