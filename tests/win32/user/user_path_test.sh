@@ -169,6 +169,7 @@ find_workbench
 stop_case 'JScript for (;;), Ctrl+Pause' 'for (;;) {}' ctrl+Pause
 stop_case 'JScript host loop, Esc' 'while (true) Application.Map.Redraw();' Escape
 stop_case 'JScript do-while, Esc' 'do {} while (true)' Escape
+stop_case 'JScript while (1);, Ctrl+Break' 'while (1);' ctrl+Break
 
 echo "== completion"
 find_workbench
