@@ -16,6 +16,16 @@ std::vector<std::wstring>& Registered() {
 
 }  // namespace
 
+std::wstring ModuleFileName(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return path.substr(0, n);
+        path.resize(path.size() * 2);  // cut short: the path is longer than the room
+    }
+}
+
 HINSTANCE CodeModule() noexcept {
     static HINSTANCE module = [] {
         HMODULE m = nullptr;

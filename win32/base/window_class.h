@@ -5,10 +5,15 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace zeph::win {
 
 // The module (DLL or program) this code is linked into.
 HINSTANCE CodeModule() noexcept;
+
+// The full path of a loaded module (nullptr: the program); empty when it cannot be had.
+std::wstring ModuleFileName(HMODULE module);
 
 // Registers the class under CodeModule() (wc.hInstance is set here) unless a class of that name
 // with the same window procedure is there already; one left by an earlier load of the module at

@@ -8,6 +8,7 @@
 
 #include "base/result.h"
 #include "base/wide.h"
+#include "base/window_class.h"
 #include "forms/forms.h"
 #include "forms/help_dialogs.h"
 
@@ -332,22 +333,12 @@ struct ModuleHelp {
 
 ModuleHelp* g_module = nullptr;
 
-std::wstring HostExecutable() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) return path.substr(0, n);
-        path.resize(path.size() * 2);
-    }
-}
-
 }  // namespace
 
 void LoadWhatsThis() noexcept {
     if (g_module) return;
     try {
-        const std::wstring exe = HostExecutable();
+        const std::wstring exe = ModuleFileName(nullptr);
         auto module = std::make_unique<ModuleHelp>();
         module->controller = std::make_unique<TWhatsThis>(
             forms::ChangeExtension<wchar_t>(exe, L".INI"),

@@ -28,16 +28,9 @@ HINSTANCE ModuleInstance() noexcept {
 }
 
 std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(g_instance, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) win::ThrowLastError("GetModuleFileNameW");
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path = win::ModuleFileName(g_instance);
+    if (path.empty()) win::ThrowLastError("GetModuleFileNameW");
+    return path;
 }
 
 void ObjectCreated() noexcept {

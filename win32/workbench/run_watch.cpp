@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/unique.h"
 #include "base/wide.h"
 #include "base/window_binding.h"
 #include "base/window_class.h"
@@ -145,9 +146,8 @@ class Indicator {
 
   private:
     static int Dpi() {
-        HDC screen = ::GetDC(nullptr);
-        int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-        if (screen) ::ReleaseDC(nullptr, screen);
+        WindowDc screen(nullptr);
+        const int dpi = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
         return dpi > 0 ? dpi : 96;
     }
 

@@ -30,14 +30,7 @@ std::wstring ShellAdapter::SystemProgram(const std::wstring& command_line) {
 }
 
 std::vector<std::string> ShellAdapter::ModuleFolders() {
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD n = 0;
-    while ((n = ::GetModuleFileNameW(CodeModule(), path.data(), static_cast<DWORD>(path.size()))) ==
-               path.size() &&
-           path.size() < 32768)
-        path.resize(path.size() * 2);
-    if (n == 0 || n >= path.size()) return {};
-    path.resize(n);
+    std::wstring path = ModuleFileName(CodeModule());
     std::vector<std::string> folders;
     for (int up = 0; up < 2; ++up) {
         const std::size_t slash = path.find_last_of(L"\\/");

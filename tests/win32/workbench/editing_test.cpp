@@ -310,18 +310,7 @@ TEST_F(WorkbenchWindowTest, ReplaceChangesOneMatchAtATimeEachItsOwnUndoStep) {
 
 // F3 moves the caret like any other move: an open pop-up, or a typed "." waiting for one, goes.
 TEST_F(WorkbenchWindowTest, FindNextClosesTheCompletionPopupAndItsWait) {
-    wchar_t temp[MAX_PATH] = L"";
-    ::GetTempPathW(MAX_PATH, temp);
-    app.folder = std::wstring(temp) + L"zeph_workbench_find_popup\\";
-    ::CreateDirectoryW(app.folder.c_str(), nullptr);
-    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
-        std::fputs(
-            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
-            "<Interface name=\"ITellurApplication\"><property name=\"Name\" type=\"String\"/>"
-            "</Interface></Tlb>",
-            f);
-        std::fclose(f);
-    }
+    UseDescription(L"zeph_workbench_find_popup", "<property name=\"Name\" type=\"String\"/>");
     struct Case {
         const char* name;
         bool shift;

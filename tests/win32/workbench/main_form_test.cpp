@@ -443,19 +443,11 @@ TEST_F(WorkbenchWindowTest, CtrlF5RunsTheSelectedLinesAndReportsEditorLines) {
     EXPECT_THAT(lines[1], ::testing::StartsWith(u8"Ошибка (строка 4"_cp.data()));
 }
 
+constexpr const char* kRedrawMember =
+    "<method name=\"Redraw\" return=\"Long\"><Param name=\"Full\" type=\"Boolean\"/></method>";
+
 TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
-    wchar_t temp[MAX_PATH] = L"";
-    ::GetTempPathW(MAX_PATH, temp);
-    app.folder = std::wstring(temp) + L"zeph_workbench_hint\\";
-    ::CreateDirectoryW(app.folder.c_str(), nullptr);
-    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
-        std::fputs(
-            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
-            "<Interface name=\"ITellurApplication\"><method name=\"Redraw\" return=\"Long\">"
-            "<Param name=\"Full\" type=\"Boolean\"/></method></Interface></Tlb>",
-            f);
-        std::fclose(f);
-    }
+    UseDescription(L"zeph_workbench_hint", kRedrawMember);
     ParameterTip& tip = *form->ParameterHint();
     form->Editor().SetText("");
     form->Editor().Focus();
@@ -486,18 +478,7 @@ TEST_F(WorkbenchWindowTest, TypedBracketShowsTheParametersUntilTheCallCloses) {
 
 // The hint follows every key stroke; the description is read when it opens, not each time.
 TEST_F(WorkbenchWindowTest, AnOpenHintReadsTheDescriptionOnlyWhenItOpens) {
-    wchar_t temp[MAX_PATH] = L"";
-    ::GetTempPathW(MAX_PATH, temp);
-    app.folder = std::wstring(temp) + L"zeph_workbench_hint_reads\\";
-    ::CreateDirectoryW(app.folder.c_str(), nullptr);
-    if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
-        std::fputs(
-            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
-            "<Interface name=\"ITellurApplication\"><method name=\"Redraw\" return=\"Long\">"
-            "<Param name=\"Full\" type=\"Boolean\"/></method></Interface></Tlb>",
-            f);
-        std::fclose(f);
-    }
+    UseDescription(L"zeph_workbench_hint_reads", kRedrawMember);
     ParameterTip& tip = *form->ParameterHint();
     form->Editor().SetText("Redraw");
     form->Editor().SetCaretXY(7, 1);

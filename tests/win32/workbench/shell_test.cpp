@@ -48,15 +48,5 @@ TEST(ShellAdapter, BareProgramNamesAreTheSystemsOwnEvenWithPlantedCopies) {
     for (const std::wstring& p : planted) ::DeleteFileW(p.c_str());
 }
 
-// The module's folder and the one above, where an installation keeps the guide.
-TEST(ShellAdapter, ModuleFoldersAreItsOwnAndTheOneAbove) {
-    ShellAdapter shell;
-    const std::vector<std::string> folders = shell.ModuleFolders();
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0].back(), '\\');
-    EXPECT_EQ(folders[0].rfind(folders[1], 0), 0u);  // the second holds the first
-    EXPECT_LT(folders[1].size(), folders[0].size());
-}
-
 }  // namespace
 }  // namespace zeph::win

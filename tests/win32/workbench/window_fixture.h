@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -113,6 +114,21 @@ class WorkbenchWindowTest : public ::testing::Test {
         Pump(50);
     }
     std::string Caption() const { return Narrow(Text(hwnd)); }
+    // Gives the host a data folder of its own (under the temporary folder) holding a
+    // description whose application interface has `members`.
+    void UseDescription(const wchar_t* folder, const char* members) {
+        wchar_t temp[MAX_PATH] = L"";
+        ::GetTempPathW(MAX_PATH, temp);
+        app.folder = std::wstring(temp) + folder + L"\\";
+        ::CreateDirectoryW(app.folder.c_str(), nullptr);
+        if (FILE* f = _wfopen((app.folder + L"TellurTlb.xml").c_str(), L"wb")) {
+            std::fprintf(f,
+                         "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Tlb>"
+                         "<Interface name=\"ITellurApplication\">%s</Interface></Tlb>",
+                         members);
+            std::fclose(f);
+        }
+    }
     std::string EditorText() const { return form->Editor().Text(); }
     void SetCaretXY(int x, int y) { form->Editor().SetCaretXY(x, y); }
     static std::wstring Text(HWND w) {
