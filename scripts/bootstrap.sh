@@ -11,7 +11,7 @@ packages=(
   wine wine64 wine32:i386 libwine-dev fonts-wine
   xvfb xauth x11-utils imagemagick xdotool
   libpugixml-dev libxml2-dev
-  fp-utils nsis
+  fp-utils nsis locales
 )
 
 sudo_cmd=()
@@ -25,7 +25,17 @@ for p in "${packages[@]}"; do
 done
 # Node.js runs the editor benchmark's peer; any installation with npm will do.
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then missing+=(nodejs npm); fi
-[ ${#missing[@]} -eq 0 ] && exit 0
+
+# Our users' locale: under it Wine's ANSI code page is 1251 and its own texts are Russian.
+generate_locale() {
+  locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8' && return 0
+  echo "bootstrap: generating the ru_RU.UTF-8 locale"
+  "${sudo_cmd[@]}" localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+}
+if [ ${#missing[@]} -eq 0 ]; then
+  generate_locale
+  exit 0
+fi
 
 echo "bootstrap: installing ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -33,3 +43,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+generate_locale

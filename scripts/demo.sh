@@ -31,7 +31,15 @@ exe=$build/host/Tellur.exe
 dll=$build/win32/module/zeph.dll
 arch=--arch=64
 [ "$preset" = win32 ] && arch=--arch=32
-export WINEPREFIX=${ZEPH_WINEPREFIX:-$root/build/wine/prefix}
+prefix=$root/build/wine/prefix
+# As our users see it: under the Russian locale (Wine's code page 1251, its own texts Russian),
+# in a prefix of its own so the tests' English prefix stays as it is.
+if locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
+  export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+  prefix=$root/build/wine/prefix-ru
+fi
+export WINEPREFIX=${ZEPH_WINEPREFIX:-$prefix}
+export ZEPH_WINEPREFIX=$WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 
 xvfb_pid=""

@@ -44,18 +44,31 @@ std::string FinishedText(std::chrono::milliseconds elapsed) {
     return out;
 }
 
+namespace {
+
+std::string SameLine(int line) {
+    return std::string(u8" (строка "_cp) + std::to_string(line) + ")";
+}
+
+}  // namespace
+
 std::string FailedText(const ScriptError& error) {
     std::string place(u8"строка "_cp);
     place += std::to_string(error.line);
     place += u8", позиция "_cp;
     place += std::to_string(error.column + 1);
     if (error.stopped) return std::string(u8"Остановлено: "_cp) + place;
-    // Our own texts for engines that give none end with the line for the message box; here
-    // the line stands in front already.
+    // A description that ends with its line already: here the line stands in front.
     std::string_view description = error.description;
-    const std::string same_line = std::string(u8" (строка "_cp) + std::to_string(error.line) + ")";
+    const std::string same_line = SameLine(error.line);
     if (description.ends_with(same_line)) description.remove_suffix(same_line.size());
     return std::string(u8"Ошибка ("_cp) + place + "): " + std::string(description);
+}
+
+std::string ErrorBoxText(const ScriptError& error) {
+    if (error.line <= 0 || error.description.ends_with(SameLine(error.line)))
+        return error.description;
+    return error.description + SameLine(error.line);
 }
 
 std::string EchoText(const std::vector<std::string>& args) {

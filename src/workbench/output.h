@@ -53,6 +53,8 @@ class IOutputView {
 std::string FinishedText(std::chrono::milliseconds elapsed);
 // The line of a run that failed or was stopped, with its place in the editor's terms.
 std::string FailedText(const ScriptError& error);
+// The error's description for the message box, with the line it stopped at.
+std::string ErrorBoxText(const ScriptError& error);
 // What WScript.Echo writes: its arguments joined by blanks.
 std::string EchoText(const std::vector<std::string>& args);
 

@@ -379,7 +379,7 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
                           u8"Скрипт остановлен"_cp, MessageIcon::Information, MessageButtons::Ok);
         view_.SetCaret({error->line, error->column + 1});
     } else if (error) {
-        view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + error->description,
+        view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + ErrorBoxText(*error),
                           u8"Ошибка"_cp, MessageIcon::Error, MessageButtons::Ok);
         view_.SetCaret({error->line, error->column + 1});
     }

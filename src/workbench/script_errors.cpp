@@ -122,6 +122,31 @@ std::string_view Find(const CodeText* begin, const CodeText* end, int code) {
     return it == end ? std::string_view() : it->text;
 }
 
+bool HasCyrillic(std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0xC0 || b == 0xA8 || b == 0xB8;  // А..я, Ё, ё
+    });
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
+               return text::ToLower(a) == text::ToLower(b);
+           }) != text.end();
+}
+
+bool SaysCompilation(std::string_view text) {
+    return ContainsNoCase(text, "compil") || ContainsNoCase(text, u8"компил"_cp);
+}
+
+// A description that says no more than which engine failed, or how ("runtime error").
+bool Generic(std::string_view description, std::string_view source) {
+    if (description.empty() || description == source) return true;
+    if (description.starts_with("0x") || description.starts_with("0X")) return true;
+    return SaysCompilation(description) || ContainsNoCase(description, "runtime error") ||
+           ContainsNoCase(description, u8"ошибка выполнения"_cp);
+}
+
 }  // namespace
 
 int ScriptErrorCode(std::int32_t number) {
@@ -143,6 +168,28 @@ std::string ScriptErrorText(std::string_view language, std::int32_t number, int 
     std::string out(text);
     if (line > 0) out += std::string(u8" (строка "_cp) + std::to_string(line) + ")";
     return out;
+}
+
+std::string ErrorDescription(std::string_view language, std::int32_t number,
+                             std::string_view source, std::string_view description) {
+    const bool generic = Generic(description, source);
+    if (!generic && HasCyrillic(description)) return std::string(description);
+    std::string ours = ScriptErrorText(language, number, 0);
+    if (!ours.empty()) return ours;
+    return generic ? std::string() : std::string(description);
+}
+
+std::string UnknownErrorText(std::int32_t number, std::string_view source,
+                             std::string_view description) {
+    if (SaysCompilation(source) || SaysCompilation(description))
+        return std::string(u8"Синтаксическая ошибка"_cp);
+    std::string text(u8"Ошибка выполнения скрипта"_cp);
+    if (static_cast<std::uint32_t>(number) == 0x80004005u || number == 0) return text;
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string code = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4)
+        code.push_back(kDigits[(static_cast<std::uint32_t>(number) >> shift) & 0xF]);
+    return text + std::string(u8" (код "_cp) + code + ")";
 }
 
 }  // namespace zeph::workbench

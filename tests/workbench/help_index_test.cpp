@@ -1,8 +1,9 @@
-// The guide's index names every key the workbench answers, so that it cannot fall behind the
-// key tables again.
+// The guide cannot fall behind the product again: its index names every key the workbench
+// answers, and its page on messages quotes only texts the product shows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -47,6 +48,35 @@ TEST(HelpIndex, NamesEveryKeyOfTheActionsAndTheWindow) {
             if (WorkbenchPresenter::IsRunSelectionKey(key) || WorkbenchPresenter::IsOutputKey(key))
                 expect_indexed(key);
         }
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// Every string literal of the product's code, as one text, with escaped quotes unescaped.
+std::string ProductTexts() {
+    std::string all;
+    const std::filesystem::path root = std::string(ZEPH_TEST_DATA) + "/../..";
+    for (const char* folder : {"src", "win32"})
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder))
+            if (entry.path().extension() == ".cpp") all += ReadFile(entry.path());
+    return std::regex_replace(all, std::regex(R"(\\")"), "\"");
+}
+
+TEST(HelpPages, TheMessagesPageQuotesOnlyTextsTheProductShows) {
+    const std::string page = ReadFile(std::string(ZEPH_TEST_DATA) + "/../../docs/help/errors.html");
+    const std::string product = ProductTexts();
+    const std::regex quoted(R"re(<span class="msg">([^<]*)</span>)re");
+    int count = 0;
+    for (std::sregex_iterator it(page.begin(), page.end(), quoted), end; it != end; ++it) {
+        std::string text = std::regex_replace((*it)[1].str(), std::regex(R"(\s+)"), " ");
+        text = std::regex_replace(text, std::regex("&quot;"), "\"");
+        ++count;
+        EXPECT_NE(product.find(text), std::string::npos) << "the product never shows: " << text;
+    }
+    EXPECT_GE(count, 10) << "the page's quoted messages were not found";
 }
 
 }  // namespace

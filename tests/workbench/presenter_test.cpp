@@ -469,7 +469,8 @@ TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
     p.SetEngines(&engines);
     p.HandleKey(Ctrl(vk::kReturn));
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text, u8"Произошла ошибка: bad"_cp);
+    // The box names the line as the output pane does.
+    EXPECT_EQ(view.messages[0].text, u8"Произошла ошибка: bad (строка 3)"_cp);
     EXPECT_EQ(view.messages[0].caption, u8"Ошибка"_cp);
     EXPECT_EQ(view.caret, (CaretPos{3, 5}));
 

@@ -49,17 +49,23 @@ void ScriptEditorWindow::ScrollTo(int top_line, int left_column) {
 }
 
 void ScriptEditorWindow::EnsureCaretVisible() {
-    editor::TextPos caret = model_.Caret();
-    int visible = VisibleLineCount();
-    int top = model_.TopLine();
-    if (caret.line < top) top = caret.line;
-    if (caret.line >= top + visible) top = caret.line - visible + 1;
-    int col = model_.DisplayColumn(caret.line, caret.column);
-    int cols = VisibleColumns();
-    int left = left_column_;
-    if (col < left) left = col;
-    if (col >= left + cols) left = col - cols + 1;
-    ScrollTo(top, left);
+    // A scroll bar that comes or goes (a paste made the longest line longer) changes the
+    // room, so the bars follow the text first, and the caret is placed again if they changed.
+    for (int pass = 0; pass < 3; ++pass) {
+        UpdateScrollBars();
+        const int visible = VisibleLineCount();
+        const int cols = VisibleColumns();
+        editor::TextPos caret = model_.Caret();
+        int top = model_.TopLine();
+        if (caret.line < top) top = caret.line;
+        if (caret.line >= top + visible) top = caret.line - visible + 1;
+        int col = model_.DisplayColumn(caret.line, caret.column);
+        int left = left_column_;
+        if (col < left) left = col;
+        if (col >= left + cols) left = col - cols + 1;
+        ScrollTo(top, left);
+        if (VisibleLineCount() == visible && VisibleColumns() == cols) break;
+    }
 }
 
 // --- scrolling --------------------------------------------------------------------------------

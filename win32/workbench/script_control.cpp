@@ -117,7 +117,7 @@ bool ScriptControl::AddCode(std::string_view code) {
 // Some engines (Wine's among them) leave Description empty and give only the error's number.
 // Their messages live in the engines' own string tables, keyed by the script error number;
 // automation codes map to those numbers as the engines themselves map them.
-std::string ScriptControl::DescribeNumber(long number, std::string_view source) const {
+std::string ScriptControl::DescribeNumber(long number) const {
     const auto hr = static_cast<HRESULT>(number);
     int code = HRESULT_FACILITY(hr) == FACILITY_CONTROL ? HRESULT_CODE(hr) : 0;
     static const struct {
@@ -146,10 +146,7 @@ std::string ScriptControl::DescribeNumber(long number, std::string_view source) 
         std::string system = SystemMessage(hr);
         if (!system.empty()) return system;
     }
-    if (!source.empty()) return std::string(source);  // e.g. the engine's "compilation error"
-    char text[64];
-    wsprintfA(text, "0x%08lX", static_cast<unsigned long>(number));
-    return std::string(u8"ошибка с кодом "_cp) + text;
+    return {};
 }
 
 ScriptControl::ErrorInfo ScriptControl::LastError() {
@@ -169,23 +166,23 @@ ScriptControl::ErrorInfo ScriptControl::LastError() {
     };
     ErrorInfo info;
     UniqueVariant v;
-    get(L"Description", v.put());
-    if (v.get()->vt == VT_BSTR && v.get()->bstrVal)
-        info.description = Narrow({v.get()->bstrVal, ::SysStringLen(v.get()->bstrVal)});
-    if (info.description.empty()) {
-        get(L"Number", v.put());
-        long number = ToLong(v.get());
-        get(L"Source", v.put());
-        std::string source;
-        if (v.get()->vt == VT_BSTR && v.get()->bstrVal)
-            source = Narrow({v.get()->bstrVal, ::SysStringLen(v.get()->bstrVal)});
-        get(L"Line", v.put());
-        info.line = ToLong(v.get());
-        // Our own Russian texts first: the engines' tables are English under Wine.
-        info.description = workbench::ScriptErrorText(language_, static_cast<std::int32_t>(number),
-                                                      static_cast<int>(info.line));
-        if (info.description.empty()) info.description = DescribeNumber(number, source);
-    }
+    auto text = [&](const wchar_t* name) {
+        get(name, v.put());
+        return v.get()->vt == VT_BSTR && v.get()->bstrVal
+                   ? Narrow({v.get()->bstrVal, ::SysStringLen(v.get()->bstrVal)})
+                   : std::string();
+    };
+    const std::string description = text(L"Description");
+    const std::string source = text(L"Source");
+    get(L"Number", v.put());
+    const long number = ToLong(v.get());
+    // Our own Russian texts before English or generic ones: the engines' tables are English
+    // under Wine with an English locale, and some errors come with no description at all.
+    const auto number32 = static_cast<std::int32_t>(number);
+    info.description = workbench::ErrorDescription(language_, number32, source, description);
+    if (info.description.empty()) info.description = DescribeNumber(number);
+    if (info.description.empty())
+        info.description = workbench::UnknownErrorText(number32, source, description);
     get(L"Line", v.put());
     info.line = ToLong(v.get());
     get(L"Column", v.put());

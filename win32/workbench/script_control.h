@@ -36,7 +36,7 @@ class ScriptControl {
 
   private:
     DISPID Id(const wchar_t* name);
-    std::string DescribeNumber(long number, std::string_view source) const;
+    std::string DescribeNumber(long number) const;
     HRESULT Invoke(DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result,
                    EXCEPINFO* excep = nullptr);
 

@@ -18,6 +18,10 @@ class ShellAdapter final : public workbench::ISystemShell {
     // then the system folder, never in the host's or the current folder, where a planted copy
     // would run with the user's rights. Empty when the line names a path or nothing is found.
     static std::wstring SystemProgram(const std::wstring& command_line);
+
+    // A title the help viewer decoded with a system code page other than 1251, in which the
+    // guide is written, decoded again; unchanged when it cannot have come from 1251 bytes.
+    static std::wstring GuideTitle(const std::wstring& shown, unsigned code_page);
 };
 
 }  // namespace zeph::win

@@ -155,6 +155,25 @@ TEST(ScriptEditorWindow, DraggingASelectionMovesItAndCtrlCopiesIt) {
     EXPECT_EQ(host.model().Line(0), "two one three");
 }
 
+// A paste that brings the first line wider than the window also brings the horizontal bar,
+// which takes room from the bottom: the caret's line must stay wholly above it.
+TEST(ScriptEditorWindow, APasteThatBringsTheHorizontalBarKeepsTheCaretLineInView) {
+    EditorHost host;
+    std::wstring text;
+    for (int i = 1; i <= 2000; ++i)
+        text += L"Application.Map.Redraw ' a line long enough to pass the right edge " +
+                std::to_wstring(i) + L"\r\n";
+    SetClipboardText(text);
+    host.Key('V', kCtrl);
+    ASSERT_EQ(host.model().Caret().line, 2000);
+    ASSERT_TRUE(::GetWindowLongW(host.hwnd(), GWL_STYLE) & WS_HSCROLL);
+    RECT rc;
+    ::GetClientRect(host.hwnd(), &rc);
+    const POINT caret = host.editor().CaretPixel();
+    EXPECT_GE(caret.y, 0);
+    EXPECT_LE(caret.y + host.editor().LineHeight(), rc.bottom);
+}
+
 TEST(ScriptEditorWindow, ClipboardCarriesUnicodeBothWays) {
     EditorHost host;
     host.editor().SetText(u8"Привет мир"_cp);

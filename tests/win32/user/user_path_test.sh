@@ -10,6 +10,14 @@ exe=$(realpath "$1") dll=$(realpath "$2") probe=$(realpath "$3") work=$(realpath
 help=${5:-}
 command -v xdotool >/dev/null || { echo "user path: xdotool is missing"; exit 77; }
 
+# Our users' locale where the machine has it: Wine's ANSI code page is then 1251 and its own
+# texts Russian (the other Wine tests keep the English one, so both code pages are tested).
+if locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
+  export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+  echo "user path: under the ru_RU.UTF-8 locale"
+else
+  echo "user path: no ru_RU.UTF-8 locale here; under $(locale 2>/dev/null | sed -n 's/^LANG=//p')"
+fi
 # A prefix of its own: no registration or focus left by the other Wine tests.
 export ZEPH_WINEPREFIX=$work/prefix WINEDEBUG=-all
 export WINEPREFIX=$ZEPH_WINEPREFIX
@@ -195,6 +203,30 @@ wait_for 10 has_title 'VBScript\)' || fail "Ctrl+L did not switch back to VBScri
 find_workbench
 xdotool key F5
 wait_for 3 has_title '^(Ошибка|Скрипт остановлен)$' && fail "a box after the last run" || ok "the host ran a script after the stops"
+
+echo "== a comment typed into a pasted 2,000-line script (VBScript)"
+# No comment in the pasted text: the comment colour on screen can only be the typed one.
+for i in $(seq 2000); do printf 'x%d = x%d + 1\r\n' "$i" "$i"; done >"$work/long.vbs"
+green_pixels() {
+  eval "$(xdotool getwindowgeometry --shell "$wb")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$work/shot.png"
+  convert "$work/shot.png" -fill black +opaque '#008000' -fill white -opaque '#008000' \
+    -format '%[fx:int(mean*w*h)]' info:
+}
+if wine_run "$probe" clip "$(winpath "$work/long.vbs")"; then
+  focus_editor
+  xdotool key --delay 30 ctrl+a ctrl+v ctrl+Home
+  t0=$(now_ms)
+  xdotool key --delay 0 --repeat 964 Down
+  xdotool key End
+  xdotool type --delay 20 " WScript.Echo 'typing speed"
+  coloured() { [ "$(green_pixels)" -gt 20 ]; }
+  wait_for 30 coloured && ok "the comment on line 965 is green ($(($(now_ms) - t0)) ms after the keys began)" ||
+    fail "the comment on line 965 is not coloured ($(green_pixels) green pixels)"
+else
+  fail "could not put the long script on the clipboard"
+fi
+type_script 'WScript.Echo Application.Map.Count'
 
 echo "== settings: change a colour and save"
 before=$(sha256sum <"$work/data/zpconfig.cfg")

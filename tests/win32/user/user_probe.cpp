@@ -7,10 +7,13 @@
 //                                whose text is the UTF-8 text given in hexadecimal (a button to
 //                                click; hexadecimal, as Wine reads a program's arguments in the
 //                                terminal's encoding, which a test run may not have)
+//   user_probe clip FILE         puts the file's UTF-8 text on the clipboard, for a paste by keys
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -101,6 +104,26 @@ BOOL CALLBACK FindIn(HWND hwnd, LPARAM p) {
     return s->found ? FALSE : TRUE;
 }
 
+int Clip(const wchar_t* path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string utf8{std::istreambuf_iterator<char>(in), {}};
+    if (!in.good() && !in.eof()) return 2;
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, (static_cast<SIZE_T>(n) + 1) * sizeof(wchar_t));
+    if (!mem) return 2;
+    auto* w = static_cast<wchar_t*>(::GlobalLock(mem));
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w, n);
+    w[n] = 0;
+    ::GlobalUnlock(mem);
+    if (!::OpenClipboard(nullptr)) return 2;
+    ::EmptyClipboard();
+    const bool set = ::SetClipboardData(CF_UNICODETEXT, mem) != nullptr;
+    ::CloseClipboard();
+    if (!set) ::GlobalFree(mem);
+    return set ? 0 : 2;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -136,6 +159,7 @@ int wmain(int argc, wchar_t** argv) {
             std::printf("%02x %04x\n", vk, static_cast<unsigned>(::GetAsyncKeyState(vk)) & 0xffff);
         return 0;
     }
-    std::fputs("usage: user_probe windows | text CLASS | keys | centre HEX\n", stderr);
+    if (argc >= 3 && std::wcscmp(argv[1], L"clip") == 0) return Clip(argv[2]);
+    std::fputs("usage: user_probe windows | text CLASS | keys | centre HEX | clip FILE\n", stderr);
     return 1;
 }

@@ -11,6 +11,7 @@
 #include "desktop.h"
 #include "win32/workbench/fake_tellur.h"
 #include "workbench/main_form.h"
+#include "workbench/shell_adapter.h"
 
 namespace zeph::win {
 namespace {
@@ -89,11 +90,19 @@ TEST_F(HelpWindowTest, F1OpensTheGuideInTheViewer) {
     Press(VK_F1);
     ASSERT_TRUE(PumpUntil([] { return ViewerWindow() != nullptr; }, 20000));
     HWND viewer = ViewerWindow();
-    // The guide's title; its Russian part is shown in the system's ANSI code page, so only the
-    // Latin part is compared.
-    wchar_t title[128] = L"";
-    ::GetWindowTextW(viewer, title, 128);
-    EXPECT_EQ(std::wstring(title).substr(0, 5), L"Zeph:");
+    // The guide's title reads right whatever the system's code page (these tests run under 1252).
+    auto title = [&] {
+        wchar_t text[128] = L"";
+        ::GetWindowTextW(viewer, text, 128);
+        return std::wstring(text);
+    };
+    EXPECT_TRUE(PumpUntil(
+        [&] { return title() == L"Zeph: \x0441\x043F\x0440\x0430\x0432\x043A\x0430"; }, 10000))
+        << [&] {
+               std::string codes;
+               for (wchar_t c : title()) codes += std::to_string(static_cast<int>(c)) + " ";
+               return codes;
+           }();
     DWORD viewerProcess = 0;
     ::GetWindowThreadProcessId(viewer, &viewerProcess);
     EXPECT_NE(viewerProcess, ::GetCurrentProcessId());  // a program of its own: "hh"
@@ -101,6 +110,24 @@ TEST_F(HelpWindowTest, F1OpensTheGuideInTheViewer) {
 
     ::PostMessageW(viewer, WM_CLOSE, 0, 0);
     EXPECT_TRUE(PumpUntil([] { return ViewerWindow() == nullptr; }, 10000));
+}
+
+TEST(GuideTitle, OnlyTextDecodedFromTheGuidesBytesIsDecodedAgain) {
+    const std::wstring russian = L"Zeph: \x0441\x043F\x0440\x0430\x0432\x043A\x0430";
+    const std::wstring as_1252 = L"Zeph: \x00F1\x00EF\x00F0\x00E0\x00E2\x00EA\x00E0";
+    const struct {
+        std::wstring shown;
+        unsigned code_page;
+        std::wstring expected;
+    } cases[] = {
+        {as_1252, 1252, russian},  // what Wine's viewer shows under an English locale
+        {russian, 1252, russian},  // a viewer that decoded it right already
+        {as_1252, 1251, as_1252},  // under 1251 the viewer had it right
+        {L"Zeph", 1252, L"Zeph"}, {L"", 1252, L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShellAdapter::GuideTitle(c.shown, c.code_page), c.expected)
+            << Narrow(c.shown) << " " << c.code_page;
 }
 
 // The window with a short script, its caption drawn here (the test display has no window

@@ -115,14 +115,38 @@ TEST_F(ScriptControlTest, RuntimeErrorStopsTheScriptWithADescription) {
     EXPECT_EQ(recorder.calls, std::vector<std::wstring>{L"1"});
 }
 
-// Wine's VBScript leaves Description empty for a division by zero (and gives "Type mismatch"
-// itself, which stays); the box then shows our own text.
-TEST_F(ScriptControlTest, ErrorsWithoutADescriptionGetRussianTextsWithTheLine) {
-    ScriptControl::ErrorInfo error;
-    EXPECT_FALSE(Run("VBScript", "Dim x\r\nx = 1 / 0\r\n", &error));
-    EXPECT_EQ(error.description,
-              "\xC4\xE5\xEB\xE5\xED\xE8\xE5 \xED\xE0 \xED\xEE\xEB\xFC "
-              "(\xF1\xF2\xF0\xEE\xEA\xE0 2)");  // "Деление на ноль (строка 2)"
+std::wstring Utf16(const char8_t* utf8) {
+    const auto* bytes = reinterpret_cast<const char*>(utf8);
+    std::wstring out(std::char_traits<char>::length(bytes), L'\0');
+    out.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, bytes, -1, out.data(),
+                                                              static_cast<int>(out.size()) + 1)) -
+               1);
+    return out;
+}
+
+// Wine's VBScript leaves Description empty for a division by zero, an undeclared name under
+// Option Explicit and a syntax error (only its source names the kind), and its own texts are
+// English under an English locale (as these tests run): the user reads Russian texts.
+TEST_F(ScriptControlTest, ErrorsGetRussianTextsWhereTheEngineGivesNone) {
+    const struct {
+        const char* language;
+        const char* code;
+        const char8_t* expected;
+        long line;
+    } cases[] = {
+        {"VBScript", "Dim x\r\nx = 1 / 0\r\n", u8"Деление на ноль", 2},
+        {"VBScript", "Dim a\r\nIf a Then Then\r\n", u8"Синтаксическая ошибка", 2},
+        {"VBScript", "Application.Nope 1\r\n", u8"Объект не поддерживает это свойство или метод",
+         1},
+        {"VBScript", "Option Explicit\r\nx = 1\r\n", u8"Ошибка выполнения скрипта", 2},
+        {"JavaScript", "var = ;\r\n", u8"Синтаксическая ошибка", 1},
+    };
+    for (const auto& c : cases) {
+        ScriptControl::ErrorInfo error;
+        EXPECT_FALSE(Run(c.language, c.code, &error));
+        EXPECT_EQ(zeph::win::Wide(error.description), Utf16(c.expected)) << c.code;
+        EXPECT_EQ(error.line, c.line) << c.code;
+    }
 }
 
 TEST_F(ScriptControlTest, EachRunStartsFromNothing) {
