@@ -3,6 +3,7 @@
 // replace must never leave the store missing or a stray file behind.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -214,6 +215,19 @@ TEST_F(StoreProcessesTest, AProcessKilledInTheMiddleOfSavesLeavesAWholeStore) {
         ASSERT_TRUE(worker.started());
         std::this_thread::sleep_for(std::chrono::milliseconds(30 + random() % 120));
         worker.Kill();
+        // Once the next opening has settled what the kill left, the backup is a whole store
+        // from before the last action: every script it holds is in the store, which has at
+        // most the one script of the last action more.
+        FakeWindow opened;
+        ScriptStore(folder.Host()).ApplyStore(opened);
+        const std::vector<std::string> kept = ScriptNames(folder.File("zpconfig.cfg"));
+        const std::vector<std::string> backup = ScriptNames(folder.File("zpconfig.cfg.bak"));
+        const std::set<std::string> in_backup(backup.begin(), backup.end());
+        for (const std::string& name : backup) EXPECT_THAT(kept, Contains(name)) << "kill " << kill;
+        EXPECT_LE(std::count_if(kept.begin(), kept.end(),
+                                [&](const std::string& n) { return !in_backup.count(n); }),
+                  1)
+            << "kill " << kill;
     }
     FakeWindow window;
     ScriptStore(folder.Host()).ApplyStore(window);
