@@ -4,6 +4,7 @@
 //   install_client registered user|machine FOLDER
 //                                          both bitnesses point at FOLDER\x64 and FOLDER\x86
 //   install_client clean                   no key of ours in either hive or registry view
+//   install_client progid                  whether COM itself creates Zeph.ComModule
 // Exit status 0 when all is as expected; each finding is printed.
 #include <windows.h>
 
@@ -162,6 +163,14 @@ int CheckClean() {
     return left == 0 ? 0 : 1;
 }
 
+bool CreatedByProgId() {
+    CLSID clsid{};
+    ComPtr<IComModule> module;
+    return SUCCEEDED(::CLSIDFromProgID(L"Zeph.ComModule", &clsid)) &&
+           SUCCEEDED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IComModule,
+                                        module.put_void()));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -174,10 +183,12 @@ int wmain(int argc, wchar_t** argv) {
         rc = CheckRegistered(argv[2], argv[3]);
     else if (mode == L"clean" && argc == 2)
         rc = CheckClean();
+    else if (mode == L"progid" && argc == 2)
+        rc = CreatedByProgId() ? 0 : 1;
     else
         Fail(
             L"usage: install_client open user|machine FOLDER | registered user|machine FOLDER | "
-            L"clean");
+            L"clean | progid");
     ::CoUninitialize();
     return rc;
 }

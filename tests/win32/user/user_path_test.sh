@@ -204,6 +204,25 @@ find_workbench
 xdotool key F5
 wait_for 3 has_title '^(Ошибка|Скрипт остановлен)$' && fail "a box after the last run" || ok "the host ran a script after the stops"
 
+echo "== error boxes in Russian, with the line"
+# error_case SCRIPT EXPECTED: the box after F5 says "Произошла ошибка: EXPECTED (строка N)".
+error_case() {
+  local said
+  type_script "$1"
+  xdotool key F5
+  if ! wait_for 10 has_title '^Ошибка$'; then fail "no error box for '$1'"; return; fi
+  said=$(wine_run "$probe" text Static 2>/dev/null | tr -d '\r')
+  case "$said" in
+    "Произошла ошибка: $2") ok "'$1' says: $said" ;;
+    *) fail "'$1' says '$said', not 'Произошла ошибка: $2'" ;;
+  esac
+  xdotool key Return
+  wait_for 10 no_title '^Ошибка$' || fail "the error box did not close"
+}
+error_case 'If a Then Then' 'Синтаксическая ошибка (строка 1)'
+error_case 'Application.Nope 1' 'Объект не поддерживает это свойство или метод (строка 1)'
+error_case 'x = 1 / 0' 'Деление на ноль (строка 1)'
+
 echo "== a comment typed into a pasted 2,000-line script (VBScript)"
 # No comment in the pasted text: the comment colour on screen can only be the typed one.
 for i in $(seq 2000); do printf 'x%d = x%d + 1\r\n' "$i" "$i"; done >"$work/long.vbs"
