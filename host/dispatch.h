@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "base/com_object.h"
 #include "base/result.h"
 #include "base/unique.h"
 #include "host/automation.h"
@@ -75,30 +76,10 @@ struct TypeInfoPair {
 TypeInfoPair LoadTypeInfo(REFIID iid);
 
 template <typename I>
-class Dispatch : public I, public ISupportErrorInfo {
+class Dispatch : public zeph::win::ComObject<I, ISupportErrorInfo> {
   public:
     Dispatch(const Dispatch&) = delete;
     Dispatch& operator=(const Dispatch&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || Answers(riid)) {
-            *ppv = static_cast<I*>(this);
-        } else if (riid == IID_ISupportErrorInfo) {
-            *ppv = static_cast<ISupportErrorInfo*>(this);
-        } else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
@@ -137,10 +118,11 @@ class Dispatch : public I, public ISupportErrorInfo {
 
   protected:
     Dispatch(std::shared_ptr<Host> host, const IID& iid) : host_(std::move(host)), iid_(iid) {}
-    virtual ~Dispatch() = default;
+    ~Dispatch() override = default;
 
     // Interfaces this object's vtable serves besides IUnknown and IDispatch.
     virtual bool Answers(REFIID riid) const { return riid == iid_; }
+    bool AlsoAnswers(REFIID riid) const override { return Answers(riid); }
 
     template <typename F>
     HRESULT Run(F&& body) noexcept {
@@ -156,7 +138,6 @@ class Dispatch : public I, public ISupportErrorInfo {
         return types_;
     }
 
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<Host> host_;
     const IID& iid_;
     TypeInfoPair types_;

@@ -1,6 +1,7 @@
-// The IUnknown part of the small COM objects we hand to script engines: one interface besides
-// IUnknown, a plain reference count (they live on the window's thread), deleted with the last
-// reference.
+// The one IUnknown of every COM object of ours (the module object, its class factory, the small
+// objects a run hands to the engine, the demo host's automation objects): the interfaces an
+// object answers are listed once, the first is what IUnknown gives, IDispatch is answered when
+// the first derives from it; a reference count; deleted with the last reference.
 #pragma once
 
 #include <windows.h>
@@ -9,47 +10,68 @@
 
 #include <atomic>
 #include <cwchar>
+#include <type_traits>
 
 namespace zeph::win {
 
-// Objects of this kind alive in the module: a script may hand one to the host, which can release
-// it after the workbench is gone, so the module may not unload while any lives.
-inline std::atomic<long> script_objects{0};
-
-template <typename Interface, const IID& kInterfaceId>
-class SingleInterfaceObject : public Interface {
+template <class Main, class... Others>
+class ComObject : public Main, public Others... {
   public:
-    SingleInterfaceObject() noexcept { ++script_objects; }
-    SingleInterfaceObject(const SingleInterfaceObject&) = delete;
-    SingleInterfaceObject& operator=(const SingleInterfaceObject&) = delete;
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == kInterfaceId) {
-            *out = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        *out = Find(iid);
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
+        const ULONG left = --refs_;
         if (left == 0) delete this;
         return left;
     }
 
   protected:
-    virtual ~SingleInterfaceObject() { --script_objects; }
+    ComObject() noexcept = default;
+    virtual ~ComObject() = default;
+    // IIDs besides the listed ones that the main interface stands for (an object whose
+    // interface is chosen at run time); false for none.
+    virtual bool AlsoAnswers(REFIID) const { return false; }
 
   private:
-    ULONG refs_ = 1;
+    void* Find(REFIID iid) {
+        if (iid == IID_IUnknown || iid == __uuidof(Main) || AlsoAnswers(iid))
+            return static_cast<Main*>(this);
+        if constexpr (std::is_base_of_v<IDispatch, Main>)
+            if (iid == IID_IDispatch) return static_cast<Main*>(this);
+        void* found = nullptr;
+        (void)((iid == __uuidof(Others) ? (found = static_cast<Others*>(this), true) : false) ||
+               ...);
+        return found;
+    }
+
+    // Atomic: a host may release its objects from another thread.
+    std::atomic<ULONG> refs_{1};
+};
+
+// Objects of this kind alive in the module: a script may hand one to the host, which can release
+// it after the workbench is gone, so the module may not unload while any lives.
+inline std::atomic<long> script_objects{0};
+
+// The small objects a run hands to the engine: one interface, counted in script_objects.
+template <typename Interface>
+class ScriptObject : public ComObject<Interface> {
+  protected:
+    ScriptObject() noexcept { ++script_objects; }
+    ~ScriptObject() override { --script_objects; }
 };
 
 // An automation object with one method, `name` (any case), as DISPID 1: the small objects a run
 // publishes to the engine. Subclasses answer Invoke.
-class SingleMethodDispatch : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
+class SingleMethodDispatch : public ScriptObject<IDispatch> {
   public:
     static constexpr DISPID kMethod = 1;
 

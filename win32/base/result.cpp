@@ -81,4 +81,15 @@ HRESULT ResultFromCaughtException() noexcept {
     return DescribeException(std::current_exception(), {E_FAIL, nullptr, false}).code;
 }
 
+void ShowException(const std::exception_ptr& error, HWND owner,
+                   const std::wstring& caption) noexcept {
+    try {
+        std::wstring message = DescribeException(error, {E_FAIL, L"Unknown error", true}).text;
+        if (!message.empty() && message.back() > L'.') message += L'.';
+        ::MessageBoxW(owner, message.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+    } catch (...) {
+        // Nothing is left to tell the user with.
+    }
+}
+
 }  // namespace zeph::win

@@ -70,6 +70,11 @@ void SetComErrorInfo(REFIID iid, const wchar_t* source, const std::wstring& desc
 HRESULT ReportCaughtException(REFIID iid, const wchar_t* source,
                               const ErrorDefaults& defaults) noexcept;
 
+// For window procedures: the user text of an exception in an error box owned by `owner` with
+// that caption. Never throws.
+void ShowException(const std::exception_ptr& error, HWND owner,
+                   const std::wstring& caption) noexcept;
+
 [[noreturn]] void ThrowHResult(HRESULT hr, const char* what = nullptr);
 [[noreturn]] void ThrowLastError(const char* what = nullptr);
 

@@ -67,8 +67,9 @@ LRESULT CALLBACK CompletionPopupWindow::WindowProc(HWND hwnd, UINT msg, WPARAM w
     try {
         return self->Handle(msg, wp, lp);
     } catch (...) {
-        // Nothing the list does is worth more than closing it.
+        // The list closes, and the user learns why.
         ::ShowWindow(hwnd, SW_HIDE);
+        ShowException(std::current_exception(), ::GetAncestor(::GetParent(hwnd), GA_ROOT), L"Zeph");
         return 0;
     }
 }

@@ -133,10 +133,9 @@ LRESULT CALLBACK ScriptEditorWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, 
     if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
     try {
         return self->Handle(msg, wp, lp);
-    } catch (const std::exception& e) {
-        HWND root = ::GetAncestor(hwnd, GA_ROOT);
-        ::MessageBoxW(root, Wide(e.what()).c_str(), WindowText(root).c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
+        HWND root = ::GetAncestor(hwnd, GA_ROOT);
+        ShowException(std::current_exception(), root, WindowText(root));
     }
     return 0;
 }

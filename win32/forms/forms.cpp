@@ -229,13 +229,7 @@ LRESULT TExForm::WMSetCursor(WPARAM wparam, LPARAM lparam) {
 }
 
 void TExForm::HandleException(std::exception_ptr error) noexcept {
-    try {
-        std::wstring message = DescribeException(error, {E_FAIL, L"Unknown error", true}).text;
-        if (!message.empty() && message.back() > L'.') message += L'.';
-        const std::wstring caption = hwnd_ ? WindowText(hwnd_) : std::wstring();
-        ::MessageBoxW(hwnd_, message.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
-    } catch (...) {
-    }
+    ShowException(error, hwnd_, hwnd_ ? WindowText(hwnd_) : std::wstring());
 }
 
 LRESULT CALLBACK TExForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,

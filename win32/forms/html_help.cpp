@@ -17,19 +17,6 @@ struct HelpLastError {
     BSTR description = nullptr;
 };
 
-// The viewer's entry (ordinal 14) takes ANSI text: our 1251 text goes through UTF-16 to the
-// process's ANSI code page, which is what the viewer converts back with.
-std::string AnsiText(const std::string& cp1251) {
-    const std::wstring wide = Wide(cp1251);
-    if (wide.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n,
-                          nullptr, nullptr);
-    return ansi;
-}
-
 }  // namespace
 
 #if !defined(_WIN64)
@@ -57,8 +44,8 @@ void HtmlHelp::Load() {
     UniqueModule library(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) ThrowLastError("LoadLibrary(HHCtrl.ocx)");
     auto entry = reinterpret_cast<Entry>(
-        reinterpret_cast<void*>(::GetProcAddress(library.get(), MAKEINTRESOURCEA(14))));
-    if (!entry) ThrowLastError("GetProcAddress(HHCtrl.ocx, 14)");
+        reinterpret_cast<void*>(::GetProcAddress(library.get(), MAKEINTRESOURCEA(15))));
+    if (!entry) ThrowLastError("GetProcAddress(HHCtrl.ocx, 15)");
     entry(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&cookie_));
     library_ = std::move(library);
     entry_ = entry;
@@ -66,8 +53,9 @@ void HtmlHelp::Load() {
 
 void HtmlHelp::Request(const std::string& file, UINT command, DWORD_PTR data) {
     if (!entry_) Load();
-    const std::string ansi = AnsiText(file);
-    if (!entry_(nullptr, ansi.c_str(), command, data)) ReportLastError();
+    // The wide entry: our own conversion of the path, whatever the system's code page.
+    const std::wstring path = Wide(file);
+    if (!entry_(nullptr, path.c_str(), command, data)) ReportLastError();
 }
 
 void HtmlHelp::ReportLastError() noexcept {

@@ -23,12 +23,12 @@ struct HelpPopup {
     int cbStruct = sizeof(HelpPopup);
     HINSTANCE hinst = nullptr;
     UINT idString = 0;
-    LPCSTR pszText = nullptr;
+    LPCWSTR pszText = nullptr;
     POINT pt{};
     COLORREF clrForeground = static_cast<COLORREF>(-1);
     COLORREF clrBackground = static_cast<COLORREF>(-1);
     RECT rcMargins{-1, -1, -1, -1};
-    LPCSTR pszFont = nullptr;
+    LPCWSTR pszFont = nullptr;
 };
 
 // One request to the viewer: no owner window, a help file (code page 1251, with "::/" and a
@@ -58,7 +58,7 @@ class HtmlHelp final : public IHtmlHelp {
     }
 
   private:
-    using Entry = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    using Entry = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);  // the wide entry, ordinal 15
     void Load();
     void ReportLastError() noexcept;
 

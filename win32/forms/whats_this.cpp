@@ -100,11 +100,7 @@ void Redirect(MSG& msg, HWND to, UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void Report(const std::exception_ptr& error) noexcept {
-    try {
-        std::wstring text = DescribeException(error, {E_FAIL, L"Unknown error", true}).text;
-        ::MessageBoxW(::GetActiveWindow(), text.c_str(), L"Zeph", MB_OK | MB_ICONERROR);
-    } catch (...) {
-    }
+    ShowException(error, ::GetActiveWindow(), L"Zeph");
 }
 
 }  // namespace

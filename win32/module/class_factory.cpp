@@ -2,46 +2,25 @@
 
 #include <new>
 
+#include "base/result.h"
 #include "module/com_module.h"
 #include "module/server.h"
 #include "module/window_factory.h"
 
 namespace zeph::module {
 
-namespace {
-
-TComModuleFactory g_factory;
-
-}  // namespace
-
-TComModuleFactory& Factory() noexcept {
-    return g_factory;
-}
-
-STDMETHODIMP TComModuleFactory::QueryInterface(REFIID riid, void** object) noexcept {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP TComModuleFactory::CreateInstance(IUnknown* outer, REFIID riid,
                                                void** object) noexcept {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    TComModule* module = nullptr;
     try {
-        module = new TComModule(DllWindowFactory());
-    } catch (...) {
-        return E_OUTOFMEMORY;
+        TComModule* module = new TComModule(DllWindowFactory());
+        HRESULT hr = module->QueryInterface(riid, object);
+        module->Release();  // the object goes again when the interface was refused
+        return hr;
     }
-    HRESULT hr = module->QueryInterface(riid, object);
-    module->Release();  // the object goes again when the interface was refused
-    return hr;
+    CATCH_RETURN()
 }
 
 STDMETHODIMP TComModuleFactory::LockServer(BOOL lock) noexcept {

@@ -61,30 +61,6 @@ TComModule::~TComModule() {
     ObjectDestroyed();
 }
 
-STDMETHODIMP TComModule::QueryInterface(REFIID riid, void** object) noexcept {
-    if (!object) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IComModule) {
-        *object = static_cast<IComModule*>(this);
-    } else if (riid == IID_ISupportErrorInfo) {
-        *object = static_cast<ISupportErrorInfo*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) TComModule::AddRef() noexcept {
-    return ++refCount_;
-}
-
-STDMETHODIMP_(ULONG) TComModule::Release() noexcept {
-    ULONG count = --refCount_;
-    if (count == 0) delete this;
-    return count;
-}
-
 ITypeInfo* TComModule::TypeInfo() {
     if (!typeInfo_) {
         win::ComPtr<ITypeLib> library;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 
+#include "base/com_object.h"
 #include "base/unique.h"
 #include "forms/forms.h"
 #include "module/window_factory.h"
@@ -32,16 +33,11 @@ class TDestroyNotifier {
     TComModule* FModule;
 };
 
-class TComModule final : public IComModule, public ISupportErrorInfo {
+class TComModule final : public win::ComObject<IComModule, ISupportErrorInfo> {
   public:
     explicit TComModule(WindowFactory makeWindow);
     TComModule(const TComModule&) = delete;
     TComModule& operator=(const TComModule&) = delete;
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
-    STDMETHODIMP_(ULONG) AddRef() noexcept override;
-    STDMETHODIMP_(ULONG) Release() noexcept override;
 
     // IDispatch, served from the module's type library
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
@@ -72,7 +68,6 @@ class TComModule final : public IComModule, public ISupportErrorInfo {
     win::TExForm::FreeNotificationId FNotificationId = 0;
     std::unique_ptr<TDestroyNotifier> FDestroyNotifier;
 
-    std::atomic<ULONG> refCount_{1};
     win::ComPtr<ITypeInfo> typeInfo_;
 };
 

@@ -76,7 +76,13 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
     if (!object) return E_POINTER;
     *object = nullptr;
     if (clsid != CLSID_ComModule) return CLASS_E_CLASSNOTAVAILABLE;
-    return Factory().QueryInterface(riid, object);
+    try {
+        auto* factory = new TComModuleFactory();
+        const HRESULT hr = factory->QueryInterface(riid, object);
+        factory->Release();
+        return hr;
+    }
+    CATCH_RETURN()
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {

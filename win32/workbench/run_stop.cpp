@@ -18,7 +18,7 @@ namespace {
 constexpr ULONGLONG kInputEveryMs = 10;
 
 // A host enumerator ("For Each") whose items come out guarded and which stops with the run.
-class GuardedEnum final : public SingleInterfaceObject<IEnumVARIANT, IID_IEnumVARIANT> {
+class GuardedEnum final : public ScriptObject<IEnumVARIANT> {
   public:
     GuardedEnum(std::shared_ptr<RunStop> stop, ComPtr<IEnumVARIANT> real)
         : stop_(std::move(stop)), real_(std::move(real)) {}
@@ -57,7 +57,7 @@ class GuardedEnum final : public SingleInterfaceObject<IEnumVARIANT, IID_IEnumVA
 
 // A host object as the script sees it: every call goes through, with objects in arguments
 // handed back unguarded and objects in results guarded, unless the run was stopped.
-class GuardedDispatch final : public SingleInterfaceObject<IDispatch, IID_IDispatch> {
+class GuardedDispatch final : public ScriptObject<IDispatch> {
   public:
     GuardedDispatch(std::shared_ptr<RunStop> stop, IDispatch* real, IUnknown* identity)
         : stop_(std::move(stop)), real_(real), identity_(identity) {}

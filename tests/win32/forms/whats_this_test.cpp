@@ -363,22 +363,30 @@ TEST_F(WhatsThisTest, RemovingTheControllerPutsThePreviousHookBack) {
 
 #ifdef ZEPH_HELP_FILE
 // The real viewer: a topic of the guide opens its window in this process, and shutting the
-// access down closes it.
+// access down closes it. The guide lies in a folder with a Russian name, which the system's
+// code page of these tests (1252) cannot spell.
 TEST(HtmlHelpAccess, TopicOpensTheViewerAndShutDownClosesIt) {
     auto viewer = [] { return test::FindVisibleWindow(L"HH Parent"); };
+    wchar_t temp[MAX_PATH] = L"";
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) +
+                                L"\x0441\x043F\x0440\x0430\x0432\x043A\x0430 " +
+                                std::to_wstring(::GetCurrentProcessId());  // "справка N"
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring guide = folder + L"\\Zeph_Help.chm";
+    ASSERT_TRUE(::CopyFileW(ZEPH_HELP_FILE, guide.c_str(), FALSE));
     {
         HtmlHelp help;
         EXPECT_FALSE(help.Loaded());
-        std::string file = Narrow(ZEPH_HELP_FILE);
-        for (char& c : file)
-            if (c == '/') c = '\\';
-        help.Request(file + "::/keys.html", kHelpDisplayTopic, 0);
+        help.Request(Narrow(guide) + "::/keys.html", kHelpDisplayTopic, 0);
         EXPECT_TRUE(help.Loaded());
         for (int i = 0; i < 60 && !viewer(); ++i) test::Pump(100);
         EXPECT_TRUE(viewer());
     }
     test::Pump(100);
     EXPECT_FALSE(viewer());
+    ::DeleteFileW(guide.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 #endif
 

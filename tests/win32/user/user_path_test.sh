@@ -211,7 +211,7 @@ error_case() {
   type_script "$1"
   xdotool key F5
   if ! wait_for 10 has_title '^Ошибка$'; then fail "no error box for '$1'"; return; fi
-  said=$(wine_run "$probe" text Static 2>/dev/null | tr -d '\r')
+  said=$(wine_run "$probe" box "$(printf 'Ошибка' | od -An -tx1 | tr -d ' \n')" 2>/dev/null | tr -d '\r')
   case "$said" in
     "Произошла ошибка: $2") ok "'$1' says: $said" ;;
     *) fail "'$1' says '$said', not 'Произошла ошибка: $2'" ;;

@@ -7,6 +7,8 @@
 //                                whose text is the UTF-8 text given in hexadecimal (a button to
 //                                click; hexadecimal, as Wine reads a program's arguments in the
 //                                terminal's encoding, which a test run may not have)
+//   user_probe box HEX           the static texts of the visible top-level window titled with
+//                                the UTF-8 text given in hexadecimal (a message box's message)
 //   user_probe clip FILE         puts the file's UTF-8 text on the clipboard, for a paste by keys
 #include <windows.h>
 
@@ -104,6 +106,34 @@ BOOL CALLBACK FindIn(HWND hwnd, LPARAM p) {
     return s->found ? FALSE : TRUE;
 }
 
+std::wstring FromHex(const wchar_t* hex) {
+    std::string utf8;
+    for (const wchar_t* h = hex; h[0] && h[1]; h += 2)
+        utf8.push_back(static_cast<char>(std::wcstol(std::wstring(h, 2).c_str(), nullptr, 16)));
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
+                              static_cast<int>(text.size()))));
+    return text;
+}
+
+BOOL CALLBACK PrintStatic(HWND hwnd, LPARAM) {
+    wchar_t text[1024] = {};
+    ::InternalGetWindowText(hwnd, text, 1024);
+    if (ClassOf(hwnd) == L"Static" && text[0]) std::printf("%s\n", Utf8(text).c_str());
+    return TRUE;
+}
+
+int BoxText(const wchar_t* hex) {
+    const std::wstring title = FromHex(hex);
+    HWND box = nullptr;
+    while ((box = ::FindWindowExW(nullptr, box, nullptr, title.c_str())) != nullptr)
+        if (::IsWindowVisible(box)) break;
+    if (!box) return 2;
+    ::EnumChildWindows(box, &PrintStatic, 0);
+    return 0;
+}
+
 int Clip(const wchar_t* path) {
     std::ifstream in(path, std::ios::binary);
     const std::string utf8{std::istreambuf_iterator<char>(in), {}};
@@ -139,13 +169,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc >= 3 && std::wcscmp(argv[1], L"centre") == 0) {
-        std::string utf8;
-        for (const wchar_t* h = argv[2]; h[0] && h[1]; h += 2)
-            utf8.push_back(static_cast<char>(std::wcstol(std::wstring(h, 2).c_str(), nullptr, 16)));
-        std::wstring text(utf8.size(), L'\0');
-        text.resize(static_cast<std::size_t>(
-            ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                  text.data(), static_cast<int>(text.size()))));
+        const std::wstring text = FromHex(argv[2]);
         TextSearch s{text};
         ::EnumWindows(&FindTextIn, reinterpret_cast<LPARAM>(&s));
         if (!s.found) return 2;
@@ -160,6 +184,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc >= 3 && std::wcscmp(argv[1], L"clip") == 0) return Clip(argv[2]);
-    std::fputs("usage: user_probe windows | text CLASS | keys | centre HEX | clip FILE\n", stderr);
+    if (argc >= 3 && std::wcscmp(argv[1], L"box") == 0) return BoxText(argv[2]);
+    std::fputs("usage: user_probe windows | text CLASS | keys | centre HEX | box HEX | clip FILE\n",
+               stderr);
     return 1;
 }
