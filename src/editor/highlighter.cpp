@@ -324,9 +324,43 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
     return 0;
 }
 
-struct NullSink {
-    void operator()(int, int, const THighlighterAttributes*) const {}
-};
+// The state at the end of a JScript line as ScanJScript leaves it, following only what opens,
+// closes or hides a block comment: strings and comments. No other token holds a quote or a "/",
+// so past the tokens looked at, the next quote or "/" always starts a token, and the bytes
+// between are passed over without cutting them into tokens.
+LineState JScriptEndState(std::string_view line, LineState state) {
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    if (state == kInBlockComment) {
+        if (n == 0) return state;
+        i = FindCommentEnd(line, 0);
+        if (i == std::string_view::npos) return kInBlockComment;
+    }
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c != '"' && c != '\'' && c != '/') {
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        if (c == '/') {
+            if (j < n && s[j] == '*') {
+                j = FindCommentEnd(line, j + 1);
+                if (j == std::string_view::npos) return kInBlockComment;
+            } else if (j < n && s[j] == '/') {
+                return 0;
+            }
+        } else {
+            // As ScanJScript reads a string.
+            if (j + 1 < n && s[j] == c && s[j + 1] == c) j += 2;
+            while (j < n && !(s[j] == c && s[j - 1] != '\\')) ++j;
+            if (j < n) ++j;
+        }
+        i = j;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -367,11 +401,9 @@ LineState TJScriptHighlighter::ScanLine(std::string_view line, LineState start,
 }
 
 LineState TJScriptHighlighter::EndState(std::string_view line, LineState start) const {
-    // Only comments and strings matter for the state; a line without "/*" (and not starting
-    // inside a comment) always ends plain.
+    // A line without "/*" (and not starting inside a comment) always ends plain.
     if (start != kInBlockComment && line.find("/*") == std::string_view::npos) return 0;
-    const JSClasses k{*this, event, non_reserved};
-    return ScanJScript(line, start, k, NullSink{});
+    return JScriptEndState(line, start);
 }
 
 TJScriptHighlighter::WordKind TJScriptHighlighter::ClassifyWord(std::string_view word) {

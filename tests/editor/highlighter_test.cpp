@@ -173,6 +173,54 @@ TEST(JScriptHighlighter, BlockCommentAcrossLines) {
     EXPECT_EQ(h.EndState("a */ /*", kInBlockComment), kInBlockComment);
 }
 
+// The state a line leaves, worked out without cutting the line into tokens, is the one the
+// full scan ends in: for lines of the characters that open, close or hide comments, in both
+// start states.
+TEST(JScriptHighlighter, EndStateAgreesWithTheFullScan) {
+    TJScriptHighlighter h;
+    std::vector<std::string> lines = {"",
+                                      "x /* a",
+                                      "/* a */ b /* c",
+                                      "'/*'",
+                                      R"("/*")",
+                                      R"('a\'/*')",
+                                      R"("""/*")",
+                                      "'''/*'",
+                                      "// /*",
+                                      "a / * b",
+                                      "a /= /*",
+                                      "*/ x",
+                                      "x */ /* y",
+                                      R"(\'/*)",
+                                      "/*/",
+                                      "/**/",
+                                      "1../*",
+                                      "0x/*",
+                                      "a->b/*c*/d",
+                                      R"('\\'/*)",
+                                      "x = 'it''s' /* c",
+                                      R"('a' "b" /* ')"};
+    const std::string alphabet = R"(/*'"\a .=)";
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string line;
+        for (std::size_t k = next(14); k > 0; --k) line += alphabet[next(alphabet.size())];
+        lines.push_back(line);
+    }
+    std::vector<TokenRun> runs;
+    for (const std::string& line : lines) {
+        for (LineState start : {LineState{0}, kInBlockComment}) {
+            runs.clear();
+            ASSERT_EQ(h.EndState(line, start), h.ScanLine(line, start, runs))
+                << "line \"" << line << "\" from state " << int{start};
+        }
+    }
+}
+
 TEST(JScriptHighlighter, OwnColoursForCyrillicAndOddCharacters) {
     TJScriptHighlighter h;
     auto t = Scan(h, u8"Щи#`"_cp);
