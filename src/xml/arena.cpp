@@ -71,6 +71,9 @@ std::uint32_t HashName(std::string_view name) noexcept {
 
 constexpr std::size_t kFirstSlots = 16;
 constexpr std::size_t kNameBlock = 64 * 1024;  // ids keep 16 bits for the offset
+// The first block is small: most documents have a few dozen names, and a block this size comes
+// and goes with its document without the heap giving pages back and faulting them in again.
+constexpr std::size_t kFirstNameBlock = 4 * 1024;
 constexpr std::size_t kMaxBlocks = 1u << 16;
 
 [[noreturn]] void TooManyNames() {
@@ -84,7 +87,7 @@ std::size_t LiveNames() noexcept {
 }
 
 NameTable::NameTable() {
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kFirstNameBlock));
     Reset();
 }
 
@@ -168,7 +171,7 @@ std::uint32_t NameTable::Add(std::string_view name, std::uint32_t hash, std::siz
         block = blocks_.size() - 1;
         offset = 0;
     } else {
-        if (kNameBlock - used_[current_] < need) {
+        if ((current_ == 0 ? kFirstNameBlock : kNameBlock) - used_[current_] < need) {
             if (blocks_.size() >= kMaxBlocks - 1) TooManyNames();
             blocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
             used_.push_back(0);
@@ -275,26 +278,22 @@ void* TakeSpare(std::size_t units) noexcept {
     return mem;
 }
 
-// Keeps the regions of the chain (linked by their headers' `next`) from the newest down to
-// `keep`, not included, for the next documents, as many as there is room for, under one hold
-// of the lock, and frees the others.
+// Keeps `count` regions (the newest last) for the next documents, as many as there is room
+// for, newest first, under one hold of the lock, and frees the others.
 template <class Region>
-void GiveBack(Region* r, Region* keep, std::size_t header) noexcept {
+void GiveBack(const Region* regions, std::size_t count) noexcept {
 #if !ZEPH_XML_ASAN
     spares.Lock();
-    while (r != keep && spares.count < kSpareSlots && spares.units + r->units <= kSpareSlots) {
-        spares.slots[spares.count++] = {reinterpret_cast<char*>(r) - header, r->units};
-        spares.units += r->units;
-        r = r->next;
+    for (; count && spares.count < kSpareSlots &&
+           spares.units + regions[count - 1].units <= kSpareSlots;
+         --count) {
+        spares.slots[spares.count++] = {regions[count - 1].mem, regions[count - 1].units};
+        spares.units += regions[count - 1].units;
     }
     spares.Unlock();
 #endif
     // The sanitizer is to see every use of a freed node: it gets every region back.
-    while (r != keep) {
-        Region* next = r->next;
-        FreeRegion(reinterpret_cast<char*>(r) - header, r->units);
-        r = next;
-    }
+    for (; count; --count) FreeRegion(regions[count - 1].mem, regions[count - 1].units);
 }
 
 }  // namespace
@@ -322,19 +321,17 @@ Arena::~Arena() {
 }
 
 void Arena::NewRegion(std::size_t units) {
+    regions_.reserve(regions_.size() + 1);  // before the region, which then cannot leak
     char* mem = static_cast<char*>(TakeSpare(units));
     if (!mem) mem = static_cast<char*>(::operator new (units* kUnit, std::align_val_t{kUnit}));
     for (std::size_t u = 0; u < units; ++u) {
         Arena* self = this;
         std::memcpy(mem + u * kUnit, &self, sizeof self);
     }
-    auto* r = reinterpret_cast<Region*>(mem + kUnitHeader);
-    r->next = regions_;
-    r->units = units;
-    regions_ = r;
+    regions_.push_back({mem, units});
     region_units_ = units;
     units_ += units;
-    next_ = mem + kUnitHeader + sizeof(Region);
+    next_ = mem + kUnitHeader;
     end_ = mem + kUnit;
     region_end_ = mem + units * kUnit;
     Poison(next_, static_cast<std::size_t>(end_ - next_));
@@ -401,30 +398,28 @@ void Arena::Free(void* block, std::size_t size) noexcept {
     Poison(block, need);
 }
 
-// Gives back the large blocks and the regions from the newest down to `keep` (not included).
-void Arena::FreeDownTo(Region* keep) noexcept {
+// Gives back the large blocks and the regions but the oldest `keep`.
+void Arena::FreeDownTo(std::size_t keep) noexcept {
     for (Large* l = large_; l;) ::operator delete(std::exchange(l, l->next));
     large_ = nullptr;
-    for (Region* r = regions_; r != keep; r = r->next)
-        Unpoison(reinterpret_cast<char*>(r) - kUnitHeader, r->units * kUnit);
-    GiveBack(regions_, keep, kUnitHeader);
-    regions_ = keep;
+    for (std::size_t i = keep; i < regions_.size(); ++i)
+        Unpoison(regions_[i].mem, regions_[i].units * kUnit);
+    GiveBack(regions_.data() + keep, regions_.size() - keep);
+    regions_.resize(keep);
 }
 
 void Arena::FreeAll() noexcept {
-    FreeDownTo(nullptr);
+    FreeDownTo(0);
 }
 
 void Arena::Reset() {
     // Keep the oldest region (one unit): a document reloaded again and again needs no new one.
-    Region* first = regions_;
-    while (first->next) first = first->next;
-    FreeDownTo(first);
-    region_units_ = units_ = first->units;
-    char* mem = reinterpret_cast<char*>(first) - kUnitHeader;
-    next_ = mem + kUnitHeader + sizeof(Region);
-    end_ = mem + kUnit;
-    region_end_ = mem + first->units * kUnit;
+    FreeDownTo(1);
+    const Region& first = regions_.front();
+    region_units_ = units_ = first.units;
+    next_ = first.mem + kUnitHeader;
+    end_ = first.mem + kUnit;
+    region_end_ = first.mem + first.units * kUnit;
     Poison(next_, static_cast<std::size_t>(end_ - next_));
     std::fill(std::begin(free_), std::end(free_), nullptr);
     names_.Reset();

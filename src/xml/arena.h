@@ -209,7 +209,7 @@ class Arena {
     void FreeAll() noexcept;
 
     struct Region {
-        Region* next;
+        char* mem;
         std::size_t units;
     };
     struct Large {
@@ -217,12 +217,14 @@ class Arena {
         Large* next;
     };
     static constexpr std::size_t kLargeHeader = 16;
-    void FreeDownTo(Region* keep) noexcept;
+    void FreeDownTo(std::size_t keep) noexcept;
 
     char* next_ = nullptr;
     char* end_ = nullptr;  // of the current unit
     char* region_end_ = nullptr;
-    Region* regions_ = nullptr;  // newest first
+    // Oldest first. Kept here rather than in the regions, so that freeing them reads no memory
+    // that has long left the cache.
+    std::vector<Region> regions_;
     Large* large_ = nullptr;
     std::size_t region_units_ = 0;  // of the newest region
     std::size_t units_ = 0;         // of all regions
