@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "editor/keywords.h"
 #include "text/cp1251.h"
 
@@ -196,9 +200,46 @@ struct JSClasses : SharedClasses {
     const THighlighterAttributes *event, *non_reserved;
 };
 
+// Where the two bytes `a` and `b` first follow each other in the line at or after `from`, or
+// npos: sixteen places at a time where the processor has SSE2. Half the lines of a commented
+// text are searched for the end of a comment, and every line for a start when the editor loads
+// a text or changes the language.
+inline std::size_t FindPair(std::string_view line, std::size_t from, char a, char b) {
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    const char* p = begin + std::min(from, line.size());
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
+    // The pairs starting at the sixteen places from `at`.
+    auto pairs = [&](const char* at) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, va), _mm_cmpeq_epi8(next, vb))));
+    };
+    if (end - begin >= 17) {
+        for (; end - p >= 17; p += 16)
+            if (const unsigned hit = pairs(p))
+                return static_cast<std::size_t>(p - begin) +
+                       static_cast<std::size_t>(__builtin_ctz(hit));
+        // The rest in one more window, ending with the line; the places before `p` in it were
+        // searched already, or come before `from`.
+        if (end - p < 2) return std::string_view::npos;
+        const char* last = end - 17;
+        const unsigned hit = pairs(last) & (~0u << (p - last));
+        return hit ? static_cast<std::size_t>(last - begin) +
+                         static_cast<std::size_t>(__builtin_ctz(hit))
+                   : std::string_view::npos;
+    }
+#endif
+    for (; end - p >= 2; ++p)
+        if (p[0] == a && p[1] == b) return static_cast<std::size_t>(p - begin);
+    return std::string_view::npos;
+}
+
 // Position just past the "*/" that closes a block comment searched from `from`, or npos.
 inline std::size_t FindCommentEnd(std::string_view line, std::size_t from) {
-    std::size_t p = line.find("*/", from);
+    std::size_t p = FindPair(line, from, '*', '/');
     return p == std::string_view::npos ? p : p + 2;
 }
 
@@ -402,7 +443,7 @@ LineState TJScriptHighlighter::ScanLine(std::string_view line, LineState start,
 
 LineState TJScriptHighlighter::EndState(std::string_view line, LineState start) const {
     // A line without "/*" (and not starting inside a comment) always ends plain.
-    if (start != kInBlockComment && line.find("/*") == std::string_view::npos) return 0;
+    if (start != kInBlockComment && FindPair(line, 0, '/', '*') == std::string_view::npos) return 0;
     return JScriptEndState(line, start);
 }
 

@@ -175,7 +175,7 @@ TEST(JScriptHighlighter, BlockCommentAcrossLines) {
 
 // The state a line leaves, worked out without cutting the line into tokens, is the one the
 // full scan ends in: for lines of the characters that open, close or hide comments, in both
-// start states.
+// start states; and a comment open at a line's start ends at its first "*/".
 TEST(JScriptHighlighter, EndStateAgreesWithTheFullScan) {
     TJScriptHighlighter h;
     std::vector<std::string> lines = {"",
@@ -208,8 +208,15 @@ TEST(JScriptHighlighter, EndStateAgreesWithTheFullScan) {
     };
     for (int i = 0; i < 20000; ++i) {
         std::string line;
-        for (std::size_t k = next(14); k > 0; --k) line += alphabet[next(alphabet.size())];
+        for (std::size_t k = next(48); k > 0; --k) line += alphabet[next(alphabet.size())];
         lines.push_back(line);
+    }
+    // "*/" and "/*" at every place of lines long and short.
+    for (std::size_t n = 2; n <= 40; ++n) {
+        for (std::size_t at = 0; at + 2 <= n; ++at) {
+            lines.push_back(std::string(n, 'x').replace(at, 2, "*/"));
+            lines.push_back(std::string(n, 'x').replace(at, 2, "/*"));
+        }
     }
     std::vector<TokenRun> runs;
     for (const std::string& line : lines) {
@@ -218,6 +225,12 @@ TEST(JScriptHighlighter, EndStateAgreesWithTheFullScan) {
             ASSERT_EQ(h.EndState(line, start), h.ScanLine(line, start, runs))
                 << "line \"" << line << "\" from state " << int{start};
         }
+        // A line that starts inside a comment: the comment runs to the first "*/".
+        if (line.empty()) continue;
+        const std::size_t close = line.find("*/");
+        EXPECT_EQ(runs.at(0).length,
+                  static_cast<int>(close == std::string::npos ? line.size() : close + 2))
+            << line;
     }
 }
 
