@@ -137,10 +137,10 @@ constexpr auto kVBKinds = MakeKinds(false);
 constexpr auto kJSKinds = MakeKinds(true);
 
 template <class Sink>
-void ScanVBScript(std::string_view line, const SharedClasses& k, Sink&& sink) {
+void ScanVBScript(std::string_view line, const SharedClasses& k,
+                  const detail::KeywordTable& keywords, Sink&& sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t n = line.size();
-    const auto& keywords = detail::VBScriptKeywords();
     std::size_t i = 0;
     while (i < n) {
         const unsigned char c = s[i];
@@ -285,10 +285,10 @@ inline const THighlighterAttributes* JScriptWordClass(int kind, const JSClasses&
 }
 
 template <class Sink>
-LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k, Sink&& sink) {
+LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k,
+                      const detail::KeywordTable& keywords, Sink&& sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t n = line.size();
-    const auto& keywords = detail::JScriptKeywords();
     std::size_t i = 0;
     if (state == kInBlockComment) {
         if (n == 0) return state;
@@ -407,14 +407,14 @@ LineState JScriptEndState(std::string_view line, LineState state) {
 
 // --- VBScript ---------------------------------------------------------------------------
 
-TVBScriptHighlighter::TVBScriptHighlighter() {
+TVBScriptHighlighter::TVBScriptHighlighter() : keywords_(detail::VBScriptKeywords()) {
     AddSharedClasses(*this);
 }
 
 LineState TVBScriptHighlighter::ScanLine(std::string_view line, LineState,
                                          std::vector<TokenRun>& out) const {
     const SharedClasses k = *this;
-    ScanVBScript(line, k, [&out](int start, int len, const THighlighterAttributes* cls) {
+    ScanVBScript(line, k, keywords_, [&out](int start, int len, const THighlighterAttributes* cls) {
         out.push_back({start, len, cls});
     });
     return 0;
@@ -426,7 +426,7 @@ bool TVBScriptHighlighter::IsReservedWord(std::string_view word) {
 
 // --- JScript ----------------------------------------------------------------------------
 
-TJScriptHighlighter::TJScriptHighlighter() {
+TJScriptHighlighter::TJScriptHighlighter() : keywords_(detail::JScriptKeywords()) {
     AddSharedClasses(*this);
     event = AddClass("Event", kPlain);
     non_reserved = AddClass("Non-reserved keyword", kPlain);
@@ -435,7 +435,7 @@ TJScriptHighlighter::TJScriptHighlighter() {
 LineState TJScriptHighlighter::ScanLine(std::string_view line, LineState start,
                                         std::vector<TokenRun>& out) const {
     const JSClasses k{*this, event, non_reserved};
-    return ScanJScript(line, start, k,
+    return ScanJScript(line, start, k, keywords_,
                        [&out](int start, int len, const THighlighterAttributes* cls) {
                            out.push_back({start, len, cls});
                        });

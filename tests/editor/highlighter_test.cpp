@@ -94,6 +94,48 @@ TEST(VBScriptHighlighter, KeywordsIgnoreCaseAndRemIsNoComment) {
               (std::vector<Tok>{{"x", "Identifier"}, {"'Rem", "Comment"}}));
 }
 
+// Keywords of every length from two to eighteen letters, compared word by word: found in any
+// letter case in VBScript and only in their own in JScript; one byte off anywhere, or a byte
+// that differs from a letter only in bit 0x20, and they are not.
+TEST(Highlighters, KeywordsOfEveryLengthAndTheirNearMisses) {
+    struct Case {
+        std::string_view word;
+        bool vb_reserved;
+        TJScriptHighlighter::WordKind js;
+    };
+    using K = TJScriptHighlighter::WordKind;
+    const Case cases[] = {
+        {"If", true, K::kIdentifier},
+        {"if", true, K::kReserved},
+        {"DIM", true, K::kIdentifier},
+        {"cALL", true, K::kIdentifier},
+        {"ElseIf", true, K::kIdentifier},
+        {"Explicit", true, K::kIdentifier},
+        {"RANDOMIZE", true, K::kIdentifier},
+        {"paramarray", true, K::kIdentifier},
+        {"instanceof", false, K::kReserved},
+        {"synchronized", false, K::kReserved},
+        {"getUTCMilliseconds", false, K::kNonReserved},
+        {"NEGATIVE_INFINITY", false, K::kNonReserved},
+        {"onMouseOver", false, K::kEvent},
+        {"Explicix", false, K::kIdentifier},
+        {"Explici", false, K::kIdentifier},
+        {"Xxplicit", false, K::kIdentifier},
+        {"ParamArra_", false, K::kIdentifier},
+        {"D1m", false, K::kIdentifier},
+        {"@nd", false, K::kIdentifier},
+        {"\x01nd", false, K::kIdentifier},
+        {"getUTCMillisecondS", false, K::kIdentifier},
+        {"NEGATIVE_INFINITx", false, K::kIdentifier},
+        {"onMouseOveR", false, K::kIdentifier},
+        {"instanceoF", false, K::kIdentifier},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TVBScriptHighlighter::IsReservedWord(c.word), c.vb_reserved) << c.word;
+        EXPECT_EQ(TJScriptHighlighter::ClassifyWord(c.word), c.js) << c.word;
+    }
+}
+
 TEST(VBScriptHighlighter, StringsAndDates) {
     TVBScriptHighlighter h;
     EXPECT_EQ(Scan(h, "#1/1/2000"), (std::vector<Tok>{{"#1/1/2000", "String"}}));
