@@ -1,5 +1,7 @@
 // A completion request (load the description, resolve the chain, fill the pop-up's lists) on a
 // generated 2 MB host description, beside pugixml loading the same file and walking it once.
+// Cold: the description parsed for the request (the file changed since the last); warm: the
+// document kept from the last request, the file read and found unchanged.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -175,27 +177,34 @@ int main() {
 
     request();
     pugi_load_walk();
-    std::vector<double> ours, theirs, loads;
+    std::vector<double> ours, warm, theirs, loads;
     for (int i = 0; i < kRuns; ++i) {
+        source.Forget();
         ours.push_back(TimeMs(request));
+        warm.push_back(TimeMs(request));
         theirs.push_back(TimeMs(pugi_load_walk));
         loads.push_back(TimeMs(load_only));
     }
-    const Stats a = Summarise(ours), b = Summarise(theirs), c = Summarise(loads);
+    const Stats a = Summarise(ours), b = Summarise(theirs), c = Summarise(loads),
+                w = Summarise(warm);
     std::printf(
         "completion request on a %.2f MB description (%d interfaces, %d members), "
         "line \"%s\", %zu items listed\n",
         xml.size() / 1e6, kInterfaces,
         kInterfaces * kMembersPerInterface + kEnums * kConstantsPerEnum, line.c_str(),
         popup.ItemList().size());
-    std::printf("  zeph request (load, resolve, fill)  median %7.2f ms   p95 %7.2f ms\n", a.median,
-                a.p95);
-    std::printf("    of which loading the document    median %7.2f ms   p95 %7.2f ms\n", c.median,
-                c.p95);
-    std::printf("  pugixml load_file + walk            median %7.2f ms   p95 %7.2f ms\n", b.median,
-                b.p95);
-    std::printf("  ratio p95 zeph / pugixml: %.2f (target <= 1.40); median ratio %.2f\n",
-                a.p95 / b.p95, a.median / b.median);
+    std::printf("  zeph request, cold (parse, resolve, fill)  median %7.2f ms   p95 %7.2f ms\n",
+                a.median, a.p95);
+    std::printf("  zeph request, warm (read, resolve, fill)   median %7.2f ms   p95 %7.2f ms\n",
+                w.median, w.p95);
+    std::printf("    loading the document alone               median %7.2f ms   p95 %7.2f ms\n",
+                c.median, c.p95);
+    std::printf("  pugixml load_file + walk                   median %7.2f ms   p95 %7.2f ms\n",
+                b.median, b.p95);
+    std::printf(
+        "  ratio p95 zeph cold / pugixml: %.2f (target <= 1.00); median ratio %.2f; warm p95 "
+        "ratio %.2f\n",
+        a.p95 / b.p95, a.median / b.median, w.p95 / b.p95);
     if (std::getenv("ZEPH_BENCH_KEEP"))
         std::printf("kept %s\n", file.c_str());
     else

@@ -2,7 +2,8 @@
 //
 // The completion pop-up (the editor's pop-up component) raises three events; the workbench
 // window forwards them to a CodeCompletion object, which fills the pop-up's lists from the host
-// object-model description ("TellurTlb.xml"), read afresh for every request:
+// object-model description ("TellurTlb.xml"), read for every request (and parsed again only when
+// its bytes changed, DescriptionCache):
 //
 //   before the pop-up opens          -> ScriptTextProposalExecute(can_open)
 //   an entry was accepted            -> ScriptTextProposalCodeCompletion(value)
@@ -31,6 +32,7 @@
 #include <vector>
 
 #include "completion/description.h"
+#include "completion/description_cache.h"
 #include "completion/entry_text.h"
 #include "store/data_folder.h"
 #include "store/description.h"
@@ -102,28 +104,31 @@ class IDescriptionSource {
 };
 
 // The workbench's source: asks the host for its data folder anew and loads "TellurTlb.xml" from
-// it.
+// it. The document parsed last is kept while the file's bytes stay the same: completion and the
+// parameter hints, which share this source, then parse the description once.
 class FolderDescriptionSource final : public IDescriptionSource {
   public:
     explicit FolderDescriptionSource(store::DataFolder folder) : folder_(std::move(folder)) {}
     xml::XmlRef<xml::IXmlDocument> LoadDescription() override {
-        return store::LoadDescription(folder_);
+        return cache_.Load(store::FileInFolder(folder_, store::kDescriptionFileName));
     }
 
   private:
     store::DataFolder folder_;
+    DescriptionCache cache_;
 };
 
-// Loads one fixed file.
+// Loads one fixed file, keeping the document parsed last like FolderDescriptionSource.
 class FileDescriptionSource final : public IDescriptionSource {
   public:
     explicit FileDescriptionSource(std::filesystem::path path) : path_(std::move(path)) {}
-    xml::XmlRef<xml::IXmlDocument> LoadDescription() override {
-        return xml::LoadXmlDocument(path_);
-    }
+    xml::XmlRef<xml::IXmlDocument> LoadDescription() override { return cache_.Load(path_); }
+    // Lets the kept document go: the next load parses the file.
+    void Forget() { cache_.Clear(); }
 
   private:
     std::filesystem::path path_;
+    DescriptionCache cache_;
 };
 
 // How the text before the caret ends: just after a "." (dot mode) or otherwise (word mode).

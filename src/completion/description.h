@@ -31,6 +31,14 @@ class Description {
   public:
     Description() = default;
     explicit Description(xml::XmlRef<xml::IXmlDocument> document);
+    Description(Description&&) noexcept = default;
+    // The lookups, which hold nodes of the document, go before the document: a document whose
+    // last reference goes while none of its nodes is held is freed at once, without a walk.
+    Description& operator=(Description&& other) noexcept {
+        lookups_ = std::move(other.lookups_);
+        document_ = std::move(other.document_);
+        return *this;
+    }
 
     bool Loaded() const { return static_cast<bool>(document_); }
     const xml::XmlRef<xml::IXmlDocument>& Document() const { return document_; }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "editor/keywords.h"
 #include "text/cp1251.h"
 
@@ -133,10 +137,10 @@ constexpr auto kVBKinds = MakeKinds(false);
 constexpr auto kJSKinds = MakeKinds(true);
 
 template <class Sink>
-void ScanVBScript(std::string_view line, const SharedClasses& k, Sink&& sink) {
+void ScanVBScript(std::string_view line, const SharedClasses& k,
+                  const detail::KeywordTable& keywords, Sink&& sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t n = line.size();
-    const auto& keywords = detail::VBScriptKeywords();
     std::size_t i = 0;
     while (i < n) {
         const unsigned char c = s[i];
@@ -196,9 +200,46 @@ struct JSClasses : SharedClasses {
     const THighlighterAttributes *event, *non_reserved;
 };
 
+// Where the two bytes `a` and `b` first follow each other in the line at or after `from`, or
+// npos: sixteen places at a time where the processor has SSE2. Half the lines of a commented
+// text are searched for the end of a comment, and every line for a start when the editor loads
+// a text or changes the language.
+inline std::size_t FindPair(std::string_view line, std::size_t from, char a, char b) {
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    const char* p = begin + std::min(from, line.size());
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
+    // The pairs starting at the sixteen places from `at`.
+    auto pairs = [&](const char* at) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, va), _mm_cmpeq_epi8(next, vb))));
+    };
+    if (end - begin >= 17) {
+        for (; end - p >= 17; p += 16)
+            if (const unsigned hit = pairs(p))
+                return static_cast<std::size_t>(p - begin) +
+                       static_cast<std::size_t>(__builtin_ctz(hit));
+        // The rest in one more window, ending with the line; the places before `p` in it were
+        // searched already, or come before `from`.
+        if (end - p < 2) return std::string_view::npos;
+        const char* last = end - 17;
+        const unsigned hit = pairs(last) & (~0u << (p - last));
+        return hit ? static_cast<std::size_t>(last - begin) +
+                         static_cast<std::size_t>(__builtin_ctz(hit))
+                   : std::string_view::npos;
+    }
+#endif
+    for (; end - p >= 2; ++p)
+        if (p[0] == a && p[1] == b) return static_cast<std::size_t>(p - begin);
+    return std::string_view::npos;
+}
+
 // Position just past the "*/" that closes a block comment searched from `from`, or npos.
 inline std::size_t FindCommentEnd(std::string_view line, std::size_t from) {
-    std::size_t p = line.find("*/", from);
+    std::size_t p = FindPair(line, from, '*', '/');
     return p == std::string_view::npos ? p : p + 2;
 }
 
@@ -244,10 +285,10 @@ inline const THighlighterAttributes* JScriptWordClass(int kind, const JSClasses&
 }
 
 template <class Sink>
-LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k, Sink&& sink) {
+LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k,
+                      const detail::KeywordTable& keywords, Sink&& sink) {
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t n = line.size();
-    const auto& keywords = detail::JScriptKeywords();
     std::size_t i = 0;
     if (state == kInBlockComment) {
         if (n == 0) return state;
@@ -324,22 +365,56 @@ LineState ScanJScript(std::string_view line, LineState state, const JSClasses& k
     return 0;
 }
 
-struct NullSink {
-    void operator()(int, int, const THighlighterAttributes*) const {}
-};
+// The state at the end of a JScript line as ScanJScript leaves it, following only what opens,
+// closes or hides a block comment: strings and comments. No other token holds a quote or a "/",
+// so past the tokens looked at, the next quote or "/" always starts a token, and the bytes
+// between are passed over without cutting them into tokens.
+LineState JScriptEndState(std::string_view line, LineState state) {
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    if (state == kInBlockComment) {
+        if (n == 0) return state;
+        i = FindCommentEnd(line, 0);
+        if (i == std::string_view::npos) return kInBlockComment;
+    }
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c != '"' && c != '\'' && c != '/') {
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        if (c == '/') {
+            if (j < n && s[j] == '*') {
+                j = FindCommentEnd(line, j + 1);
+                if (j == std::string_view::npos) return kInBlockComment;
+            } else if (j < n && s[j] == '/') {
+                return 0;
+            }
+        } else {
+            // As ScanJScript reads a string.
+            if (j + 1 < n && s[j] == c && s[j + 1] == c) j += 2;
+            while (j < n && !(s[j] == c && s[j - 1] != '\\')) ++j;
+            if (j < n) ++j;
+        }
+        i = j;
+    }
+    return 0;
+}
 
 }  // namespace
 
 // --- VBScript ---------------------------------------------------------------------------
 
-TVBScriptHighlighter::TVBScriptHighlighter() {
+TVBScriptHighlighter::TVBScriptHighlighter() : keywords_(detail::VBScriptKeywords()) {
     AddSharedClasses(*this);
 }
 
 LineState TVBScriptHighlighter::ScanLine(std::string_view line, LineState,
                                          std::vector<TokenRun>& out) const {
     const SharedClasses k = *this;
-    ScanVBScript(line, k, [&out](int start, int len, const THighlighterAttributes* cls) {
+    ScanVBScript(line, k, keywords_, [&out](int start, int len, const THighlighterAttributes* cls) {
         out.push_back({start, len, cls});
     });
     return 0;
@@ -351,7 +426,7 @@ bool TVBScriptHighlighter::IsReservedWord(std::string_view word) {
 
 // --- JScript ----------------------------------------------------------------------------
 
-TJScriptHighlighter::TJScriptHighlighter() {
+TJScriptHighlighter::TJScriptHighlighter() : keywords_(detail::JScriptKeywords()) {
     AddSharedClasses(*this);
     event = AddClass("Event", kPlain);
     non_reserved = AddClass("Non-reserved keyword", kPlain);
@@ -360,18 +435,16 @@ TJScriptHighlighter::TJScriptHighlighter() {
 LineState TJScriptHighlighter::ScanLine(std::string_view line, LineState start,
                                         std::vector<TokenRun>& out) const {
     const JSClasses k{*this, event, non_reserved};
-    return ScanJScript(line, start, k,
+    return ScanJScript(line, start, k, keywords_,
                        [&out](int start, int len, const THighlighterAttributes* cls) {
                            out.push_back({start, len, cls});
                        });
 }
 
 LineState TJScriptHighlighter::EndState(std::string_view line, LineState start) const {
-    // Only comments and strings matter for the state; a line without "/*" (and not starting
-    // inside a comment) always ends plain.
-    if (start != kInBlockComment && line.find("/*") == std::string_view::npos) return 0;
-    const JSClasses k{*this, event, non_reserved};
-    return ScanJScript(line, start, k, NullSink{});
+    // A line without "/*" (and not starting inside a comment) always ends plain.
+    if (start != kInBlockComment && FindPair(line, 0, '/', '*') == std::string_view::npos) return 0;
+    return JScriptEndState(line, start);
 }
 
 TJScriptHighlighter::WordKind TJScriptHighlighter::ClassifyWord(std::string_view word) {

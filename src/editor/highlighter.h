@@ -10,6 +10,10 @@
 
 namespace zeph::editor {
 
+namespace detail {
+class KeywordTable;
+}
+
 // State carried from the end of one line to the start of the next. 0 is the plain start state;
 // the JScript highlighter uses kInBlockComment while a "/*" comment is open.
 using LineState = std::uint8_t;
@@ -83,6 +87,10 @@ class TVBScriptHighlighter final : public Highlighter, public SharedClasses {
     bool HasLineState() const override { return false; }
 
     static bool IsReservedWord(std::string_view word);  // ignoring case
+
+  private:
+    // Looked up once, rather than through its function at every line.
+    const detail::KeywordTable& keywords_;
 };
 
 class TJScriptHighlighter final : public Highlighter, public SharedClasses {
@@ -100,6 +108,9 @@ class TJScriptHighlighter final : public Highlighter, public SharedClasses {
     static WordKind ClassifyWord(std::string_view word);  // exact case
 
     const THighlighterAttributes *event = nullptr, *non_reserved = nullptr;
+
+  private:
+    const detail::KeywordTable& keywords_;
 };
 
 // The looks the workbench window gives both highlighters when it creates them (before the

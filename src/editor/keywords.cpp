@@ -1,10 +1,16 @@
 #include "editor/keywords.h"
 
+#include <stdexcept>
+
 namespace zeph::editor::detail {
 
-KeywordTable::KeywordTable(bool fold_case) : fold_(fold_case) {}
+KeywordTable::KeywordTable(bool fold_case) : fold_(fold_case ? 0x20 : 0) {}
 
 void KeywordTable::Add(std::string_view word, std::uint8_t value) {
+    if (fold_)
+        for (char c : word)
+            if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+                throw std::logic_error("a keyword that ignores case holds a letter only");
     const auto* p = reinterpret_cast<const unsigned char*>(word.data());
     const std::uint32_t h = Hash(p, word.size());
     for (std::uint32_t i = h >> 21;; i = (i + 1) & kMask) {

@@ -46,22 +46,39 @@ class KeywordTable {
         std::uint8_t value = 0;  // 0: empty
         std::uint8_t check = 0;  // more hash bits
     };
-    ZEPH_ALWAYS_INLINE unsigned Fold(unsigned char c) const {
-        return (fold_ && static_cast<unsigned>(c - 'A') < 26u) ? c + 32u : c;
-    }
+    // Keywords of a table that ignores case are letters only, kept in lower case: a byte of a
+    // word with bit 0x20 set equals such a keyword's byte exactly when it is that letter in
+    // either case. Other bytes may fold to anything; they never match.
+    ZEPH_ALWAYS_INLINE unsigned Fold(unsigned char c) const { return c | fold_; }
     ZEPH_ALWAYS_INLINE std::uint32_t Hash(const unsigned char* p, std::size_t n) const {
         std::uint32_t k = static_cast<std::uint32_t>(n) | Fold(p[0]) << 8 | Fold(p[n / 2]) << 16 |
                           Fold(p[n - 1]) << 24;
         return k * 0x9E3779B1u;
     }
+    // Compares a word of n bytes with a keyword, most of them short, without a call: words from
+    // both ends, overlapping in the middle.
     ZEPH_ALWAYS_INLINE bool Same(const char* kw, const unsigned char* p, std::size_t n) const {
-        if (!fold_) return std::memcmp(kw, p, n) == 0;
+        if (n >= 8) {
+            if (n > 16) return Bytes(kw, p, n);
+            return Word<std::uint64_t>(kw, p) && Word<std::uint64_t>(kw + n - 8, p + n - 8);
+        }
+        if (n >= 4) return Word<std::uint32_t>(kw, p) && Word<std::uint32_t>(kw + n - 4, p + n - 4);
+        return Bytes(kw, p, n);
+    }
+    template <class W>
+    ZEPH_ALWAYS_INLINE bool Word(const char* kw, const unsigned char* p) const {
+        W a, b;
+        std::memcpy(&a, kw, sizeof a);
+        std::memcpy(&b, p, sizeof b);
+        return a == (b | static_cast<W>(0x0101010101010101u * fold_));
+    }
+    ZEPH_ALWAYS_INLINE bool Bytes(const char* kw, const unsigned char* p, std::size_t n) const {
         for (std::size_t i = 0; i < n; ++i)
             if (static_cast<unsigned char>(kw[i]) != Fold(p[i])) return false;
         return true;
     }
 
-    bool fold_;
+    unsigned fold_;  // 0x20 when lookups ignore letter case, else 0
     std::array<Slot, kSize> slots_{};
     std::string pool_;
     std::size_t count_ = 0;

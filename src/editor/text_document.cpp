@@ -79,12 +79,17 @@ void TextDocument::SetHighlighter(const Highlighter* h) {
     highlighter_ = h;
     states_.assign(lines_.size(), 0);
     if (h && h->HasLineState()) {
+        // On locals: a store through a byte pointer could change any member, which the loop
+        // would then read back from memory after each line.
         LineState s = 0;
-        for (std::size_t i = 0; i < lines_.size(); ++i) {
-            states_[i] = s;
-            s = h->EndState(lines_[i], s);
-            ++scan_count_;
+        LineState* states = states_.data();
+        const std::string* lines = lines_.data();
+        const std::size_t count = lines_.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            states[i] = s;
+            s = h->EndState(lines[i], s);
         }
+        scan_count_ += count;
     }
 }
 
@@ -93,14 +98,10 @@ LineState TextDocument::LineStartState(int line) const {
     return states_[line];
 }
 
-void TextDocument::LineTokens(int line, std::vector<TokenRun>& out) const {
+void TextDocument::PlainTokens(int line, std::vector<TokenRun>& out) const {
     out.clear();
     const std::string& text = Line(line);
-    if (!highlighter_) {
-        if (!text.empty()) out.push_back({0, static_cast<int>(text.size()), nullptr});
-        return;
-    }
-    highlighter_->ScanLine(text, LineStartState(line), out);
+    if (!text.empty()) out.push_back({0, static_cast<int>(text.size()), nullptr});
 }
 
 // Re-scans from the first edited line as far as the start state of following lines changes.

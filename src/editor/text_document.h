@@ -92,8 +92,13 @@ class TextDocument {
     // Not owned; nullptr for none. Rescans every line's start state.
     void SetHighlighter(const Highlighter* h);
     const Highlighter* GetHighlighter() const { return highlighter_; }
-    // Tokens of one line, in order, covering it whole.
-    void LineTokens(int line, std::vector<TokenRun>& out) const;
+    // Tokens of one line, in order, covering it whole. Here, since a window paints line by line.
+    void LineTokens(int line, std::vector<TokenRun>& out) const {
+        if (!highlighter_ || line < 0 || line >= LineCount()) return PlainTokens(line, out);
+        out.clear();
+        const auto at = static_cast<std::size_t>(line);
+        highlighter_->ScanLine(lines_[at], at < states_.size() ? states_[at] : LineState{0}, out);
+    }
     LineState LineStartState(int line) const;
     // Lines scanned to keep the states up to date since the counter was reset (tests).
     std::uint64_t ScanCount() const { return scan_count_; }
@@ -154,6 +159,8 @@ class TextDocument {
 
     TextChange ApplyRaw(TextPos from, TextPos to, std::string_view text, std::string* removed);
     static TextPos EndOf(TextPos from, std::string_view text);
+    // LineTokens without a highlighter (or of a line that does not exist): one plain token.
+    void PlainTokens(int line, std::vector<TokenRun>& out) const;
     void UpdateStates(int first, int old_count, int new_count, TextChange& change);
 
     std::vector<std::string> lines_;

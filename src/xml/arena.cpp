@@ -71,6 +71,9 @@ std::uint32_t HashName(std::string_view name) noexcept {
 
 constexpr std::size_t kFirstSlots = 16;
 constexpr std::size_t kNameBlock = 64 * 1024;  // ids keep 16 bits for the offset
+// The first block is small: most documents have a few dozen names, and a block this size comes
+// and goes with its document without the heap giving pages back and faulting them in again.
+constexpr std::size_t kFirstNameBlock = 4 * 1024;
 constexpr std::size_t kMaxBlocks = 1u << 16;
 
 [[noreturn]] void TooManyNames() {
@@ -84,7 +87,7 @@ std::size_t LiveNames() noexcept {
 }
 
 NameTable::NameTable() {
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kFirstNameBlock));
     Reset();
 }
 
@@ -98,7 +101,12 @@ void NameTable::Reset() {
     current_ = 0;
     live_names.fetch_sub(reported_, std::memory_order_relaxed);
     count_ = reported_ = 0;
-    slots_.assign(kFirstSlots, 0);
+    if (capacity_ != kFirstSlots) {
+        tags_ = std::make_unique_for_overwrite<std::uint8_t[]>(kFirstSlots);
+        ids_ = std::make_unique_for_overwrite<std::uint32_t[]>(kFirstSlots);
+        capacity_ = kFirstSlots;
+    }
+    std::memset(tags_.get(), 0, capacity_);
     std::size_t i = 0;
     for (std::string_view n : {"#text", "#cdata-section", "#comment", "#document", "xml"})
         pre_[i++] = Intern(n);
@@ -109,39 +117,44 @@ void NameTable::Report() noexcept {
     reported_ = count_;
 }
 
-// Ids are multiples of 4: a slot keeps the id with two bits of the hash in its low bits (never
-// both 0, so that 0 marks a free slot). Probing past another name then rarely reads its entry,
-// which in a large table is a miss of the cache each time.
 namespace {
 
-std::uint32_t Tag(std::uint32_t hash) noexcept {
-    return 1 + (hash >> 30) % 3;
+// The byte a slot keeps of the hash: its top 8 bits (the slot's place comes from the low ones),
+// never 0, which marks a free slot.
+std::uint8_t Tag(std::uint32_t hash) noexcept {
+    const auto t = static_cast<std::uint8_t>(hash >> 24);
+    return t ? t : 1;
 }
 
 }  // namespace
 
 std::uint32_t NameTable::Find(std::string_view name) const noexcept {
     const std::uint32_t h = HashName(name);
-    const std::uint32_t tag = Tag(h);
-    const std::size_t mask = slots_.size() - 1;
+    const std::uint8_t tag = Tag(h);
+    const std::size_t mask = capacity_ - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const std::uint32_t s = slots_[i];
-        if (!s) return kNone;
-        const std::uint32_t id = s & ~3u;
-        if ((s & 3u) == tag && HashOf(id) == h && View(id) == name) return id;
+        const std::uint8_t t = tags_[i];
+        if (!t) return kNone;
+        if (t != tag) continue;
+        const std::uint32_t id = ids_[i];
+        if (HashOf(id) == h && View(id) == name) return id;
     }
 }
 
-std::uint32_t NameTable::Intern(std::string_view name) {
-    const std::uint32_t h = HashName(name);
-    const std::uint32_t tag = Tag(h);
-    const std::size_t mask = slots_.size() - 1;
+std::uint32_t NameTable::Hash(std::string_view name) noexcept {
+    return HashName(name);
+}
+
+std::uint32_t NameTable::Intern(std::string_view name, std::uint32_t h) {
+    const std::uint8_t tag = Tag(h);
+    const std::size_t mask = capacity_ - 1;
     std::size_t i = h & mask;
     for (;; i = (i + 1) & mask) {
-        const std::uint32_t s = slots_[i];
-        if (!s) break;
-        const std::uint32_t id = s & ~3u;
-        if ((s & 3u) == tag && HashOf(id) == h && View(id) == name) return id;
+        const std::uint8_t t = tags_[i];
+        if (!t) break;
+        if (t != tag) continue;
+        const std::uint32_t id = ids_[i];
+        if (HashOf(id) == h && View(id) == name) return id;
     }
     return Add(name, h, i);
 }
@@ -158,7 +171,7 @@ std::uint32_t NameTable::Add(std::string_view name, std::uint32_t hash, std::siz
         block = blocks_.size() - 1;
         offset = 0;
     } else {
-        if (kNameBlock - used_[current_] < need) {
+        if ((current_ == 0 ? kFirstNameBlock : kNameBlock) - used_[current_] < need) {
             if (blocks_.size() >= kMaxBlocks - 1) TooManyNames();
             blocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
             used_.push_back(0);
@@ -174,19 +187,21 @@ std::uint32_t NameTable::Add(std::string_view name, std::uint32_t hash, std::siz
     std::memcpy(e + 4, &hash, 4);
     if (!name.empty()) std::memcpy(e + kHeader, name.data(), name.size());
     const auto id = static_cast<std::uint32_t>(block << 16 | offset);
-    slots_[slot] = id | Tag(hash);
+    tags_[slot] = Tag(hash);
+    ids_[slot] = id;
     ++count_;
     if (batches_ == 0) Report();
-    if (count_ * 2 > slots_.size()) Grow();
+    if (count_ * 2 > capacity_) Rehash(capacity_ * 2);
     return id;
 }
 
 // Walks the entries block by block, in the order they were written: reading them in their
 // order is what the memory prefetches, where reading them in the slots' order misses the cache
 // once per name in a large table.
-void NameTable::Grow() {
-    std::vector<std::uint32_t> slots(slots_.size() * 2, 0);
-    const std::size_t mask = slots.size() - 1;
+void NameTable::Rehash(std::size_t capacity) {
+    auto tags = std::make_unique<std::uint8_t[]>(capacity);  // zeroed: all free
+    auto ids = std::make_unique_for_overwrite<std::uint32_t[]>(capacity);
+    const std::size_t mask = capacity - 1;
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
         const char* base = blocks_[b].get();
         for (std::uint32_t offset = 0; offset < used_[b];) {
@@ -194,12 +209,15 @@ void NameTable::Grow() {
             std::memcpy(&size, base + offset, 4);
             std::memcpy(&hash, base + offset + 4, 4);
             std::size_t i = hash & mask;
-            while (slots[i]) i = (i + 1) & mask;
-            slots[i] = (static_cast<std::uint32_t>(b) << 16 | offset) | Tag(hash);
+            while (tags[i]) i = (i + 1) & mask;
+            tags[i] = Tag(hash);
+            ids[i] = static_cast<std::uint32_t>(b) << 16 | offset;
             offset += static_cast<std::uint32_t>(EntrySize(size));
         }
     }
-    slots_.swap(slots);
+    tags_ = std::move(tags);
+    ids_ = std::move(ids);
+    capacity_ = capacity;
 }
 
 // --- arena --------------------------------------------------------------------------------
@@ -260,20 +278,22 @@ void* TakeSpare(std::size_t units) noexcept {
     return mem;
 }
 
-void GiveBack(void* mem, std::size_t units) noexcept {
-#if ZEPH_XML_ASAN
-    // The sanitizer is to see every use of a freed node.
-    FreeRegion(mem, units);
-    return;
-#endif
+// Keeps `count` regions (the newest last) for the next documents, as many as there is room
+// for, newest first, under one hold of the lock, and frees the others.
+template <class Region>
+void GiveBack(const Region* regions, std::size_t count) noexcept {
+#if !ZEPH_XML_ASAN
     spares.Lock();
-    if (spares.count < kSpareSlots && spares.units + units <= kSpareSlots) {
-        spares.slots[spares.count++] = {mem, units};
-        spares.units += units;
-        mem = nullptr;
+    for (; count && spares.count < kSpareSlots &&
+           spares.units + regions[count - 1].units <= kSpareSlots;
+         --count) {
+        spares.slots[spares.count++] = {regions[count - 1].mem, regions[count - 1].units};
+        spares.units += regions[count - 1].units;
     }
     spares.Unlock();
-    if (mem) FreeRegion(mem, units);
+#endif
+    // The sanitizer is to see every use of a freed node: it gets every region back.
+    for (; count; --count) FreeRegion(regions[count - 1].mem, regions[count - 1].units);
 }
 
 }  // namespace
@@ -301,18 +321,17 @@ Arena::~Arena() {
 }
 
 void Arena::NewRegion(std::size_t units) {
+    regions_.reserve(regions_.size() + 1);  // before the region, which then cannot leak
     char* mem = static_cast<char*>(TakeSpare(units));
     if (!mem) mem = static_cast<char*>(::operator new (units* kUnit, std::align_val_t{kUnit}));
     for (std::size_t u = 0; u < units; ++u) {
         Arena* self = this;
         std::memcpy(mem + u * kUnit, &self, sizeof self);
     }
-    auto* r = reinterpret_cast<Region*>(mem + kUnitHeader);
-    r->next = regions_;
-    r->units = units;
-    regions_ = r;
+    regions_.push_back({mem, units});
     region_units_ = units;
-    next_ = mem + kUnitHeader + sizeof(Region);
+    units_ += units;
+    next_ = mem + kUnitHeader;
     end_ = mem + kUnit;
     region_end_ = mem + units * kUnit;
     Poison(next_, static_cast<std::size_t>(end_ - next_));
@@ -326,6 +345,15 @@ void* Arena::TakeFree(void* block, std::size_t need) noexcept {
     std::memcpy(&after, block, sizeof after);
     free_[need / kAlign] = after;
     return block;
+}
+
+std::size_t Arena::NextRegionUnits() const noexcept {
+    const std::size_t units = std::min(region_units_ * 2, kMostUnits);
+    if (!progress_) return units;
+    const auto read = static_cast<std::uint64_t>(*progress_->at - progress_->begin) + 1;
+    const auto left = static_cast<std::uint64_t>(progress_->end - *progress_->at);
+    const std::uint64_t expected = std::uint64_t{units_} * left / read + 1;
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(expected, 1, units));
 }
 
 void* Arena::AllocateSlow(std::size_t need) {
@@ -343,7 +371,7 @@ void* Arena::AllocateSlow(std::size_t need) {
         next_ = end_ + kUnitHeader;
         end_ += kUnit;
     } else {
-        NewRegion(std::min(region_units_ * 2, kMostUnits));
+        NewRegion(NextRegionUnits());
     }
     char* p = next_;
     next_ += need;
@@ -370,34 +398,28 @@ void Arena::Free(void* block, std::size_t size) noexcept {
     Poison(block, need);
 }
 
-// Gives back the large blocks and the regions from the newest down to `keep` (not included).
-void Arena::FreeDownTo(Region* keep) noexcept {
+// Gives back the large blocks and the regions but the oldest `keep`.
+void Arena::FreeDownTo(std::size_t keep) noexcept {
     for (Large* l = large_; l;) ::operator delete(std::exchange(l, l->next));
     large_ = nullptr;
-    for (Region* r = regions_; r != keep;) {
-        Region* next = r->next;
-        char* mem = reinterpret_cast<char*>(r) - kUnitHeader;
-        Unpoison(mem, r->units * kUnit);
-        GiveBack(mem, r->units);
-        r = next;
-    }
-    regions_ = keep;
+    for (std::size_t i = keep; i < regions_.size(); ++i)
+        Unpoison(regions_[i].mem, regions_[i].units * kUnit);
+    GiveBack(regions_.data() + keep, regions_.size() - keep);
+    regions_.resize(keep);
 }
 
 void Arena::FreeAll() noexcept {
-    FreeDownTo(nullptr);
+    FreeDownTo(0);
 }
 
 void Arena::Reset() {
     // Keep the oldest region (one unit): a document reloaded again and again needs no new one.
-    Region* first = regions_;
-    while (first->next) first = first->next;
-    FreeDownTo(first);
-    region_units_ = first->units;
-    char* mem = reinterpret_cast<char*>(first) - kUnitHeader;
-    next_ = mem + kUnitHeader + sizeof(Region);
-    end_ = mem + kUnit;
-    region_end_ = mem + first->units * kUnit;
+    FreeDownTo(1);
+    const Region& first = regions_.front();
+    region_units_ = units_ = first.units;
+    next_ = first.mem + kUnitHeader;
+    end_ = first.mem + kUnit;
+    region_end_ = first.mem + first.units * kUnit;
     Poison(next_, static_cast<std::size_t>(end_ - next_));
     std::fill(std::begin(free_), std::end(free_), nullptr);
     names_.Reset();

@@ -40,7 +40,9 @@ inline constexpr std::size_t kLargestSmall = 4096;
 // The interned names of one document. A name's id is where its entry lies in the table's blocks
 // (block index in the high 16 bits, byte offset in the low 16), so ids stay small and entries
 // never move. Open addressing with linear probing, at most half full: a lookup costs the same
-// however many names there are, and hostile input stays linear.
+// however many names there are, and hostile input stays linear. The probes read an array of one
+// byte per slot (8 bits of the name's hash, 0 for a free slot) and the ids beside it only on a
+// match: in a table of millions of names the byte array is what stays in the cache.
 class NameTable {
   public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -53,7 +55,19 @@ class NameTable {
     NameTable& operator=(const NameTable&) = delete;
 
     // The id of the name, entering it when it is new. The empty name is an entry too.
-    std::uint32_t Intern(std::string_view name);
+    std::uint32_t Intern(std::string_view name) { return Intern(name, Hash(name)); }
+    // The same with the name's Hash worked out before.
+    std::uint32_t Intern(std::string_view name, std::uint32_t hash);
+    static std::uint32_t Hash(std::string_view name) noexcept;
+    // Fetches the slot where a name of this hash is looked up into the cache ahead of its use:
+    // in a table too large for the cache, a reader that sees the next new name coming spares
+    // the wait.
+    void Prefetch(std::uint32_t hash) const noexcept {
+        const std::size_t slot = hash & (capacity_ - 1);
+        __builtin_prefetch(tags_.get() + slot);
+        // The id is written there: a store that misses holds up every later one.
+        __builtin_prefetch(ids_.get() + slot, 1);
+    }
     // The id, or kNone when the name was never entered.
     std::uint32_t Find(std::string_view name) const noexcept;
     std::string_view View(std::uint32_t id) const noexcept {
@@ -63,6 +77,8 @@ class NameTable {
         return {e + kHeader, size};
     }
     std::size_t Size() const noexcept { return count_; }
+    // The number of slots (a power of two, at least twice the names).
+    std::size_t Capacity() const noexcept { return capacity_; }
     std::uint32_t pre(Pre p) const noexcept { return pre_[p]; }
     // Forgets every name but the pre-entered ones.
     void Reset();
@@ -89,7 +105,7 @@ class NameTable {
         return (kHeader + name_size + 3) & ~std::size_t{3};
     }
     std::uint32_t Add(std::string_view name, std::uint32_t hash, std::size_t slot);
-    void Grow();
+    void Rehash(std::size_t capacity);
     // Adds the names entered since the last report to the count of all tables.
     void Report() noexcept;
     std::uint32_t HashOf(std::uint32_t id) const noexcept {
@@ -98,7 +114,9 @@ class NameTable {
         return h;
     }
 
-    std::vector<std::uint32_t> slots_;  // id with two bits of its hash; 0 for a free slot
+    std::unique_ptr<std::uint8_t[]> tags_;  // per slot: Tag of the name's hash, 0 when free
+    std::unique_ptr<std::uint32_t[]> ids_;  // per slot: the name's id where the tag is set
+    std::size_t capacity_ = 0;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t current_ = 0;  // the block new entries go into
     std::size_t count_ = 0;
@@ -153,6 +171,16 @@ class Arena {
     NameTable& names() noexcept { return names_; }
     const NameTable& names() const noexcept { return names_; }
 
+    // Where a reader filling the arena is in its input. While one is followed, a new region is
+    // no larger than the rest of the input is expected to need, at the rate the input read so
+    // far took: the last region of a large document is then not mostly empty.
+    struct Progress {
+        const char* begin;
+        const char* const* at;
+        const char* end;
+    };
+    void Follow(const Progress* progress) noexcept { progress_ = progress; }
+
     // Nodes of the arena alive (not counting the document).
     std::uint32_t nodes = 0;
     // Nodes of the arena with callers' references, plus links into the arena from nodes of other
@@ -176,11 +204,12 @@ class Arena {
     }
     void* TakeFree(void* block, std::size_t need) noexcept;
     void* AllocateSlow(std::size_t need);
+    std::size_t NextRegionUnits() const noexcept;
     void NewRegion(std::size_t units);
     void FreeAll() noexcept;
 
     struct Region {
-        Region* next;
+        char* mem;
         std::size_t units;
     };
     struct Large {
@@ -188,14 +217,18 @@ class Arena {
         Large* next;
     };
     static constexpr std::size_t kLargeHeader = 16;
-    void FreeDownTo(Region* keep) noexcept;
+    void FreeDownTo(std::size_t keep) noexcept;
 
     char* next_ = nullptr;
     char* end_ = nullptr;  // of the current unit
     char* region_end_ = nullptr;
-    Region* regions_ = nullptr;  // newest first
+    // Oldest first. Kept here rather than in the regions, so that freeing them reads no memory
+    // that has long left the cache.
+    std::vector<Region> regions_;
     Large* large_ = nullptr;
     std::size_t region_units_ = 0;  // of the newest region
+    std::size_t units_ = 0;         // of all regions
+    const Progress* progress_ = nullptr;
     NameTable names_;
     void* free_[kLargestSmall / kAlign + 1] = {};
 };

@@ -131,7 +131,12 @@ class Parser : ReaderBase {
     Sequence& SequenceOf(std::uint32_t element) { return sequences_[(element >> 2) % kSequences]; }
 
   public:
-    Parser(Document& doc, std::string_view input) : ReaderBase(doc, input) {}
+    Parser(Document& doc, std::string_view input) : ReaderBase(doc, input) {
+        arena_.Follow(&progress_);
+    }
+    ~Parser() { arena_.Follow(nullptr); }
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
     using ReaderBase::Offset;
 
     void Run() {
@@ -258,10 +263,52 @@ class Parser : ReaderBase {
             slot.mask = __builtin_bswap64(slot.mask);
     }
     std::uint32_t NewNameId() {
+        const char* start = p_;
         std::string_view name = ReadName();
-        const std::uint32_t id = names_.Intern(name);
+        std::uint32_t id;
+        if (names_.Capacity() >= kLargeTable) {
+            // Names looked ahead that were passed meanwhile (found in the caches) are dropped.
+            while (ahead_count_ && ahead_[ahead_first_].at < start) PopAhead();
+            if (ahead_count_ && ahead_[ahead_first_].at == start) {
+                id = names_.Intern(name, ahead_[ahead_first_].hash);
+                PopAhead();
+            } else {
+                id = names_.Intern(name);
+            }
+            LookAhead();
+        } else {
+            id = names_.Intern(name);
+        }
         if (name.size() >= 2) Fill(cache_[CacheKey(name[0], name[1])], id);
         return id;
+    }
+    // In a table too large for the cache, the tags' names a few tags ahead are hashed now and
+    // their slots fetched, so that the cache has them when they are interned with that hash.
+    // Most names repeat and never get here, so only documents of many distinct names pay.
+    void LookAhead() {
+        if (scan_ < p_) scan_ = p_;
+        while (ahead_count_ < kAhead) {
+            const auto left = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end_ - scan_, 256));
+            const char* lt = static_cast<const char*>(std::memchr(scan_, '<', left));
+            if (!lt || end_ - lt < 2) return;
+            const char* p = lt + 1;
+            if (*p == '/') {
+                scan_ = p;  // a closing tag repeats its element's name
+                continue;
+            }
+            if (!IsXmlNameStart(*p)) return;
+            while (p != end_ && (kTable[static_cast<unsigned char>(*p)] & kNameChar)) ++p;
+            const std::string_view name(lt + 1, static_cast<std::size_t>(p - lt - 1));
+            Ahead& a = ahead_[(ahead_first_ + ahead_count_++) % kAhead];
+            a.at = name.data();
+            a.hash = NameTable::Hash(name);
+            names_.Prefetch(a.hash);
+            scan_ = p;
+        }
+    }
+    void PopAhead() {
+        ahead_first_ = (ahead_first_ + 1) % kAhead;
+        --ahead_count_;
     }
     // The attribute names of an element, read as the last element of its name had them: most
     // elements of one name have the same attributes in the same order, so the name expected
@@ -555,9 +602,21 @@ class Parser : ReaderBase {
         }
     }
 
+    const Arena::Progress progress_{begin_, &p_, end_};
     std::unique_ptr<char[]> scratch_;  // reused for texts and values with references
     std::size_t scratch_size_ = 0;
     std::unordered_set<std::uint32_t> seen_;  // attribute names of a node with many
+    // Slots of a table beyond the cache, where looking ahead pays.
+    static constexpr std::size_t kLargeTable = std::size_t{1} << 20;
+    // Names hashed ahead, in the order they come in the input.
+    struct Ahead {
+        const char* at;
+        std::uint32_t hash;
+    };
+    static constexpr std::size_t kAhead = 8;
+    Ahead ahead_[kAhead] = {};
+    std::size_t ahead_first_ = 0, ahead_count_ = 0;
+    const char* scan_ = nullptr;  // where looking ahead goes on
     static constexpr std::size_t kCacheSize = 256;
 
     std::array<CacheSlot, kCacheSize> cache_{};

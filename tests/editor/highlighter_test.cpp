@@ -94,6 +94,48 @@ TEST(VBScriptHighlighter, KeywordsIgnoreCaseAndRemIsNoComment) {
               (std::vector<Tok>{{"x", "Identifier"}, {"'Rem", "Comment"}}));
 }
 
+// Keywords of every length from two to eighteen letters, compared word by word: found in any
+// letter case in VBScript and only in their own in JScript; one byte off anywhere, or a byte
+// that differs from a letter only in bit 0x20, and they are not.
+TEST(Highlighters, KeywordsOfEveryLengthAndTheirNearMisses) {
+    struct Case {
+        std::string_view word;
+        bool vb_reserved;
+        TJScriptHighlighter::WordKind js;
+    };
+    using K = TJScriptHighlighter::WordKind;
+    const Case cases[] = {
+        {"If", true, K::kIdentifier},
+        {"if", true, K::kReserved},
+        {"DIM", true, K::kIdentifier},
+        {"cALL", true, K::kIdentifier},
+        {"ElseIf", true, K::kIdentifier},
+        {"Explicit", true, K::kIdentifier},
+        {"RANDOMIZE", true, K::kIdentifier},
+        {"paramarray", true, K::kIdentifier},
+        {"instanceof", false, K::kReserved},
+        {"synchronized", false, K::kReserved},
+        {"getUTCMilliseconds", false, K::kNonReserved},
+        {"NEGATIVE_INFINITY", false, K::kNonReserved},
+        {"onMouseOver", false, K::kEvent},
+        {"Explicix", false, K::kIdentifier},
+        {"Explici", false, K::kIdentifier},
+        {"Xxplicit", false, K::kIdentifier},
+        {"ParamArra_", false, K::kIdentifier},
+        {"D1m", false, K::kIdentifier},
+        {"@nd", false, K::kIdentifier},
+        {"\x01nd", false, K::kIdentifier},
+        {"getUTCMillisecondS", false, K::kIdentifier},
+        {"NEGATIVE_INFINITx", false, K::kIdentifier},
+        {"onMouseOveR", false, K::kIdentifier},
+        {"instanceoF", false, K::kIdentifier},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TVBScriptHighlighter::IsReservedWord(c.word), c.vb_reserved) << c.word;
+        EXPECT_EQ(TJScriptHighlighter::ClassifyWord(c.word), c.js) << c.word;
+    }
+}
+
 TEST(VBScriptHighlighter, StringsAndDates) {
     TVBScriptHighlighter h;
     EXPECT_EQ(Scan(h, "#1/1/2000"), (std::vector<Tok>{{"#1/1/2000", "String"}}));
@@ -171,6 +213,67 @@ TEST(JScriptHighlighter, BlockCommentAcrossLines) {
     // "/*" inside a string or a line comment opens nothing.
     EXPECT_EQ(h.EndState("'/*' // /*", 0), 0);
     EXPECT_EQ(h.EndState("a */ /*", kInBlockComment), kInBlockComment);
+}
+
+// The state a line leaves, worked out without cutting the line into tokens, is the one the
+// full scan ends in: for lines of the characters that open, close or hide comments, in both
+// start states; and a comment open at a line's start ends at its first "*/".
+TEST(JScriptHighlighter, EndStateAgreesWithTheFullScan) {
+    TJScriptHighlighter h;
+    std::vector<std::string> lines = {"",
+                                      "x /* a",
+                                      "/* a */ b /* c",
+                                      "'/*'",
+                                      R"("/*")",
+                                      R"('a\'/*')",
+                                      R"("""/*")",
+                                      "'''/*'",
+                                      "// /*",
+                                      "a / * b",
+                                      "a /= /*",
+                                      "*/ x",
+                                      "x */ /* y",
+                                      R"(\'/*)",
+                                      "/*/",
+                                      "/**/",
+                                      "1../*",
+                                      "0x/*",
+                                      "a->b/*c*/d",
+                                      R"('\\'/*)",
+                                      "x = 'it''s' /* c",
+                                      R"('a' "b" /* ')"};
+    const std::string alphabet = R"(/*'"\a .=)";
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string line;
+        for (std::size_t k = next(48); k > 0; --k) line += alphabet[next(alphabet.size())];
+        lines.push_back(line);
+    }
+    // "*/" and "/*" at every place of lines long and short.
+    for (std::size_t n = 2; n <= 40; ++n) {
+        for (std::size_t at = 0; at + 2 <= n; ++at) {
+            lines.push_back(std::string(n, 'x').replace(at, 2, "*/"));
+            lines.push_back(std::string(n, 'x').replace(at, 2, "/*"));
+        }
+    }
+    std::vector<TokenRun> runs;
+    for (const std::string& line : lines) {
+        for (LineState start : {LineState{0}, kInBlockComment}) {
+            runs.clear();
+            ASSERT_EQ(h.EndState(line, start), h.ScanLine(line, start, runs))
+                << "line \"" << line << "\" from state " << int{start};
+        }
+        // A line that starts inside a comment: the comment runs to the first "*/".
+        if (line.empty()) continue;
+        const std::size_t close = line.find("*/");
+        EXPECT_EQ(runs.at(0).length,
+                  static_cast<int>(close == std::string::npos ? line.size() : close + 2))
+            << line;
+    }
 }
 
 TEST(JScriptHighlighter, OwnColoursForCyrillicAndOddCharacters) {

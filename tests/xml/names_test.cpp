@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "xml/arena.h"
 #include "xml_test_util.h"
 
 namespace zeph::xml::testing {
@@ -123,6 +124,64 @@ TEST(XmlNames, ShortAndOverlongNamesSurviveTheTableGrowing) {
         ASSERT_EQ(kids->Item(static_cast<int>(i))->NodeName(), names[i]) << i;
         ASSERT_TRUE(doc->DocumentElement()->ElementByName(names[i])) << names[i].substr(0, 20);
     }
+}
+
+// The table just before, at and after each of its growth steps (the pre-entered names count):
+// every name entered keeps its id, is found by its text and reads back, and names never entered
+// are not found.
+TEST(XmlNameTable, KeepsEveryNameAcrossItsGrowthSteps) {
+    for (std::size_t added : {3u, 4u, 5u, 11u, 12u, 13u, 1019u, 1020u, 1021u, 70000u}) {
+        SCOPED_TRACE(added);
+        detail::NameTable table;
+        std::vector<std::uint32_t> ids;
+        auto name = [](std::size_t i) { return "name" + std::to_string(i); };
+        for (std::size_t i = 0; i < added; ++i) ids.push_back(table.Intern(name(i)));
+        EXPECT_EQ(table.Size(), added + detail::NameTable::kPreCount);
+        EXPECT_GE(table.Capacity(), 2 * table.Size());
+        EXPECT_EQ(table.Capacity() & (table.Capacity() - 1), 0u);
+        for (std::size_t i = 0; i < added; ++i) {
+            ASSERT_EQ(table.Find(name(i)), ids[i]) << i;
+            ASSERT_EQ(table.Intern(name(i)), ids[i]) << i;
+            ASSERT_EQ(table.View(ids[i]), name(i)) << i;
+        }
+        EXPECT_EQ(table.Find(name(added)), detail::NameTable::kNone);
+        EXPECT_EQ(table.Find(""), detail::NameTable::kNone);
+        EXPECT_EQ(table.View(table.pre(detail::NameTable::kXml)), "xml");
+        EXPECT_EQ(table.Size(), added + detail::NameTable::kPreCount);
+    }
+}
+
+// Beyond the size where the parser hashes the names of the next tags ahead: new names among
+// repeated ones (found in the parser's caches, so that names hashed ahead are passed by),
+// closing tags and attributes, and each written back as read.
+TEST(XmlNames, NamesHashedAheadInAVeryLargeTable) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<R>";
+    constexpr int kElements = 200000;  // 300000 names: a table of 2^20 slots
+    for (int i = 0; i < kElements; ++i) {
+        const std::string n = std::to_string(i);
+        switch (i % 4) {
+            case 0:
+                text += "\r\n\t<e" + n + " a" + n + "=\"1\"/>";
+                break;
+            case 1:
+                text += "\r\n\t<Repeated Name=\"" + n + "\"/>";
+                break;
+            case 2:
+                text += "\r\n\t<e" + n + " b" + n + "=\"2\">\r\n\t\t<Inner x" + n +
+                        "=\"3\"/>\r\n\t</e" + n + ">";
+                break;
+            default:
+                text += "\r\n\t<f" + n + ">text</f" + n + ">";
+        }
+    }
+    text += "\r\n</R>";
+    auto doc = Parse(text);
+    EXPECT_EQ(doc->GetXml(), text);
+    auto root = doc->DocumentElement();
+    EXPECT_EQ(root->ElementsByName("Repeated")->Count(), kElements / 4);
+    EXPECT_EQ(root->ElementByName("e199998")->ElementByName("Inner")->AttrName(0), "x199998");
+    EXPECT_EQ(root->ElementByName("e8")->GetAttr("a8", ""), "1");
+    EXPECT_FALSE(root->ElementByName("e1"));
 }
 
 }  // namespace
