@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
+#include <utility>
 
 namespace zeph::workbench {
 
@@ -22,7 +23,7 @@ static_assert(kJScriptConditionCheck.find(kStopCheckItem) != std::string_view::n
 
 struct Insert {
     std::size_t offset;  // in the user's text
-    std::string_view text;
+    std::string text;
 };
 
 bool IsBreak(char c) {
@@ -88,13 +89,32 @@ StopCheckedText Build(std::string_view src, std::vector<Insert> inserts) {
     return r;
 }
 
+// The line (from 1) of each offset, as the engines count lines.
+class LineIndex {
+  public:
+    explicit LineIndex(std::string_view s) {
+        starts_.push_back(0);
+        for (std::size_t p = 0; p < s.size(); ++p)
+            if (s[p] == '\n' || (s[p] == '\r' && (p + 1 == s.size() || s[p + 1] != '\n')))
+                starts_.push_back(p + 1);
+    }
+    int LineOf(std::size_t offset) const {
+        return static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                                starts_.begin());
+    }
+
+  private:
+    std::vector<std::size_t> starts_;
+};
+
 // ---- VBScript ---------------------------------------------------------------------------------
 
 // Reads statements (split by ':' and line ends, joined by '_' continuations) and marks the end
 // of each loop or procedure header.
 class VBScriptScanner {
   public:
-    explicit VBScriptScanner(std::string_view s) : s_(s) {}
+    // With `lines`, also a pause check in front of each statement that runs.
+    VBScriptScanner(std::string_view s, const LineIndex* lines) : s_(s), lines_(lines) {}
 
     std::vector<Insert> Run() {
         const std::size_t n = s_.size();
@@ -185,8 +205,23 @@ class VBScriptScanner {
     }
 
     void Token(std::size_t b, std::size_t e) {
+        if (lead_count_ == 0) first_ = b;
         if (lead_count_ < kLead) lead_[lead_count_++] = s_.substr(b, e - b);
         last_end_ = e;
+    }
+
+    // Declarations and the parts of blocks that close or divide them run nothing to pause at,
+    // and some may not follow another statement on their line.
+    bool Runs() const {
+        return !OneOf(Lower(lead_[0]),
+                      {"option", "sub", "function", "property", "class", "end", "else", "elseif",
+                       "case", "loop", "next", "wend", "dim", "const", "public", "private"});
+    }
+    static std::string Lower(std::string_view w) {
+        std::string out(w);
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return out;
     }
 
     bool Lead(int k, std::string_view word) const {
@@ -204,7 +239,9 @@ class VBScriptScanner {
     }
 
     void EndStatement() {
-        if (lead_count_ > 0 && IsHeader()) out_.push_back({last_end_, kVBScriptCheck});
+        if (lead_count_ > 0 && lines_ && Runs())
+            out_.push_back({first_, "ZephRun.At " + std::to_string(lines_->LineOf(first_)) + ":"});
+        if (lead_count_ > 0 && IsHeader()) out_.push_back({last_end_, std::string(kVBScriptCheck)});
         lead_count_ = 0;
     }
 
@@ -212,7 +249,9 @@ class VBScriptScanner {
     std::string_view s_;
     std::string_view lead_[kLead];
     int lead_count_ = 0;
+    std::size_t first_ = 0;
     std::size_t last_end_ = 0;
+    const LineIndex* lines_;
     std::vector<Insert> out_;
 };
 
@@ -387,7 +426,10 @@ class JsTokenizer {
 // function bodies as opposed to object literals.
 class JsParser {
   public:
-    JsParser(std::string_view s, std::vector<JsToken> tokens) : s_(s), t_(std::move(tokens)) {}
+    // With `lines`, also a pause check in front of each statement that runs; a statement that
+    // is the body of another without braces gets them, so that the check runs with it.
+    JsParser(std::string_view s, std::vector<JsToken> tokens, const LineIndex* lines)
+        : s_(s), t_(std::move(tokens)), lines_(lines) {}
 
     std::vector<Insert> Run() {
         StatementList(false);
@@ -459,6 +501,7 @@ class JsParser {
                 continue;
             }
             const std::size_t before = i_;
+            listed_ = true;
             Statement();
             if (i_ == before) ++i_;
         }
@@ -466,6 +509,21 @@ class JsParser {
 
     void Statement() {
         if (Done()) return;
+        const bool listed = std::exchange(listed_, false);
+        const bool labelled = std::exchange(labelled_, false);
+        const JsToken& first = t_[i_];
+        const bool checked = lines_ && !labelled && !IsPunct(first, "{") && !IsPunct(first, ";") &&
+                             !IsWord(first, "function");
+        if (checked) {
+            out_.push_back({first.begin, std::string(listed ? "" : "{") + "ZephRun.At(" +
+                                             std::to_string(lines_->LineOf(first.begin)) + ");"});
+        }
+        const std::size_t begin = i_;
+        StatementBody();
+        if (checked && !listed && i_ > begin) out_.push_back({t_[i_ - 1].end, "}"});
+    }
+
+    void StatementBody() {
         Deeper deeper(depth_);
         if (depth_ > kMaxDepth) return SkipStatementFlat();
         const JsToken& t = t_[i_];
@@ -528,7 +586,9 @@ class JsParser {
                 return Eat(";");
             }
             if (i_ + 1 < t_.size() && IsPunct(t_[i_ + 1], ":") && !IsStatementWord(t)) {
-                i_ += 2;  // a label
+                i_ += 2;  // a label: its statement keeps it (continue needs a labelled loop)
+                labelled_ = true;
+                listed_ = true;
                 return Statement();
             }
             if (w == "var") ++i_;
@@ -545,9 +605,9 @@ class JsParser {
         if (!Group() || Done()) return;
         const std::size_t close = i_ - 1;
         if (At("{")) {
-            out_.push_back({t_[i_].end, kJScriptBodyCheck});
+            out_.push_back({t_[i_].end, std::string(kJScriptBodyCheck)});
         } else if (!is_for) {
-            out_.push_back({t_[open].end, kJScriptConditionCheck});
+            out_.push_back({t_[open].end, std::string(kJScriptConditionCheck)});
         } else {
             // for (init; test; step): the check goes in front of the test. A `for (x in o)`
             // has no test and ends by itself.
@@ -565,8 +625,9 @@ class JsParser {
                 }
             }
             if (first != 0) {
-                out_.push_back({t_[first].end, second == first + 1 ? kJScriptEmptyConditionCheck
-                                                                   : kJScriptConditionCheck});
+                out_.push_back(
+                    {t_[first].end, std::string(second == first + 1 ? kJScriptEmptyConditionCheck
+                                                                    : kJScriptConditionCheck)});
             }
         }
         Statement();
@@ -576,12 +637,12 @@ class JsParser {
     void DoStatement() {
         ++i_;
         const bool braced = At("{");
-        if (braced) out_.push_back({t_[i_].end, kJScriptBodyCheck});
+        if (braced) out_.push_back({t_[i_].end, std::string(kJScriptBodyCheck)});
         Statement();
         if (!AtWord("while")) return;
         ++i_;
         if (!At("(")) return;
-        if (!braced) out_.push_back({t_[i_].end, kJScriptConditionCheck});
+        if (!braced) out_.push_back({t_[i_].end, std::string(kJScriptConditionCheck)});
         Group();
         Eat(";");
     }
@@ -597,7 +658,7 @@ class JsParser {
             SkipGroupFlat();
             return;
         }
-        out_.push_back({t_[i_].end, kJScriptBodyCheck});
+        out_.push_back({t_[i_].end, std::string(kJScriptBodyCheck)});
         ++i_;
         StatementList(true);
         Eat("}");
@@ -618,6 +679,7 @@ class JsParser {
                 continue;
             }
             const std::size_t before = i_;
+            listed_ = true;
             Statement();
             if (i_ == before) ++i_;
         }
@@ -708,6 +770,9 @@ class JsParser {
     std::vector<JsToken> t_;
     std::size_t i_ = 0;
     int depth_ = 0;
+    const LineIndex* lines_;
+    bool listed_ = false;    // the next statement stands in a list (a block, a switch, the top)
+    bool labelled_ = false;  // the next statement has a label, checked in front of it
     std::vector<Insert> out_;
 };
 
@@ -718,8 +783,14 @@ std::string StopCheckPreamble(Language language) {
 }
 
 StopCheckedText AddStopChecks(Language language, std::string_view text) {
-    if (language == Language::VBScript) return Build(text, VBScriptScanner(text).Run());
-    return Build(text, JsParser(text, JsTokenizer(text).Run()).Run());
+    if (language == Language::VBScript) return Build(text, VBScriptScanner(text, nullptr).Run());
+    return Build(text, JsParser(text, JsTokenizer(text).Run(), nullptr).Run());
+}
+
+StopCheckedText AddPauseChecks(Language language, std::string_view text) {
+    const LineIndex lines(text);
+    if (language == Language::VBScript) return Build(text, VBScriptScanner(text, &lines).Run());
+    return Build(text, JsParser(text, JsTokenizer(text).Run(), &lines).Run());
 }
 
 int StopCheckedText::UserColumn(int line, int column) const {

@@ -39,4 +39,10 @@ struct StopCheckedText {
 // still comes back with every line in place; only its checks may be missing.
 StopCheckedText AddStopChecks(Language language, std::string_view text);
 
+// For runs that may pause (breakpoints, stepping): the stop checks, and a call of the hidden
+// object's At with the line (from 1) in front of each statement that runs ("ZephRun.At N:" in
+// VBScript, "ZephRun.At(N);" in JScript, in braces where the statement is another's body).
+// Declarations and the words that close or divide blocks get none.
+StopCheckedText AddPauseChecks(Language language, std::string_view text);
+
 }  // namespace zeph::workbench

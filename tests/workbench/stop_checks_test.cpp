@@ -12,7 +12,7 @@ namespace {
 
 struct Case {
     const char* input;
-    const char* expected;  // %T, %B and %C stand for the inserted checks (see Expand)
+    const char* expected;  // %T, %B, %C, %A<line> and %J<line> stand for the inserted checks
 };
 
 // Expected texts name the checks by a mark so that the tables show where they go.
@@ -24,6 +24,11 @@ std::string Expand(std::string_view s) {
             if (m == 'T') out += ":ZephRun.Tick";
             if (m == 'B') out += "if(!(++ZephTurns&1023))ZephRun.Tick();";
             if (m == 'C') out += "(!(++ZephTurns&1023)&&ZephRun.Tick()),";
+            if (m == 'A' || m == 'J') {
+                std::string line;
+                while (i + 1 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '9') line += s[++i];
+                out += m == 'A' ? "ZephRun.At " + line + ":" : "ZephRun.At(" + line + ");";
+            }
             continue;
         }
         out += s[i];
@@ -133,6 +138,50 @@ TEST(StopChecks, JScriptChecksEachLoopTurnAndFunctionEntry) {
     }
 }
 
+// Runs that may pause: a check with its line in front of each statement that runs.
+const Case kVBScriptPause[] = {
+    {"Option Explicit\nDim i, obj\nConst k = 1\ni = 1 : obj = 2\n",
+     "Option Explicit\nDim i, obj\nConst k = 1\n%A4i = 1 : %A4obj = 2\n"},
+    {"For Each obj In list\r\n  n = n + 1\r\nNext\r\n",
+     "%A1For Each obj In list%T\r\n  %A2n = n + 1\r\nNext\r\n"},
+    // Block words that close or divide take none, the statements after them do.
+    {"If a Then\n  b\nElseIf c Then\n  d\nElse : e\nEnd If",
+     "%A1If a Then\n  %A2b\nElseIf c Then\n  %A4d\nElse : %A5e\nEnd If"},
+    {"Select Case i\n  Case 1 : x\n  Case Else\n    y _\n      z\nEnd Select",
+     "%A1Select Case i\n  Case 1 : %A2x\n  Case Else\n    %A4y _\n      z\nEnd Select"},
+    {"If a Then b Else c : d", "%A1If a Then b Else c : %A1d"},
+    // Declarations, in classes too, run nothing.
+    {"Sub Show(x) : WScript.Echo x : End Sub\nPublic Function F : F = 1 : End Function",
+     "Sub Show(x)%T : %A1WScript.Echo x : End Sub\nPublic Function F%T : %A2F = 1 : End Function"},
+    {"Class C\n  Private v\n  Sub Go : v = 1 : End Sub\nEnd Class",
+     "Class C\n  Private v\n  Sub Go%T : %A3v = 1 : End Sub\nEnd Class"},
+    {"Do : Loop", "%A1Do%T : Loop"},
+};
+
+const Case kJScriptPause[] = {
+    {"var i = 0;\nwhile (i < 3) { i++; }\n", "%J1var i = 0;\n%J2while (i < 3) {%B %J2i++; }\n"},
+    // A body without braces gets them, so that its check runs with it.
+    {"if (a)\n  b();\nelse if (c) d();\nelse e()",
+     "%J1if (a)\n  {%J2b();}\nelse {%J3if (c) {%J3d();}\nelse {%J4e()}}"},
+    {"for (;;) x++;", "%J1for (;%C1;) {%J1x++;}"},
+    {"while (1);", "%J1while (%C1);"},
+    // A label stays on its loop, for `continue label`.
+    {"outer: for (;;) { continue outer; }", "%J1outer: for (;;) {%B %J1continue outer; }"},
+    {"switch (k) { case 1: f(); break; default: g(); }",
+     "%J1switch (k) { case 1: %J1f(); %J1break; default: %J1g(); }"},
+    // Function declarations run nothing themselves; their bodies do.
+    {"function f(n) {\n  return n;\n}\nf(1);", "function f(n) {%B\n  %J2return n;\n}\n%J4f(1);"},
+    {"try { a(); } catch (e) { b(); }", "%J1try { %J1a(); } catch (e) { %J1b(); }"},
+};
+
+TEST(StopChecks, PausableRunsCheckEachStatementOnItsLine) {
+    for (const auto& c : kVBScriptPause)
+        EXPECT_EQ(AddPauseChecks(Language::VBScript, c.input).text, Expand(c.expected)) << c.input;
+    for (const auto& c : kJScriptPause)
+        EXPECT_EQ(AddPauseChecks(Language::JavaScript, c.input).text, Expand(c.expected))
+            << c.input;
+}
+
 TEST(StopChecks, OnlyJScriptNeedsAPreamble) {
     EXPECT_EQ(StopCheckPreamble(Language::JavaScript), "var ZephTurns=0;");
     EXPECT_EQ(StopCheckPreamble(Language::VBScript), "");
@@ -207,17 +256,22 @@ TEST(StopChecks, CuttingTheInsertionsGivesBackTheTextLineForLine) {
     for (int i = 0; i < 20000; ++i) nested += "if (a) function f() { do ";
     texts.emplace_back(Language::JavaScript, nested + "for (;;);");
 
-    for (const auto& [language, text] : texts) {
-        const auto checked = AddStopChecks(language, text);
-        EXPECT_EQ(WithoutInsertions(checked), text) << text.substr(0, 80);
-        EXPECT_EQ(LineCount(checked.text), LineCount(text)) << text.substr(0, 80);
-        for (std::size_t k = 1; k < checked.insertions.size(); ++k) {
-            const auto& a = checked.insertions[k - 1];
-            const auto& b = checked.insertions[k];
-            EXPECT_TRUE(a.line < b.line || (a.line == b.line && a.column + a.length <= b.column))
-                << text.substr(0, 80);
+    for (const auto& c : kVBScriptPause) texts.emplace_back(Language::VBScript, c.input);
+    for (const auto& c : kJScriptPause) texts.emplace_back(Language::JavaScript, c.input);
+
+    for (const auto& [language, text] : texts)
+        for (const auto add : {&AddStopChecks, &AddPauseChecks}) {
+            const auto checked = add(language, text);
+            EXPECT_EQ(WithoutInsertions(checked), text) << text.substr(0, 80);
+            EXPECT_EQ(LineCount(checked.text), LineCount(text)) << text.substr(0, 80);
+            for (std::size_t k = 1; k < checked.insertions.size(); ++k) {
+                const auto& a = checked.insertions[k - 1];
+                const auto& b = checked.insertions[k];
+                EXPECT_TRUE(a.line < b.line ||
+                            (a.line == b.line && a.column + a.length <= b.column))
+                    << text.substr(0, 80);
+            }
         }
-    }
 }
 
 }  // namespace
