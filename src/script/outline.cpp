@@ -159,7 +159,7 @@ class VBScriptReader : Reader {
         } else if (Is(k, e, "for")) {
             const bool each = Is(k + 1, e, "each");
             const std::size_t var = each ? k + 2 : k + 1;
-            if (IsName(var)) {
+            if (var < e && IsName(var)) {
                 Mark(var, NameKind::kVariable, Scope());
                 if (each && Is(var + 1, e, "in")) AssignFrom(var, var + 2, e, true);
             }

@@ -151,8 +151,12 @@ TEST_F(WorkbenchWindowTest, CheckParsesWithoutRunningAndListsUndeclaredNames) {
     lines = ListLines(form->OutputHandle());
     EXPECT_THAT(lines.back(), ::testing::StartsWith(u8"Ошибка (строка 2"_cp.data()));
 
-    // JScript the same way.
+    // JScript the same way; a sound text that would fail at once if it ran reports nothing.
     Press('L', true);
+    form->Editor().SetText("notPublished.run();\r\n");
+    Press(VK_F7);
+    EXPECT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(ListLines(form->OutputHandle()).back(), u8"Проверка: ошибок не найдено"_cp);
     form->Editor().SetText("var a = 1;\r\nfunction f( {\r\n");
     Press(VK_F7);
     ASSERT_EQ(boxes.texts.size(), 2u);
