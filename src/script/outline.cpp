@@ -258,10 +258,11 @@ class JScriptReader : Reader {
                 declaring_ = true;
                 expect_name_ = true;
                 decl_nesting_ = nesting_;
+                decl_kind_ = w == "const" ? NameKind::kConstant : NameKind::kVariable;
                 continue;
             }
             if (declaring_ && expect_name_ && nesting_ == decl_nesting_ && IsName(k)) {
-                Declare(k, w == "const" ? NameKind::kConstant : NameKind::kVariable, Scope());
+                Declare(k, decl_kind_, Scope());
                 expect_name_ = false;
             }
             if (IsName(k) && IsPunct(k + 1, "=") && !IsPunct(k + 2, "=")) {
@@ -341,6 +342,7 @@ class JScriptReader : Reader {
     bool declaring_ = false;   // inside "var a = 1, b" at decl_nesting_
     bool expect_name_ = false;
     int decl_nesting_ = 0;
+    NameKind decl_kind_ = NameKind::kVariable;
 };
 
 }  // namespace

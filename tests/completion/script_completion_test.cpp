@@ -137,10 +137,10 @@ TEST(ScriptCompletion, ABareWordAddsTheScriptsNamesTheHostsAndTheKeywords) {
          {}},
         {"JScript keywords",
          true,
-         "function f(a) {}\r\nva",
-         2,
+         "function f(a) {}\r\nconst K = 1, L = 2;\r\nva",
          3,
-         {"Map", "Caption", "GetMap", "Redraw", "f", "Application"},
+         3,
+         {"Map", "Caption", "GetMap", "Redraw", "K", "L", "f", "Application"},
          {"Dim", "a"}},
         {"not after a dot", false, "Dim total\r\nApplication.Ma", 2, 15, {"Map"}, {"total"}},
     };

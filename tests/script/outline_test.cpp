@@ -203,6 +203,30 @@ TEST(Outline, UndeclaredNamesFollowScopesAndSkipWhatTheHostAndLanguageBring) {
     }
 }
 
+TEST(Outline, DeclarationsCarryTheirKindAndScope) {
+    struct Case {
+        Language language;
+        std::string text;
+        std::vector<std::string> expected;  // "name kind scope"
+    };
+    const Case cases[] = {
+        {Language::kVBScript,
+         Lines({"Const A = 1: Dim b", "Class C", "Function F(p)", "  ReDim r(p)", "End Function"}),
+         {"A 1 -1", "b 0 -1", "C 4 -1", "F 3 -1", "p 2 0", "r 0 0"}},
+        {Language::kJScript,
+         Lines({"const K = 1, L = [1, 2];", "let m = 2", "var n = 3",
+                "function f(q) { var o = function () {}; }"}),
+         {"K 1 -1", "L 1 -1", "m 0 -1", "n 0 -1", "f 3 -1", "q 2 0", "o 0 0"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> got;
+        for (const Declaration& d : Analyze(c.language, c.text).declarations)
+            got.push_back(d.name + " " + std::to_string(static_cast<int>(d.kind)) + " " +
+                          std::to_string(d.scope));
+        EXPECT_THAT(got, ElementsAreArray(c.expected)) << c.text;
+    }
+}
+
 TEST(Outline, OptionExplicitIsFoundAnywhereAtTheStart) {
     EXPECT_TRUE(
         Analyze(Language::kVBScript, "' header\r\n  option   EXPLICIT\r\n").option_explicit);
