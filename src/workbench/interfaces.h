@@ -74,7 +74,7 @@ class IWorkbenchView : public store::IStoreWindow {
 
     // The procedure list: its entries replace what it held.
     virtual void SetProcedureList(const std::vector<std::string>& entries) = 0;
-    // The status text under the editor (the caret's line and column).
+    // The status text beside the editor (the caret's line and column).
     virtual void SetStatusText(std::string_view text) = 0;
     // The first and last line (from 1) the selection touches; a selection ending at the start
     // of a line leaves that line out. Without a selection, the caret's line twice.
