@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "script/language_words.h"
 #include "text/cp1251.h"
 
 namespace zeph::completion {
@@ -18,6 +19,16 @@ bool IsOperatorBeforeCaret(std::string_view line, int x) {
     return std::find(std::begin(kTwo), std::end(kTwo), two) != std::end(kTwo) ||
            std::find(std::begin(kThree), std::end(kThree), three) != std::end(kThree);
 }
+
+// Whether the identifier run that ends before column `x` follows a ".".
+bool WordFollowsDot(std::string_view line, int x) {
+    int start = std::min(x - 1, static_cast<int>(line.size()));
+    while (start > 0 && text::IsIdentChar(line[static_cast<std::size_t>(start - 1)])) --start;
+    return start > 0 && line[static_cast<std::size_t>(start - 1)] == '.';
+}
+
+// How deep one variable's chain may lead through others (Set a = b.c, Set b = ...).
+constexpr int kMaxVariableDepth = 16;
 
 }  // namespace
 
@@ -41,6 +52,8 @@ void CodeCompletion::ScriptTextProposalExecute(bool& can_open) {
         CompleteAfterOperator(line);
     } else if (!line.empty() && !word.empty()) {
         ResolveChain(x, line, ch == "." ? Mode::kDot : Mode::kWord);
+        if (!ch.empty() && text::IsIdentChar(ch.front()) && !WordFollowsDot(line, x))
+            ListScriptWords();
     } else if (word.empty()) {
         ListApplicationMembers();
     }
@@ -139,6 +152,8 @@ void CodeCompletion::ResolveChain(int p, std::string_view t, Mode mode) {
         chain.erase(chain.begin());
         removed = true;
     }
+    // A chain from a variable of the script: what it was last assigned decides.
+    if ((mode == Mode::kDot || removed) && ListVariableChain(chain)) return;
     const int n = static_cast<int>(chain.size());
     if (n >= 2) {
         // Anchor: the leftmost word that is some member's name, falling back to the right.
@@ -228,6 +243,108 @@ Candidates CodeCompletion::MemberTypesWordMode(std::string_view name) {
 void CodeCompletion::ListApplicationMembers() {
     Load();
     ListEntryMembers(description_.FindEntry(kApplicationInterface));
+}
+
+// --- the script's own names ---------------------------------------------------------------
+
+std::optional<std::string> CodeCompletion::VariableType(const script::Outline& outline,
+                                                        std::string_view name, int line,
+                                                        int column) {
+    return VariableType(outline, name, line, column, 0);
+}
+
+std::optional<std::string> CodeCompletion::VariableType(const script::Outline& outline,
+                                                        std::string_view name, int line, int column,
+                                                        int depth) {
+    if (depth > kMaxVariableDepth) return std::nullopt;
+    const script::Assignment* a = outline.LatestAssignment(name, line, column);
+    if (!a || a->chain.empty()) return std::nullopt;
+    std::optional<std::string> type = ChainType(outline, a->chain, a->line, a->column, depth + 1);
+    if (type && a->each) type = description_.FindMemberType(*type, "Item");
+    return type;
+}
+
+std::optional<std::string> CodeCompletion::ChainType(const script::Outline& outline,
+                                                     const std::vector<std::string>& chain,
+                                                     int line, int column, int depth) {
+    Load();
+    const std::string& first = chain.front();
+    std::optional<std::string> type;
+    if (text::EqualsNoCase(first, "Application")) {
+        // As "Application." resolves: the type of members of that name when the file has any.
+        const Candidates& named = CachedMemberTypes(first);
+        type = named.empty() ? std::string(kApplicationInterface) : named.front().second;
+    } else {
+        type = VariableType(outline, first, line, column, depth);
+        // Otherwise one of the host's global names: the members of "Application".
+        if (!type) type = description_.FindMemberType(kApplicationInterface, first);
+    }
+    for (std::size_t k = 1; k < chain.size() && type; ++k)
+        type = description_.FindMemberType(*type, chain[k]);
+    return type;
+}
+
+bool CodeCompletion::ListVariableChain(const Chain& chain) {
+    const std::string& first = chain.back();
+    if (!script_names_ || first.empty() || text::EqualsNoCase(first, "Application")) return false;
+    const std::string script = editor_.ScriptText();
+    if (script.empty()) return false;
+    const script::Outline outline = script::Analyze(editor_.ScriptLanguage(), script);
+    std::optional<std::string> type =
+        VariableType(outline, first, editor_.CaretY(), editor_.CaretX());
+    for (std::size_t k = chain.size() - 1; k-- > 0 && type;)
+        type = description_.FindMemberType(*type, chain[k]);
+    const int entry = type ? description_.FindEntry(*type) : -1;
+    if (entry < 0) return false;
+    ListWithBases(entry);
+    return true;
+}
+
+void CodeCompletion::ListScriptWords() {
+    const std::string script = script_names_ ? editor_.ScriptText() : std::string();
+    if (script.empty()) return;
+    Load();
+    const script::Language language = editor_.ScriptLanguage();
+    const script::Outline outline = script::Analyze(language, script);
+    const int scope = outline.ScopeAt(editor_.CaretY());
+    auto visible = [&](int declared_in) {
+        for (int s = scope;; s = outline.procedures[static_cast<std::size_t>(s)].parent) {
+            if (s == declared_in) return true;
+            if (s < 0) return false;
+        }
+    };
+    auto add = [this](EntryText entry) { AddUnlisted({entry.item}, std::move(entry)); };
+    for (const script::Declaration& d : outline.declarations) {
+        if (!visible(d.scope)) continue;
+        switch (d.kind) {
+            case script::NameKind::kConstant:
+                AddConstantItem(d.name);
+                break;
+            case script::NameKind::kVariable:
+            case script::NameKind::kParameter:
+                add(NamedEntry("variable", d.name, ";"));
+                break;
+            case script::NameKind::kClass:
+                add(NamedEntry("class", d.name, ";"));
+                break;
+            case script::NameKind::kProcedure:
+                break;  // below, with their parameters
+        }
+    }
+    for (const script::Procedure& p : script::NamedProcedures(outline)) {
+        std::string params;
+        for (const std::string& name : p.params) params.append(params.empty() ? "" : ";") += name;
+        const bool function = p.kind != "Sub" && !p.kind.starts_with("Property");
+        add(NamedEntry(function ? "function" : "procedure", p.name,
+                       params.empty() ? ";" : "(" + params + ");",
+                       function && !p.params.empty() ? "()" : ""));
+    }
+    add(PropertyEntry("Application", kApplicationInterface, "", false));
+    add(NamedEntry("object", "WScript", ";"));
+    for (const std::string& name : description_.ConstantNames()) AddConstantItem(name);
+    for (std::string_view keyword : script::Keywords(language))
+        add(NamedEntry("keyword", keyword, ""));
+    FitPopupWidth();
 }
 
 // --- listing ------------------------------------------------------------------------------

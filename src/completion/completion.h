@@ -25,6 +25,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -34,6 +35,7 @@
 #include "completion/description.h"
 #include "completion/description_cache.h"
 #include "completion/entry_text.h"
+#include "script/outline.h"
 #include "store/data_folder.h"
 #include "store/description.h"
 #include "xml/xml.h"
@@ -54,6 +56,10 @@ class ICompletionEditor {
     virtual std::string WordAt(int column) const = 0;
     // The identifier run that the caret is in or touches.
     virtual std::string WordAroundCaret() const = 0;
+    // The whole script, every line followed by CR LF, and its language; an editor that has none
+    // to offer gives the empty text, and completion then knows no name of the script's own.
+    virtual std::string ScriptText() const { return {}; }
+    virtual script::Language ScriptLanguage() const { return script::Language::kVBScript; }
 };
 
 // The pop-up's lists, as the request handlers fill them.
@@ -186,10 +192,31 @@ class CodeCompletion {
     void AddConstantItem(std::string_view name);
     void FitPopupWidth();
 
+    // --- what the script itself makes ----------------------------------------------------
+    // On by default; off, completion lists what the description alone gives (the one-line
+    // `zeph complete` tool, whose editor holds no script).
+    void SetScriptNames(bool on) { script_names_ = on; }
+    // The type a variable has at the place (line, column): the type of the chain last assigned
+    // to it there (its items' type for a "For Each"), looked up as a chain after "." is; none
+    // when unknown. Loads the description.
+    std::optional<std::string> VariableType(const script::Outline& outline, std::string_view name,
+                                            int line, int column);
+    // A chain whose leftmost word is a variable of a known type: lists the members of the type
+    // the chain comes to and returns true; false (nothing listed) otherwise.
+    bool ListVariableChain(const Chain& chain);
+    // After a word typed at no ".": the script's own names visible at the caret, the host's
+    // global names and constants, and the language's keywords.
+    void ListScriptWords();
+
     // The description loaded last (empty before the first load).
     const Description& LoadedDescription() const { return description_; }
 
   private:
+    std::optional<std::string> ChainType(const script::Outline& outline,
+                                         const std::vector<std::string>& chain, int line,
+                                         int column, int depth);
+    std::optional<std::string> VariableType(const script::Outline& outline, std::string_view name,
+                                            int line, int column, int depth);
     void ClearLists();
     // Loads the description unless this request has loaded it already.
     void Load();
@@ -209,6 +236,7 @@ class CodeCompletion {
     const ITextMeasure& measure_;
     Description description_;
     bool loaded_ = false;
+    bool script_names_ = true;
     std::vector<std::pair<std::string, Candidates>> member_types_;
     // Upper-case forms of the items listed in the current request.
     std::unordered_set<std::string> listed_;

@@ -64,6 +64,31 @@ std::string Description::MemberTypeIn(std::string type, std::string_view word) c
     }
 }
 
+std::optional<std::string> Description::FindMemberType(std::string_view type,
+                                                       std::string_view word) const {
+    const int first = FindEntry(type);
+    if (first < 0) return std::nullopt;
+    std::vector<int> entries{first};
+    for (int base : BaseChain(first)) entries.push_back(base);
+    for (int e : entries) {
+        auto entry = lookups_->Entry(e);
+        const int m = Lookups::FindMember(*entry, word);
+        if (m < 0) continue;
+        store::MemberText shown = Lookups::Shown(*entry->ChildNodes()->Item(m));
+        std::string found = shown.kind == store::kMethodKind ? shown.result : shown.type;
+        if (found.empty()) return std::nullopt;
+        return found;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> Description::ConstantNames() const {
+    std::vector<std::string> names;
+    if (!lookups_) return names;
+    for (const auto& c : lookups_->Constants()) names.push_back(Lookups::Shown(*c).name);
+    return names;
+}
+
 std::vector<std::pair<std::string, std::string>> Description::MemberTypes(
     std::string_view name) const {
     return std::move(MemberTypesOfEach({std::string(name)}).front());

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -54,6 +55,12 @@ class Description {
     // chain. Unchanged when `type` names no entry; the last interface searched when no
     // interface of the chain has the member.
     std::string MemberTypeIn(std::string type, std::string_view word) const;
+
+    // The type of `word` as a member of the interface `type` or its bases: a property's type, a
+    // method's result; none when no interface of the chain has the member or it has no type.
+    std::optional<std::string> FindMemberType(std::string_view type, std::string_view word) const;
+    // The names of every constant of every entry, in document order.
+    std::vector<std::string> ConstantNames() const;
 
     // One (name, type) pair per distinct type (ignoring case) among all members called `name`,
     // in document order. Absent names and types read as "error".

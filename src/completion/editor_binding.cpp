@@ -2,6 +2,12 @@
 
 namespace zeph::completion {
 
+script::Language EditorModelView::ScriptLanguage() const {
+    const editor::Highlighter* h = editor_.GetHighlighter();
+    return h && h->ComponentName() == "JavaScriptHighlighter" ? script::Language::kJScript
+                                                              : script::Language::kVBScript;
+}
+
 EditorCompletion::EditorCompletion(editor::EditorModel& editor, editor::CompletionModel& popup,
                                    IDescriptionSource& source, const ITextMeasure& measure)
     : popup_model_(popup),

@@ -18,6 +18,8 @@ class EditorModelView final : public ICompletionEditor {
     int CaretY() const override { return editor_.CaretY(); }
     std::string WordAt(int column) const override { return editor_.WordAtColumn(column); }
     std::string WordAroundCaret() const override { return editor_.WordAtCaret(); }
+    std::string ScriptText() const override { return editor_.Text(); }
+    script::Language ScriptLanguage() const override;
 
   private:
     const editor::EditorModel& editor_;

@@ -64,4 +64,12 @@ EntryText ConstantEntry(std::string_view name) {
     return {ConstantItem(name), std::string(name)};
 }
 
+EntryText NamedEntry(std::string_view kind, std::string_view name, std::string_view signature,
+                     std::string_view after) {
+    EntryText e;
+    e.item.append(kind).append("\t").append(name).append("\t").append(signature);
+    e.insert.append(name).append(after);
+    return e;
+}
+
 }  // namespace zeph::completion

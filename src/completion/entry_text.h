@@ -32,5 +32,9 @@ EntryText PropertyEntry(std::string_view name, std::string_view type, std::strin
 EntryText MethodEntry(std::string_view name, std::string_view ret, std::string_view params,
                       bool has_params);
 EntryText ConstantEntry(std::string_view name);
+// A name the script or the language brings: `kind` + tab + name + tab + `signature`, inserting
+// the name followed by `after` ("()" for a function that takes parameters).
+EntryText NamedEntry(std::string_view kind, std::string_view name, std::string_view signature,
+                     std::string_view after = {});
 
 }  // namespace zeph::completion

@@ -31,6 +31,7 @@ LineCompletion CompleteLine(const std::filesystem::path& description, std::strin
     editor::CompletionModel popup(editor);
     FileDescriptionSource source(description);
     EditorCompletion binding(editor, popup, source, measure);
+    binding.Completion().SetScriptNames(false);
     popup.Execute();
 
     LineCompletion result;

@@ -22,7 +22,8 @@ struct LineCompletion {
 
 // Puts `line` (code page 1251) into a script editor, the caret on line 1 at `column` (from 1,
 // possibly beyond the line's end), and opens the completion pop-up there. Errors loading the
-// description propagate.
+// description propagate. What is listed comes from the description alone, not from names the
+// line itself assigns or declares.
 LineCompletion CompleteLine(const std::filesystem::path& description, std::string_view line,
                             int column, const ITextMeasure& measure);
 

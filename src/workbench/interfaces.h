@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editor/highlighter.h"
@@ -70,6 +71,18 @@ class IWorkbenchView : public store::IStoreWindow {
 
     virtual MessageResult ShowMessage(std::string_view text, std::string_view caption,
                                       MessageIcon icon, MessageButtons buttons) = 0;
+
+    // The procedure list: its entries replace what it held.
+    virtual void SetProcedureList(const std::vector<std::string>& entries) = 0;
+    // The status text beside the editor (the caret's line and column).
+    virtual void SetStatusText(std::string_view text) = 0;
+    // The first and last line (from 1) the selection touches; a selection ending at the start
+    // of a line leaves that line out. Without a selection, the caret's line twice.
+    virtual std::pair<int, int> SelectedLineRange() const = 0;
+    // Replaces the lines from `first` (from 1) on as one undo step and selects them whole.
+    virtual void ReplaceLines(int first, const std::vector<std::string>& lines) = 0;
+    // Asks for a line number from 1 to `count`, offering `current`; none when the user cancels.
+    virtual std::optional<int> AskLineNumber(int current, int count) = 0;
 };
 
 // The host application. Every call that fails throws.
@@ -133,6 +146,11 @@ class IScriptEngineFactory {
     // The statement declaring the host's constants from the loaded description; empty when
     // it declares none.
     virtual std::string ConstantPrelude(std::string_view keyword) = 0;
+    // Parses `code` in a fresh engine of `language` ("VBScript" or "JavaScript") that never
+    // runs it, nothing published to it: its first syntax error, or none. Throws when no engine
+    // can be had.
+    virtual std::optional<ScriptError> CheckSyntax(std::string_view language,
+                                                   std::string_view code) = 0;
 };
 
 // The settings dialog: made, shown modally over the window and freed by one call.

@@ -13,7 +13,7 @@ struct NamedKey {
     std::uint16_t key;
 };
 
-constexpr std::array<NamedKey, 15> kNamedKeys = {{
+constexpr std::array<NamedKey, 16> kNamedKeys = {{
     {"BkSp", vk::kBack},
     {"Tab", vk::kTab},
     {"Enter", vk::kReturn},
@@ -29,6 +29,7 @@ constexpr std::array<NamedKey, 15> kNamedKeys = {{
     {"Down", vk::kDown},
     {"Ins", vk::kInsert},
     {"Del", vk::kDelete},
+    {"/", vk::kSlash},
 }};
 
 std::string KeyName(std::uint16_t key) {

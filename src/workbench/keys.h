@@ -39,7 +39,8 @@ inline constexpr std::uint16_t kRight = 0x27;
 inline constexpr std::uint16_t kDown = 0x28;
 inline constexpr std::uint16_t kInsert = 0x2D;
 inline constexpr std::uint16_t kDelete = 0x2E;
-inline constexpr std::uint16_t kF1 = 0x70;  // F1..F12 are consecutive
+inline constexpr std::uint16_t kF1 = 0x70;     // F1..F12 are consecutive
+inline constexpr std::uint16_t kSlash = 0xBF;  // the "/?" key of the US layout
 }  // namespace vk
 
 constexpr KeyStroke Key(std::uint16_t key, std::uint8_t modifiers = kNoModifier) {

@@ -178,6 +178,16 @@ void WorkbenchPresenter::Guarded(F&& handler) {
     }
 }
 
+void WorkbenchPresenter::HandleScriptKey(KeyStroke key) {
+    if (key == Ctrl('G')) {
+        Guarded([&] { GoToLineExecute(); });
+    } else if (key == Ctrl(vk::kSlash)) {
+        Guarded([&] { ToggleCommentExecute(); });
+    } else if (key == F(7)) {
+        Guarded([&] { CheckScriptExecute(); });
+    }
+}
+
 void WorkbenchPresenter::Execute(ActionId id) {
     if (!IsEnabled(id)) return;
     Guarded([&] { Dispatch(id); });
@@ -367,22 +377,25 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
         if (error && error->line > 0) error->line += first_line - 1;
     }
     if (error) {
-        AppendOutput(FailedText(*error), CaretPos{error->line, error->column + 1});
-        if (output_view_ && !error->stopped) output_view_->MarkErrorLine(error->line);
+        ShowScriptError(*error);
     } else {
         AppendOutput(FinishedText(std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - started)));
     }
-    if (error && error->stopped) {
+}
+
+void WorkbenchPresenter::ShowScriptError(const ScriptError& error) {
+    AppendOutput(FailedText(error), CaretPos{error.line, error.column + 1});
+    if (output_view_ && !error.stopped) output_view_->MarkErrorLine(error.line);
+    if (error.stopped) {
         view_.ShowMessage(std::string(u8"Выполнение скрипта остановлено на строке "_cp) +
-                              std::to_string(error->line) + ".",
+                              std::to_string(error.line) + ".",
                           u8"Скрипт остановлен"_cp, MessageIcon::Information, MessageButtons::Ok);
-        view_.SetCaret({error->line, error->column + 1});
-    } else if (error) {
-        view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + ErrorBoxText(*error),
+    } else {
+        view_.ShowMessage(std::string(u8"Произошла ошибка: "_cp) + ErrorBoxText(error),
                           u8"Ошибка"_cp, MessageIcon::Error, MessageButtons::Ok);
-        view_.SetCaret({error->line, error->column + 1});
     }
+    view_.SetCaret({error.line, error.column + 1});
 }
 
 // --- output pane --------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "completion/editor_binding.h"
 #include "editor/completion.h"
 #include "editor/editor_model.h"
+#include "script/outline.h"
 #include "workbench/actions.h"
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
@@ -29,6 +31,17 @@ std::string_view LanguageName(Language language);
 std::string_view HighlighterName(Language language);
 // The caption notice appended after a store.
 std::string_view SavedNotice();
+// "Строка 12, столбец 5": the status text of a caret place.
+std::string CaretStatusText(CaretPos pos);
+// A procedure as the procedure list shows it: "Sub Draw(map, layer)".
+std::string ProcedureEntryText(const script::Procedure& procedure);
+// The check's output line for a name used but declared nowhere it is seen.
+std::string UndeclaredNameText(const script::UndeclaredName& name);
+// The check's closing line: how many undeclared names it found.
+std::string CheckSummaryText(std::size_t undeclared);
+// The analysis' name of a language.
+script::Language ScriptLanguage(Language language);
+
 // The text the general error handler shows: a "." is appended when the last character sorts
 // after ".".
 std::string ErrorMessageText(std::string_view message);
@@ -107,6 +120,25 @@ class WorkbenchPresenter {
     // A double-clicked line: one that reports an error puts the caret at its place.
     void OutputLineActivated(int index);
 
+    // --- the script's outline: procedures, lines, comments, the check ---
+    // Ctrl+G goes to a line, Ctrl+/ comments or uncomments the selected lines, F7 checks the
+    // script without running it. No action and no editor key stroke has these keys.
+    static bool IsScriptKey(KeyStroke key);
+    void HandleScriptKey(KeyStroke key);
+    // The editor's text changed: the procedure list follows (the view hears of changes only).
+    void ScriptChanged();
+    // The caret moved: the status text follows.
+    void CaretMoved();
+    // Entry `index` of the procedure list was chosen: the caret goes to the procedure's name.
+    void ProcedureChosen(int index);
+    const std::vector<script::Procedure>& Procedures() const { return procedures_; }
+    void GoToLineExecute();
+    void ToggleCommentExecute();
+    // Parses the text in an engine that never runs it and shows the first syntax error as a
+    // run shows its error; with "Option Explicit" (VBScript) it then lists the names used but
+    // declared nowhere, each at its first use, in the output pane.
+    void CheckScriptExecute();
+
     // --- operations used by the handlers ---
     void MarkCaptionSaved();
     bool TimerRunning() const { return timer_running_; }
@@ -146,6 +178,11 @@ class WorkbenchPresenter {
 
   private:
     void RunScript(std::string_view text, int first_line);
+    // What a run shows of an engine's error: the pane's line and mark, the message, the caret.
+    void ShowScriptError(const ScriptError& error);
+    // The names the host and the engine publish: "Application" and its members, the
+    // description's constants, "WScript".
+    std::function<bool(std::string_view)> HostNames();
     void SwitchLanguage(Language language);
     void OfferRescuedText();
     bool InScriptList(const std::string& name);
@@ -170,6 +207,8 @@ class WorkbenchPresenter {
     bool output_used_ = false;
     completion::FolderDescriptionSource description_;
     std::unique_ptr<completion::EditorCompletion> completion_;
+    std::vector<script::Procedure> procedures_;
+    std::vector<std::string> procedure_entries_;  // as the view shows them
 };
 
 }  // namespace zeph::workbench

@@ -1,5 +1,7 @@
 #include "workbench/stop_checks.h"
 
+#include "script/lexer.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
@@ -8,6 +10,8 @@
 namespace zeph::workbench {
 
 namespace {
+
+using script::EqualsAsciiNoCase;
 
 // VBScript calls the object on every turn (a few microseconds each).
 constexpr std::string_view kVBScriptCheck = ":ZephRun.Tick";
@@ -25,35 +29,6 @@ struct Insert {
     std::size_t offset;  // in the user's text
     std::string text;
 };
-
-bool IsBreak(char c) {
-    return c == '\n' || c == '\r';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-// Code page 1251 letters are identifier letters to both engines; 0xA0 is a no-break space.
-bool IsHighLetter(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 0x80 && u != 0xA0;
-}
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || static_cast<unsigned char>(c) == 0xA0;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 bool OneOf(std::string_view word, std::initializer_list<std::string_view> words) {
     return std::find(words.begin(), words.end(), word) != words.end();
@@ -117,93 +92,18 @@ class VBScriptScanner {
     VBScriptScanner(std::string_view s, const LineIndex* lines) : s_(s), lines_(lines) {}
 
     std::vector<Insert> Run() {
-        const std::size_t n = s_.size();
-        std::size_t p = 0;
-        bool after_dot = false;
-        while (p < n) {
-            const char c = s_[p];
-            if (IsBreak(c)) {
+        for (const script::Token& t : script::TokenizeVBScript(s_)) {
+            if (t.kind == script::Token::kEnd) {
                 EndStatement();
-                p += (c == '\r' && p + 1 < n && s_[p + 1] == '\n') ? 2 : 1;
-                after_dot = false;
-                continue;
-            }
-            if (IsBlank(c)) {
-                ++p;
-                continue;
-            }
-            if (c == '\'') {
-                p = LineEnd(p);
-                continue;
-            }
-            if (c == ':') {
-                EndStatement();
-                ++p;
-                after_dot = false;
-                continue;
-            }
-            if (c == '_' && LineEnd(p + 1) == SkipBlanks(p + 1)) {
-                // A continuation: the statement goes on after the line break.
-                p = LineEnd(p + 1);
-                if (p < n) p += (s_[p] == '\r' && p + 1 < n && s_[p + 1] == '\n') ? 2 : 1;
-                continue;
-            }
-            const std::size_t b = p;
-            if (c == '"') {
-                p = StringEnd(p);
-            } else if (c == '#' || c == '[') {
-                // A date literal or a bracketed name; a ':' or quote inside is part of it.
-                const char close = c == '#' ? '#' : ']';
-                std::size_t q = p + 1;
-                while (q < n && !IsBreak(s_[q]) && s_[q] != close) ++q;
-                p = (q < n && s_[q] == close) ? q + 1 : p + 1;
-            } else if (IsAsciiLetter(c) || IsHighLetter(c)) {
-                while (p < n && IsWordByte(s_[p])) ++p;
-                // "Rem" starts a comment unless it names a member (obj.Rem).
-                if (!after_dot && EqualsNoCase(s_.substr(b, p - b), "rem")) {
-                    p = LineEnd(p);
-                    continue;
-                }
-            } else if (IsDigit(c) || (c == '.' && p + 1 < n && IsDigit(s_[p + 1]))) {
-                while (p < n && (IsWordByte(s_[p]) || s_[p] == '.')) ++p;
             } else {
-                ++p;
+                Token(t.begin, t.end);
             }
-            after_dot = c == '.' && p == b + 1;
-            Token(b, p);
         }
         EndStatement();
         return std::move(out_);
     }
 
   private:
-    static bool IsWordByte(char c) {
-        return IsAsciiLetter(c) || IsDigit(c) || c == '_' || IsHighLetter(c);
-    }
-    std::size_t LineEnd(std::size_t p) const {
-        while (p < s_.size() && !IsBreak(s_[p])) ++p;
-        return p;
-    }
-    std::size_t SkipBlanks(std::size_t p) const {
-        while (p < s_.size() && IsBlank(s_[p])) ++p;
-        return p;
-    }
-    // Past the closing quote ("" is a quote inside), or the line's end when there is none.
-    std::size_t StringEnd(std::size_t p) const {
-        ++p;
-        while (p < s_.size() && !IsBreak(s_[p])) {
-            if (s_[p] == '"') {
-                if (p + 1 < s_.size() && s_[p + 1] == '"') {
-                    p += 2;
-                    continue;
-                }
-                return p + 1;
-            }
-            ++p;
-        }
-        return p;
-    }
-
     void Token(std::size_t b, std::size_t e) {
         if (lead_count_ == 0) first_ = b;
         if (lead_count_ < kLead) lead_[lead_count_++] = s_.substr(b, e - b);
@@ -225,7 +125,7 @@ class VBScriptScanner {
     }
 
     bool Lead(int k, std::string_view word) const {
-        return k < lead_count_ && EqualsNoCase(lead_[k], word);
+        return k < lead_count_ && EqualsAsciiNoCase(lead_[k], word);
     }
 
     bool IsHeader() const {
@@ -257,170 +157,7 @@ class VBScriptScanner {
 
 // ---- JScript ----------------------------------------------------------------------------------
 
-struct JsToken {
-    enum Kind : unsigned char { kWord, kNumber, kString, kRegex, kPunct };
-    Kind kind = kPunct;
-    bool newline_before = false;
-    bool after_dot = false;      // a member name: never a keyword
-    bool closes_header = false;  // the ')' of if/while/for/with: a '/' after it starts a regex
-    std::size_t begin = 0, end = 0;
-};
-
-bool IsJsWordStart(char c) {
-    return IsAsciiLetter(c) || c == '_' || c == '$' || IsHighLetter(c);
-}
-bool IsJsWordByte(char c) {
-    return IsJsWordStart(c) || IsDigit(c);
-}
-
-class JsTokenizer {
-  public:
-    explicit JsTokenizer(std::string_view s) : s_(s) {}
-
-    std::vector<JsToken> Run() {
-        const std::size_t n = s_.size();
-        std::size_t p = 0;
-        bool newline = false;
-        std::vector<bool> header_parens;  // per open '(': does it follow if/while/for/with
-        while (p < n) {
-            const char c = s_[p];
-            const char next = p + 1 < n ? s_[p + 1] : '\0';
-            if (IsBreak(c)) {
-                newline = true;
-                ++p;
-                continue;
-            }
-            if (IsBlank(c)) {
-                ++p;
-                continue;
-            }
-            if (c == '/' && next == '/') {
-                while (p < n && !IsBreak(s_[p])) ++p;
-                continue;
-            }
-            if (c == '/' && next == '*') {
-                const std::size_t close = s_.find("*/", p + 2);
-                const std::size_t e = close == std::string_view::npos ? n : close + 2;
-                // A comment over lines counts as a line break for semicolon insertion.
-                if (s_.substr(p, e - p).find_first_of("\r\n") != std::string_view::npos)
-                    newline = true;
-                p = e;
-                continue;
-            }
-            JsToken t;
-            t.begin = p;
-            t.newline_before = newline;
-            newline = false;
-            t.after_dot = !out_.empty() && Is(out_.back(), ".");
-            if (c == '"' || c == '\'') {
-                t.kind = JsToken::kString;
-                p = StringEnd(p);
-            } else if (IsDigit(c) || (c == '.' && IsDigit(next))) {
-                t.kind = JsToken::kNumber;
-                const bool hex = c == '0' && (next == 'x' || next == 'X');
-                ++p;
-                while (p < n && (IsJsWordByte(s_[p]) || s_[p] == '.' ||
-                                 (!hex && (s_[p] == '+' || s_[p] == '-') &&
-                                  (s_[p - 1] == 'e' || s_[p - 1] == 'E'))))
-                    ++p;
-            } else if (IsJsWordStart(c)) {
-                t.kind = JsToken::kWord;
-                while (p < n && IsJsWordByte(s_[p])) ++p;
-            } else if (c == '/' && RegexMayStart()) {
-                t.kind = JsToken::kRegex;
-                p = RegexEnd(p);
-            } else {
-                t.kind = JsToken::kPunct;
-                p += ((c == '+' || c == '-') && next == c) ? 2 : 1;
-                if (c == '(') {
-                    header_parens.push_back(!out_.empty() && IsKeyword(out_.back()));
-                } else if (c == ')' && !header_parens.empty()) {
-                    t.closes_header = header_parens.back();
-                    header_parens.pop_back();
-                }
-            }
-            t.end = p;
-            out_.push_back(t);
-        }
-        return std::move(out_);
-    }
-
-  private:
-    std::string_view Text(const JsToken& t) const { return s_.substr(t.begin, t.end - t.begin); }
-    bool Is(const JsToken& t, std::string_view punct) const {
-        return t.kind == JsToken::kPunct && Text(t) == punct;
-    }
-    bool IsKeyword(const JsToken& t) const {
-        return t.kind == JsToken::kWord && !t.after_dot &&
-               OneOf(Text(t), {"if", "while", "for", "with"});
-    }
-
-    // Whether a '/' here starts a regular expression rather than dividing: it does where an
-    // operand is expected, that is not after an operand.
-    bool RegexMayStart() const {
-        if (out_.empty()) return true;
-        const JsToken& t = out_.back();
-        switch (t.kind) {
-            case JsToken::kNumber:
-            case JsToken::kString:
-            case JsToken::kRegex:
-                return false;
-            case JsToken::kWord:
-                return !t.after_dot &&
-                       OneOf(Text(t), {"return", "typeof", "instanceof", "in", "new", "delete",
-                                       "void", "throw", "case", "do", "else"});
-            case JsToken::kPunct:
-                if (Is(t, ")")) return t.closes_header;
-                return !Is(t, "]") && !Is(t, "++") && !Is(t, "--");
-        }
-        return true;
-    }
-
-    // Past the closing quote, or the line's end for a string left open; a backslash escapes
-    // the next byte, a line break (CR LF included) too.
-    std::size_t StringEnd(std::size_t p) const {
-        const char quote = s_[p++];
-        while (p < s_.size()) {
-            const char c = s_[p];
-            if (c == '\\') {
-                p += (p + 2 < s_.size() && s_[p + 1] == '\r' && s_[p + 2] == '\n') ? 3 : 2;
-                continue;
-            }
-            if (c == quote) return p + 1;
-            if (IsBreak(c)) return p;
-            ++p;
-        }
-        return s_.size();
-    }
-
-    // Past the closing '/' (one inside [...] does not close) and the flags; the line's end for
-    // one left open.
-    std::size_t RegexEnd(std::size_t p) const {
-        const std::size_t n = s_.size();
-        bool in_class = false;
-        ++p;
-        while (p < n && !IsBreak(s_[p])) {
-            const char c = s_[p];
-            if (c == '\\') {
-                p = (p + 1 < n && !IsBreak(s_[p + 1])) ? p + 2 : p + 1;
-                continue;
-            }
-            ++p;
-            if (c == '[') {
-                in_class = true;
-            } else if (c == ']') {
-                in_class = false;
-            } else if (c == '/' && !in_class) {
-                while (p < n && IsJsWordByte(s_[p])) ++p;
-                return p;
-            }
-        }
-        return p;
-    }
-
-    std::string_view s_;
-    std::vector<JsToken> out_;
-};
+using JsToken = script::Token;
 
 // Walks the statements far enough to know loop bodies, the `while` that closes a `do`, and
 // function bodies as opposed to object literals.
@@ -784,13 +521,13 @@ std::string StopCheckPreamble(Language language) {
 
 StopCheckedText AddStopChecks(Language language, std::string_view text) {
     if (language == Language::VBScript) return Build(text, VBScriptScanner(text, nullptr).Run());
-    return Build(text, JsParser(text, JsTokenizer(text).Run(), nullptr).Run());
+    return Build(text, JsParser(text, script::TokenizeJScript(text), nullptr).Run());
 }
 
 StopCheckedText AddPauseChecks(Language language, std::string_view text) {
     const LineIndex lines(text);
     if (language == Language::VBScript) return Build(text, VBScriptScanner(text, &lines).Run());
-    return Build(text, JsParser(text, JsTokenizer(text).Run(), &lines).Run());
+    return Build(text, JsParser(text, script::TokenizeJScript(text), &lines).Run());
 }
 
 int StopCheckedText::UserColumn(int line, int column) const {

@@ -1,7 +1,9 @@
 // A recording stand-in for the workbench window.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/highlighter.h"
@@ -121,6 +123,28 @@ class FakeView : public IWorkbenchView {
                               MessageButtons buttons) override {
         messages.push_back({std::string(text), std::string(cap), icon, buttons});
         return answer;
+    }
+    std::vector<std::string> procedure_list;
+    int procedure_list_sets = 0;
+    std::string status;
+    std::pair<int, int> selected{1, 1};
+    std::optional<int> line_answer;                 // what the line prompt answers
+    std::vector<std::pair<int, int>> line_prompts;  // (current, count) of each prompt
+    int replace_lines_calls = 0;
+    void SetProcedureList(const std::vector<std::string>& entries) override {
+        procedure_list = entries;
+        ++procedure_list_sets;
+    }
+    void SetStatusText(std::string_view text) override { status = text; }
+    std::pair<int, int> SelectedLineRange() const override { return selected; }
+    void ReplaceLines(int first, const std::vector<std::string>& replaced) override {
+        ++replace_lines_calls;
+        for (std::size_t i = 0; i < replaced.size(); ++i)
+            ReplaceLine(first - 1 + static_cast<int>(i), replaced[i]);
+    }
+    std::optional<int> AskLineNumber(int current, int count) override {
+        line_prompts.emplace_back(current, count);
+        return line_answer;
     }
 };
 

@@ -45,9 +45,12 @@ TEST(HelpIndex, NamesEveryKeyOfTheActionsAndTheWindow) {
     for (int n = 1; n <= 12; ++n)
         for (std::uint8_t m : {kNoModifier, kShift, kCtrl}) {
             const KeyStroke key{F(n).key, m};
-            if (WorkbenchPresenter::IsRunSelectionKey(key) || WorkbenchPresenter::IsOutputKey(key))
+            if (WorkbenchPresenter::IsRunSelectionKey(key) ||
+                WorkbenchPresenter::IsOutputKey(key) || WorkbenchPresenter::IsScriptKey(key))
                 expect_indexed(key);
         }
+    for (KeyStroke key : {Ctrl('G'), Ctrl(vk::kSlash)})
+        if (WorkbenchPresenter::IsScriptKey(key)) expect_indexed(key);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

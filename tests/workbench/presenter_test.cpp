@@ -446,6 +446,12 @@ struct FakeEngines : IScriptEngineFactory {
     std::string ConstantPrelude(std::string_view keyword) override {
         return no_constants ? std::string() : std::string(keyword) + " A=1";
     }
+    std::optional<ScriptError> syntax_error;  // what a check finds
+    std::optional<ScriptError> CheckSyntax(std::string_view language,
+                                           std::string_view code) override {
+        log.push_back("check " + std::string(language) + " " + std::string(code));
+        return syntax_error;
+    }
 };
 
 TEST_F(PresenterTest, RunHandsPreludeAndTextToAFreshEngine) {
@@ -748,6 +754,139 @@ TEST_F(SettingsActionTest, ADialogThatCannotOpenIsReportedAndNothingIsApplied) {
     EXPECT_THAT(store.calls, ::testing::ElementsAre("SaveWorkbenchState", "Run"));
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, "no store.");
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+}
+
+// --- the script's outline ------------------------------------------------------------------
+
+TEST_F(PresenterTest, ScriptKeysAreFreeOfTheActionsAndTheOtherWindowKeys) {
+    for (KeyStroke key : {Ctrl('G'), Ctrl(vk::kSlash), F(7)}) {
+        EXPECT_TRUE(WorkbenchPresenter::IsScriptKey(key)) << KeyStrokeText(key);
+        EXPECT_EQ(WorkbenchPresenter::ActionForKey(key), std::nullopt) << KeyStrokeText(key);
+        EXPECT_FALSE(WorkbenchPresenter::IsOutputKey(key) ||
+                     WorkbenchPresenter::IsRunSelectionKey(key));
+    }
+    EXPECT_EQ(KeyStrokeText(Ctrl(vk::kSlash)), "Ctrl+/");
+    EXPECT_EQ(ParseKeyStroke("ctrl+/"), Ctrl(vk::kSlash));
+}
+
+TEST_F(PresenterTest, ProcedureListFollowsTheTextAndTakesTheCaretThere) {
+    view.lines = {"Sub Draw(map)", "End Sub", "  Function Area(r, q)", "End Function"};
+    p.ScriptChanged();
+    EXPECT_EQ(view.procedure_list,
+              (std::vector<std::string>{"Sub Draw(map)", "Function Area(r, q)"}));
+    // Typing that leaves the list as it was does not refill it.
+    view.lines[1] = "  x = 1: End Sub";
+    p.ScriptChanged();
+    EXPECT_EQ(view.procedure_list_sets, 1);
+    view.focus = "box";
+    p.ProcedureChosen(1);
+    EXPECT_EQ(view.caret, (CaretPos{3, 12}));
+    EXPECT_EQ(view.focus, "editor");
+    p.ProcedureChosen(2);
+    p.ProcedureChosen(-1);
+    EXPECT_EQ(view.caret, (CaretPos{3, 12}));
+    // The language decides what counts as a procedure.
+    view.highlighter = "JavaScriptHighlighter";
+    p.ScriptChanged();
+    EXPECT_TRUE(view.procedure_list.empty());
+    EXPECT_EQ(view.procedure_list_sets, 2);
+
+    view.caret = {12, 5};
+    p.CaretMoved();
+    EXPECT_EQ(view.status, u8"Строка 12, столбец 5"_cp);
+}
+
+TEST_F(PresenterTest, CtrlGAsksForALineAndKeepsItInTheText) {
+    struct Case {
+        std::optional<int> answer;
+        CaretPos expected;
+    };
+    const Case cases[] = {{3, {3, 1}}, {99, {4, 1}}, {0, {1, 1}}, {std::nullopt, {2, 7}}};
+    view.lines = {"a", "b", "c", "d"};
+    for (const Case& c : cases) {
+        view.caret = {2, 7};
+        view.line_answer = c.answer;
+        p.HandleScriptKey(Ctrl('G'));
+        EXPECT_EQ(view.caret, c.expected);
+        EXPECT_EQ(view.line_prompts.back(), (std::pair<int, int>{2, 4}));
+    }
+}
+
+TEST_F(PresenterTest, CtrlSlashCommentsTheSelectedLinesAsOneEdit) {
+    view.lines = {"a = 1", "  b = 2", "c"};
+    view.selected = {1, 2};
+    p.HandleScriptKey(Ctrl(vk::kSlash));
+    EXPECT_EQ(view.lines, (std::vector<std::string>{"'a = 1", "'  b = 2", "c"}));
+    p.HandleScriptKey(Ctrl(vk::kSlash));
+    EXPECT_EQ(view.lines, (std::vector<std::string>{"a = 1", "  b = 2", "c"}));
+    EXPECT_EQ(view.replace_lines_calls, 2);
+    view.highlighter = "JavaScriptHighlighter";
+    view.selected = {3, 3};
+    p.HandleScriptKey(Ctrl(vk::kSlash));
+    EXPECT_EQ(view.lines[2], "//c");
+    // Nothing to change, or a range past the text: no edit.
+    view.lines = {"", "x"};
+    view.selected = {1, 1};
+    p.HandleScriptKey(Ctrl(vk::kSlash));
+    view.selected = {5, 6};
+    p.HandleScriptKey(Ctrl(vk::kSlash));
+    EXPECT_EQ(view.replace_lines_calls, 3);
+}
+
+TEST_F(PresenterTest, F7ChecksWithoutRunningAndListsUndeclaredNames) {
+    host.folder = std::string(ZEPH_TEST_DATA) + "/script/";
+    FakeEngines engines;
+    FakeOutput output;
+    p.SetEngines(&engines);
+    p.SetOutputView(&output);
+
+    // A syntax error is shown as a run shows its error.
+    view.lines = {"If x Then", "y"};
+    engines.syntax_error = ScriptError{"Expected 'End'", 2, 1};
+    p.HandleScriptKey(F(7));
+    EXPECT_EQ(engines.log, (std::vector<std::string>{"check VBScript If x Then\r\ny\r\n"}));
+    EXPECT_EQ(engines.alive, 0);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, u8"Произошла ошибка: Expected 'End' (строка 2)"_cp);
+    EXPECT_EQ(view.caret, (CaretPos{2, 2}));
+    EXPECT_EQ(output.lines.back(), u8"Ошибка (строка 2, позиция 2): Expected 'End'"_cp);
+    EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 2));
+
+    // Without a syntax error: with Option Explicit, each undeclared name at its first use; the
+    // host's globals, its constants, Application and WScript count as declared.
+    engines.syntax_error.reset();
+    view.messages.clear();
+    view.lines = {"Option Explicit", "Dim m", "Set m = Map: total = okPoint + Caption",
+                  "WScript.Echo total, Application.Name, Nme", "total = 2"};
+    p.HandleScriptKey(F(7));
+    EXPECT_TRUE(view.messages.empty());
+    ASSERT_GE(output.lines.size(), 3u);
+    const std::vector<std::string> listed(output.lines.end() - 3, output.lines.end());
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{u8"Не объявлено имя total (строки 3, 4, 5)"_cp.data(),
+                                        u8"Не объявлено имя Nme (строка 4)"_cp.data(),
+                                        u8"Проверка: необъявленных имён: 2"_cp.data()}));
+    EXPECT_EQ(view.caret, (CaretPos{3, 14}));
+    view.caret = {1, 1};
+    p.OutputLineActivated(static_cast<int>(output.lines.size()) - 2);
+    EXPECT_EQ(view.caret, (CaretPos{4, 39}));
+
+    // Without Option Explicit, or in JScript, only the syntax is checked.
+    view.lines = {"total = 1"};
+    p.HandleScriptKey(F(7));
+    EXPECT_EQ(output.lines.back(), u8"Проверка: ошибок не найдено"_cp);
+    view.highlighter = "JavaScriptHighlighter";
+    view.lines = {"Option Explicit", "x = 1"};
+    p.HandleScriptKey(F(7));
+    EXPECT_EQ(engines.log.back(), "check JavaScript Option Explicit\r\nx = 1\r\n");
+    EXPECT_EQ(output.lines.back(), u8"Проверка: ошибок не найдено"_cp);
+
+    // A description that cannot be read reaches the general error handler.
+    view.highlighter = "VBScriptHighlighter";
+    host.folder = std::string(ZEPH_TEST_DATA) + "/missing/";
+    p.HandleScriptKey(F(7));
+    ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
 }
 

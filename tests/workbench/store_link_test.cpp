@@ -145,6 +145,9 @@ TEST_F(StoreLinkTest, UnsavedTextWaitsInTheRescueFileWhileItRuns) {
                 return std::nullopt;
             }
         };
+        std::optional<ScriptError> CheckSyntax(std::string_view, std::string_view) override {
+            return std::nullopt;
+        }
         std::unique_ptr<IScriptEngine> CreateEngine() override {
             return std::make_unique<Engine>(*this);
         }

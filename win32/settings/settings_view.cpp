@@ -189,13 +189,7 @@ std::vector<std::string> TZephraSetupDialogForm::SystemFontFamilies() {
 }
 
 void TZephraSetupDialogForm::SetFontNames(const std::vector<std::string>& names) {
-    HWND box = Item(kFontNameComboBox);
-    ::SendMessageW(box, WM_SETREDRAW, FALSE, 0);
-    ::SendMessageW(box, CB_RESETCONTENT, 0, 0);
-    for (const std::string& name : names)
-        ::SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
-    ::SendMessageW(box, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(box, nullptr, TRUE);
+    SetComboEntries(Item(kFontNameComboBox), names);
 }
 
 void TZephraSetupDialogForm::SelectFontName(const std::string& name) {

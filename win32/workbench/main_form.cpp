@@ -15,6 +15,7 @@
 #include "text/cp1251.h"
 #include "workbench/editor_menu.h"
 #include "workbench/glyphs.h"
+#include "workbench/line_prompt.h"
 #include "workbench/message_box.h"
 #include "workbench/placement.h"
 #include "workbench/run_watch.h"
@@ -37,11 +38,14 @@ constexpr UINT kOutputKeyMessage = WM_APP + 0x104;
 constexpr UINT kFindKeyMessage = WM_APP + 0x105;
 // Posted by the key hook: runs the selected lines (Ctrl+F5).
 constexpr UINT kRunSelectionMessage = WM_APP + 0x106;
+// Posted by the key hook: Ctrl+G, Ctrl+/ or F7, its code in wparam and modifiers in lparam.
+constexpr UINT kScriptKeyMessage = WM_APP + 0x107;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
 constexpr WORD kToolBarId = 102;
 constexpr WORD kOutputId = 103;
+constexpr WORD kStripFirstId = 110;    // the procedure list, the check button, the status
 constexpr WORD kFindBarFirstId = 120;  // the find bar's controls take the ids from here
 
 // Designed sizes, at 120 dots per inch.
@@ -162,6 +166,8 @@ void TMainModelessDialogForm::CreateControls() {
     script_box_ =
         std::make_unique<SavedScriptBox>(hwnd, kComboId, form_font_.get(), Scaled(kComboWidth),
                                          Scaled(kComboHeight), tool_bar_->ToolTips());
+    strip_ = std::make_unique<ScriptStrip>(hwnd, kStripFirstId, form_font_.get(),
+                                           [this](int v) { return Scaled(v); });
     CreateEditor();
     output_ = std::make_unique<OutputPane>(hwnd, kOutputId, form_font_.get(), *editor_window_,
                                            [this] { Layout(); });
@@ -188,10 +194,12 @@ void TMainModelessDialogForm::CreateEditor() {
     editor_window_->on_text_changed = [this, next = editor_window_->on_text_changed] {
         if (next) next();
         if (parameter_tip_) parameter_tip_->TextChanged();
+        presenter_.ScriptChanged();
     };
     editor_window_->on_caret_moved = [this, next = editor_window_->on_caret_moved] {
         if (next) next();
         if (parameter_tip_) parameter_tip_->CaretMoved();
+        presenter_.CaretMoved();
     };
 }
 
@@ -214,14 +222,18 @@ void TMainModelessDialogForm::Layout() {
     ::MoveWindow(combo, buttons_right + 1, std::max(0, (bar - combo_height) / 2),
                  Scaled(kComboWidth), drop, TRUE);
 
-    // The output pane, when shown, takes the bottom of the editor's place.
+    // The strip of procedures, check and caret place lies under the tool bar; the output pane,
+    // when shown, takes the bottom of the editor's place.
+    const int strip = strip_ ? strip_->Height() : 0;
+    if (strip_) strip_->Layout(bar, width);
+    const int top = bar + strip;
     const int finder = find_bar_ ? find_bar_->Height(width) : 0;
-    const int below = std::max(0, static_cast<int>(client.bottom) - bar - finder);
-    if (find_bar_) find_bar_->Layout(bar + below, width);
+    const int below = std::max(0, static_cast<int>(client.bottom) - top - finder);
+    if (find_bar_) find_bar_->Layout(top + below, width);
     const int pane =
         output_ && output_->OutputShown() ? std::min(Scaled(kOutputHeight), below / 2) : 0;
-    ::MoveWindow(editor_, 0, bar, width, below - pane, TRUE);
-    if (output_) ::MoveWindow(output_->hwnd(), 0, bar + below - pane, width, pane, TRUE);
+    ::MoveWindow(editor_, 0, top, width, below - pane, TRUE);
+    if (output_) ::MoveWindow(output_->hwnd(), 0, top + below - pane, width, pane, TRUE);
 }
 
 // --- set-up and showing -----------------------------------------------------------------------
@@ -230,6 +242,8 @@ void TMainModelessDialogForm::AttachApplication(ITellurApplication* app) {
     BindToApplication(app);
     presenter_.AttachApplication();
     attached_ = true;
+    presenter_.ScriptChanged();
+    presenter_.CaretMoved();
     RepaintIfLooksChanged();
     ::ShowWindow(Handle(), ShowCommand(pending_state_, /*first=*/true));
 }
@@ -309,6 +323,10 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
             return 0;
         case kRunSelectionMessage:
             RunSelectedLines();
+            return 0;
+        case kScriptKeyMessage:
+            presenter_.HandleScriptKey(
+                KeyStroke{static_cast<std::uint16_t>(wparam), static_cast<std::uint8_t>(lparam)});
             return 0;
         case WM_CONTEXTMENU:
             if (reinterpret_cast<HWND>(wparam) == editor_ && find_bar_) {
@@ -410,6 +428,10 @@ void TMainModelessDialogForm::RepaintIfLooksChanged() {
 // Buttons, menu items and action keys (posted by the key hook) all come here.
 void TMainModelessDialogForm::RunCommand(WORD id, WORD code, HWND control) {
     if (find_bar_ && find_bar_->OnCommand(id, code)) return;
+    if (strip_ && strip_->OnCommand(
+                      id, code, [this](int index) { presenter_.ProcedureChosen(index); },
+                      [this] { presenter_.HandleScriptKey(workbench::F(7)); }))
+        return;
     if (output_ && control == output_->hwnd()) {
         if (code == LBN_DBLCLK) presenter_.OutputLineActivated(output_->SelectedLine());
         return;
@@ -478,6 +500,10 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     }
     if (workbench::WorkbenchPresenter::IsRunSelectionKey(key)) {
         ::PostMessageW(Handle(), kRunSelectionMessage, 0, 0);
+        return true;
+    }
+    if (workbench::WorkbenchPresenter::IsScriptKey(key)) {
+        ::PostMessageW(Handle(), kScriptKeyMessage, key.key, key.modifiers);
         return true;
     }
     if (workbench::WorkbenchPresenter::IsOutputKey(key)) {
@@ -603,6 +629,36 @@ void TMainModelessDialogForm::SetHighlighter(workbench::Language language) {
     editor_window_->SetHighlighter(language == workbench::Language::VBScript
                                        ? static_cast<const editor::Highlighter*>(&vb_)
                                        : &js_);
+    // The same text may hold other procedures in the other language.
+    presenter_.ScriptChanged();
+}
+
+std::pair<int, int> TMainModelessDialogForm::SelectedLineRange() const {
+    const editor::LineBlock block = editor::SelectedLines(editor_window_->model());
+    int lines = 0;
+    for (std::size_t at = block.text.find("\r\n"); at != std::string::npos;
+         at = block.text.find("\r\n", at + 2))
+        ++lines;
+    return {block.first_line, block.first_line + std::max(lines, 1) - 1};
+}
+
+void TMainModelessDialogForm::ReplaceLines(int first, const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    editor::EditorModel& model = editor_window_->model();
+    std::vector<editor::LineEdit> edits;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        edits.push_back({first - 1 + static_cast<int>(i), lines[i]});
+    model.ReplaceLines(edits, model.Caret().column);
+    const int last = first - 1 + static_cast<int>(lines.size()) - 1;
+    model.SetSelection({first - 1, 0}, {last, static_cast<int>(lines.back().size())});
+    editor_window_->Sync();
+}
+
+std::optional<int> TMainModelessDialogForm::AskLineNumber(int current, int count) {
+    in_menu_ = true;
+    std::optional<int> line = win::AskLineNumber(Handle(), current, count);
+    in_menu_ = false;
+    return line;
 }
 
 int TMainModelessDialogForm::FontSize() {

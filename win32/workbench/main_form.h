@@ -34,6 +34,7 @@
 #include "workbench/parameter_tip.h"
 #include "workbench/presenter.h"
 #include "workbench/script_box.h"
+#include "workbench/script_strip.h"
 #include "workbench/shell_adapter.h"
 #include "workbench/store_link.h"
 #include "workbench/tool_bar.h"
@@ -62,6 +63,7 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     ScriptEditorWindow& Editor() noexcept { return *editor_window_; }
     HWND SavedScriptsHandle() const noexcept { return script_box_ ? script_box_->hwnd() : nullptr; }
     HWND OutputHandle() const noexcept { return output_ ? output_->hwnd() : nullptr; }
+    ScriptStrip* Strip() noexcept { return strip_.get(); }
     FindBar* Finder() noexcept { return find_bar_.get(); }
     ParameterTip* ParameterHint() noexcept { return parameter_tip_.get(); }
     HWND ToolBarHandle() const noexcept { return tool_bar_ ? tool_bar_->hwnd() : nullptr; }
@@ -127,6 +129,13 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     workbench::MessageResult ShowMessage(std::string_view text, std::string_view caption,
                                          workbench::MessageIcon icon,
                                          workbench::MessageButtons buttons) override;
+    void SetProcedureList(const std::vector<std::string>& entries) override {
+        strip_->SetProcedures(entries);
+    }
+    void SetStatusText(std::string_view text) override { strip_->SetStatus(text); }
+    std::pair<int, int> SelectedLineRange() const override;
+    void ReplaceLines(int first, const std::vector<std::string>& lines) override;
+    std::optional<int> AskLineNumber(int current, int count) override;
     // store::IStoreWindow
     void ClearScriptList() override { script_box_->ClearList(); }
     void AddScriptNames(const std::vector<std::string>& names) override {
@@ -173,6 +182,7 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     int dpi_ = 96;
     std::unique_ptr<WorkbenchToolBar> tool_bar_;
     std::unique_ptr<SavedScriptBox> script_box_;
+    std::unique_ptr<ScriptStrip> strip_;
     HWND editor_ = nullptr;
     UniqueFont form_font_;
     UniqueIcon icon_;

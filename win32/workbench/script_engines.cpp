@@ -8,6 +8,7 @@
 #include "workbench/run_watch.h"
 #include "workbench/script_control.h"
 #include "workbench/stop_checks.h"
+#include "workbench/syntax_check.h"
 #include "xml/xml.h"
 
 namespace zeph::win {
@@ -73,6 +74,11 @@ void ScriptEngines::LoadDescription(const std::filesystem::path& path) {
 std::string ScriptEngines::ConstantPrelude(std::string_view keyword) {
     if (!description_) return {};
     return store::ConstantPrelude(*description_, keyword);
+}
+
+std::optional<workbench::ScriptError> ScriptEngines::CheckSyntax(std::string_view language,
+                                                                 std::string_view code) {
+    return CheckScriptSyntax(language, code);
 }
 
 }  // namespace zeph::win

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ class ScriptEngines : public workbench::IScriptEngineFactory {
     std::unique_ptr<workbench::IScriptEngine> CreateEngine() override;
     void LoadDescription(const std::filesystem::path& path) override;
     std::string ConstantPrelude(std::string_view keyword) override;
+    // A fresh engine of the language that parses the text and is closed unstarted.
+    std::optional<workbench::ScriptError> CheckSyntax(std::string_view language,
+                                                      std::string_view code) override;
 
   private:
     HWND site_;

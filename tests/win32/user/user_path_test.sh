@@ -189,11 +189,19 @@ xdotool key Return
 took_member() { case "$(editor_text)" in Application.Map.Re?*) return 0 ;; esac; return 1; }
 wait_for 10 took_member && ok "Enter took a member: $(editor_text)" ||
   fail "the editor holds '$(editor_text)' after Enter in the pop-up"
+type_script 'Qzxw'
+xdotool key ctrl+space
+wait_for 3 has_window '^TCompletionProposalForm' && fail "an empty pop-up after Qzxw" ||
+  ok "no empty pop-up after a word that matches nothing"
+xdotool key Escape
+# A bare word also offers the host's global names: Application among them.
 type_script 'Appl'
 xdotool key ctrl+space
-wait_for 3 has_window '^TCompletionProposalForm' && fail "an empty pop-up after Appl" ||
-  ok "no empty pop-up after Appl"
-xdotool key Escape
+wait_for 10 has_window '^TCompletionProposalForm' && ok "Ctrl+Space after Appl offers Application" ||
+  fail "no pop-up after Appl"
+xdotool key Return
+wait_for 10 text_is 'Application' && ok "Enter took Application" ||
+  fail "the editor holds '$(editor_text)' after Enter on Appl"
 
 echo "== the host still answers"
 type_script 'WScript.Echo Application.Map.Count'

@@ -23,7 +23,9 @@ using text::operator""_cp;
 using test::Press;
 using test::Pump;
 using testing::FakeApplication;
+using wbtest::DoubleClick;
 using wbtest::HeightOf;
+using wbtest::ListLines;
 using wbtest::MessageBoxCatcher;
 using wbtest::PumpUntil;
 using wbtest::RecordingStore;
@@ -47,7 +49,14 @@ TEST_F(WorkbenchWindowTest, SetUpShowsAnOwnedWindowWithItsLayout) {
     RECT editor{};
     ::GetWindowRect(form->EditorHandle(), &editor);
     ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&editor), 2);
-    EXPECT_EQ(editor.top, form->Scaled(31));
+    // Under the tool bar (31 high) the strip of procedures, check and caret place, then the
+    // editor down to the bottom.
+    RECT strip{};
+    ::GetWindowRect(form->Strip()->Button(), &strip);
+    ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&strip), 2);
+    EXPECT_GE(strip.top, form->Scaled(31));
+    EXPECT_EQ(editor.top, form->Scaled(31) + form->Strip()->Height());
+    EXPECT_LE(strip.bottom, editor.top);
     EXPECT_EQ(editor.bottom, client.bottom);
     // Activation reaches a window without a window manager only through the message loop,
     // later on a busy machine: give it a few seconds before judging.
@@ -329,33 +338,6 @@ TEST_F(WorkbenchWindowTest, RunsWithTheConstantsAndShowsScriptErrors) {
     EXPECT_EQ(boxes.captions[0], u8"Ошибка"_cp);
     EXPECT_EQ(form->Editor().CaretY(), 3);
     EXPECT_EQ(EditorText(), "option explicit\r\nDim x\r\nx = (1 +\r\n");
-}
-
-std::vector<std::string> ListLines(HWND list) {
-    std::vector<std::string> lines;
-    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t line[512] = L"";
-        if (::SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512)
-            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
-        lines.push_back(Narrow(line));
-    }
-    return lines;
-}
-
-void DoubleClick(HWND list, int item) {
-    RECT r{};
-    ::SendMessageW(list, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
-    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ::ClientToScreen(list, &p);
-    ::SetCursorPos(p.x, p.y);
-    INPUT in[4]{};
-    for (int i = 0; i < 4; ++i) {
-        in[i].type = INPUT_MOUSE;
-        in[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-    }
-    ::SendInput(4, in, sizeof(INPUT));
-    Pump();
 }
 
 TEST_F(WorkbenchWindowTest, OutputPaneShowsEchoesAndOutcomesAndF8HidesIt) {

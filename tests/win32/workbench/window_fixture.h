@@ -159,4 +159,33 @@ inline int HeightOf(HWND w) {
     return r.bottom - r.top;
 }
 
+// The lines of a list box.
+inline std::vector<std::string> ListLines(HWND list) {
+    std::vector<std::string> lines;
+    const LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t line[512] = L"";
+        if (::SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512)
+            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+        lines.push_back(Narrow(line));
+    }
+    return lines;
+}
+
+// A double-click on a list box's item, as real mouse input.
+inline void DoubleClick(HWND list, int item) {
+    RECT r{};
+    ::SendMessageW(list, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ClientToScreen(list, &p);
+    ::SetCursorPos(p.x, p.y);
+    INPUT in[4]{};
+    for (int i = 0; i < 4; ++i) {
+        in[i].type = INPUT_MOUSE;
+        in[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    }
+    ::SendInput(4, in, sizeof(INPUT));
+    Pump();
+}
+
 }  // namespace zeph::win::wbtest
