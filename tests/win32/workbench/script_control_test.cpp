@@ -3,19 +3,24 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/wide.h"
+#include "workbench/stop_checks.h"
 
 using zeph::win::ScriptControl;
 
 namespace {
 
-// A scriptable object with one method, Log(value), that records what scripts pass it.
+// A scriptable object with one method, Log(value), that records what scripts pass it; as the
+// hidden object of checked runs it also takes At(line) and Tick.
 class Recorder : public IDispatch {
   public:
     std::vector<std::wstring> calls;
+    std::vector<long> at_lines;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (iid == IID_IUnknown || iid == IID_IDispatch) {
@@ -36,23 +41,35 @@ class Recorder : public IDispatch {
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        if (count >= 1 && _wcsicmp(names[0], L"Log") == 0) {
-            ids[0] = 1;
-            return S_OK;
+        const wchar_t* known[] = {L"Log", L"At", L"Tick"};
+        for (DISPID id = 1; id <= 3; ++id) {
+            if (count >= 1 && _wcsicmp(names[0], known[id - 1]) == 0) {
+                ids[0] = id;
+                return S_OK;
+            }
         }
         return DISP_E_UNKNOWNNAME;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
-        if (id != 1) return DISP_E_MEMBERNOTFOUND;
+        if (result) ::VariantInit(result);
+        if (id == 3) return S_OK;
+        if (id < 1 || id > 3) return DISP_E_MEMBERNOTFOUND;
         if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+        if (id == 2) {
+            VARIANT line;
+            ::VariantInit(&line);
+            if (FAILED(::VariantChangeType(&line, &params->rgvarg[0], 0, VT_I4)))
+                return DISP_E_TYPEMISMATCH;
+            at_lines.push_back(line.lVal);
+            return S_OK;
+        }
         VARIANT text;
         ::VariantInit(&text);
         HRESULT hr = ::VariantChangeType(&text, &params->rgvarg[0], 0, VT_BSTR);
         if (FAILED(hr)) return hr;
         calls.emplace_back(text.bstrVal, ::SysStringLen(text.bstrVal));
         ::VariantClear(&text);
-        if (result) ::VariantInit(result);
         return S_OK;
     }
 
@@ -146,6 +163,67 @@ TEST_F(ScriptControlTest, ErrorsGetRussianTextsWhereTheEngineGivesNone) {
         EXPECT_FALSE(Run(c.language, c.code, &error));
         EXPECT_EQ(zeph::win::Wide(error.description), Utf16(c.expected)) << c.code;
         EXPECT_EQ(error.line, c.line) << c.code;
+    }
+}
+
+// Scripts with the checks of a run that may pause do what they did without them, and report
+// each statement's line on the way.
+TEST_F(ScriptControlTest, CheckedScriptsRunAsTheyWereWritten) {
+    const struct {
+        const char* language;
+        const char* code;
+    } samples[] = {
+        {"VBScript",
+         "Option Explicit\r\nDim i, s\r\nConst k = 2\r\n"
+         "For i = 1 To 3 : s = s & i : Next\r\n"
+         "If s = \"123\" Then Application.Log s Else Application.Log \"no\"\r\n"
+         "Select Case i\r\n  Case 4 : Application.Log \"four\"\r\n  Case Else\r\n"
+         "    Application.Log _\r\n      \"else\"\r\nEnd Select\r\n"
+         "Function F(n)\r\n  If n > 0 Then F = n + F(n - 1) Else F = 0\r\nEnd Function\r\n"
+         "Application.Log F(4)\r\n"
+         "Do While i > 0 : i = i - 1 : Loop\r\nDo\r\n  i = i + k\r\nLoop Until i > 5\r\n"
+         "Application.Log i\r\n"
+         "Class C\r\n  Private v\r\n  Public Property Get V2 : V2 = v * 2 : End Property\r\n"
+         "  Private Sub Class_Initialize : v = 21 : End Sub\r\nEnd Class\r\n"
+         "Dim o : Set o = New C : Application.Log o.V2\r\n"},
+        {"JavaScript",
+         "function f(n) {\r\n  if (n > 0)\r\n    return n + f(n - 1);\r\n"
+         "  else if (n == 0) return 0;\r\n}\r\nApplication.Log(f(4))\r\n"
+         "var s = ''\r\nouter: for (var i = 0; i < 3; i++) {\r\n"
+         "  for (var j = 0; ; j++) { if (j > i) continue outer; s += j }\r\n}\r\n"
+         "Application.Log(s);\r\nwhile (i) i--;\r\n"
+         "switch (i) { case 0: Application.Log('zero'); break; default: Application.Log('x'); }\r\n"
+         "try { null.x; } catch (e) { Application.Log('caught'); } finally { s = 'done' }\r\n"
+         "do i++; while (i < 3)\r\nvar o = { a: function (x) { return x * 2; } };\r\n"
+         "Application.Log(o.a(i) + s)\r\nif (i) for (;;) break; else i = 0\r\n"},
+    };
+    for (const auto& sample : samples) {
+        const zeph::workbench::Language language = std::string_view(sample.language) == "VBScript"
+                                                       ? zeph::workbench::Language::VBScript
+                                                       : zeph::workbench::Language::JavaScript;
+        ScriptControl::ErrorInfo error;
+        ASSERT_TRUE(Run(sample.language, sample.code, &error)) << error.description;
+        const std::vector<std::wstring> plain = recorder.calls;
+        ASSERT_GE(plain.size(), 4u) << sample.language;
+        recorder.calls.clear();
+
+        const std::string checked = zeph::workbench::AddPauseChecks(language, sample.code).text;
+        ScriptControl engine;
+        engine.SetLanguage(sample.language);
+        engine.AddObject("Application", &recorder, true);
+        engine.AddObject("ZephRun", &recorder, false);
+        const std::string preamble = zeph::workbench::StopCheckPreamble(language);
+        if (!preamble.empty()) ASSERT_TRUE(engine.AddCode(preamble));
+        ASSERT_TRUE(engine.AddCode(checked)) << engine.LastError().description << "\n" << checked;
+        EXPECT_EQ(recorder.calls, plain) << sample.language;
+        ASSERT_FALSE(recorder.at_lines.empty());
+        const long lines = static_cast<long>(std::count(checked.begin(), checked.end(), '\n'));
+        for (long line : recorder.at_lines) {
+            EXPECT_GE(line, 1);
+            EXPECT_LE(line, lines);
+        }
+        recorder.calls.clear();
+        recorder.at_lines.clear();
     }
 }
 
