@@ -7,6 +7,7 @@
 
 #include "base/result.h"
 #include "base/wide.h"
+#include "base/window_class.h"
 #include "base/window_text.h"
 
 namespace zeph::win {
@@ -23,17 +24,6 @@ struct WhatsThisState {
 WhatsThisState& WhatsThis() noexcept {
     static WhatsThisState state;
     return state;
-}
-
-HINSTANCE ThisModule() noexcept {
-    static HINSTANCE module = [] {
-        HMODULE m = nullptr;
-        ::GetModuleHandleExW(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(&ThisModule), &m);
-        return m;
-    }();
-    return module;
 }
 
 // Window property that leads from a native handle to its form. The process id in the name keeps
@@ -53,15 +43,6 @@ const wchar_t* FormProperty() noexcept {
 const wchar_t* FormPropertyName() noexcept {
     return FormProperty();
 }
-
-namespace {
-
-std::set<std::wstring>& RegisteredClasses() {
-    static std::set<std::wstring> classes;
-    return classes;
-}
-
-}  // namespace
 
 bool WhatsThisMode::Active() noexcept {
     return WhatsThis().active;
@@ -136,30 +117,17 @@ void TExForm::RemoveFreeNotification(FreeNotificationId id) noexcept {
 void TExForm::CreateWindowHandle(FormParams params) {
     if (hwnd_) throw std::logic_error("form window already exists");
     CreateParams(params);
-    HINSTANCE instance = ThisModule();
-
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    bool registered = ::GetClassInfoExW(instance, params.className.c_str(), &existing) != FALSE;
-    if (registered && existing.lpfnWndProc != &TExForm::WindowProc) {
-        // Left behind by an earlier load of this module at another address.
-        ::UnregisterClassW(params.className.c_str(), instance);
-        registered = false;
-    }
-    if (!registered) {
+    HINSTANCE instance = CodeModule();
+    {
         WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
         wc.style = params.classStyle;
         wc.lpfnWndProc = &TExForm::WindowProc;
-        wc.hInstance = instance;
         wc.hIcon = params.icon;
         wc.hIconSm = params.smallIcon;
         wc.hCursor = params.cursor ? params.cursor : ::LoadCursorW(nullptr, IDC_ARROW);
         wc.hbrBackground = params.background;
         wc.lpszClassName = params.className.c_str();
-        if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-            ThrowLastError("RegisterClassExW");
-        RegisteredClasses().insert(params.className);
+        RegisterModuleClass(wc);  // once per name, and again over one an earlier load left
     }
 
     creating_ = true;
@@ -291,15 +259,6 @@ void TNonModalForm::CreateParams(FormParams& params) {
     TExForm::CreateParams(params);
     params.style &= ~static_cast<DWORD>(WS_CHILD);
     params.parent = ownerWindow_;
-}
-
-void UnregisterFormClasses() noexcept {
-    try {
-        for (const std::wstring& name : RegisteredClasses())
-            ::UnregisterClassW(name.c_str(), ThisModule());
-        RegisteredClasses().clear();
-    } catch (...) {
-    }
 }
 
 }  // namespace zeph::win

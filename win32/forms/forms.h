@@ -174,8 +174,4 @@ class TNonModalForm : public TExForm {
 // the process identifier in eight upper-case hexadecimal digits.
 const wchar_t* FormPropertyName() noexcept;
 
-// Drops the window classes this module registered; for module unload, after its windows are
-// gone. A later CreateWindowHandle registers them again.
-void UnregisterFormClasses() noexcept;
-
 }  // namespace zeph::win

@@ -26,14 +26,6 @@ constexpr wchar_t kDispatcherClass[] = L"TWhatsThisDispatcher";
 
 TWhatsThis* g_controller = nullptr;  // the one whose hook is installed on this thread
 
-HINSTANCE ThisModule() noexcept {
-    HMODULE m = nullptr;
-    ::GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCWSTR>(&ThisModule), &m);
-    return m;
-}
-
 std::string ClassOf(HWND hwnd) {
     wchar_t name[256] = L"";
     ::GetClassNameW(hwnd, name, 256);
@@ -107,7 +99,7 @@ void Report(const std::exception_ptr& error) noexcept {
 
 TWhatsThis::TWhatsThis(std::wstring iniFile, std::wstring helpFile, IHtmlHelp& help)
     : iniFile_(std::move(iniFile)), helpFile_(std::move(helpFile)), help_(help) {
-    hook_ = ::SetWindowsHookExW(WH_GETMESSAGE, &TWhatsThis::GetMessageHook, ThisModule(),
+    hook_ = ::SetWindowsHookExW(WH_GETMESSAGE, &TWhatsThis::GetMessageHook, CodeModule(),
                                 ::GetCurrentThreadId());
     g_controller = this;
 }
@@ -117,7 +109,6 @@ TWhatsThis::~TWhatsThis() {
     if (g_controller == this) g_controller = nullptr;
     if (dispatcher_) ::DestroyWindow(dispatcher_);
     WhatsThisMode::SetActive(false);
-    ::UnregisterClassW(kDispatcherClass, ThisModule());
 }
 
 bool TWhatsThis::Active() const noexcept {
@@ -188,13 +179,16 @@ bool TWhatsThis::TakeOver(MSG& msg) noexcept {
 
 HWND TWhatsThis::Dispatcher() noexcept {
     if (dispatcher_) return dispatcher_;
-    WNDCLASSW wc{};
+    WNDCLASSEXW wc{};
     wc.lpfnWndProc = &TWhatsThis::DispatchProc;
-    wc.hInstance = ThisModule();
     wc.lpszClassName = kDispatcherClass;
-    ::RegisterClassW(&wc);
+    try {
+        RegisterModuleClass(wc);
+    } catch (...) {
+        return nullptr;  // no dispatcher: the request goes straight to the viewer
+    }
     dispatcher_ = ::CreateWindowExW(0, kDispatcherClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    wc.hInstance, nullptr);
+                                    CodeModule(), nullptr);
     if (dispatcher_)
         ::SetWindowLongPtrW(dispatcher_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return dispatcher_;

@@ -17,18 +17,13 @@ namespace zeph::module {
 
 namespace {
 
-HINSTANCE g_instance = nullptr;
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
 
 }  // namespace
 
-HINSTANCE ModuleInstance() noexcept {
-    return g_instance;
-}
-
 std::wstring ModulePath() {
-    std::wstring path = win::ModuleFileName(g_instance);
+    std::wstring path = win::ModuleFileName(win::CodeModule());
     if (path.empty()) win::ThrowLastError("GetModuleFileNameW");
     return path;
 }
@@ -55,7 +50,6 @@ using namespace zeph::module;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_instance = instance;
         ::DisableThreadLibraryCalls(instance);
         // Nothing else under the loader lock: the what's-this hook comes with the first window
         // (TComModule), and goes when COM asks whether the module may unload.
@@ -64,7 +58,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         // address, so no hook or atom may stay behind, but the help library is left loaded
         // rather than freed under the loader lock.
         zeph::win::AbandonWhatsThis();
-        zeph::win::UnregisterFormClasses();
         zeph::win::UnregisterModuleClasses();
         // The memory kept for the next documents would otherwise stay with the process.
         zeph::xml::ReleaseSpareMemory();

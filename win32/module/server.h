@@ -1,4 +1,4 @@
-// Process-wide state of the in-process server: the module handle, the count of live objects
+// Process-wide state of the in-process server: the module's path, the count of live objects
 // and the factory's lock count, which together answer DllCanUnloadNow.
 #pragma once
 
@@ -8,7 +8,6 @@
 
 namespace zeph::module {
 
-HINSTANCE ModuleInstance() noexcept;
 // Full path of this module file, for the type library and the server registration.
 std::wstring ModulePath();
 
