@@ -15,7 +15,7 @@
 #include <pugixml.hpp>
 
 #include "completion/editor_binding.h"
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 #include "editor/editor_model.h"
 
 namespace {

@@ -32,8 +32,8 @@
 #include <utility>
 #include <vector>
 
-#include "completion/description.h"
 #include "completion/description_cache.h"
+#include "completion/description_walk.h"
 #include "completion/entry_text.h"
 #include "script/outline.h"
 #include "store/data_folder.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "completion/completion.h"
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 #include "editor/editor_model.h"
 
 namespace zeph::completion {

@@ -14,7 +14,7 @@
 
 #include "completion/completion.h"
 #include "completion/editor_binding.h"
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 #include "editor/editor_model.h"
 #include "script/outline.h"
 #include "workbench/actions.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "completion/description.h"
+#include "completion/description_walk.h"
 #include "script/line_comments.h"
 #include "store/description.h"
 #include "text/cp1251.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "doc_notation.h"
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 #include "text/cp1251.h"
 
 namespace zeph::editor {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/unique.h"
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 #include "editor/font_set.h"
 
 namespace zeph::win {

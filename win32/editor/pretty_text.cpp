@@ -5,7 +5,7 @@
 
 #include "base/unique.h"
 #include "base/wide.h"
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 
 namespace zeph::win {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/unique.h"
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 #include "editor/editor_model.h"
 #include "editor/font_set.h"
 

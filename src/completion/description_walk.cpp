@@ -1,4 +1,4 @@
-#include "completion/description.h"
+#include "completion/description_walk.h"
 
 #include <algorithm>
 #include <utility>

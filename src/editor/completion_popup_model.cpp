@@ -1,4 +1,4 @@
-#include "editor/completion.h"
+#include "editor/completion_popup_model.h"
 
 #include <algorithm>
 
