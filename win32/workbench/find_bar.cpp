@@ -148,32 +148,18 @@ bool FindBar::Owns(HWND hwnd) const {
     return std::find(controls_.begin(), controls_.end(), hwnd) != controls_.end();
 }
 
+workbench::FindField FindBar::FieldOf(HWND focus) const {
+    if (focus == pattern_) return workbench::FindField::kPattern;
+    if (focus == replacement_) return workbench::FindField::kReplacement;
+    return Owns(focus) ? workbench::FindField::kOtherOfTheBar : workbench::FindField::kElsewhere;
+}
+
 bool FindBar::TakesKey(WORD key, unsigned modifiers, HWND focus) const {
-    const unsigned ctrl = 2, shift = 1;
-    if (modifiers == ctrl && (key == 'F' || key == 'H')) return true;
-    if (key == VK_F3 && (modifiers == 0 || modifiers == shift)) return true;
-    if (!shown_ || !Owns(focus)) return false;
-    return (key == VK_RETURN && (modifiers == 0 || modifiers == shift)) ||
-           (key == VK_ESCAPE && modifiers == 0);
+    return presenter_.TakesKey({key, static_cast<std::uint8_t>(modifiers)}, FieldOf(focus));
 }
 
 void FindBar::RunKey(WORD key, unsigned modifiers, HWND focus) {
-    const bool shift = (modifiers & 1) != 0;
-    if (key == 'F' || key == 'H') {
-        Open(key == 'H');
-    } else if (key == VK_F3) {
-        if (Pattern().empty())
-            Open(false);
-        else
-            FindNext(shift);
-    } else if (key == VK_ESCAPE) {
-        Hide();
-    } else if (key == VK_RETURN) {
-        if (focus == replacement_)
-            Replace();
-        else
-            FindNext(shift);
-    }
+    presenter_.RunKey({key, static_cast<std::uint8_t>(modifiers)}, FieldOf(focus));
 }
 
 bool FindBar::OnCommand(WORD id, WORD code) {
@@ -181,16 +167,16 @@ bool FindBar::OnCommand(WORD id, WORD code) {
     if (code != BN_CLICKED) return true;
     switch (id - first_id_) {
         case kNext:
-            FindNext(false);
+            presenter_.FindNext(false);
             break;
         case kPrevious:
-            FindNext(true);
+            presenter_.FindNext(true);
             break;
         case kReplace:
-            Replace();
+            presenter_.Replace();
             break;
         case kReplaceAll:
-            ReplaceEvery();
+            presenter_.ReplaceAll();
             break;
         default:
             break;
@@ -199,28 +185,19 @@ bool FindBar::OnCommand(WORD id, WORD code) {
 }
 
 void FindBar::Open(bool replace) {
-    // The selection, or the word at the caret, is what one usually wants to find.
-    editor::EditorModel& model = editor_.model();
-    std::string seed = model.HasSelection() ? model.SelectedText() : model.WordAtCaret();
-    if (!seed.empty() && seed.find_first_of("\r\n") == std::string::npos)
-        ::SetWindowTextW(pattern_, Wide(seed).c_str());
-    SetStatus("");
-    if (!shown_) {
-        shown_ = true;
-        for (HWND w : controls_) ::ShowWindow(w, SW_SHOWNA);
-        if (relayout_) relayout_();
-    }
-    HWND field = replace && !Pattern().empty() ? replacement_ : pattern_;
-    ::SetFocus(field);
-    ::SendMessageW(field, EM_SETSEL, 0, -1);
+    presenter_.Open(replace);
 }
 
-void FindBar::Hide() {
-    if (!shown_) return;
-    shown_ = false;
-    for (HWND w : controls_) ::ShowWindow(w, SW_HIDE);
+void FindBar::Show(bool shown) {
+    shown_ = shown;
+    for (HWND w : controls_) ::ShowWindow(w, shown ? SW_SHOWNA : SW_HIDE);
     if (relayout_) relayout_();
-    editor_.Focus();
+}
+
+void FindBar::FocusField(workbench::FindField field) {
+    HWND w = field == workbench::FindField::kReplacement ? replacement_ : pattern_;
+    ::SetFocus(w);
+    ::SendMessageW(w, EM_SETSEL, 0, -1);
 }
 
 editor::FindOptions FindBar::Options() const {
@@ -231,35 +208,16 @@ std::string FindBar::Pattern() const {
     return Narrow(WindowText(pattern_));
 }
 
+void FindBar::SetPattern(const std::string& text) {
+    ::SetWindowTextW(pattern_, Wide(text).c_str());
+}
+
 std::string FindBar::Replacement() const {
     return Narrow(WindowText(replacement_));
 }
 
 void FindBar::SetStatus(const std::string& text) {
     ::SetWindowTextW(status_, Wide(text).c_str());
-}
-
-void FindBar::FindNext(bool backward) {
-    // The caret goes elsewhere: a pop-up (or its wait) for the old place must not stay.
-    editor_.HideCompletion();
-    const bool found = editor::FindAndSelect(editor_.model(), Pattern(), backward, Options());
-    editor_.Sync();
-    SetStatus(found ? "" : std::string(u8"Не найдено"_cp));
-}
-
-void FindBar::Replace() {
-    editor_.HideCompletion();
-    const bool found =
-        editor::ReplaceAndFindNext(editor_.model(), Pattern(), Replacement(), Options());
-    editor_.Sync();
-    SetStatus(found ? "" : std::string(u8"Не найдено"_cp));
-}
-
-void FindBar::ReplaceEvery() {
-    editor_.HideCompletion();
-    const int count = editor::ReplaceAll(editor_.model(), Pattern(), Replacement(), Options());
-    editor_.Sync();
-    SetStatus(std::string(u8"Заменено: "_cp) + std::to_string(count));
 }
 
 }  // namespace zeph::win

@@ -12,10 +12,11 @@
 #include "editor/find.h"
 #include "editor/script_editor_window.h"
 #include "workbench/find_bar_layout.h"
+#include "workbench/find_presenter.h"
 
 namespace zeph::win {
 
-class FindBar {
+class FindBar final : private workbench::IFindBarView, private workbench::IFindTarget {
   public:
     // Commands of its controls are `first_id` and up; `relayout` runs when it shows or hides.
     // `scaled` turns a length designed at 120 dots per inch into pixels.
@@ -24,7 +25,7 @@ class FindBar {
     FindBar(const FindBar&) = delete;
     FindBar& operator=(const FindBar&) = delete;
 
-    bool Shown() const { return shown_; }
+    bool Shown() const override { return shown_; }
     // The bar's height at the given width (more rows when narrow); 0 while hidden.
     int Height(int width) const;
     // Places the bar in [top, top + Height(width)) of the given width.
@@ -50,14 +51,21 @@ class FindBar {
     HWND ReplaceAllHandle() const { return replace_all_; }
 
   private:
-    void Hide();
-    void FindNext(bool backward);
-    void Replace();
-    void ReplaceEvery();
-    editor::FindOptions Options() const;
-    std::string Pattern() const;
-    std::string Replacement() const;
-    void SetStatus(const std::string& text);
+    // The view the presenter sees.
+    std::string Pattern() const override;
+    void SetPattern(const std::string& text) override;
+    std::string Replacement() const override;
+    editor::FindOptions Options() const override;
+    void SetStatus(const std::string& text) override;
+    void Show(bool shown) override;
+    void FocusField(workbench::FindField field) override;
+    // The editor it works on.
+    editor::EditorModel& Model() override { return editor_.model(); }
+    void HideCompletion() override { editor_.HideCompletion(); }
+    void Sync() override { editor_.Sync(); }
+    void Focus() override { editor_.Focus(); }
+
+    workbench::FindField FieldOf(HWND focus) const;
     workbench::FindBarMetrics Metrics() const;
     HWND Make(const wchar_t* cls, const std::string& text, DWORD style, WORD id, HFONT font);
 
@@ -73,6 +81,7 @@ class FindBar {
     HWND next_ = nullptr, previous_ = nullptr, replace_ = nullptr, replace_all_ = nullptr;
     HWND status_ = nullptr;
     std::vector<HWND> controls_;
+    workbench::FindPresenter presenter_{*this, *this};
 };
 
 }  // namespace zeph::win
