@@ -1,5 +1,7 @@
 #include "editor/editor_model.h"
 
+#include "editor/line_view.h"
+
 #include <algorithm>
 #include <tuple>
 
@@ -521,7 +523,7 @@ int EditorModel::DisplayColumn(int line, int column) const {
     const int tab = std::max(1, options_.tab_width);
     const int n = std::min<int>(column, s.size());
     int d = 0;
-    for (int i = 0; i < n; ++i) d = s[i] == '\t' ? (d / tab + 1) * tab : d + 1;
+    for (int i = 0; i < n; ++i) d = NextDisplayColumn(s[i], d, tab);
     if (column > n) d += column - n;
     return d;
 }
@@ -532,7 +534,7 @@ int EditorModel::ColumnAtDisplay(int line, int display) const {
     int d = 0;
     for (int i = 0; i < static_cast<int>(s.size()); ++i) {
         if (display <= d) return i;
-        int next = s[i] == '\t' ? (d / tab + 1) * tab : d + 1;
+        int next = NextDisplayColumn(s[i], d, tab);
         if (display < next) return (display - d < next - display) ? i : i + 1;
         d = next;
     }

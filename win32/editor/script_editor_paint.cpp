@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "editor/colour.h"
+#include "editor/line_view.h"
 #include "editor/script_editor_window.h"
 #include "text/cp1251.h"
 
@@ -16,38 +17,6 @@ namespace {
 constexpr COLORREF kMarginColour = RGB(192, 192, 192);
 constexpr COLORREF kErrorLineColour = RGB(255, 220, 220);
 constexpr COLORREF kErrorMarkColour = RGB(220, 0, 0);
-
-// A line's characters walked in display columns for painting.
-struct LineWalk {
-    std::string_view text;
-    int tab;
-    int sel_from, sel_to;     // selected display columns [from, to)
-    int first_col, last_col;  // display columns worth drawing
-
-    bool Selected(int col) const { return col >= sel_from && col < sel_to; }
-
-    // Takes characters from `i` up to `end` while they stay as selected as the first. The
-    // visible ones become `cells` (a tab as blanks up to its stop), the first of them at
-    // display column `at` (-1 when none is visible).
-    void Take(int& i, int end, int& col, std::wstring& cells, int& at) const {
-        const bool in_sel = Selected(col);
-        at = -1;
-        cells.clear();
-        while (i < end && Selected(col) == in_sel) {
-            char c = text[static_cast<size_t>(i)];
-            int next = c == '\t' ? (col / tab + 1) * tab : col + 1;
-            if (next > first_col && col < last_col) {
-                if (at < 0) at = col;
-                if (c == '\t')
-                    cells.append(static_cast<size_t>(next - col), L' ');
-                else
-                    cells.push_back(static_cast<wchar_t>(text::ToUtf16(c)));
-            }
-            col = next;
-            ++i;
-        }
-    }
-};
 
 }  // namespace
 
@@ -148,60 +117,47 @@ void ScriptEditorWindow::PaintLine(HDC dc, int line, int y, const RECT& update) 
     bool selected = model_.SelectionOnLine(line, sel_from, sel_to) && sel_from < sel_to;
     if (!selected) sel_from = sel_to = INT_MIN;
     // Display columns worth drawing, one extra on each side for overhanging glyphs.
-    const LineWalk walk{
-        s,
-        std::max(1, Options().tab_width),
-        sel_from,
-        sel_to,
-        left_column_ + std::max(0, (static_cast<int>(line_rect.left) - text_left) / cw) - 1,
-        left_column_ + (static_cast<int>(line_rect.right) - text_left) / cw + 1};
-
     runs_.clear();
     model_.LineTokens(line, runs_);
-    if (runs_.empty() && !s.empty()) runs_.push_back({0, static_cast<int>(s.size()), nullptr});
+    const int tab = std::max(1, Options().tab_width);
+    const std::vector<editor::PaintSegment> segments = editor::LineSegments(
+        s, runs_, tab, sel_from, sel_to,
+        left_column_ + std::max(0, (static_cast<int>(line_rect.left) - text_left) / cw) - 1,
+        left_column_ + (static_cast<int>(line_rect.right) - text_left) / cw + 1);
 
     auto x_of = [&](int col) { return text_left + (col - left_column_) * cw; };
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
     const int baseline = y + text_font_.ascent();
 
-    // First the backgrounds of all tokens, then their text, so that an italic or bold
+    // First the backgrounds of all segments, then their text, so that an italic or bold
     // glyph reaching into the next cell is not cut off by that cell's background.
+    std::wstring cells;
+    std::vector<INT> dx;
     for (int pass = 0; pass < 2; ++pass) {
-        int col = 0;
-        std::wstring cells;
-        std::vector<INT> dx;
-        for (const auto& run : runs_) {
-            int begin = std::clamp(run.start, 0, static_cast<int>(s.size()));
-            int end = std::clamp(run.start + run.length, begin, static_cast<int>(s.size()));
-            COLORREF fg = run.cls ? ResolveColour(run.cls->foreground, editor_fg) : editor_fg;
-            COLORREF bg = run.cls ? ResolveColour(run.cls->background, editor_bg) : editor_bg;
-            unsigned style = run.cls ? run.cls->style : 0;
-            // Split the token where the selection starts and ends.
-            int i = begin;
-            while (i < end) {
-                const bool in_sel = walk.Selected(col);
-                int seg_col = -1;
-                walk.Take(i, end, col, cells, seg_col);
-                if (cells.empty()) continue;
-                int x = x_of(seg_col);
-                if (pass == 0) {
-                    COLORREF fill = in_sel ? ::GetSysColor(COLOR_HIGHLIGHT) : bg;
-                    if (fill != editor_bg) {
-                        RECT r{x, y, x + static_cast<int>(cells.size()) * cw, y + line_height_};
-                        ::IntersectRect(&r, &r, &line_rect);
-                        UniqueBrush brush(::CreateSolidBrush(fill));
-                        ::FillRect(dc, &r, brush.get());
-                    }
-                } else {
-                    ::SetTextColor(dc, in_sel ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : fg);
-                    SelectedObject font(dc, text_font_.Get(style));
-                    dx.assign(cells.size(), cw);
-                    ::ExtTextOutW(dc, x, baseline, ETO_CLIPPED, &line_rect, cells.data(),
-                                  static_cast<UINT>(cells.size()), dx.data());
-                }
+        for (const editor::PaintSegment& seg : segments) {
+            const int x = x_of(seg.column);
+            if (pass == 0) {
+                const COLORREF bg =
+                    seg.cls ? ResolveColour(seg.cls->background, editor_bg) : editor_bg;
+                const COLORREF fill = seg.selected ? ::GetSysColor(COLOR_HIGHLIGHT) : bg;
+                if (fill == editor_bg) continue;
+                RECT r{x, y, x + static_cast<int>(seg.cells.size()) * cw, y + line_height_};
+                ::IntersectRect(&r, &r, &line_rect);
+                UniqueBrush brush(::CreateSolidBrush(fill));
+                ::FillRect(dc, &r, brush.get());
+                continue;
             }
+            const COLORREF fg = seg.cls ? ResolveColour(seg.cls->foreground, editor_fg) : editor_fg;
+            ::SetTextColor(dc, seg.selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : fg);
+            SelectedObject font(dc, text_font_.Get(seg.cls ? seg.cls->style : 0));
+            cells.clear();
+            for (char c : seg.cells) cells.push_back(static_cast<wchar_t>(text::ToUtf16(c)));
+            dx.assign(cells.size(), cw);
+            ::ExtTextOutW(dc, x, baseline, ETO_CLIPPED, &line_rect, cells.data(),
+                          static_cast<UINT>(cells.size()), dx.data());
         }
+        const int col = editor::DisplayWidth(s, tab);
         // The selection beyond the line's last character.
         if (pass == 0 && selected && sel_to > col) {
             int from = std::max(sel_from, col);

@@ -1,5 +1,7 @@
 #include "editor/script_editor_window.h"
 
+#include "editor/line_view.h"
+
 #include "base/window_binding.h"
 #include "base/window_class.h"
 #include "base/window_text.h"
@@ -25,13 +27,6 @@ constexpr wchar_t kClassName[] = L"TScriptEditor";
 constexpr int kTextIndent = 2;  // pixels between the gutter and the first column
 constexpr std::int32_t kWindowText = static_cast<std::int32_t>(0xFF000000 | COLOR_WINDOWTEXT);
 constexpr std::int32_t kWindow = static_cast<std::int32_t>(0xFF000000 | COLOR_WINDOW);
-
-// Columns a line occupies on screen, tabs expanded to the next tab stop.
-int DisplayWidth(const std::string& line, int tab_width) {
-    int col = 0;
-    for (char c : line) col = c == '\t' ? (col / tab_width + 1) * tab_width : col + 1;
-    return col;
-}
 
 }  // namespace
 
@@ -109,7 +104,8 @@ ScriptEditorWindow::ScriptEditorWindow(HWND parent, int control_id, const RECT& 
     UpdateMetrics();
     longest_line_ = 0;
     for (int i = 0; i < model_.LineCount(); ++i)
-        longest_line_ = std::max(longest_line_, DisplayWidth(model_.Line(i), Options().tab_width));
+        longest_line_ =
+            std::max(longest_line_, editor::DisplayWidth(model_.Line(i), Options().tab_width));
     UpdateScrollBars();
 }
 
@@ -332,11 +328,11 @@ void ScriptEditorWindow::ApplyChanges() {
     if (ch.all) {
         longest_line_ = 0;
         for (int i = 0; i < model_.LineCount(); ++i)
-            longest_line_ = std::max(longest_line_, DisplayWidth(model_.Line(i), tab));
+            longest_line_ = std::max(longest_line_, editor::DisplayWidth(model_.Line(i), tab));
     } else if (ch.first_line <= ch.last_line) {
         int last = std::min(ch.last_line, model_.LineCount() - 1);
         for (int i = std::max(0, ch.first_line); i <= last; ++i)
-            longest_line_ = std::max(longest_line_, DisplayWidth(model_.Line(i), tab));
+            longest_line_ = std::max(longest_line_, editor::DisplayWidth(model_.Line(i), tab));
     }
 
     bool scrolled = false;
