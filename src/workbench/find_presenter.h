@@ -1,6 +1,6 @@
 // The find bar's decisions: which keys are its own, what Ctrl+F, Ctrl+H, F3, Enter and Esc do,
 // the pattern it starts from, searching and replacing in the editor, and its status text. The
-// window (win32/workbench/find_bar) only owns the controls and answers the view below.
+// window only owns the controls and answers the view below.
 #pragma once
 
 #include <string>
