@@ -30,6 +30,22 @@ std::u16string Utf16Units(std::string_view bytes, bool little_endian) {
     return units;
 }
 
+// Every line break as the editor gives its lines back: CR LF.
+std::string WithLineBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            out += "\r\n";
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 void CountReplacements(DecodedScript& script) {
     int line = 1;
     for (char& c : script.text) {
@@ -84,6 +100,7 @@ DecodedScript DecodeScriptFile(std::string_view bytes) {
             script.text.assign(bytes);
         }
     }
+    script.text = WithLineBreaks(script.text);
     CountReplacements(script);
     return script;
 }

@@ -24,7 +24,7 @@ class ScriptFileError : public std::runtime_error {
 enum class FileEncoding { kCp1251, kUtf8, kUtf16Le, kUtf16Be };
 
 struct DecodedScript {
-    std::string text;  // code page 1251
+    std::string text;  // code page 1251, every line break CR LF
     FileEncoding encoding = FileEncoding::kCp1251;
     // Characters the code page has no byte for (and malformed sequences) became "?": how many,
     // and the first line (from 1) that has one.

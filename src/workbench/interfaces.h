@@ -13,6 +13,7 @@
 
 #include "editor/highlighter.h"
 #include "store/rescue.h"
+#include "store/script_history.h"
 #include "store/store_window.h"
 
 namespace zeph::workbench {
@@ -70,6 +71,22 @@ class IWorkbenchView : public store::IStoreWindow {
 
     virtual MessageResult ShowMessage(std::string_view text, std::string_view caption,
                                       MessageIcon icon, MessageButtons buttons) = 0;
+
+    // The system's file dialogs over the window. `filter` is "description|pattern" pairs joined
+    // by "|"; none when the user cancels.
+    virtual std::optional<std::filesystem::path> ChooseFileToOpen(std::string_view filter) = 0;
+    // `filter_index` (from 1) is the pair offered first, `extension` ("vbs") is added to a name
+    // typed without one, `name` is the name offered; an existing file is replaced only when the
+    // user agrees.
+    virtual std::optional<std::filesystem::path> ChooseFileToSave(std::string_view filter,
+                                                                  int filter_index,
+                                                                  std::string_view extension,
+                                                                  std::string_view name) = 0;
+    // The history dialog, modal over the window: the versions (newest first) with their time and
+    // size, the selected one shown read-only. The index of the version to restore; none when the
+    // dialog was closed without restoring.
+    virtual std::optional<std::size_t> ChooseVersion(
+        std::string_view title, const std::vector<store::ScriptVersion>& versions) = 0;
 };
 
 // The host application. Every call that fails throws.
@@ -174,6 +191,8 @@ class IWorkbenchStore {
     virtual void KeepRescue(const store::RescuedScript& /*script*/) {}
     // Reads and deletes it; none when there is none.
     virtual std::optional<store::RescuedScript> TakeRescue() { return std::nullopt; }
+    // The versions the history keeps of a script, newest first. Stores without one keep none.
+    virtual std::vector<store::ScriptVersion> History(const std::string& /*name*/) { return {}; }
 };
 
 }  // namespace zeph::workbench

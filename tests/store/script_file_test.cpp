@@ -26,7 +26,7 @@ TEST(ScriptFile, DecodesEachEncodingAndCountsWhatTheCodePageLacks) {
         {"code page 1251 as it is", "x = \"\xCF\xF0\xE8\xE2\xE5\xF2\"\r\n\x98",
          FileEncoding::kCp1251, "x = \"Привет\"\r\n\xC2\x98", 0, 0},
         {"UTF-8 with its mark", "\xEF\xBB\xBFy = \"\xD0\xB0\xD0\x81\"\n", FileEncoding::kUtf8,
-         "y = \"аЁ\"\n", 0, 0},
+         "y = \"аЁ\"\r\n", 0, 0},
         {"UTF-8 characters outside the code page",
          "\xEF\xBB\xBF"
          "a\r\nb \xE2\x9C\x93\r\n\xF0\x9F\x98\x80 \xE4\xB8\xAD",
@@ -38,10 +38,12 @@ TEST(ScriptFile, DecodesEachEncodingAndCountsWhatTheCodePageLacks) {
          std::string("\xFF\xFE"
                      "a\0\x30\x04\n\0\x13\x27",
                      10),
-         FileEncoding::kUtf16Le, "aа\n?", 1, 2},
+         FileEncoding::kUtf16Le, "aа\r\n?", 1, 2},
         {"UTF-16 big-endian, a half character at the end", std::string("\xFE\xFF\0b\x04", 5),
          FileEncoding::kUtf16Be, "b?", 1, 1},
         {"an empty file", "", FileEncoding::kCp1251, "", 0, 0},
+        {"line breaks of any kind", "a\rb\nc\r\n\r\rd", FileEncoding::kCp1251,
+         "a\r\nb\r\nc\r\n\r\n\r\nd", 0, 0},
     };
     for (const Case& c : cases) {
         const DecodedScript script = DecodeScriptFile(c.bytes);

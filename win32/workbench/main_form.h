@@ -16,7 +16,9 @@
 
 #include <commctrl.h>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -127,6 +129,12 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     workbench::MessageResult ShowMessage(std::string_view text, std::string_view caption,
                                          workbench::MessageIcon icon,
                                          workbench::MessageButtons buttons) override;
+    std::optional<std::filesystem::path> ChooseFileToOpen(std::string_view filter) override;
+    std::optional<std::filesystem::path> ChooseFileToSave(std::string_view filter, int filter_index,
+                                                          std::string_view extension,
+                                                          std::string_view name) override;
+    std::optional<std::size_t> ChooseVersion(
+        std::string_view title, const std::vector<store::ScriptVersion>& versions) override;
     // store::IStoreWindow
     void ClearScriptList() override { script_box_->ClearList(); }
     void AddScriptNames(const std::vector<std::string>& names) override {
