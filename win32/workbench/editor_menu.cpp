@@ -36,6 +36,12 @@ std::optional<workbench::FileCommand> RunEditorMenu(HWND owner, POINT screen,
     if (!menu) return std::nullopt;
     const bool writable = !model.ReadOnly();
     const bool selected = model.HasSelection();
+    // The file and version commands first: the editing commands keep their places from the
+    // bottom, where the menu keys reach them first.
+    Add(menu.get(), kOpenFile, u8"Открыть файл...\tCtrl+Shift+O"_cp, true);
+    Add(menu.get(), kSaveFile, u8"Сохранить в файл...\tCtrl+Shift+S"_cp, true);
+    Add(menu.get(), kHistory, u8"История версий...\tCtrl+Shift+H"_cp, true);
+    ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     Add(menu.get(), kUndo, u8"Отменить\tCtrl+Z"_cp, writable && model.CanUndo());
     Add(menu.get(), kRedo, u8"Повторить\tShift+Ctrl+Z"_cp, writable && model.CanRedo());
     ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
@@ -46,10 +52,6 @@ std::optional<workbench::FileCommand> RunEditorMenu(HWND owner, POINT screen,
     ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     Add(menu.get(), kSelectAll, u8"Выделить все\tCtrl+A"_cp, true);
     Add(menu.get(), kFind, u8"Найти...\tCtrl+F"_cp, true);
-    ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
-    Add(menu.get(), kOpenFile, u8"Открыть файл...\tCtrl+Shift+O"_cp, true);
-    Add(menu.get(), kSaveFile, u8"Сохранить в файл...\tCtrl+Shift+S"_cp, true);
-    Add(menu.get(), kHistory, u8"История версий...\tCtrl+Shift+H"_cp, true);
 
     if (screen.x == -1 && screen.y == -1) {
         screen = editor.CaretPixel();

@@ -1,5 +1,5 @@
-// The editor's context menu: undo, redo, cut, copy, paste, select all and find, then the file
-// and version commands.
+// The editor's context menu: the file and version commands, then undo, redo, cut, copy, paste,
+// select all and find.
 #pragma once
 
 #include <windows.h>
