@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -675,6 +676,65 @@ void ScriptStore::SaveWorkbenchState(IStoreWindow& window) {
     });
 }
 
+fs::path ScriptStore::HistoryPath() const {
+    return FileInFolder(folder_, kHistoryFileName);
+}
+
+std::vector<ScriptVersion> ScriptStore::LoadHistory(const fs::path& path) {
+    try {
+        return ReadHistory(files_, path);
+    } catch (const HistoryDamaged& e) {
+        // Kept aside, not deleted: its versions may still be read by hand.
+        const fs::path aside = files::MoveAside(files_, path);
+        Notice(std::string(e.what()) + "\r\n" +
+               std::string(u8"История версий скриптов отложена как \""_cp) + PathText(aside) +
+               std::string(u8"\", начата новая."_cp));
+        return {};
+    }
+}
+
+void ScriptStore::KeepVersion(const xml::IXmlNode& record, std::string_view name) noexcept {
+    try {
+        std::string old_text = record.GetAttr("Text", "");
+        if (old_text.empty()) return;
+        const fs::path path = HistoryPath();
+        std::vector<ScriptVersion> history = LoadHistory(path);
+        const std::int64_t now = clock_ ? clock_()
+                                        : std::chrono::duration_cast<std::chrono::seconds>(
+                                              std::chrono::system_clock::now().time_since_epoch())
+                                              .count();
+        const std::size_t size = old_text.size();
+        if (!AddVersion(history,
+                        {std::string(name), ScriptLanguage(record), now, std::move(old_text)},
+                        history_limits_)) {
+            Notice(
+                std::string(
+                    u8"Прежний текст скрипта не помещен в историю версий: он слишком велик ("_cp) +
+                std::to_string(size) + std::string(u8" байт)."_cp));
+            return;
+        }
+        xml::WriteSafely(files_, path, HistoryBytes(history));
+        history_failing_ = false;
+    } catch (const std::exception& e) {
+        if (std::exchange(history_failing_, true)) return;
+        try {
+            Notice(
+                std::string(
+                    u8"Не удалось записать историю версий скриптов: прежний текст скрипта в нее не попал.\r\n"_cp) +
+                e.what());
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+}
+
+std::vector<ScriptVersion> ScriptStore::History(std::string_view name) {
+    return Operation([&] {
+        Hold(StorePath());
+        return VersionsOf(LoadHistory(HistoryPath()), name);
+    });
+}
+
 void ScriptStore::StoreScript(std::string_view name, std::string_view language,
                               std::string_view text) {
     Operation([&] {
@@ -682,7 +742,10 @@ void ScriptStore::StoreScript(std::string_view name, std::string_view language,
         auto doc = LoadStore();
         auto root = RootOf(*doc, loaded_path_);
         xml::XmlRef<xml::IXmlNode> script = FindScriptRecord(*root, name, "none");
-        if (!script) script = root->AppendElement("Script");
+        if (!script)
+            script = root->AppendElement("Script");
+        else if (script->GetAttr("Text", "") != text)
+            KeepVersion(*script, name);  // the text it replaces
         script->SetAttr("Name", name);
         script->SetAttr("Language", language);
         script->SetAttr("Text", text);
@@ -696,7 +759,10 @@ void ScriptStore::RemoveScript(std::string_view name) {
         Hold(StorePath());
         auto doc = LoadStore();
         auto root = RootOf(*doc, loaded_path_);
-        if (auto script = FindScriptRecord(*root, name)) root->RemoveChild(script);
+        if (auto script = FindScriptRecord(*root, name)) {
+            KeepVersion(*script, name);
+            root->RemoveChild(script);
+        }
         SaveChange(*doc, std::string(u8"удаление скрипта \""_cp) + std::string(name) + "\"");
     });
 }

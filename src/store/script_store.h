@@ -19,8 +19,13 @@
 // loads but cannot be applied (no "Configuration", a value that does not convert), keeps its
 // error; when a usable temporary file or backup lies beside it, the user is asked whether to
 // restore from it.
+//
+// The text a script had before the store replaced or removed it is kept in the version history
+// beside the store (see script_history.h), written under the same lock. A history that cannot
+// be written is told, never in the way of the save.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -32,6 +37,7 @@
 #include <vector>
 
 #include "store/data_folder.h"
+#include "store/script_history.h"
 #include "store/store_window.h"
 #include "xml/xml.h"
 
@@ -116,6 +122,15 @@ class ScriptStore {
     // Deletes the first "Script" of that name, if any.
     void RemoveScript(std::string_view name);
 
+    // The versions the history keeps of a script (byte for byte its name), newest first. A
+    // history file that is not one is kept aside and told; there are no versions then.
+    std::vector<ScriptVersion> History(std::string_view name);
+    std::filesystem::path HistoryPath() const;
+    void SetHistoryLimits(const HistoryLimits& limits) { history_limits_ = limits; }
+    // Seconds since 1970-01-01 UTC, for the versions' times; the system clock by default.
+    using Clock = std::function<std::int64_t()>;
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+
     // How long an operation waits for another process's hold on the store.
     static constexpr int kLockWaitMs = 5000;
     void SetLockWait(int ms) noexcept { lock_wait_ms_ = ms; }
@@ -157,6 +172,11 @@ class ScriptStore {
     void Remember(std::string bytes, xml::IXmlDocument& doc, bool written) noexcept;
     // Keeps a notice for the end of the action.
     void Notice(std::string text);
+    // Adds the text a record held to the history before the save that replaces it. Never
+    // fails: a failure is told once, until a later write succeeds.
+    void KeepVersion(const xml::IXmlNode& record, std::string_view name) noexcept;
+    // The history's versions; a damaged file is kept aside and told, and none are read.
+    std::vector<ScriptVersion> LoadHistory(const std::filesystem::path& path);
 
     DataFolder folder_;
     xml::IFileSystem& files_;
@@ -188,6 +208,9 @@ class ScriptStore {
     bool known_is_saved_form_ = false;
     std::optional<std::string> known_saved_form_;
     std::filesystem::path loaded_path_;
+    HistoryLimits history_limits_;
+    Clock clock_;
+    bool history_failing_ = false;
 };
 
 // The store's side files, from the store's path.

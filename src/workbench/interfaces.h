@@ -14,6 +14,7 @@
 
 #include "editor/highlighter.h"
 #include "store/rescue.h"
+#include "store/script_history.h"
 #include "store/store_window.h"
 
 namespace zeph::workbench {
@@ -83,6 +84,21 @@ class IWorkbenchView : public store::IStoreWindow {
     virtual void ReplaceLines(int first, const std::vector<std::string>& lines) = 0;
     // Asks for a line number from 1 to `count`, offering `current`; none when the user cancels.
     virtual std::optional<int> AskLineNumber(int current, int count) = 0;
+    // The system's file dialogs over the window. `filter` is "description|pattern" pairs joined
+    // by "|"; none when the user cancels.
+    virtual std::optional<std::filesystem::path> ChooseFileToOpen(std::string_view filter) = 0;
+    // `filter_index` (from 1) is the pair offered first, `extension` ("vbs") is added to a name
+    // typed without one, `name` is the name offered; an existing file is replaced only when the
+    // user agrees.
+    virtual std::optional<std::filesystem::path> ChooseFileToSave(std::string_view filter,
+                                                                  int filter_index,
+                                                                  std::string_view extension,
+                                                                  std::string_view name) = 0;
+    // The history dialog, modal over the window: the versions (newest first) with their time and
+    // size, the selected one shown read-only. The index of the version to restore; none when the
+    // dialog was closed without restoring.
+    virtual std::optional<std::size_t> ChooseVersion(
+        std::string_view title, const std::vector<store::ScriptVersion>& versions) = 0;
 };
 
 // The host application. Every call that fails throws.
@@ -192,6 +208,8 @@ class IWorkbenchStore {
     virtual void KeepRescue(const store::RescuedScript& /*script*/) {}
     // Reads and deletes it; none when there is none.
     virtual std::optional<store::RescuedScript> TakeRescue() { return std::nullopt; }
+    // The versions the history keeps of a script, newest first. Stores without one keep none.
+    virtual std::vector<store::ScriptVersion> History(const std::string& /*name*/) { return {}; }
 };
 
 }  // namespace zeph::workbench

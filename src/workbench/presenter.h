@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "workbench/interfaces.h"
 #include "workbench/keys.h"
 #include "workbench/output.h"
+#include "xml/xml.h"
 
 namespace zeph::workbench {
 
@@ -46,6 +48,10 @@ script::Language ScriptLanguage(Language language);
 // after ".".
 std::string ErrorMessageText(std::string_view message);
 
+// Commands beside the action list, each on a key of its own: open a script file, save the
+// editor's text as one, and the version history of the script shown.
+enum class FileCommand { OpenFile, SaveFile, History };
+
 class WorkbenchPresenter {
   public:
     explicit WorkbenchPresenter(IWorkbenchView& view);
@@ -59,6 +65,8 @@ class WorkbenchPresenter {
     void SetEngines(IScriptEngineFactory* engines) { engines_ = engines; }
     void SetStore(IWorkbenchStore* store) { store_ = store; }
     void SetSettingsDialog(ISettingsDialog* dialog) { settings_ = dialog; }
+    // The file system script files are opened and saved through; the platform's by default.
+    void SetScriptFiles(xml::IFileSystem* files) { script_files_ = files; }
 
     // The window, also as the store operations see it.
     IWorkbenchView& View() noexcept { return view_; }
@@ -138,6 +146,14 @@ class WorkbenchPresenter {
     // run shows its error; with "Option Explicit" (VBScript) it then lists the names used but
     // declared nowhere, each at its first use, in the output pane.
     void CheckScriptExecute();
+    // --- script files and versions ---
+    // Ctrl+Shift+O, Ctrl+Shift+S and Ctrl+Shift+H: free in the action list and in the editor's
+    // key table.
+    static std::optional<FileCommand> FileCommandForKey(KeyStroke key);
+    // Runs a command under the general error handler.
+    void RunFileCommand(FileCommand command);
+    // Files dropped on the editor: the first is opened as Ctrl+Shift+O would open it.
+    void OpenDroppedFiles(const std::vector<std::filesystem::path>& paths);
 
     // --- operations used by the handlers ---
     void MarkCaptionSaved();
@@ -177,6 +193,14 @@ class WorkbenchPresenter {
     void Inform(const std::string& notice);
 
   private:
+    void OpenScriptFile(const std::filesystem::path& path);
+    void SaveScriptFile();
+    void ShowHistory();
+    // The open and save dialogs' filter: all scripts, then each highlighter's own.
+    std::string ScriptFileFilter();
+    xml::IFileSystem& ScriptFiles() const {
+        return script_files_ ? *script_files_ : xml::PlatformFileSystem();
+    }
     void RunScript(std::string_view text, int first_line);
     // What a run shows of an engine's error: the pane's line and mark, the message, the caret.
     void ShowScriptError(const ScriptError& error);
@@ -197,6 +221,7 @@ class WorkbenchPresenter {
     IScriptEngineFactory* engines_ = nullptr;
     IWorkbenchStore* store_ = nullptr;
     ISettingsDialog* settings_ = nullptr;
+    xml::IFileSystem* script_files_ = nullptr;
     std::array<bool, kActionCount> enabled_;
     std::string plain_caption_;
     bool timer_running_ = false;

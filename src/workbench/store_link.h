@@ -35,6 +35,9 @@ class ScriptStoreLink : public IWorkbenchStore {
     std::optional<store::RescuedScript> TakeRescue() override {
         return store::TakeRescue(folder_());
     }
+    std::vector<store::ScriptVersion> History(const std::string& name) override {
+        return store_.History(name);
+    }
 
     void BeginAction() noexcept override { store_.BeginAction(); }
     void EndAction() noexcept override { store_.EndAction(); }

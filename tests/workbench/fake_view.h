@@ -1,6 +1,7 @@
 // A recording stand-in for the workbench window.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -119,6 +120,29 @@ class FakeView : public IWorkbenchView {
     void SetWindowState(store::WindowState s) override { state = s; }
     store::WindowBounds GetWindowBounds() override { return bounds; }
     void SetWindowBounds(const store::WindowBounds& b) override { bounds = b; }
+    // The dialogs: what they were offered, and what the user answers.
+    std::vector<std::string> dialogs;
+    std::optional<std::filesystem::path> file_answer;
+    std::optional<std::size_t> version_answer;
+    std::vector<store::ScriptVersion> versions_shown;
+    std::optional<std::filesystem::path> ChooseFileToOpen(std::string_view filter) override {
+        dialogs.push_back("open " + std::string(filter));
+        return file_answer;
+    }
+    std::optional<std::filesystem::path> ChooseFileToSave(std::string_view filter, int index,
+                                                          std::string_view extension,
+                                                          std::string_view name) override {
+        dialogs.push_back("save " + std::to_string(index) + " " + std::string(extension) + " " +
+                          std::string(name));
+        (void)filter;
+        return file_answer;
+    }
+    std::optional<std::size_t> ChooseVersion(
+        std::string_view title, const std::vector<store::ScriptVersion>& versions) override {
+        dialogs.push_back("versions " + std::string(title));
+        versions_shown = versions;
+        return version_answer;
+    }
     MessageResult ShowMessage(std::string_view text, std::string_view cap, MessageIcon icon,
                               MessageButtons buttons) override {
         messages.push_back({std::string(text), std::string(cap), icon, buttons});

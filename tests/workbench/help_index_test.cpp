@@ -51,6 +51,10 @@ TEST(HelpIndex, NamesEveryKeyOfTheActionsAndTheWindow) {
         }
     for (KeyStroke key : {Ctrl('G'), Ctrl(vk::kSlash)})
         if (WorkbenchPresenter::IsScriptKey(key)) expect_indexed(key);
+    // And the file and version commands, on letters.
+    for (std::uint16_t letter = 'A'; letter <= 'Z'; ++letter)
+        for (std::uint8_t m : {std::uint8_t{kCtrl}, static_cast<std::uint8_t>(kCtrl | kShift)})
+            if (WorkbenchPresenter::FileCommandForKey({letter, m})) expect_indexed({letter, m});
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -219,8 +219,30 @@ LRESULT ScriptEditorWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_MOUSEWHEEL:
             OnWheel(GET_WHEEL_DELTA_WPARAM(wp));
             return 0;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wp));
+            return 0;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void ScriptEditorWindow::OnDropFiles(HDROP drop) {
+    std::vector<std::filesystem::path> files;
+    {
+        // The drop's memory goes however the handler ends.
+        struct Finish {
+            HDROP drop;
+            ~Finish() { ::DragFinish(drop); }
+        } finish{drop};
+        const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            std::wstring name(::DragQueryFileW(drop, i, nullptr, 0), L'\0');
+            if (name.empty()) continue;
+            ::DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size() + 1));
+            files.emplace_back(name);
+        }
+    }
+    if (on_files_dropped && !files.empty()) on_files_dropped(files);
 }
 
 LRESULT ScriptEditorWindow::DialogCode(const MSG* msg) const {

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -116,6 +119,8 @@ class ScriptEditorWindow {
     // Every key press first; return true to take it (the owner's shortcuts), false to let the
     // pop-up and then the editor have it. Modifiers are editor::KeyModifier bits.
     std::function<bool(int key, unsigned modifiers)> on_key_down;
+    // Files dropped from the shell; the window takes them only while this is set.
+    std::function<void(const std::vector<std::filesystem::path>& files)> on_files_dropped;
 
     // Draws the client area into `dc` as it would appear now (for printing and snapshots).
     void PaintInto(HDC dc);
@@ -130,6 +135,7 @@ class ScriptEditorWindow {
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     static void RegisterClassOnce();
     LRESULT DialogCode(const MSG* msg) const;
+    void OnDropFiles(HDROP drop);
     void OnKillFocus();
     void OnTimer(UINT_PTR id);
     void UpdateMetrics();

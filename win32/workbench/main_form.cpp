@@ -14,7 +14,9 @@
 #include "settings/settings_form.h"
 #include "text/cp1251.h"
 #include "workbench/editor_menu.h"
+#include "workbench/file_dialogs.h"
 #include "workbench/glyphs.h"
+#include "workbench/history_dialog.h"
 #include "workbench/line_prompt.h"
 #include "workbench/message_box.h"
 #include "workbench/placement.h"
@@ -40,6 +42,8 @@ constexpr UINT kFindKeyMessage = WM_APP + 0x105;
 constexpr UINT kRunSelectionMessage = WM_APP + 0x106;
 // Posted by the key hook: Ctrl+G, Ctrl+/ or F7, its code in wparam and modifiers in lparam.
 constexpr UINT kScriptKeyMessage = WM_APP + 0x107;
+// Posted by the key hook: a file or version command, its workbench::FileCommand in wparam.
+constexpr UINT kFileCommandMessage = WM_APP + 0x108;
 
 constexpr WORD kComboId = 100;
 constexpr WORD kEditorId = 101;
@@ -201,6 +205,11 @@ void TMainModelessDialogForm::CreateEditor() {
         if (parameter_tip_) parameter_tip_->CaretMoved();
         presenter_.CaretMoved();
     };
+    // A script file dropped on the editor opens as Ctrl+Shift+O would open it.
+    editor_window_->on_files_dropped = [this](const std::vector<std::filesystem::path>& files) {
+        presenter_.OpenDroppedFiles(files);
+    };
+    ::DragAcceptFiles(editor_, TRUE);
 }
 
 void TMainModelessDialogForm::Layout() {
@@ -328,12 +337,21 @@ LRESULT TMainModelessDialogForm::HandleMessage(UINT message, WPARAM wparam, LPAR
             presenter_.HandleScriptKey(
                 KeyStroke{static_cast<std::uint16_t>(wparam), static_cast<std::uint8_t>(lparam)});
             return 0;
+        case kFileCommandMessage:
+            presenter_.RunFileCommand(static_cast<workbench::FileCommand>(wparam));
+            RepaintIfLooksChanged();
+            return 0;
         case WM_CONTEXTMENU:
             if (reinterpret_cast<HWND>(wparam) == editor_ && find_bar_) {
                 in_menu_ = true;
-                RunEditorMenu(Handle(), {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)},
-                              *editor_window_, *find_bar_);
+                const std::optional<workbench::FileCommand> command =
+                    RunEditorMenu(Handle(), {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)},
+                                  *editor_window_, *find_bar_);
                 in_menu_ = false;
+                if (command) {
+                    presenter_.RunFileCommand(*command);
+                    RepaintIfLooksChanged();
+                }
                 return 0;
             }
             break;
@@ -504,6 +522,11 @@ bool TMainModelessDialogForm::RouteKey(MSG& msg) noexcept {
     }
     if (workbench::WorkbenchPresenter::IsScriptKey(key)) {
         ::PostMessageW(Handle(), kScriptKeyMessage, key.key, key.modifiers);
+        return true;
+    }
+    if (std::optional<workbench::FileCommand> command =
+            workbench::WorkbenchPresenter::FileCommandForKey(key)) {
+        ::PostMessageW(Handle(), kFileCommandMessage, static_cast<WPARAM>(*command), 0);
         return true;
     }
     if (workbench::WorkbenchPresenter::IsOutputKey(key)) {
@@ -710,6 +733,21 @@ workbench::MessageResult TMainModelessDialogForm::ShowMessage(std::string_view t
                                                               workbench::MessageIcon icon,
                                                               workbench::MessageButtons buttons) {
     return ShowMessageBox(Handle(), text, caption, icon, buttons);
+}
+
+std::optional<std::filesystem::path> TMainModelessDialogForm::ChooseFileToOpen(
+    std::string_view filter) {
+    return win::ChooseFileToOpen(Handle(), filter);
+}
+
+std::optional<std::filesystem::path> TMainModelessDialogForm::ChooseFileToSave(
+    std::string_view filter, int filter_index, std::string_view extension, std::string_view name) {
+    return win::ChooseFileToSave(Handle(), filter, filter_index, extension, name);
+}
+
+std::optional<std::size_t> TMainModelessDialogForm::ChooseVersion(
+    std::string_view title, const std::vector<store::ScriptVersion>& versions) {
+    return RunHistoryDialog(Handle(), title, versions);
 }
 
 }  // namespace zeph::win

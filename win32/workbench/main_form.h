@@ -16,7 +16,9 @@
 
 #include <commctrl.h>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,6 +138,12 @@ class TMainModelessDialogForm : public TApplicationForm, private workbench::IWor
     std::pair<int, int> SelectedLineRange() const override;
     void ReplaceLines(int first, const std::vector<std::string>& lines) override;
     std::optional<int> AskLineNumber(int current, int count) override;
+    std::optional<std::filesystem::path> ChooseFileToOpen(std::string_view filter) override;
+    std::optional<std::filesystem::path> ChooseFileToSave(std::string_view filter, int filter_index,
+                                                          std::string_view extension,
+                                                          std::string_view name) override;
+    std::optional<std::size_t> ChooseVersion(
+        std::string_view title, const std::vector<store::ScriptVersion>& versions) override;
     // store::IStoreWindow
     void ClearScriptList() override { script_box_->ClearList(); }
     void AddScriptNames(const std::vector<std::string>& names) override {
