@@ -43,6 +43,9 @@ std::string AsideText(const std::vector<fs::path>& aside) {
 }  // namespace
 
 bool ScriptStore::RecoverIfMissing(const fs::path& path) {
+    WritePendingElsewhere(path);
+    // A save of this action waits to be written: the store is there for the action.
+    if (pending_) return true;
     if (FileExists(path)) {
         SettleWaitingBackup(path);
         return true;

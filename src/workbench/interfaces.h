@@ -169,6 +169,9 @@ class IWorkbenchStore {
     // Bracket one user action: its saves share one backup and one turn at the store.
     virtual void BeginAction() noexcept {}
     virtual void EndAction() noexcept {}
+    // The action's commit point: its saves, kept waiting until now, are written to the file
+    // once. A failed write throws as a failed save does.
+    virtual void CommitAction() {}
     // The rescue file beside the store: the script of a window that went without storing it
     // and without anybody to ask. Stores without one keep nothing.
     virtual void KeepRescue(const store::RescuedScript& /*script*/) {}

@@ -18,7 +18,8 @@ namespace {
 constexpr std::string_view kNewScriptText = "option explicit\r\n\r\n";
 
 // One user action at the store. It ends before an error is shown, so that another process
-// waiting for its turn at the store does not wait for our message box.
+// waiting for its turn at the store does not wait for our message box. Its saves are written
+// at Commit, once, where the action's work is done.
 class StoreAction {
   public:
     explicit StoreAction(IWorkbenchStore* store) noexcept : store_(store) {
@@ -26,6 +27,9 @@ class StoreAction {
     }
     ~StoreAction() {
         if (store_) store_->EndAction();
+    }
+    void Commit() {
+        if (store_) store_->CommitAction();
     }
     StoreAction(const StoreAction&) = delete;
     StoreAction& operator=(const StoreAction&) = delete;
@@ -104,6 +108,7 @@ void WorkbenchPresenter::AttachApplication() {
     if (!store_) return;
     StoreAction action(store_);
     store_->ApplyStore();
+    action.Commit();
     OfferRescuedText();
     opened_text_ = view_.EditorText();
 }
@@ -171,6 +176,7 @@ void WorkbenchPresenter::Guarded(F&& handler) {
     try {
         StoreAction action(store_);
         handler();
+        action.Commit();
     } catch (const std::exception& e) {
         ReportError(e.what());
     } catch (...) {
@@ -245,6 +251,7 @@ bool WorkbenchPresenter::FormClose() {
         StoreAction action(store_);
         if (store_)
             store_->SaveOnClose(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
+        action.Commit();
         return true;
     } catch (const std::exception& e) {
         failure = e.what();
@@ -587,6 +594,7 @@ void WorkbenchPresenter::SetupZephraActionExecute() {
     const Language language = view_.EditorLanguage();
     // The dialog edits the file, so the window's own state goes there first.
     store_->SaveWorkbenchState();
+    store_->CommitAction();  // the dialog reads the file
     bool saved = false;
     {
         StoreActionPause pause(store_);

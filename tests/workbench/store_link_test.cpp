@@ -5,8 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <sstream>
 
+#include "support/file_faults.h"
 #include "text/cp1251.h"
 #include "workbench/fake_view.h"
 #include "workbench/presenter.h"
@@ -245,6 +248,73 @@ TEST_F(StoreLinkTest, EnterOverAScriptKeepsItsPreviousTextInTheBackup) {
     backup << in.rdbuf();
     EXPECT_THAT(backup.str(), ::testing::HasSubstr("Language=\"VBScript\" Text=\"first"));
     EXPECT_THAT(File(), ::testing::HasSubstr("Language=\"VBScript\" Text=\"second"));
+}
+
+// Each user action that saves reaches the disk once, however many saves it makes: the store
+// is written and flushed at the action's end, and the backup is the store from before it.
+TEST(StoreLinkWrites, EachActionWritesTheStoreOnce) {
+    const fs::path folder = fs::temp_directory_path() / "zeph_wb_StoreLinkWrites";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    int flushes = 0, replaces = 0;
+    xml::FaultInjectingFileSystem files([&](xml::FileStep step, const fs::path& path) {
+        if (step == xml::FileStep::Flush) ++flushes;
+        if (step == xml::FileStep::Replace && path.filename() == "zpconfig.cfg") ++replaces;
+    });
+    testing::FakeView view;
+    view.caption = std::string(LanguageCaption(Language::VBScript));
+    view.answer = MessageResult::Yes;
+    WorkbenchPresenter p{view};
+    ScriptStoreLink link{[&] { return folder / ""; }, p, files};
+    p.SetStore(&link);
+    p.AttachApplication();
+    link.StoreScript("Kept", "VBScript", "k\r\n");
+    link.StoreScript("Gone", "VBScript", "g\r\n");
+
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"Enter over a new name",
+         [&] {
+             view.box_text = "Report";
+             view.lines = {"first"};
+             p.SavedScriptsEnter();
+             p.HandleKey(Key(vk::kReturn));
+         }},
+        {"Enter again with another text",
+         [&] {
+             view.lines = {"second"};
+             p.HandleKey(Key(vk::kReturn));
+         }},
+        {"a new script", [&] { p.Execute(ActionId::New); }},
+        {"switching the language", [&] { p.Execute(ActionId::SetJavaScript); }},
+        {"removing a script",
+         [&] {
+             view.box_text = "Gone";
+             p.SavedScriptsEnter();
+             p.Execute(ActionId::Remove);
+         }},
+        {"closing with a changed text",
+         [&] {
+             view.lines = {"closing"};
+             EXPECT_TRUE(p.FormClose());
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ifstream in(folder / "zpconfig.cfg", std::ios::binary);
+        const std::string before{std::istreambuf_iterator<char>(in), {}};
+        flushes = replaces = 0;
+        c.act();
+        EXPECT_EQ(flushes, 1);
+        EXPECT_EQ(replaces, 1);
+        std::ifstream backup(folder / "zpconfig.cfg.bak", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(backup), {}), before);
+    }
+    EXPECT_TRUE(view.messages.size() <= 1u);  // the question before removing, nothing else
+    fs::remove_all(folder);
 }
 
 // A damaged store beside a good backup: the error, the question, and on yes the backup.
