@@ -130,9 +130,9 @@ class IScriptEngineFactory {
     virtual std::unique_ptr<IScriptEngine> CreateEngine() = 0;
     // Loads the object-model description (throws when it cannot be read); step one of a run.
     virtual void LoadDescription(const std::filesystem::path& path) = 0;
-    // The statement declaring the host's constants from the loaded description; empty when
-    // it declares none.
-    virtual std::string ConstantPrelude(std::string_view keyword) = 0;
+    // The statement declaring the host's constants from the loaded description that `script`
+    // may use; empty when it declares none.
+    virtual std::string ConstantPrelude(std::string_view keyword, std::string_view script) = 0;
 };
 
 // The settings dialog: made, shown modally over the window and freed by one call.

@@ -152,7 +152,7 @@ TEST_F(StoreLinkTest, UnsavedTextWaitsInTheRescueFileWhileItRuns) {
             return std::make_unique<Engine>(*this);
         }
         void LoadDescription(const fs::path&) override {}
-        std::string ConstantPrelude(std::string_view) override { return {}; }
+        std::string ConstantPrelude(std::string_view, std::string_view) override { return {}; }
     } engines;
     engines.rescue = folder / "zpconfig.rescue";
     p.SetHost(&host);

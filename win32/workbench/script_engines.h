@@ -24,7 +24,7 @@ class ScriptEngines : public workbench::IScriptEngineFactory {
 
     std::unique_ptr<workbench::IScriptEngine> CreateEngine() override;
     void LoadDescription(const std::filesystem::path& path) override;
-    std::string ConstantPrelude(std::string_view keyword) override;
+    std::string ConstantPrelude(std::string_view keyword, std::string_view script) override;
 
   private:
     HWND site_;
