@@ -456,6 +456,7 @@ void ScriptStore::WritePending() {
         Forget();
         throw ToldError(SaveFailure(pending_path_, SavedList(changes), saved_, e.what()));
     }
+    written_hold_ = lock_ ? hold_count_ : 0;
     for (std::string& change : changes)
         if (std::find(saved_.begin(), saved_.end(), change) == saved_.end())
             saved_.push_back(std::move(change));
@@ -476,6 +477,7 @@ void ScriptStore::WritePendingElsewhere(const fs::path& path) {
 }
 
 void ScriptStore::Forget() noexcept {
+    written_hold_ = 0;
     known_doc_.reset();
     known_bytes_.clear();
     known_is_saved_form_ = false;
@@ -569,9 +571,9 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
 
 xml::XmlRef<xml::IXmlDocument> ScriptStore::Load(const fs::path& path) {
     WritePendingElsewhere(path);
-    // A save of this action waits: the file is ours until the action ends, and the document
-    // the action goes on with is the saved one.
-    if (pending_) {
+    // A save of this action waits, or this hold of the lock wrote the file itself: the file is
+    // ours until the action ends, and the document the action goes on with is the saved one.
+    if (pending_ || (lock_ && written_hold_ == hold_count_ && loaded_path_ == path)) {
         if (known_doc_)
             if (auto copy = CopyAsLoaded(*known_doc_)) return copy;
         return Parse(known_bytes_, path);
@@ -716,6 +718,9 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
 void ScriptStore::ApplyStore(IStoreWindow& window) {
     Operation([&] {
         Hold(StorePath());
+        // The window shows what the file holds: what the action saved is written first, and a
+        // write that fails leaves the window as it was.
+        Commit();
         window.ClearScriptList();
         if (!StoreExists()) {
             CreateDefaultStore();

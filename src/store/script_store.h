@@ -1,9 +1,10 @@
 // The configuration and script store "zpconfig.cfg": saved scripts, the scratch script, window
 // placement and the editor's looks. Every operation loads the file afresh and, when it changes
 // something, saves the whole document again; a save that would write what the file already
-// holds writes nothing. The file's bytes are read every time; only when they are exactly the
-// bytes this store last read or wrote is the document reused (as a copy) instead of being parsed
-// again.
+// holds writes nothing. The file's bytes are read at each user action's first load; only when
+// they are exactly the bytes this store last read or wrote is the document reused (as a copy)
+// instead of being parsed again. Within an action, once it saved, the file is the action's
+// (under the lock) and its later loads take the saved document without reading.
 //
 // Saving never risks the user's scripts: the document is written to "zpconfig.cfg.tmp" and only
 // then renamed over the store. The file it replaces becomes "zpconfig.cfg.bak" once per user
@@ -117,7 +118,8 @@ class ScriptStore {
     void SaveStore(xml::IXmlDocument& doc);
 
     // Reads the whole store into the window: list, font, margins, colours, placement, then the
-    // default script or the last text. Creates the default store when there is none.
+    // default script or the last text. Creates the default store when there is none. What the
+    // action saved before is written first (a commit point).
     void ApplyStore(IStoreWindow& window);
     // Writes the window's placement, the box text, the editor text and the font into
     // "Configuration". Creates the default store (and writes nothing else) when there is none.
@@ -201,14 +203,18 @@ class ScriptStore {
     bool pending_ = false;
     std::filesystem::path pending_path_;
     std::vector<std::string> pending_changes_;
+    // The hold of the lock in which this store wrote the file (0 for none): until it ends, the
+    // file holds the known bytes.
+    unsigned written_hold_ = 0;
     // What the current action saved so far, for a message about a later failure.
     std::vector<std::string> saved_;
     // Notices for the end of the action; the files kept aside when nothing could be recovered.
     std::vector<std::string> notices_;
     std::string lost_;
     // The bytes this store last read or wrote and the document a load of them gives. Loads
-    // still read the file every time; when it holds exactly these bytes, they hand out a copy
-    // of this document instead of parsing again. It is never handed out itself.
+    // read the file (but for those of an action after its save); when it holds exactly these
+    // bytes, they hand out a copy of this document instead of parsing again. It is never
+    // handed out itself.
     std::string known_bytes_;
     xml::XmlRef<xml::IXmlDocument> known_doc_;
     // Whether a save of the known document gives exactly the known bytes (the store wrote

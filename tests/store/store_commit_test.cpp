@@ -19,7 +19,7 @@ using xml::FileStep;
 
 // Counts the steps that reach the disk, by file name.
 struct DiskSteps {
-    std::map<std::string, int> flushes, replaces, creates;
+    std::map<std::string, int> flushes, replaces, creates, reads;
     int Flushes() const {
         int n = 0;
         for (const auto& [name, count] : flushes) n += count;
@@ -30,6 +30,7 @@ struct DiskSteps {
         if (step == FileStep::Flush) ++flushes[name];
         if (step == FileStep::Replace) ++replaces[name];
         if (step == FileStep::Create) ++creates[name];
+        if (step == FileStep::OpenRead) ++reads[name];
     }
 };
 
@@ -100,6 +101,8 @@ TEST_F(StoreCommitTest, EachActionWritesAndFlushesTheStoreOnce) {
         EXPECT_EQ(steps.flushes["zpconfig.cfg.tmp"], 1);
         EXPECT_EQ(steps.Flushes(), 1);  // the backup is a second name, not a second write
         EXPECT_EQ(steps.replaces["zpconfig.cfg"], 1);
+        // Read once, by the first load: later loads take the waiting or the written document.
+        EXPECT_EQ(steps.reads["zpconfig.cfg"], 1);
         EXPECT_THAT(ReadBytes(Store()), HasSubstr(std::string(c.in_store)));
         EXPECT_THAT(ReadBytes(Store()), HasSubstr("LastText=\"edited\""));
         EXPECT_EQ(ReadBytes(Backup()), before);
@@ -186,6 +189,30 @@ class GonePlacementWindow : public FakeWindow {
   public:
     WindowBounds GetWindowBounds() override { throw std::runtime_error("no window"); }
 };
+
+// Applying the store is a commit point: the window never shows what the file does not hold.
+TEST_F(StoreCommitTest, AWriteFailingAtApplyingLeavesTheWindowAsItWas) {
+    const std::string before = ReadBytes(Store());
+    window.list = {"as shown"};
+    std::string error;
+    {
+        xml::ScopedFaults scope(files, [](FileStep step, const fs::path& path) {
+            if (step == FileStep::Flush && path.filename() == "zpconfig.cfg.tmp")
+                throw xml::XmlError("flush");
+        });
+        ScriptStore::Action action(store);
+        try {
+            store.StoreScript("New", "VBScript", "n");
+            store.SaveWorkbenchState(window);
+            store.ApplyStore(window);
+        } catch (const StoreError& e) {
+            error = e.what();
+        }
+    }
+    EXPECT_THAT(error, HasSubstr(std::string(u8"файл остался прежним"_cp)));
+    EXPECT_THAT(window.list, ::testing::ElementsAre("as shown"));
+    EXPECT_EQ(ReadBytes(Store()), before);
+}
 
 // An error in the middle of an action: what the action saved before it is written first, so
 // the message that calls it saved is true; when that write fails, the message says so instead.
