@@ -276,6 +276,8 @@ void WorkbenchPresenter::Inform(const std::string& notice) {
 }
 
 void WorkbenchPresenter::MarkCaptionSaved() {
+    // The notice says the script is saved: it is on the disk before the notice shows.
+    if (store_) store_->CommitAction();
     std::string caption = view_.Caption();
     if (!caption.ends_with(SavedNotice())) {
         plain_caption_ = caption;
@@ -434,11 +436,12 @@ void WorkbenchPresenter::OutputLineActivated(int index) {
 void WorkbenchPresenter::NewActionExecute() {
     if (!store_) return;
     store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
+    store_->StoreScript("", "VBScript", std::string(kNewScriptText));
+    // Both are written here, once: a write that fails leaves the user's text in the editor.
     MarkCaptionSaved();
     active_script_name_.clear();
     view_.SetScriptBoxText("");
     view_.ReplaceEditorText(std::string(kNewScriptText));
-    store_->StoreScript("", "VBScript", std::string(kNewScriptText));
     view_.SetCaret({2, view_.Caret().column});
     view_.FocusEditor();
 }
@@ -452,6 +455,9 @@ void WorkbenchPresenter::SaveScriptComboBoxFulling() {
     if (!store_) return;
     std::optional<StoredScript> script = store_->FindScript(view_.ScriptBoxText());
     if (!script) return;
+    // The editor's text gives way to the script's: what the action saved of it is written
+    // first, so a write that fails leaves the text where the user sees it.
+    store_->CommitAction();
     view_.ReplaceEditorText(script->text);
     // The switch stores the script again under its language, normalising the record.
     if (script->language == "VBScript")
