@@ -8,109 +8,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <pugixml.hpp>
 
 #include "completion/editor_binding.h"
+#include "description_gen.h"
 #include "editor/completion_popup_model.h"
 #include "editor/editor_model.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kInterfaces = 200;
-constexpr int kMembersPerInterface = 45;
-constexpr int kEnums = 20;
-constexpr int kConstantsPerEnum = 50;
 constexpr int kRuns = 100;
-
-std::string InterfaceName(int i) {
-    if (i == 0) return "ITellurApplication";
-    if (i == 1) return "IMap";
-    if (i == 2) return "ILayer";
-    return "ITellurObject" + std::to_string(i);
-}
-
-// Interfaces in runs of five, each extending the next; members typed by other interfaces, by
-// enumerations or by scalar types; parameters on some properties and most methods.
-std::string Generate() {
-    std::mt19937 rng(12345);
-    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const char* scalars[] = {"Long", "String", "Double", "Boolean", "Variant", "Date"};
-    const char* common[] = {"Name", "Caption", "Visible", "Count", "Item", "Parent", "Tag"};
-    auto help = [&](const std::string& what) {
-        return " helpstring=\"" + what +
-               " of the object; see the host's reference for the details of its use and its valid "
-               "values\"";
-    };
-    auto params = [&](std::string& out, int n) {
-        for (int k = 0; k < n; ++k) {
-            out += "\t\t\t<Param name=\"Argument" + std::to_string(k + 1) + "\" type=\"" +
-                   scalars[pick(6)] + "\"/>\r\n";
-        }
-    };
-    std::string out = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<TellurTlb>\r\n";
-    for (int i = 0; i < kInterfaces; ++i) {
-        out += "\t<Interface name=\"" + InterfaceName(i) + "\"";
-        if (i % 5 != 4 && i + 1 < kInterfaces) out += " base=\"" + InterfaceName(i + 1) + "\"";
-        out += ">\r\n";
-        out += "\t\t<property name=\"Application\" type=\"ITellurApplication\"" +
-               help("The application") + "/>\r\n";
-        if (i == 0) out += "\t\t<property name=\"ActiveMap\" type=\"IMap\"/>\r\n";
-        if (i == 1) {
-            out += "\t\t<property name=\"Layer\" type=\"ILayer\">\r\n";
-            params(out, 1);
-            out += "\t\t</property>\r\n";
-        }
-        const int own = kMembersPerInterface - 1 - (i < 2 ? 1 : 0);
-        for (int m = 0; m < own; ++m) {
-            std::string name = m < 7 && pick(3) == 0
-                                   ? std::string(common[m])
-                                   : "Member" + std::to_string(i) + "_" + std::to_string(m);
-            if (m % 2 == 0) {
-                std::string type = pick(3) == 0   ? InterfaceName(pick(kInterfaces))
-                                   : pick(4) == 0 ? "TEnum" + std::to_string(pick(kEnums))
-                                                  : scalars[pick(6)];
-                const int n = pick(4) == 0 ? 1 + pick(2) : 0;
-                out += "\t\t<property name=\"" + name + "\" type=\"" + type + "\"" +
-                       help("The property " + name);
-                if (n == 0) {
-                    out += "/>\r\n";
-                } else {
-                    out += ">\r\n";
-                    params(out, n);
-                    out += "\t\t</property>\r\n";
-                }
-            } else {
-                const int n = pick(4);
-                out += "\t\t<method name=\"" + name + "\"";
-                if (pick(2)) out += std::string(" return=\"") + scalars[pick(6)] + "\"";
-                out += help("The method " + name);
-                if (n == 0) {
-                    out += "/>\r\n";
-                } else {
-                    out += ">\r\n";
-                    params(out, n);
-                    out += "\t\t</method>\r\n";
-                }
-            }
-        }
-        out += "\t</Interface>\r\n";
-    }
-    for (int e = 0; e < kEnums; ++e) {
-        out += "\t<Enum name=\"TEnum" + std::to_string(e) + "\">\r\n";
-        for (int c = 0; c < kConstantsPerEnum; ++c) {
-            out += "\t\t<const name=\"te" + std::to_string(e) + "Value" + std::to_string(c) +
-                   "\" value=\"" + std::to_string(c) + "\"/>\r\n";
-        }
-        out += "\t</Enum>\r\n";
-    }
-    out += "</TellurTlb>";
-    return out;
-}
 
 struct Stats {
     double median, p95;
@@ -149,7 +60,7 @@ int main() {
     const fs::path dir = fs::temp_directory_path() / "zeph_bench_completion";
     fs::create_directories(dir);
     const fs::path file = dir / "TellurTlb.xml";
-    const std::string xml = Generate();
+    const std::string xml = zeph::bench::GenerateDescription();
     std::ofstream(file, std::ios::binary)
         .write(xml.data(), static_cast<std::streamsize>(xml.size()));
 
@@ -190,9 +101,10 @@ int main() {
     std::printf(
         "completion request on a %.2f MB description (%d interfaces, %d members), "
         "line \"%s\", %zu items listed\n",
-        xml.size() / 1e6, kInterfaces,
-        kInterfaces * kMembersPerInterface + kEnums * kConstantsPerEnum, line.c_str(),
-        popup.ItemList().size());
+        xml.size() / 1e6, zeph::bench::kInterfaces,
+        zeph::bench::kInterfaces * zeph::bench::kMembersPerInterface +
+            zeph::bench::kEnums * zeph::bench::kConstantsPerEnum,
+        line.c_str(), popup.ItemList().size());
     std::printf("  zeph request, cold (parse, resolve, fill)  median %7.2f ms   p95 %7.2f ms\n",
                 a.median, a.p95);
     std::printf("  zeph request, warm (read, resolve, fill)   median %7.2f ms   p95 %7.2f ms\n",

@@ -1,7 +1,8 @@
 // Fuzzes the store's operations on a "zpconfig.cfg" of arbitrary bytes: applying it to a window,
-// writing the window's state, storing and removing scripts, and loading the result again. Each
-// may refuse the file with an XmlError or a StoreError; anything else (a crash, another
-// exception, a store that its own save made unreadable) is a finding.
+// writing the window's state, storing and removing scripts, the operations of Enter as one
+// action, and loading the result again. Each may refuse the file with an XmlError or a
+// StoreError; anything else (a crash, another exception, a store that its own save made
+// unreadable) is a finding.
 #include <unistd.h>
 #include <cstddef>
 #include <cstdint>
@@ -117,6 +118,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         refused |= Refused([&] { store.StoreScript(name, "JavaScript", "var a = \"<&>\";\r\n"); });
         refused |= Refused([&] { store.StoreScript("", "VBScript", "MsgBox 1"); });
         refused |= Refused([&] { store.RemoveScript(name); });
+        // Enter as the workbench runs it: one action, written once at its commit point.
+        {
+            store::ScriptStore::Action action(store);
+            refused |= Refused([&] {
+                store.StoreScript(name, "VBScript", "x = \"&<\"\r\n");
+                store.SaveWorkbenchState(window);
+                store.ApplyStore(window);
+                action.Commit();
+            });
+        }
         // Whatever the operations wrote must load and apply again.
         if (!refused && Refused([&] { store.ApplyStore(window); })) __builtin_trap();
     }

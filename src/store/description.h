@@ -93,6 +93,15 @@ class Description {
 // statement (ignoring case) is skipped. Empty when the description has no constant: then no
 // statement is to be passed, since the bare keyword is a syntax error in both languages.
 std::string ConstantPrelude(xml::IXmlDocument& doc, std::string_view keyword);
+// The same statement for one script: only the declarations of the constants that the script's
+// text names (any case), and those that their values name in turn, in the statement's order.
+// A constant is named where its name stands as a whole word (letters, digits, "_", "$" and any
+// byte above ASCII); a name of other bytes is always declared. A script that may build names at
+// run time (VBScript's Execute, ExecuteGlobal or Eval; JScript's eval, Function or this) gets the
+// whole statement. The engines take time for each constant declared (VBScript's far more than
+// linearly), so a short script starts at once whatever the size of the description.
+std::string ConstantPreludeFor(xml::IXmlDocument& doc, std::string_view keyword,
+                               std::string_view script);
 // The keyword for a language: "const" for exactly "VBScript", otherwise "var".
 std::string_view PreludeKeyword(std::string_view language);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 
 #include "editor/token_class.h"
@@ -417,21 +418,85 @@ auto ScriptStore::Operation(Body&& body) {
         explicit Depth(int& d) : depth(++d) {}
         ~Depth() { --depth; }
     } depth(operation_depth_);
+    // An operation outside any action is an action of its own, and commits as one.
+    auto commit_if_alone = [this] {
+        if (action_depth_ == 1 && operation_depth_ == 1) Commit();
+    };
     try {
-        return body();
-    } catch (const ToldError&) {
-        throw;
+        if constexpr (std::is_void_v<decltype(body())>) {
+            body();
+            commit_if_alone();
+        } else {
+            auto result = body();
+            commit_if_alone();
+            return result;
+        }
     } catch (const std::exception& e) {
-        // What the action saved before the error is in the file: the user must not take it
-        // for lost.
-        if (operation_depth_ > 1 || saved_.empty()) throw;
+        if (operation_depth_ > 1) throw;
+        // What the action saved before the error goes to the file now: the user must not take
+        // it for lost, nor for saved when it could not be written.
+        if (const std::string failure = WritePendingBeforeError(); !failure.empty())
+            throw ToldError(std::string(e.what()) + "\r\n" + failure);
+        if (dynamic_cast<const ToldError*>(&e) || saved_.empty()) throw;
         throw ToldError(std::string(e.what()) + "\r\n" + std::string(kAlreadySaved) +
                         SavedList(saved_) + ".");
     }
 }
 
+void ScriptStore::Commit() {
+    if (pending_) WritePending();
+}
+
+void ScriptStore::WritePending() {
+    pending_ = false;
+    std::vector<std::string> changes = std::exchange(pending_changes_, {});
+    try {
+        WriteStore(pending_path_, known_bytes_);
+    } catch (const std::exception& e) {
+        // The file holds what it held before the action's saves.
+        Forget();
+        throw ToldError(SaveFailure(pending_path_, SavedList(changes), saved_, e.what()));
+    }
+    written_hold_ = lock_ ? hold_count_ : 0;
+    for (std::string& change : changes)
+        if (std::find(saved_.begin(), saved_.end(), change) == saved_.end())
+            saved_.push_back(std::move(change));
+}
+
+std::string ScriptStore::WritePendingBeforeError() {
+    if (!pending_) return {};
+    try {
+        WritePending();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+void ScriptStore::WritePendingElsewhere(const fs::path& path) {
+    if (pending_ && pending_path_ != path) WritePending();
+}
+
+void ScriptStore::Forget() noexcept {
+    written_hold_ = 0;
+    known_doc_.reset();
+    known_bytes_.clear();
+    known_is_saved_form_ = false;
+    known_saved_form_.reset();
+    known_hold_ = 0;
+}
+
 void ScriptStore::EndAction() noexcept {
     if (--action_depth_ > 0) return;
+    // An action that ended without its commit point (an error outside the store) still keeps
+    // what it saved; a failure to write it is told, since nothing can be thrown from here.
+    if (pending_) {
+        try {
+            WritePending();
+        } catch (const std::exception& e) {
+            Notice(e.what());
+        }
+    }
     lock_.reset();
     backup_taken_ = false;
     saved_.clear();
@@ -506,7 +571,15 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::LoadStore() {
 }
 
 xml::XmlRef<xml::IXmlDocument> ScriptStore::Load(const fs::path& path) {
-    // The file is always read: a change by anyone else shows in its bytes.
+    WritePendingElsewhere(path);
+    // A save of this action waits, or this hold of the lock wrote the file itself: the file is
+    // ours until the action ends, and the document the action goes on with is the saved one.
+    if (pending_ || (lock_ && written_hold_ == hold_count_ && loaded_path_ == path)) {
+        if (known_doc_)
+            if (auto copy = CopyAsLoaded(*known_doc_)) return copy;
+        return Parse(known_bytes_, path);
+    }
+    // Otherwise the file is always read: a change by anyone else shows in its bytes.
     std::string bytes;
     const bool same = known_doc_ ? ReadUnlessKnown(files_, path, known_bytes_, bytes)
                                  : (bytes = xml::ReadAll(files_, path), false);
@@ -567,23 +640,31 @@ void ScriptStore::SaveChange(xml::IXmlDocument& doc, std::string change) {
     Action action(*this);
     const fs::path path = StorePath();
     Hold(path);
+    WritePendingElsewhere(path);
     std::string bytes;
     // Most saves change a little: room for the last known size and some more saves regrowing.
     bytes.reserve(known_bytes_.size() + known_bytes_.size() / 8 + 4096);
     try {
         xml::StringSink sink(&bytes);
         doc.SaveToStream(sink);
-        // The file holds this document and no other process has written it since we read it:
-        // there is nothing to save (opening a script stores it again unchanged).
-        if (known_hold_ != 0 && known_hold_ == hold_count_ && loaded_path_ == path &&
-            SavesAsKnown(bytes))
-            return;
-        WriteStore(path, bytes);
     } catch (const std::exception& e) {
+        // What the action saved before goes to the file, and the message says so.
+        if (const std::string failure = WritePendingBeforeError(); !failure.empty())
+            throw ToldError(failure + "\r\n" + e.what());
         throw ToldError(SaveFailure(path, change, saved_, e.what()));
     }
-    if (std::find(saved_.begin(), saved_.end(), change) == saved_.end())
-        saved_.push_back(std::move(change));
+    // The file (or the action's waiting save) holds this document and no other process has
+    // written it since we read it: there is nothing to save (opening a script stores it again
+    // unchanged).
+    if (known_hold_ != 0 && known_hold_ == hold_count_ && loaded_path_ == path &&
+        SavesAsKnown(bytes))
+        return;
+    // Written at the action's commit point; until then the action's loads take this document.
+    pending_ = true;
+    pending_path_ = path;
+    if (std::find(pending_changes_.begin(), pending_changes_.end(), change) ==
+        pending_changes_.end())
+        pending_changes_.push_back(std::move(change));
     loaded_path_ = path;
     Remember(std::move(bytes), doc, true);
 }
@@ -638,6 +719,9 @@ xml::XmlRef<xml::IXmlDocument> ScriptStore::CreateDefaultStore() {
 void ScriptStore::ApplyStore(IStoreWindow& window) {
     Operation([&] {
         Hold(StorePath());
+        // The window shows what the file holds: what the action saved is written first, and a
+        // write that fails leaves the window as it was.
+        Commit();
         window.ClearScriptList();
         if (!StoreExists()) {
             CreateDefaultStore();

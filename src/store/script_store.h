@@ -1,9 +1,10 @@
 // The configuration and script store "zpconfig.cfg": saved scripts, the scratch script, window
 // placement and the editor's looks. Every operation loads the file afresh and, when it changes
 // something, saves the whole document again; a save that would write what the file already
-// holds writes nothing. The file's bytes are read every time; only when they are exactly the
-// bytes this store last read or wrote is the document reused (as a copy) instead of being parsed
-// again.
+// holds writes nothing. The file's bytes are read at each user action's first load; only when
+// they are exactly the bytes this store last read or wrote is the document reused (as a copy)
+// instead of being parsed again. Within an action, once it saved, the file is the action's
+// (under the lock) and its later loads take the saved document without reading.
 //
 // Saving never risks the user's scripts: the document is written to "zpconfig.cfg.tmp" and only
 // then renamed over the store. The file it replaces becomes "zpconfig.cfg.bak" once per user
@@ -84,12 +85,24 @@ class ScriptStore {
     // the lock file (taken at the first operation, so an action that never touches the store
     // never waits), and an error after a save names what the action saved before it. Actions
     // nest; an operation called outside any action is an action of its own.
+    //
+    // The saves of an action are written once: a save keeps its document waiting, the later
+    // operations of the action work on it, and the file is written (temporary file, flush,
+    // replace) at the action's commit point. That is Commit, which the caller runs where the
+    // action's work is done, and which reports a failed write by throwing as a save does. An
+    // operation that fails first writes what the action saved before it, so the error can say
+    // that it is saved. A save still waiting when the outermost action ends (an error outside
+    // the store ended it) is written then; as that cannot throw, a failure is told as a notice.
     void BeginAction() noexcept { ++action_depth_; }
     void EndAction() noexcept;
+    // Writes what the action saved so far, if anything waits. Before a dialog that works on the
+    // file itself, and at the end of each user action.
+    void Commit();
     class Action {
       public:
         explicit Action(ScriptStore& store) noexcept : store_(store) { store_.BeginAction(); }
         ~Action() { store_.EndAction(); }
+        void Commit() { store_.Commit(); }
         Action(const Action&) = delete;
         Action& operator=(const Action&) = delete;
 
@@ -111,7 +124,8 @@ class ScriptStore {
     void SaveStore(xml::IXmlDocument& doc);
 
     // Reads the whole store into the window: list, font, margins, colours, placement, then the
-    // default script or the last text. Creates the default store when there is none.
+    // default script or the last text. Creates the default store when there is none. What the
+    // action saved before is written first (a commit point).
     void ApplyStore(IStoreWindow& window);
     // Writes the window's placement, the box text, the editor text and the font into
     // "Configuration". Creates the default store (and writes nothing else) when there is none.
@@ -159,8 +173,19 @@ class ScriptStore {
     // Why the loaded store cannot be applied to a window, if it cannot.
     static std::optional<std::string> Unusable(xml::IXmlDocument& doc,
                                                const std::filesystem::path& path);
-    // Saves with `change` naming what the save writes, for the message when it fails.
+    // Saves with `change` naming what the save writes, for the message when it fails. The
+    // document waits for the action's commit point.
     void SaveChange(xml::IXmlDocument& doc, std::string change);
+    // Writes the waiting save; a failure throws the save's message and drops it.
+    void WritePending();
+    // Writes the waiting save, if any, before an error is reported; returns the write's failure
+    // message, empty when it went through or nothing waited.
+    std::string WritePendingBeforeError();
+    // Writes the waiting save first when it belongs to another store path (the host named
+    // another folder in the middle of an action).
+    void WritePendingElsewhere(const std::filesystem::path& path);
+    // Drops what the store knows of the file, which may hold other bytes than it thinks.
+    void Forget() noexcept;
     // Puts `bytes` in the store's place and, at the action's first save, the file it replaced
     // in the backup's.
     void WriteStore(const std::filesystem::path& path, std::string_view bytes);
@@ -193,14 +218,23 @@ class ScriptStore {
     // The hold in which the store was last checked for use, so that it is offered back once.
     unsigned checked_hold_ = 0;
     bool backup_taken_ = false;
+    // A save waiting for the commit point: its bytes are the known bytes, its document the known
+    // document, and `pending_changes_` says what it holds.
+    bool pending_ = false;
+    std::filesystem::path pending_path_;
+    std::vector<std::string> pending_changes_;
+    // The hold of the lock in which this store wrote the file (0 for none): until it ends, the
+    // file holds the known bytes.
+    unsigned written_hold_ = 0;
     // What the current action saved so far, for a message about a later failure.
     std::vector<std::string> saved_;
     // Notices for the end of the action; the files kept aside when nothing could be recovered.
     std::vector<std::string> notices_;
     std::string lost_;
     // The bytes this store last read or wrote and the document a load of them gives. Loads
-    // still read the file every time; when it holds exactly these bytes, they hand out a copy
-    // of this document instead of parsing again. It is never handed out itself.
+    // read the file (but for those of an action after its save); when it holds exactly these
+    // bytes, they hand out a copy of this document instead of parsing again. It is never
+    // handed out itself.
     std::string known_bytes_;
     xml::XmlRef<xml::IXmlDocument> known_doc_;
     // Whether a save of the known document gives exactly the known bytes (the store wrote

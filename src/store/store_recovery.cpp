@@ -43,10 +43,14 @@ std::string AsideText(const std::vector<fs::path>& aside) {
 }  // namespace
 
 bool ScriptStore::RecoverIfMissing(const fs::path& path) {
+    WritePendingElsewhere(path);
+    // A save of this action waits to be written: the store is there for the action.
+    if (pending_) return true;
     if (FileExists(path)) {
         SettleWaitingBackup(path);
         return true;
     }
+    written_hold_ = 0;  // what comes back is not what this store wrote
     const fs::path temp = xml::TempFileName(path);
     const fs::path waiting = WaitingBackupPath(path);
     const fs::path backup = BackupPath(path);
@@ -140,6 +144,7 @@ bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
                     std::string(u8" для этого не годится и тоже останется рядом под именем "_cp) +
                     Quoted(files::AsideName(temp)) + ".";
     if (!ask_(question)) return false;
+    written_hold_ = 0;  // the store is about to hold another file's bytes
     files::MoveAside(files_, path);
     if (from_temp) {
         files_.Replace(temp, path);

@@ -87,7 +87,10 @@ void WorkbenchPresenter::OpenScriptFile(const std::filesystem::path& path) {
     // As for a new script: the work shown so far stays in the store under its name (or as the
     // unnamed text), and the file's text becomes the unnamed text; what either replaces goes to
     // the history.
-    if (store_) store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
+    if (store_) {
+        store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
+        store_->CommitAction();  // on the disk before the editor's text gives way
+    }
     active_script_name_.clear();
     view_.SetScriptBoxText("");
     view_.SetCaption(LanguageCaption(language));
@@ -140,6 +143,7 @@ void WorkbenchPresenter::ShowHistory() {
     // The text shown now is stored first and the restored one saved over it as Enter saves, so
     // the history keeps both the text shown and the one stored before: restoring loses nothing.
     store_->StoreScript(name, CurrentLanguage(), view_.EditorText());
+    store_->CommitAction();  // on the disk before the editor's text gives way
     const Language language = LanguageNamed(version.language);
     view_.SetCaption(LanguageCaption(language));
     view_.SetHighlighter(language);

@@ -159,9 +159,9 @@ class IScriptEngineFactory {
     virtual std::unique_ptr<IScriptEngine> CreateEngine() = 0;
     // Loads the object-model description (throws when it cannot be read); step one of a run.
     virtual void LoadDescription(const std::filesystem::path& path) = 0;
-    // The statement declaring the host's constants from the loaded description; empty when
-    // it declares none.
-    virtual std::string ConstantPrelude(std::string_view keyword) = 0;
+    // The statement declaring the host's constants from the loaded description that `script`
+    // may use; empty when it declares none.
+    virtual std::string ConstantPrelude(std::string_view keyword, std::string_view script) = 0;
     // Parses `code` in a fresh engine of `language` ("VBScript" or "JavaScript") that never
     // runs it, nothing published to it: its first syntax error, or none. Throws when no engine
     // can be had.
@@ -203,6 +203,9 @@ class IWorkbenchStore {
     // Bracket one user action: its saves share one backup and one turn at the store.
     virtual void BeginAction() noexcept {}
     virtual void EndAction() noexcept {}
+    // The action's commit point: its saves, kept waiting until now, are written to the file
+    // once. A failed write throws as a failed save does.
+    virtual void CommitAction() {}
     // The rescue file beside the store: the script of a window that went without storing it
     // and without anybody to ask. Stores without one keep nothing.
     virtual void KeepRescue(const store::RescuedScript& /*script*/) {}

@@ -15,8 +15,6 @@ namespace zeph::workbench {
 
 using text::operator""_cp;
 
-namespace {}  // namespace
-
 std::string_view LanguageCaption(Language language) {
     return language == Language::VBScript ? u8"Модуль быстрого запуска скрипта (VBScript)"_cp
                                           : u8"Модуль быстрого запуска скрипта (JavaScript)"_cp;
@@ -68,6 +66,7 @@ void WorkbenchPresenter::AttachApplication() {
     if (!store_) return;
     StoreAction action(store_);
     store_->ApplyStore();
+    action.Commit();
     OfferRescuedText();
     opened_text_ = view_.EditorText();
 }
@@ -207,6 +206,7 @@ bool WorkbenchPresenter::FormClose() {
         StoreAction action(store_);
         if (store_)
             store_->SaveOnClose(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
+        action.Commit();
         return true;
     } catch (const std::exception& e) {
         failure = e.what();
@@ -231,6 +231,8 @@ void WorkbenchPresenter::Inform(const std::string& notice) {
 }
 
 void WorkbenchPresenter::MarkCaptionSaved() {
+    // The notice says the script is saved: it is on the disk before the notice shows.
+    if (store_) store_->CommitAction();
     std::string caption = view_.Caption();
     if (!caption.ends_with(SavedNotice())) {
         plain_caption_ = caption;
@@ -282,6 +284,7 @@ void WorkbenchPresenter::SetupZephraActionExecute() {
     const Language language = view_.EditorLanguage();
     // The dialog edits the file, so the window's own state goes there first.
     store_->SaveWorkbenchState();
+    store_->CommitAction();  // the dialog reads the file
     bool saved = false;
     {
         StoreActionPause pause(store_);

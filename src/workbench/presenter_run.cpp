@@ -59,7 +59,7 @@ void WorkbenchPresenter::RunScript(std::string_view text, int first_line) {
     engine.SetSiteWindow();
     engine.AddEcho([this](std::string_view line) { AppendOutput(line); });
     if (output_view_) output_view_->MarkErrorLine(0);
-    const std::string prelude = engines_->ConstantPrelude(keyword);
+    const std::string prelude = engines_->ConstantPrelude(keyword, text);
     const auto started = std::chrono::steady_clock::now();
 
     // A description without constants gives no statement: the bare keyword would be a syntax

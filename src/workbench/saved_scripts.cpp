@@ -21,11 +21,12 @@ constexpr std::string_view kNewScriptText = "option explicit\r\n\r\n";
 void WorkbenchPresenter::NewActionExecute() {
     if (!store_) return;
     store_->StoreScript(view_.ScriptBoxText(), CurrentLanguage(), view_.EditorText());
+    store_->StoreScript("", "VBScript", std::string(kNewScriptText));
+    // Both are written here, once: a write that fails leaves the user's text in the editor.
     MarkCaptionSaved();
     active_script_name_.clear();
     view_.SetScriptBoxText("");
     view_.ReplaceEditorText(std::string(kNewScriptText));
-    store_->StoreScript("", "VBScript", std::string(kNewScriptText));
     view_.SetCaret({2, view_.Caret().column});
     view_.FocusEditor();
 }
@@ -39,6 +40,9 @@ void WorkbenchPresenter::SaveScriptComboBoxFulling() {
     if (!store_) return;
     std::optional<StoredScript> script = store_->FindScript(view_.ScriptBoxText());
     if (!script) return;
+    // The editor's text gives way to the script's: what the action saved of it is written
+    // first, so a write that fails leaves the text where the user sees it.
+    store_->CommitAction();
     view_.ReplaceEditorText(script->text);
     // The switch stores the script again under its language, normalising the record.
     if (script->language == "VBScript")

@@ -11,7 +11,8 @@
 namespace zeph::workbench {
 
 // One user action at the store. It ends before an error is shown, so that another process
-// waiting for its turn at the store does not wait for our message box.
+// waiting for its turn at the store does not wait for our message box. Its saves are written
+// at Commit, once, where the action's work is done.
 class StoreAction {
   public:
     explicit StoreAction(IWorkbenchStore* store) noexcept : store_(store) {
@@ -19,6 +20,9 @@ class StoreAction {
     }
     ~StoreAction() {
         if (store_) store_->EndAction();
+    }
+    void Commit() {
+        if (store_) store_->CommitAction();
     }
     StoreAction(const StoreAction&) = delete;
     StoreAction& operator=(const StoreAction&) = delete;
@@ -50,6 +54,7 @@ void WorkbenchPresenter::Guarded(F&& handler) {
     try {
         StoreAction action(store_);
         handler();
+        action.Commit();
     } catch (const std::exception& e) {
         ReportError(e.what());
     } catch (...) {

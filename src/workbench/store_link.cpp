@@ -2,8 +2,9 @@
 
 namespace zeph::workbench {
 
-ScriptStoreLink::ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& presenter)
-    : folder_(folder), store_(std::move(folder)), window_(presenter.View()) {
+ScriptStoreLink::ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& presenter,
+                                 xml::IFileSystem& files)
+    : folder_(folder), store_(std::move(folder), files), window_(presenter.View()) {
     store_.SetAsk(
         [&presenter](const std::string& question) { return presenter.AskYesNo(question); });
     store_.SetOpenScript([&presenter](const std::string& name) { presenter.OpenScript(name); });

@@ -17,7 +17,9 @@ namespace zeph::workbench {
 // questions, shows its notices and opens the default script.
 class ScriptStoreLink : public IWorkbenchStore {
   public:
-    ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& presenter);
+    // Every file of the store goes through `files`.
+    ScriptStoreLink(store::DataFolder folder, WorkbenchPresenter& presenter,
+                    xml::IFileSystem& files = xml::PlatformFileSystem());
 
     void ApplyStore() override;
     void SaveWorkbenchState() override { store_.SaveWorkbenchState(window_); }
@@ -41,6 +43,7 @@ class ScriptStoreLink : public IWorkbenchStore {
 
     void BeginAction() noexcept override { store_.BeginAction(); }
     void EndAction() noexcept override { store_.EndAction(); }
+    void CommitAction() override { store_.Commit(); }
 
     store::ScriptStore& Store() { return store_; }
 

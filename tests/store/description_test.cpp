@@ -2,8 +2,12 @@
 
 #include <gmock/gmock.h>
 
+#include <iterator>
+#include <random>
+
 #include "store/script_store.h"
 #include "store_test_util.h"
+#include "text/cp1251.h"
 
 namespace zeph::store::testing {
 namespace {
@@ -111,6 +115,102 @@ TEST(ConstantPreludeTest, SkipsNamesAlreadyDeclaredAnywhereInTheStatement) {
 TEST(ConstantPreludeTest, NoConstantsGiveNoStatement) {
     EXPECT_EQ(ConstantPrelude(*Parse("<lib><e name=\"I\"><property name=\"P\"/></e></lib>"), "var"),
               "");
+}
+
+std::string Escaped(std::string_view value) {
+    std::string out;
+    for (char c : value) {
+        if (c == '"')
+            out += "&quot;";
+        else if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// The statement's rule written out plainly: each constant's key searched in the whole
+// statement so far. The statement is built with an index instead; both must agree.
+std::string PlainPrelude(xml::IXmlDocument& doc, std::string_view keyword) {
+    std::string declared, folded;
+    for (const auto& constant : Description(doc).Constants()) {
+        const std::string name = constant->GetAttr("name", "CritError");
+        if (folded.find(text::ToUpper(name) + "=") != std::string::npos) continue;
+        const std::string entry = name + "=" + constant->GetAttr("value", "") + ", ";
+        declared += entry;
+        folded += text::ToUpper(entry);
+    }
+    if (declared.empty()) return {};
+    return std::string(keyword) + " " + declared.substr(0, declared.size() - 2);
+}
+
+TEST(ConstantPreludeTest, AgreesWithTheRuleSearchedInTheWholeStatement) {
+    // Names and values that make keys occur inside other names, inside values, across the
+    // ", " between declarations, and names holding "=" themselves.
+    const char* names[] = {
+        "A", "a", "AB", "B", "BA", "A=B", "=", "B=", "Ab=1, X", "X", "Я", "я=", "1", "A B", ""};
+    const char* values[] = {"1", "AB=2", "\"A=\"", "X=", "b", "я=я", "", ", BA=", "=="};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string xml = "<lib><e>";
+        const int count = 1 + static_cast<int>(rng() % 12);
+        for (int i = 0; i < count; ++i) {
+            xml += "<const";
+            if (rng() % 8 != 0) xml += " name=\"" + Escaped(names[rng() % std::size(names)]) + "\"";
+            if (rng() % 8 != 0)
+                xml += " value=\"" + Escaped(values[rng() % std::size(values)]) + "\"";
+            xml += "/>";
+        }
+        xml += "</e></lib>";
+        auto doc = Parse(text::FromUtf8(xml));
+        ASSERT_EQ(ConstantPrelude(*doc, "const"), PlainPrelude(*doc, "const")) << xml;
+    }
+}
+
+TEST(ConstantPreludeForTest, DeclaresWhatTheScriptNamesAndWhatThoseValuesName) {
+    auto doc = Parse(
+        std::string(u8"<lib><e>"
+                    u8"<const name=\"clRed\" value=\"&amp;HFF\"/><const name=\"clBlue\" "
+                    u8"value=\"&amp;HFF0000\"/><const name=\"clDefault\" value=\"clRed\"/>"
+                    u8"<const name=\"Заголовок\" value=\"&quot;Карта&quot;\"/>"
+                    u8"<const name=\"a.b\" value=\"1\"/><const name=\"$x\" value=\"2\"/>"
+                    u8"<const name=\"Later\" value=\"Early\"/><const name=\"Early\" value=\"3\"/>"
+                    u8"<const name=\"RED\" value=\"4\"/>"
+                    u8"</e></lib>"_cp));
+    const std::string all = ConstantPrelude(*doc, "const");
+    const std::string all_var = "var" + all.substr(5);
+    // RED= occurs inside clRed=, so RED is never declared.
+    EXPECT_THAT(all, ::testing::Not(::testing::HasSubstr("RED=4")));
+    struct Case {
+        const char* what;
+        std::string_view keyword;
+        std::string_view script;
+        std::string prelude;
+    };
+    const Case cases[] = {
+        {"nothing named: only a.b, which is no word and always declared", "const", "WScript.Echo 1",
+         "const a.b=1"},
+        {"the same in JScript", "var", "x = 1;", "var a.b=1"},
+        {"a name in any case, in a string or a comment too", "const",
+         "MsgBox CLRED ' clblue\r\nx = \"$x\"", "const clRed=&HFF, clBlue=&HFF0000, a.b=1, $x=2"},
+        {"a value naming another constant, declared before or after it", "const",
+         "x = clDefault + Later", "const clRed=&HFF, clDefault=clRed, a.b=1, Later=Early, Early=3"},
+        {"Cyrillic names in any case", "const", u8"MsgBox заголовок"_cp,
+         std::string(u8"const Заголовок=\"Карта\", a.b=1"_cp)},
+        {"a longer word holds no name", "const", "x = clRedish + myclBlue", "const a.b=1"},
+        {"Execute may name anything", "const", "execute \"x = cl\" & \"Red\"", all},
+        {"eval may name anything in JScript", "var", "var x = eval('cl' + 'Red');", all_var},
+        {"Eval in JScript is no such word", "var", "Eval(1);", "var a.b=1"},
+        {"this reaches the global object in JScript", "var", "this['clRed']", all_var},
+        {"a name left out by the statement's rule stays out", "const", "x = red", "const a.b=1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ConstantPreludeFor(*doc, c.keyword, c.script), c.prelude);
+    }
 }
 
 TEST(DescriptionFileTest, IsLoadedFromTheDataFolderEveryTime) {

@@ -308,8 +308,11 @@ TEST_F(StoreRecoveryTest, AFailedSaveSaysWhatTheActionSavedBeforeIt) {
         xml::ScopedFaults scope(files, full_disk);
         ScriptStore::Action action(store);
         try {
+            // Two commit points in one action, as around the settings dialog.
             store.StoreScript("T", "VBScript", "text");
+            action.Commit();
             store.SaveWorkbenchState(window);
+            action.Commit();
         } catch (const StoreError& e) {
             error = e.what();
         }

@@ -1,6 +1,7 @@
 // A second process at the store, for the tests of two processes sharing one data folder: saves
 // as the workbench's Enter does (the script, the window state, then opening the store again),
-// round after round. Exits 0 when every round went through; otherwise prints the error.
+// round after round, each written once at its commit point. Exits 0 when every round went through;
+// otherwise prints the error.
 //
 //   store_worker FOLDER ROUNDS PREFIX [--dropping-replace]
 //
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
             window.box_text = name;
             store.SaveWorkbenchState(window);
             store.ApplyStore(window);
+            action.Commit();
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

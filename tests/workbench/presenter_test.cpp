@@ -443,7 +443,9 @@ struct FakeEngines : IScriptEngineFactory {
         if (missing) throw std::runtime_error("no file");
         log.push_back("load " + path.string());
     }
-    std::string ConstantPrelude(std::string_view keyword) override {
+    std::string prelude_for;  // the script the last prelude was asked for
+    std::string ConstantPrelude(std::string_view keyword, std::string_view script) override {
+        prelude_for = script;
         return no_constants ? std::string() : std::string(keyword) + " A=1";
     }
     std::optional<ScriptError> syntax_error;  // what a check finds
@@ -464,6 +466,7 @@ TEST_F(PresenterTest, RunHandsPreludeAndTextToAFreshEngine) {
     EXPECT_THAT(engines.log,
                 ::testing::ElementsAre("load C:\\Data Folder\\TellurTlb.xml", "lang JavaScript",
                                        "app", "site", "code var A=1", "code x\r\ny\r\n"));
+    EXPECT_EQ(engines.prelude_for, "x\r\ny\r\n");  // the constants that text names
     EXPECT_EQ(engines.alive, 0);
     EXPECT_EQ(view.focus, "editor");
     EXPECT_TRUE(view.messages.empty());

@@ -5,8 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <sstream>
 
+#include "support/file_faults.h"
 #include "text/cp1251.h"
 #include "workbench/fake_view.h"
 #include "workbench/presenter.h"
@@ -152,7 +155,7 @@ TEST_F(StoreLinkTest, UnsavedTextWaitsInTheRescueFileWhileItRuns) {
             return std::make_unique<Engine>(*this);
         }
         void LoadDescription(const fs::path&) override {}
-        std::string ConstantPrelude(std::string_view) override { return {}; }
+        std::string ConstantPrelude(std::string_view, std::string_view) override { return {}; }
     } engines;
     engines.rescue = folder / "zpconfig.rescue";
     p.SetHost(&host);
@@ -248,6 +251,133 @@ TEST_F(StoreLinkTest, EnterOverAScriptKeepsItsPreviousTextInTheBackup) {
     backup << in.rdbuf();
     EXPECT_THAT(backup.str(), ::testing::HasSubstr("Language=\"VBScript\" Text=\"first"));
     EXPECT_THAT(File(), ::testing::HasSubstr("Language=\"VBScript\" Text=\"second"));
+}
+
+// Each user action that saves reaches the disk once, however many saves it makes: the store
+// is written and flushed at the action's end, and the backup is the store from before it.
+// The window over a store in a folder of its own whose file system the test watches or breaks.
+class StoreLinkWrites : public ::testing::Test {
+  protected:
+    StoreLinkWrites() {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        view.caption = std::string(LanguageCaption(Language::VBScript));
+        p.SetStore(&link);
+        p.AttachApplication();
+    }
+    ~StoreLinkWrites() override { fs::remove_all(folder); }
+
+    // What each step of the store's files runs first; it may count the step or fail it.
+    std::function<void(xml::FileStep, const fs::path&)> hook = [](xml::FileStep, const fs::path&) {
+    };
+    const fs::path folder = fs::temp_directory_path() / "zeph_wb_StoreLinkWrites";
+    xml::FaultInjectingFileSystem files{
+        [this](xml::FileStep step, const fs::path& path) { hook(step, path); }};
+    testing::FakeView view;
+    WorkbenchPresenter p{view};
+    ScriptStoreLink link{[this] { return folder / ""; }, p, files};
+};
+
+TEST_F(StoreLinkWrites, EachActionWritesTheStoreOnce) {
+    int flushes = 0, replaces = 0;
+    hook = [&](xml::FileStep step, const fs::path& path) {
+        // The store's own flushes: the history of replaced texts is a file of its own.
+        if (step == xml::FileStep::Flush && path.filename() != "zpconfig.history.tmp") ++flushes;
+        if (step == xml::FileStep::Replace && path.filename() == "zpconfig.cfg") ++replaces;
+    };
+    view.answer = MessageResult::Yes;
+    link.StoreScript("Kept", "VBScript", "k\r\n");
+    link.StoreScript("Gone", "VBScript", "g\r\n");
+
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"Enter over a new name",
+         [&] {
+             view.box_text = "Report";
+             view.lines = {"first"};
+             p.SavedScriptsEnter();
+             p.HandleKey(Key(vk::kReturn));
+         }},
+        {"Enter again with another text",
+         [&] {
+             view.lines = {"second"};
+             p.HandleKey(Key(vk::kReturn));
+         }},
+        {"a new script", [&] { p.Execute(ActionId::New); }},
+        {"switching the language", [&] { p.Execute(ActionId::SetJavaScript); }},
+        {"removing a script",
+         [&] {
+             view.box_text = "Gone";
+             p.SavedScriptsEnter();
+             p.Execute(ActionId::Remove);
+         }},
+        {"closing with a changed text",
+         [&] {
+             view.lines = {"closing"};
+             EXPECT_TRUE(p.FormClose());
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ifstream in(folder / "zpconfig.cfg", std::ios::binary);
+        const std::string before{std::istreambuf_iterator<char>(in), {}};
+        flushes = replaces = 0;
+        c.act();
+        EXPECT_EQ(flushes, 1);
+        EXPECT_EQ(replaces, 1);
+        std::ifstream backup(folder / "zpconfig.cfg.bak", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(backup), {}), before);
+    }
+    EXPECT_TRUE(view.messages.size() <= 1u);  // the question before removing, nothing else
+}
+
+// A write that fails at an action's commit point: the error is shown as a failed save, and the
+// user's text is still in the editor, not replaced by what the action would have shown next.
+TEST_F(StoreLinkWrites, AFailedWriteLeavesTheUsersTextInTheEditor) {
+    bool full = false;
+    hook = [&](xml::FileStep step, const fs::path& path) {
+        if (full && step == xml::FileStep::Flush && path.filename() == "zpconfig.cfg.tmp")
+            throw xml::XmlError(std::string(u8"нет места на диске"_cp));
+    };
+    link.StoreScript("A", "VBScript", "a\r\n");
+    link.StoreScript("B", "VBScript", "b\r\n");
+    view.list = {"A", "B"};
+
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"a new script", [&] { p.Execute(ActionId::New); }},
+        {"picking another script",
+         [&] {
+             view.box_text = "B";
+             p.SavedScriptsSelect();
+         }},
+        {"Enter", [&] { p.HandleKey(Key(vk::kReturn)); }},
+        {"switching the language", [&] { p.Execute(ActionId::SetJavaScript); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        view.box_text = "A";
+        p.OpenScript("A");
+        p.SavedScriptsEnter();
+        view.lines = {"edited"};
+        view.messages.clear();
+        view.caption = std::string(LanguageCaption(Language::VBScript));  // no notice yet
+        full = true;
+        c.act();
+        full = false;
+        EXPECT_EQ(view.lines, std::vector<std::string>{"edited"});
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_THAT(view.messages[0].text,
+                    ::testing::HasSubstr(std::string(u8"файл остался прежним"_cp)));
+        EXPECT_FALSE(view.caption.ends_with(SavedNotice()));
+        EXPECT_EQ(link.FindScript("A")->text, "a\r\n");
+    }
 }
 
 // A damaged store beside a good backup: the error, the question, and on yes the backup.

@@ -71,9 +71,9 @@ void ScriptEngines::LoadDescription(const std::filesystem::path& path) {
     description_ = xml::LoadXmlDocument(path);
 }
 
-std::string ScriptEngines::ConstantPrelude(std::string_view keyword) {
+std::string ScriptEngines::ConstantPrelude(std::string_view keyword, std::string_view script) {
     if (!description_) return {};
-    return store::ConstantPrelude(*description_, keyword);
+    return store::ConstantPreludeFor(*description_, keyword, script);
 }
 
 std::optional<workbench::ScriptError> ScriptEngines::CheckSyntax(std::string_view language,

@@ -25,7 +25,7 @@ class ScriptEngines : public workbench::IScriptEngineFactory {
 
     std::unique_ptr<workbench::IScriptEngine> CreateEngine() override;
     void LoadDescription(const std::filesystem::path& path) override;
-    std::string ConstantPrelude(std::string_view keyword) override;
+    std::string ConstantPrelude(std::string_view keyword, std::string_view script) override;
     // A fresh engine of the language that parses the text and is closed unstarted.
     std::optional<workbench::ScriptError> CheckSyntax(std::string_view language,
                                                       std::string_view code) override;
