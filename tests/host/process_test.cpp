@@ -9,6 +9,7 @@
 
 #include "host/map_model.h"
 #include "support/file_bytes.h"
+#include "wait.h"
 
 namespace tellur {
 namespace {
@@ -17,6 +18,11 @@ namespace fs = std::filesystem;
 
 std::string ReadFile(const fs::path& path) {
     return zeph::support::ReadBytes(path);
+}
+
+// Whether one of the log's lines reads `line` after its time stamp.
+bool HasLine(const std::wstring& log, const std::wstring& line) {
+    return log.find(L" " + line + L"\r\n") != std::wstring::npos;
 }
 
 struct Found {
@@ -77,11 +83,11 @@ class Process {
     }
     bool started() const { return started_; }
     HWND WaitForWindow(const wchar_t* className, DWORD ms = 30000) const {
-        for (DWORD waited = 0; waited < ms; waited += 100) {
-            if (HWND h = FindWindowOf(pi_.dwProcessId, className)) return h;
-            ::Sleep(100);
-        }
-        return nullptr;
+        HWND found = nullptr;
+        EXPECT_TRUE(zeph::win::test::WaitUntil(
+            [&] { return (found = FindWindowOf(pi_.dwProcessId, className)) != nullptr; }, ms,
+            "the process's window"));
+        return found;
     }
     DWORD WaitForExit(DWORD ms = 30000) const {
         if (::WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
@@ -148,28 +154,29 @@ TEST_F(ProcessTest, WorkbenchCommandOpensTheModuleOrExplainsWhyNot) {
     HWND frame = tellur.WaitForWindow(L"TTellurMainWindow");
     ASSERT_NE(frame, nullptr);
     // Without the module registered, a message box names the failed call and its code; with it,
-    // the log says the workbench opened.
-    for (int i = 0; i < 300; ++i, ::Sleep(100)) {
-        std::wstring log = Log();
-        if (log.find(L"failed 0x") != std::wstring::npos ||
-            log.find(L"workbench: open\r") != std::wstring::npos)
-            break;
-    }
-    std::wstring log = Log();
-    if (log.find(L"failed 0x") != std::wstring::npos) {
+    // the log says the workbench opened. The log's line before the attempt ("workbench: opening
+    // ...") is neither.
+    const auto failed = [&] { return Log().find(L"failed 0x") != std::wstring::npos; };
+    const auto opened = [&] { return HasLine(Log(), L"workbench: open"); };
+    ASSERT_TRUE(zeph::win::test::WaitUntil([&] { return failed() || opened(); }, 30000,
+                                           "the log to tell how the workbench command went"))
+        << Log();
+    if (failed()) {
+        EXPECT_FALSE(opened()) << Log();
         DWORD pid = 0;
         ::GetWindowThreadProcessId(frame, &pid);
         HWND box = nullptr;
-        for (int i = 0; i < 100 && !box; ++i, ::Sleep(100)) box = FindWindowOf(pid, L"#32770");
-        ASSERT_NE(box, nullptr) << log;
+        ASSERT_TRUE(zeph::win::test::WaitUntil(
+            [&] { return (box = FindWindowOf(pid, L"#32770")) != nullptr; }, 10000,
+            "the message box"))
+            << Log();
         std::wstring texts = Texts(box);
         EXPECT_NE(texts.find(L"Не удалось открыть редактор скриптов"), std::wstring::npos);
         EXPECT_NE(texts.find(L"Код ошибки: 0x8"), std::wstring::npos) << texts.size();
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    } else {
-        EXPECT_NE(log.find(L"workbench: open"), std::wstring::npos) << log;
+        EXPECT_TRUE(zeph::win::test::WaitUntil([&] { return !::IsWindow(box); }, 10000,
+                                               "the message box to close"));
     }
-    ::Sleep(300);
     ::PostMessageW(frame, WM_CLOSE, 0, 0);
     EXPECT_EQ(tellur.WaitForExit(), 0u);
 }

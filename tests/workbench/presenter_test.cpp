@@ -421,7 +421,7 @@ struct FakeEngines : IScriptEngineFactory {
             f.log.push_back("code " + std::string(code));
             if (echo && code.find("Echo") != std::string_view::npos)
                 for (const std::string& line : f.echoes) echo(line);
-            if (f.error_at == static_cast<int>(f.log.size()))
+            if (!f.fail_on.empty() && code.find(f.fail_on) != std::string_view::npos)
                 return ScriptError{"bad", f.error_line, f.error_column, f.stopped};
             return std::nullopt;
         }
@@ -429,12 +429,19 @@ struct FakeEngines : IScriptEngineFactory {
     std::vector<std::string> log;
     std::vector<std::string> echoes;  // what a script with "Echo" in it writes
     int alive = 0;
-    int error_at = 0;
+    std::string fail_on;  // the engine reports an error for the code that contains it
     int error_line = 3, error_column = 4;  // where the engine says the error is
     bool checks = false;                   // the engine has the stop-check item
     bool stopped = false;
     bool fail_publish = false;
     bool missing = false;
+    // The code the engines were given, in order.
+    std::vector<std::string> Code() const {
+        std::vector<std::string> code;
+        for (const std::string& entry : log)
+            if (entry.rfind("code ", 0) == 0) code.push_back(entry.substr(5));
+        return code;
+    }
     std::unique_ptr<IScriptEngine> CreateEngine() override {
         return std::make_unique<Engine>(*this);
     }
@@ -474,7 +481,7 @@ TEST_F(PresenterTest, RunHandsPreludeAndTextToAFreshEngine) {
 
 TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
     FakeEngines engines;
-    engines.error_at = 6;  // the script, not the prelude
+    engines.fail_on = "option explicit";  // the script, not the prelude
     p.SetEngines(&engines);
     p.HandleKey(Ctrl(vk::kReturn));
     ASSERT_EQ(view.messages.size(), 1u);
@@ -484,21 +491,20 @@ TEST_F(PresenterTest, ScriptErrorIsShownAndMovesTheCaret) {
     EXPECT_EQ(view.caret, (CaretPos{3, 5}));
 
     engines.log.clear();
-    engines.error_at = 5;  // the prelude fails: the script is not added
+    engines.fail_on = "const A=1";  // the prelude fails: the script is not added
     p.HandleKey(F(5));
-    EXPECT_EQ(engines.log.back(), "code const A=1");
+    EXPECT_EQ(engines.Code(), std::vector<std::string>{"const A=1"});
 
     engines.log.clear();
-    engines.error_at = 0;
+    engines.fail_on.clear();
     engines.no_constants = true;  // no prelude statement at all
     p.HandleKey(F(5));
-    EXPECT_EQ(engines.log.back(), "code option explicit\r\n");
-    EXPECT_EQ(engines.log.size(), 5u);
+    EXPECT_EQ(engines.Code(), std::vector<std::string>{"option explicit\r\n"});
 }
 
 TEST_F(PresenterTest, StoppedRunSaysWhereItStoppedAndKeepsTheText) {
     FakeEngines engines;
-    engines.error_at = 6;
+    engines.fail_on = "Loop";
     engines.stopped = true;
     p.SetEngines(&engines);
     view.lines = {"Do", "  Application.Refresh", "Loop"};
@@ -518,20 +524,20 @@ TEST_F(PresenterTest, RunsWithStopChecksReportUserColumns) {
     struct Case {
         const char* highlighter;
         std::string line;
-        std::vector<std::string> log_tail;  // after "checks"
-        int engine_column;                  // in the checked text
-        int caret_column;                   // the user's, from 1
+        std::vector<std::string> code;  // what the engine runs
+        int engine_column;              // in the checked text
+        int caret_column;               // the user's, from 1
     };
     const Case cases[] = {
         {"VBScriptHighlighter",
          "Do : x = 1/0 : Loop",
-         {"code const A=1", "code Do:ZephRun.Tick : x = 1/0 : Loop\r\n"},
+         {"const A=1", "Do:ZephRun.Tick : x = 1/0 : Loop\r\n"},
          18,
          6},
         {"JavaScriptHighlighter",
          "while (1) x = y.z;",
-         {"code var ZephTurns=0;", "code var A=1",
-          "code while ((!(++ZephTurns&1023)&&ZephRun.Tick()),1) x = y.z;\r\n"},
+         {"var ZephTurns=0;", "var A=1",
+          "while ((!(++ZephTurns&1023)&&ZephRun.Tick()),1) x = y.z;\r\n"},
          10,  // inside the check: where it was put
          8},
     };
@@ -541,15 +547,14 @@ TEST_F(PresenterTest, RunsWithStopChecksReportUserColumns) {
         engines.checks = true;
         engines.error_line = 1;
         engines.error_column = c.engine_column;
-        engines.error_at = 5 + static_cast<int>(c.log_tail.size());
+        engines.fail_on = "ZephRun.Tick";  // the user's text with its checks
         p.SetEngines(&engines);
         view.highlighter = c.highlighter;
         view.lines = {c.line};
         view.messages.clear();
         p.HandleKey(F(5));
-        const std::vector<std::string> tail(engines.log.begin() + 5, engines.log.end());
-        EXPECT_EQ(engines.log[4], "checks");
-        EXPECT_EQ(tail, c.log_tail);
+        EXPECT_THAT(engines.log, ::testing::Contains("checks"));
+        EXPECT_EQ(engines.Code(), c.code);
         EXPECT_EQ(view.caret, (CaretPos{1, c.caret_column}));
         EXPECT_EQ(view.lines, std::vector<std::string>{c.line});  // the editor's text unchanged
         ASSERT_EQ(view.messages.size(), 1u);
@@ -589,7 +594,7 @@ TEST_F(PresenterTest, RunsWriteEchoesAndTheirOutcomeToThePane) {
     EXPECT_TRUE(output.shown);
 
     engines.log.clear();
-    engines.error_at = 6;
+    engines.fail_on = "x = 1 / 0";
     p.HandleKey(F(5));
     ASSERT_EQ(output.lines.size(), 6u);
     EXPECT_EQ(output.lines[5], u8"Ошибка (строка 3, позиция 5): bad"_cp);
@@ -624,10 +629,10 @@ TEST_F(PresenterTest, RunSelectionRunsOnlyThoseLinesAndReportsEditorLines) {
     p.SetEngines(&engines);
     p.SetOutputView(&output);
     view.lines = {"a", "b", "c", "d", "e", "f"};
-    engines.error_at = 6;  // line 3 of the selection
+    engines.fail_on = "d\r\ne\r\nf";  // the engine says line 3: the selection's third
     p.RunSelection(4, "d\r\ne\r\nf\r\n");
-    EXPECT_EQ(engines.log[4], "code const A=1");  // the constants still come first
-    EXPECT_EQ(engines.log[5], "code d\r\ne\r\nf\r\n");
+    // The selection alone, with the constants still first.
+    EXPECT_EQ(engines.Code(), (std::vector<std::string>{"const A=1", "d\r\ne\r\nf\r\n"}));
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.caret, (CaretPos{6, 5}));
     EXPECT_THAT(output.marks, ::testing::ElementsAre(0, 6));
@@ -635,7 +640,7 @@ TEST_F(PresenterTest, RunSelectionRunsOnlyThoseLinesAndReportsEditorLines) {
 
     // An error in the constants' statement keeps its own line.
     engines.log.clear();
-    engines.error_at = 5;
+    engines.fail_on = "const A=1";
     p.RunSelection(4, "d");
     EXPECT_EQ(view.caret, (CaretPos{3, 5}));
 }

@@ -14,19 +14,15 @@
 #include "base/unique.h"
 #include "desktop.h"
 #include "host/main_window.h"
+#include "wait.h"
 #include "zeph.h"
 
 namespace zeph::e2e {
 
 using win::test::Press;
 using win::test::Pump;
-
-// Pumps until `done` holds or `ms` milliseconds passed; returns `done()`.
-template <class F>
-bool PumpUntil(F done, UINT ms = 3000) {
-    for (UINT waited = 0; waited < ms && !done(); waited += 50) Pump(50);
-    return done();
-}
+using win::test::PumpPosted;
+using win::test::PumpUntil;
 
 // Presses `keys` as soon as a pop-up menu of this thread is open (from a timer that runs in
 // the menu's own loop).

@@ -283,8 +283,10 @@ class BreakStriker {
     }
     static DWORD WINAPI Strike(void* p) {
         auto* self = static_cast<BreakStriker*>(p);
-        while (!self->quit_ && self->Answers()) ::Sleep(20);
-        if (self->quit_) return 0;
+        // The window stops answering once the run has it busy.
+        const bool busy = static_cast<bool>(win::test::WaitUntil(
+            [&] { return self->quit_ || !self->Answers(); }, 60000, "the run to start"));
+        if (self->quit_ || !busy) return 0;
         const ULONGLONG key = ::GetTickCount64();
         INPUT in[4] = {win::test::KeyInput(VK_CONTROL, false),
                        win::test::KeyInput(VK_CANCEL, false), win::test::KeyInput(VK_CANCEL, true),

@@ -19,12 +19,10 @@ using text::operator""_cp;
 
 constexpr int kSettingsButton = 7;  // run, |, new, remove, |, language, |, settings
 
-// Waits on the calling thread (which pumps nothing of the dialog's).
-template <class F>
-bool WaitFor(F done, int ms = 8000) {
-    for (int waited = 0; waited < ms && !done(); waited += 20) ::Sleep(20);
-    return done();
-}
+using win::test::WaitUntil;
+
+// The thread that runs the windows (the test's own); input is handled there.
+DWORD g_ui_thread = 0;
 
 void Tap(WORD key, bool ctrl = false, bool shift = false) {
     std::vector<INPUT> in;
@@ -35,7 +33,7 @@ void Tap(WORD key, bool ctrl = false, bool shift = false) {
     if (shift) in.push_back(win::test::KeyInput(VK_SHIFT, true));
     if (ctrl) in.push_back(win::test::KeyInput(VK_CONTROL, true));
     ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-    ::Sleep(60);
+    EXPECT_TRUE(win::test::InputHandled(g_ui_thread));
 }
 
 HWND FocusOf(DWORD thread) {
@@ -53,20 +51,21 @@ std::wstring ClassName(HWND hwnd) {
 TEST_F(EndToEndTest, SettingsTurnKeywordsRedAndTheFontTo12AndKeepThemAfterReopening) {
     OpenWorkbench();
     const DWORD ui = ::GetCurrentThreadId();
+    g_ui_thread = ui;
     std::atomic<bool> done{false};
     std::wstring font;
     std::thread user([&] {
         HWND dialog = nullptr;
-        const bool opened = WaitFor([&] {
+        const bool opened = static_cast<bool>(WaitUntil([&] {
             dialog = ::FindWindowW(L"TZephraSetupDialogForm", nullptr);
             return dialog && ::GetForegroundWindow() == dialog;
-        });
+        }));
         if (opened) {
             // The focus starts on the pages' tabs; Tab goes on to the element list, where the
             // reserved words are fourth.
-            WaitFor([&] { return ClassName(FocusOf(ui)) == L"SysTabControl32"; });
+            WaitUntil([&] { return ClassName(FocusOf(ui)) == L"SysTabControl32"; });
             Tap(VK_TAB);
-            WaitFor([&] { return ClassName(FocusOf(ui)) == L"ListBox"; });
+            WaitUntil([&] { return ClassName(FocusOf(ui)) == L"ListBox"; });
             for (int i = 0; i < 3; ++i) Tap(VK_DOWN);
             Tap(VK_TAB);  // text colour: from blue up to red
             for (int i = 0; i < 3; ++i) Tap(VK_UP);
@@ -82,7 +81,7 @@ TEST_F(EndToEndTest, SettingsTurnKeywordsRedAndTheFontTo12AndKeepThemAfterReopen
             ::GetWindowTextW(names, text, 128);
             font = text;
             Tap(VK_RETURN);  // "Сохранить"
-            if (!WaitFor([&] { return !::IsWindow(dialog); })) {
+            if (!WaitUntil([&] { return !::IsWindow(dialog); })) {
                 ADD_FAILURE() << "the dialog stayed open";
                 ::PostMessageW(dialog, WM_CLOSE, 0, 0);
             }
@@ -92,9 +91,10 @@ TEST_F(EndToEndTest, SettingsTurnKeywordsRedAndTheFontTo12AndKeepThemAfterReopen
         done = true;
     });
     ClickToolButton(kSettingsButton);
-    PumpUntil([&] { return done.load(); }, 40000);
+    EXPECT_TRUE(
+        PumpUntil([&] { return done.load(); }, 40000, "the user to be done with the dialog"));
     user.join();
-    Pump();
+    EXPECT_TRUE(win::test::PumpPosted());
 
     const std::string reserved(u8"Зарезервированные слова"_cp);
     EXPECT_THAT(StoreBytes(), HasSubstr("<Color name=\"" + reserved + "\" Foreground=\"255\""));

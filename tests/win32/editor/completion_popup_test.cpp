@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/completion_popup.h"
+#include "wait.h"
 #include "win32/editor/harness.h"
 
 namespace zeph::win::test {
@@ -134,18 +135,18 @@ TEST(CompletionPopupWindow, TriggerCharacterOpensAfterItsDelayUnlessTypingGoesOn
     host.editor().SetText("obj");
     host.Key(VK_END);
     host.Type(L".");
-    EditorHost::PumpFor(300);
-    EXPECT_FALSE(host.shown());
-    EditorHost::PumpFor(1100);
-    EXPECT_TRUE(host.shown());
+    ASSERT_TRUE(PumpPosted());
+    EXPECT_FALSE(host.shown());  // not before its delay
+    EXPECT_TRUE(PumpUntil([&] { return host.shown(); }, kWaitMs, "the pop-up to open"));
     EXPECT_EQ(host.requests, 1);
     host.Key(VK_ESCAPE);
 
-    // Another character within the delay stops the timer: no pop-up.
+    // Another character within the delay stops the timer: no pop-up, even once a timer as long
+    // as the delay, started after the character, has gone off.
     host.Type(L".");
-    EditorHost::PumpFor(200);
+    ASSERT_TRUE(PumpPosted());
     host.Type(L"x");
-    EditorHost::PumpFor(1300);
+    ASSERT_TRUE(PumpPastTimer(static_cast<UINT>(host.model_of_popup().timer_interval_ms)));
     EXPECT_FALSE(host.shown());
     EXPECT_EQ(host.requests, 1);
 }

@@ -85,16 +85,6 @@ void EditorHost::Pump() {
     }
 }
 
-void EditorHost::PumpFor(int ms) {
-    DWORD end = ::GetTickCount() + static_cast<DWORD>(ms);
-    while (static_cast<int>(end - ::GetTickCount()) > 0) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE,
-                                    static_cast<DWORD>(std::max<int>(1, end - ::GetTickCount())),
-                                    QS_ALLINPUT);
-        Pump();
-    }
-}
-
 void EditorHost::SetModifiers(unsigned modifiers) {
     BYTE state[256];
     ::GetKeyboardState(state);

@@ -32,8 +32,6 @@ class EditorHost {
     // Runs every queued message (posted ones through TranslateMessage, as a message loop
     // does), then returns.
     static void Pump();
-    // Runs messages, timers included, for about `ms` milliseconds.
-    static void PumpFor(int ms);
 
     // A key press and release with the given modifiers held.
     void Key(int vk, unsigned modifiers = 0);

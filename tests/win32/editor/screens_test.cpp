@@ -20,7 +20,7 @@ int PixelsOnLine(EditorHost& host, int line, int from, int to, COLORREF colour) 
     UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
     UniqueBitmap bmp(::CreateCompatibleBitmap(screen.get(), rc.right, rc.bottom));
     SelectedObject keep(dc.get(), bmp.get());
-    ::SendMessageW(host.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    host.editor().PaintInto(dc.get());
     const POINT left = host.editor().PointOf({line, from});
     const POINT right = host.editor().PointOf({line, to});
     int count = 0;
@@ -86,6 +86,32 @@ TEST(EditorSnapshots, JScriptSample) {
     host.editor().SetCaretXY(5, 3);
     EditorHost::Pump();
     EXPECT_TRUE(SaveShownWindow(host.hwnd(), ScreensDir() + "/jscript.bmp"));
+    // The comment that goes on from the first line stays a comment up to its end only; the
+    // line comment is green to its end; keywords blue, names navy.
+    const COLORREF green = RGB(0, 128, 0), blue = RGB(0, 0, 255), navy = RGB(0, 0, 128);
+    struct Cells {
+        const char* what;
+        int line, from, to;
+        COLORREF colour;
+        bool shown;
+    };
+    for (const Cells& c : {
+             Cells{"first comment line", 0, 3, 12, green, true},
+             Cells{"the comment's second line", 1, 3, 11, green, true},
+             Cells{"the comment's second line", 1, 3, 11, navy, false},
+             Cells{"var after the comment", 1, 15, 18, blue, true},
+             Cells{"var after the comment", 1, 15, 18, green, false},
+             Cells{"total after the comment", 1, 19, 24, navy, true},
+             Cells{"total after the comment", 1, 19, 24, green, false},
+             Cells{"line comment", 6, 0, 15, green, true},
+             Cells{"line comment", 6, 0, 15, navy, false},
+             Cells{"if after the line comment", 7, 0, 2, blue, true},
+             Cells{"if after the line comment", 7, 0, 2, green, false},
+         }) {
+        const int pixels = PixelsOnLine(host, c.line, c.from, c.to, c.colour);
+        EXPECT_EQ(pixels > 0, c.shown)
+            << c.what << ": " << pixels << " pixels of 0x" << std::hex << c.colour;
+    }
 }
 
 TEST(EditorSnapshots, PreviewWithLargerFontAndColumnSelection) {
@@ -116,6 +142,17 @@ TEST(EditorSnapshots, PreviewWithLargerFontAndColumnSelection) {
     host.Key(VK_RIGHT, kShift);
     host.Key(VK_RIGHT, kShift);
     EXPECT_TRUE(SaveShownWindow(host.hwnd(), ScreensDir() + "/preview.bmp"));
+    // The block of three columns on the first three lines is selected, and nothing beside it.
+    const COLORREF selected = ::GetSysColor(COLOR_HIGHLIGHT);
+    const int cell = host.editor().CharWidth() * host.editor().LineHeight();
+    for (const int line : {0, 1, 2}) {
+        SCOPED_TRACE(line);
+        // The block's characters (the third line has one) filled but for their strokes.
+        const int chars = line == 2 ? 1 : 3;
+        EXPECT_GT(PixelsOnLine(host, line, 0, chars, selected), cell * chars / 2);
+        EXPECT_EQ(PixelsOnLine(host, line, 3, 12, selected), 0);
+    }
+    EXPECT_EQ(PixelsOnLine(host, 3, 0, 12, selected), 0);
 }
 
 TEST(EditorSnapshots, CompletionList) {

@@ -11,6 +11,7 @@
 #include "desktop.h"
 #include "forms/forms.h"
 #include "forms/help_dialogs.h"
+#include "wait.h"
 
 using namespace zeph::win;
 
@@ -85,12 +86,12 @@ void PostClick(HWND w, POINT screen) {
     ::ScreenToClient(w, &client);
     ::PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
     ::PostMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
-    test::Pump(100);
+    EXPECT_TRUE(test::PumpPosted());
 }
 
 void PostCaptionClick(HWND form, int hitTest, POINT screen) {
     ::PostMessageW(form, WM_NCLBUTTONDOWN, hitTest, MAKELPARAM(screen.x, screen.y));
-    test::Pump(100);
+    EXPECT_TRUE(test::PumpPosted());
 }
 
 // Runs `act` on the first window of this thread with `caption`, from a timer that ticks in the
@@ -143,7 +144,8 @@ class WhatsThisTest : public ::testing::Test {
         controller = std::make_unique<TWhatsThis>(ini, L"C:\\Tellur\\Tellur.CHM", help);
         form = std::make_unique<HelpTestForm>();
         ::SetForegroundWindow(form->Handle());
-        test::Pump(100);
+        ASSERT_TRUE(test::PumpUntil([&] { return ::GetForegroundWindow() == form->Handle(); },
+                                    test::kWaitMs, "the form to become active"));
     }
     void TearDown() override {
         form.reset();
@@ -234,7 +236,7 @@ TEST_F(WhatsThisTest, MenuCommandAsksForTheItemsHelp) {
     ::PostMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_CLICKED),
                    reinterpret_cast<LPARAM>(form->button));
     ::PostMessageW(form->Handle(), WM_COMMAND, 42, 0);
-    test::Pump(100);
+    ASSERT_TRUE(test::PumpPosted());
     ASSERT_EQ(help.requests.size(), 1u);
     EXPECT_EQ(help.requests[0].file, "C:\\Tellur\\Tellur.CHM::/save.html");
     EXPECT_FALSE(controller->Active());
@@ -251,13 +253,13 @@ TEST_F(WhatsThisTest, KeysInTheMode) {
 
     ::PostMessageW(form->Handle(), WM_KEYDOWN, 'A', 0);
     ::PostMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    test::Pump(100);
+    ASSERT_TRUE(test::PumpPosted());
     EXPECT_TRUE(form->seen.empty());
     EXPECT_FALSE(::IsIconic(form->Handle()));
     EXPECT_TRUE(controller->Active());
 
     ::PostMessageW(form->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-    test::Pump(100);
+    ASSERT_TRUE(test::PumpPosted());
     EXPECT_FALSE(controller->Active());
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_ARROW));
     EXPECT_TRUE(form->seen.empty());
@@ -274,9 +276,8 @@ TEST_F(WhatsThisTest, F1OpensTheOptionsDialog) {
         ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     });
     ::PostMessageW(form->Handle(), WM_KEYDOWN, VK_F1, 0);
-    test::Pump(100);
-    for (int i = 0; i < 40 && !driver.done; ++i) test::Pump(50);
-    EXPECT_TRUE(driver.done);
+    EXPECT_TRUE(test::PumpUntil([&] { return driver.done; }, test::kWaitMs,
+                                "the options dialog to be answered"));
     EXPECT_EQ(shownProfile, ini);
     EXPECT_EQ(controller->IniFile(), L"C:\\Other.INI");
     EXPECT_TRUE(controller->DesignMode());
@@ -307,7 +308,8 @@ TEST_F(WhatsThisTest, DesignModeEditsTheStoredReference) {
         ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     });
     PostClick(form->button, CentreOf(form->button));
-    for (int i = 0; i < 40 && !driver.done; ++i) test::Pump(50);
+    EXPECT_TRUE(test::PumpUntil([&] { return driver.done; }, test::kWaitMs,
+                                "the reference dialog to be answered"));
     EXPECT_EQ(shownSection, L"THelpTestForm");
     EXPECT_EQ(shownKey, L"OkButton");
     EXPECT_EQ(shownText, L"old.html");
@@ -380,11 +382,10 @@ TEST(HtmlHelpAccess, TopicOpensTheViewerAndShutDownClosesIt) {
         EXPECT_FALSE(help.Loaded());
         help.Request(Narrow(guide) + "::/keys.html", kHelpDisplayTopic, 0);
         EXPECT_TRUE(help.Loaded());
-        for (int i = 0; i < 60 && !viewer(); ++i) test::Pump(100);
-        EXPECT_TRUE(viewer());
+        EXPECT_TRUE(test::PumpUntil(viewer, 20000, "the viewer to open"));
     }
-    test::Pump(100);
-    EXPECT_FALSE(viewer());
+    EXPECT_TRUE(test::PumpUntil([&] { return !viewer(); }, test::kWaitMs,
+                                "the viewer to close with the help library"));
     ::DeleteFileW(guide.c_str());
     ::RemoveDirectoryW(folder.c_str());
 }

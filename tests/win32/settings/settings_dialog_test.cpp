@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,6 +20,7 @@
 #include "settings/colour_list.h"
 #include "settings/settings_form.h"
 #include "text/cp1251.h"
+#include "wait.h"
 #include "win32/workbench/fake_tellur.h"
 #include "workbench/main_form.h"
 
@@ -36,14 +36,10 @@ constexpr int kChooserRed = 0x2C2, kChooserGreen = 0x2C3, kChooserBlue = 0x2C4;
 
 // --- the user's side ----------------------------------------------------------------------
 
-bool WaitFor(const std::function<bool()>& condition, int ms = 8000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        ::Sleep(20);
-    }
-    return true;
-}
+using test::WaitUntil;
+
+// The thread that runs the windows (the test's own); input is handled there.
+DWORD g_ui_thread = 0;
 
 void Tap(WORD key, bool ctrl = false, bool shift = false) {
     std::vector<INPUT> in;
@@ -54,7 +50,7 @@ void Tap(WORD key, bool ctrl = false, bool shift = false) {
     if (shift) in.push_back(test::KeyInput(VK_SHIFT, true));
     if (ctrl) in.push_back(test::KeyInput(VK_CONTROL, true));
     ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-    ::Sleep(60);
+    EXPECT_TRUE(test::InputHandled(g_ui_thread));
 }
 
 // A left click at a point of the screen.
@@ -70,7 +66,7 @@ void ClickAt(POINT at) {
     in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
     in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
     ::SendInput(3, in, sizeof(INPUT));
-    ::Sleep(120);
+    EXPECT_TRUE(test::InputHandled(g_ui_thread));
 }
 
 // A point inside the control, `dx` pixels from its left edge (its middle when negative).
@@ -169,16 +165,17 @@ class SettingsDialogTest : public ::testing::Test {
         workbench->AddFreeNotification([this](TExForm*) { freed = true; });
         workbench->AttachApplication(&app);
         workbench->Show();
-        for (int i = 0; i < 50 && ::GetForegroundWindow() != workbench->Handle(); ++i)
-            test::Pump(100);
-        ASSERT_EQ(::GetForegroundWindow(), workbench->Handle());
-        for (int i = 0; i < 30 && ::GetFocus() != workbench->EditorHandle(); ++i) test::Pump(100);
+        g_ui_thread = ::GetCurrentThreadId();
+        ASSERT_TRUE(test::PumpUntil([&] { return ::GetForegroundWindow() == workbench->Handle(); },
+                                    test::kWaitMs, "the workbench window to become active"));
+        EXPECT_TRUE(test::PumpUntil([&] { return ::GetFocus() == workbench->EditorHandle(); },
+                                    test::kWaitMs, "the focus in the editor"));
         workbench->Editor().SetText("msgbox \"x\"\r\n");
     }
     void TearDown() override {
         if (!freed) delete workbench;
         ::DestroyWindow(owner);
-        test::Pump(50);
+        EXPECT_TRUE(test::PumpPosted());
         for (const wchar_t* name : {L"zpconfig.cfg", L"zpconfig.cfg.bak", L"zpconfig.cfg.tmp",
                                     L"zpconfig.cfg.bak.new", L"zpconfig.cfg.lock.next"})
             ::DeleteFileW((folder + name).c_str());
@@ -192,19 +189,19 @@ class SettingsDialogTest : public ::testing::Test {
         const DWORD ui = ::GetCurrentThreadId();
         std::thread player([&] {
             HWND dialog = nullptr;
-            const bool opened = WaitFor([&] {
+            const bool opened = static_cast<bool>(WaitUntil([&] {
                 dialog = ::FindWindowW(L"TZephraSetupDialogForm", nullptr);
                 return dialog && ::IsWindowVisible(dialog) && ::GetForegroundWindow() == dialog;
-            });
+            }));
             if (opened) {
                 Form& form = *dynamic_cast<Form*>(TExForm::FromHandle(dialog));
                 ui_thread = ui;
-                WaitFor([&] { return FocusOf(ui) == form.Item(Form::kOptionsPageControl); });
+                WaitUntil([&] { return FocusOf(ui) == form.Item(Form::kOptionsPageControl); });
                 user(form, dialog);
                 // A failed step leaves the dialog open: close it, so that its modal run ends.
                 for (HWND box; (box = FindDialogBox(ui)) != nullptr;) {
                     ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
-                    WaitFor([&] { return !::IsWindow(box); }, 2000);
+                    WaitUntil([&] { return !::IsWindow(box); }, 2000);
                 }
                 if (::IsWindow(dialog)) ::PostMessageW(dialog, WM_CLOSE, 0, 0);
             } else {
@@ -213,9 +210,10 @@ class SettingsDialogTest : public ::testing::Test {
             done = true;
         });
         test::Press('O', /*ctrl=*/true);
-        for (int i = 0; i < 600 && !done; ++i) test::Pump(50);
+        EXPECT_TRUE(test::PumpUntil([&] { return done.load(); }, 30000,
+                                    "the user to be done with the dialog"));
         player.join();
-        test::Pump(100);
+        EXPECT_TRUE(test::PumpPosted());
     }
 
     // The dialog as the user sees it, painted completely first, into the screens folder.
@@ -253,11 +251,11 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
 
         // Reserved words: into the list, Down three times, then their text colour up to red.
         Tap(VK_TAB);
-        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == list; }));
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == list; }));
         for (int i = 0; i < 3; ++i) Tap(VK_DOWN);
-        ASSERT_TRUE(WaitFor([&] { return Selection(list, LB_GETCURSEL) == 3; }));
+        ASSERT_TRUE(WaitUntil([&] { return Selection(list, LB_GETCURSEL) == 3; }));
         Tap(VK_TAB);
-        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == fg; }));
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == fg; }));
         const int red = settings::ColourIndex(0x0000FF);
         while (Selection(fg) > red) Tap(VK_UP);
         ASSERT_EQ(Selection(fg), red);
@@ -265,21 +263,21 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
         // Strings: a background colour of their own through the colour chooser.
         Tap(VK_TAB, false, true);
         for (int i = 0; i < 2; ++i) Tap(VK_DOWN);
-        ASSERT_TRUE(WaitFor([&] { return Selection(list, LB_GETCURSEL) == 5; }));
+        ASSERT_TRUE(WaitUntil([&] { return Selection(list, LB_GETCURSEL) == 5; }));
         Tap(VK_TAB);
         Tap(VK_TAB);
-        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == bg; }));
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == bg; }));
         Tap(VK_END);
         HWND chooser = nullptr;
-        ASSERT_TRUE(WaitFor([&] { return (chooser = FindDialogBox(ui_thread)) != nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return (chooser = FindDialogBox(ui_thread)) != nullptr; }));
         ::SetDlgItemTextW(chooser, kChooserRed, L"64");
         ::SetDlgItemTextW(chooser, kChooserGreen, L"128");
         ::SetDlgItemTextW(chooser, kChooserBlue, L"192");
         ::SendMessageW(chooser, WM_COMMAND, IDOK, 0);  // the chooser's own "OK"
-        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(chooser); }));
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(chooser); }));
         // A click reaches the dialog only once it is active again.
-        ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == dialog; }));
-        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == bg; }));
+        ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == dialog; }));
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == bg; }));
 
         // Bold ticked with the mouse.
         HWND bold = form.Item(Form::kFontAttributeBoldCheckBox);
@@ -287,8 +285,8 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
         ClickAt(PointIn(bold, 8));
         // On a loaded machine Wine on a bare X server has lost the first click after the colour
         // chooser closed; nothing was toggled then, so a second click is safe.
-        if (!WaitFor(ticked, 3000)) ClickAt(PointIn(bold, 8));
-        ASSERT_TRUE(WaitFor(ticked));
+        if (!WaitUntil(ticked, 3000)) ClickAt(PointIn(bold, 8));
+        ASSERT_TRUE(WaitUntil(ticked));
 
         // The display page, by a click on its tab.
         RECT tab{};
@@ -298,7 +296,7 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
         ::ClientToScreen(tabs, &at);
         ClickAt(at);
         HWND size = form.Item(Form::kFontSizeComboBox);
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(size) != FALSE; }));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(size) != FALSE; }));
 
         // Size 12 typed, then another font picked: the choice takes the typed size.
         ClickAt(PointIn(size, 10));
@@ -307,20 +305,20 @@ TEST_F(SettingsDialogTest, ChangesMadeByKeysAndClicksAreSavedAndShownInTheWorkbe
         Tap(VK_BACK);
         Tap('1');
         Tap('2');
-        ASSERT_TRUE(WaitFor([&] { return TextOf(size) == L"12"; }));
+        ASSERT_TRUE(WaitUntil([&] { return TextOf(size) == L"12"; }));
         Tap(VK_TAB, false, true);
         HWND name = form.Item(Form::kFontNameComboBox);
-        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == name; }));
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == name; }));
         const int before = Selection(name);
         Tap(before + 1 < Selection(name, CB_GETCOUNT) ? VK_DOWN : VK_UP);
-        ASSERT_TRUE(WaitFor([&] { return Selection(name) != before; }));
+        ASSERT_TRUE(WaitUntil([&] { return Selection(name) != before; }));
         chosen_font = TextOf(name);
         ASSERT_TRUE(
-            WaitFor([&] { return TextOf(form.Item(Form::kFontSamplePanel)) == chosen_font; }));
+            WaitUntil([&] { return TextOf(form.Item(Form::kFontSamplePanel)) == chosen_font; }));
         Snapshot(dialog, "settings_display.bmp");
 
         ClickAt(PointIn(form.Item(Form::kSaveAndExitButton)));
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }));
     });
 
     const std::string bytes = ReadFile(store);
@@ -351,7 +349,7 @@ TEST_F(SettingsDialogTest, EscClosesWithoutWritingAnything) {
         Tap(VK_TAB);
         Tap(VK_UP);
         Tap(VK_ESCAPE);
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }));
     });
     EXPECT_FALSE(opened_with.empty());
     EXPECT_EQ(ReadFile(store), opened_with);
@@ -363,21 +361,21 @@ TEST_F(SettingsDialogTest, AMarginThatIsNoNumberIsRefusedWhenTheEditLosesTheFocu
     WithDialog([&](Form& form, HWND dialog) {
         Tap(VK_TAB, /*ctrl=*/true);  // the display page
         HWND edit = form.Item(Form::kRightMarginSizeEdit);
-        ASSERT_TRUE(WaitFor(
+        ASSERT_TRUE(WaitUntil(
             [&] { return FocusOf(ui_thread) == form.Item(Form::kRightMarginVisibleCheckBox); }));
         Tap(VK_TAB);  // into the edit, its text selected
-        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == edit; }));
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == edit; }));
         Tap('X');
-        ASSERT_TRUE(WaitFor([&] { return TextOf(edit) == L"x" || TextOf(edit) == L"X"; }));
+        ASSERT_TRUE(WaitUntil([&] { return TextOf(edit) == L"x" || TextOf(edit) == L"X"; }));
         Tap(VK_TAB);  // the focus leaves the edit
         HWND box = nullptr;
-        ASSERT_TRUE(WaitFor([&] { return (box = FindDialogBox(ui_thread, dialog)) != nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return (box = FindDialogBox(ui_thread, dialog)) != nullptr; }));
         message = TextOf(::GetDlgItem(box, 0xFFFF));
         Tap(VK_RETURN);
-        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
-        EXPECT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == edit; }));
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == edit; }));
         Tap(VK_ESCAPE);
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }));
     });
     EXPECT_EQ(Narrow(message), std::string(settings::MarginSizeRefusal()));
 }
@@ -401,30 +399,31 @@ TEST_F(SettingsDialogTest, TabGoesFromThePageControlThroughThePageToTheButtons) 
     std::string opened_with;
     WithDialog([&](Form& form, HWND dialog) {
         ASSERT_TRUE(
-            WaitFor([&] { return FocusOf(ui_thread) == form.Item(Form::kOptionsPageControl); }));
+            WaitUntil([&] { return FocusOf(ui_thread) == form.Item(Form::kOptionsPageControl); }));
         int i = 0;
         for (const Step& step : steps) {
             Tap(VK_TAB, false, step.shift);
-            ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == form.Item(step.focus); }, 3000))
+            ASSERT_TRUE(
+                WaitUntil([&] { return FocusOf(ui_thread) == form.Item(step.focus); }, 3000))
                 << "step " << i;
             ++i;
         }
         // On the display page the page's controls follow the page control too.
         Tap(VK_RIGHT);
-        ASSERT_TRUE(WaitFor([&] {
+        ASSERT_TRUE(WaitUntil([&] {
             return ::IsWindowVisible(form.Item(Form::kRightMarginVisibleCheckBox)) != FALSE;
         }));
         Tap(VK_TAB);
-        EXPECT_TRUE(WaitFor(
+        EXPECT_TRUE(WaitUntil(
             [&] { return FocusOf(ui_thread) == form.Item(Form::kRightMarginVisibleCheckBox); }));
         // Enter presses the button that Tab reached, as in any dialog.
         opened_with = ReadFile(store);
         Tap(VK_TAB, false, true);
         Tap(VK_TAB, false, true);
         Tap(VK_TAB, false, true);
-        ASSERT_TRUE(WaitFor([&] { return FocusOf(ui_thread) == form.Item(Form::kCloseButton); }));
+        ASSERT_TRUE(WaitUntil([&] { return FocusOf(ui_thread) == form.Item(Form::kCloseButton); }));
         Tap(VK_RETURN);
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }));
     });
     EXPECT_EQ(ReadFile(store), opened_with);
 }
@@ -442,7 +441,7 @@ TEST_F(MissingFontTest, AStoredFontTheSystemLacksAndATypedSizeAreSavedByEnter) {
     WithDialog([&](Form& form, HWND dialog) {
         Tap(VK_TAB, /*ctrl=*/true);  // the display page
         HWND size = form.Item(Form::kFontSizeComboBox);
-        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(size) != FALSE; }));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(size) != FALSE; }));
         shown = TextOf(form.Item(Form::kFontNameComboBox));
         sample = TextOf(form.Item(Form::kFontSamplePanel));
         // Into the size box by the keyboard, its text selected (a click there was seen to land
@@ -451,18 +450,15 @@ TEST_F(MissingFontTest, AStoredFontTheSystemLacksAndATypedSizeAreSavedByEnter) {
             HWND focus = FocusOf(ui_thread);
             return focus && (focus == size || ::GetParent(focus) == size);
         };
-        for (int i = 0; i < 8 && !in_size(); ++i) {
-            Tap(VK_TAB);
-            WaitFor([&] { return in_size(); }, 300);
-        }
+        for (int i = 0; i < 8 && !in_size(); ++i) Tap(VK_TAB);  // each handled before the next
         ASSERT_TRUE(in_size());
         Tap(VK_END);
         Tap(VK_BACK);
         Tap('1');
         Tap('4');
-        ASSERT_TRUE(WaitFor([&] { return TextOf(size) == L"14"; }));
+        ASSERT_TRUE(WaitUntil([&] { return TextOf(size) == L"14"; }));
         Tap(VK_RETURN);  // "Сохранить", with no choice made in either font box
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }));
     });
     EXPECT_EQ(shown, L"Nowhere Sans");
     EXPECT_EQ(sample, L"Nowhere Sans");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/unique.h"
+#include "wait.h"
 
 namespace zeph::win::test {
 
@@ -135,12 +136,16 @@ void SetLoopFilter(std::function<bool(MSG&)> filter) {
     LoopFilter() = std::move(filter);
 }
 
+bool RunLoopFilter(MSG& msg) {
+    return LoopFilter() && LoopFilter()(msg);
+}
+
 void Pump(UINT ms) {
     const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, nullptr);
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
-        if (LoopFilter() && LoopFilter()(msg)) continue;
+        if (RunLoopFilter(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
@@ -164,7 +169,7 @@ void Press(WORD key, bool ctrl, bool shift) {
     if (shift) in.push_back(KeyInput(VK_SHIFT, true));
     if (ctrl) in.push_back(KeyInput(VK_CONTROL, true));
     ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-    Pump();
+    EXPECT_TRUE(InputHandled());
 }
 
 std::wstring WindowsPath(const std::string& unix_path) {

@@ -34,10 +34,12 @@ void Pump(UINT ms = 150);
 // accelerators and dialogs; a message it takes (returns true for) is not dispatched. An empty
 // filter restores the plain loop.
 void SetLoopFilter(std::function<bool(MSG&)> filter);
+// Offers a message to the loop filter; true when the filter took it.
+bool RunLoopFilter(MSG& msg);
 // One key going down or up, as the input queue takes it.
 INPUT KeyInput(WORD vk, bool up);
 // A key stroke through the input queue (the window with the focus gets it as from the
-// keyboard), with Ctrl and Shift held as asked; then pumps.
+// keyboard), with Ctrl and Shift held as asked; then pumps until the window has handled it.
 void Press(WORD key, bool ctrl = false, bool shift = false);
 
 // A Unix path of the build tree as a Windows path (Wine maps the Unix root to drive Z:).

@@ -193,10 +193,10 @@ bool ChooseFromMenu(const std::function<void()>& open, int up) {
     menu_keys.push_back(up > 0 ? VK_RETURN : VK_ESCAPE);
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, &NoteMenuAndPressKeys);
     open();
-    const bool closed = PumpUntil([] {
+    const bool closed = static_cast<bool>(PumpUntil([] {
         HWND menu = ::FindWindowW(L"#32768", nullptr);
         return menu_seen && !(menu && ::IsWindowVisible(menu));
-    });
+    }));
     if (!menu_seen) ::KillTimer(nullptr, timer);
     Pump();
     return menu_seen && closed;
@@ -342,7 +342,9 @@ TEST_F(WorkbenchWindowTest, FindNextClosesTheCompletionPopupAndItsWait) {
         EXPECT_EQ(form->Editor().model().SelectedText(), "x");
         EXPECT_FALSE(popup.IsOpen());
         EXPECT_FALSE(popup.TimerRunning());
-        Pump(1200);  // past the pop-up's delay
+        // A timer as long as the pop-up's delay, started after it, has gone off: so has any
+        // timer left of the pop-up.
+        ASSERT_TRUE(test::PumpPastTimer(static_cast<UINT>(popup.timer_interval_ms)));
         EXPECT_FALSE(popup.IsOpen());
     }
 }

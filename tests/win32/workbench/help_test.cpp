@@ -9,6 +9,7 @@
 
 #include "base/wide.h"
 #include "desktop.h"
+#include "wait.h"
 #include "win32/workbench/fake_tellur.h"
 #include "workbench/main_form.h"
 #include "workbench/shell_adapter.h"
@@ -18,6 +19,7 @@ namespace {
 
 using test::Press;
 using test::Pump;
+using test::PumpUntil;
 using testing::FakeApplication;
 
 struct QuietStore : workbench::IWorkbenchStore {
@@ -30,12 +32,6 @@ struct QuietStore : workbench::IWorkbenchStore {
     }
     void SaveOnClose(const std::string&, std::string_view, const std::string&) override {}
 };
-
-template <class F>
-bool PumpUntil(F done, int ms) {
-    for (int waited = 0; waited < ms && !done(); waited += 100) Pump(100);
-    return done();
-}
 
 // The help viewer's main window, in whatever process it runs.
 HWND ViewerWindow() {
@@ -65,7 +61,8 @@ class HelpWindowTest : public ::testing::Test {
         form->AttachApplication(&app);
         form->Show();
         hwnd = form->Handle();
-        PumpUntil([&] { return ::GetForegroundWindow() == hwnd; }, 3000);
+        ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == hwnd; }, test::kWaitMs,
+                              "the workbench window to become active"));
     }
     void TearDown() override {
         delete form;
@@ -73,7 +70,7 @@ class HelpWindowTest : public ::testing::Test {
         for (const wchar_t* name : {L"Zeph_Help.chm", L"TellurTlb.xml"})
             ::DeleteFileW((folder + name).c_str());
         ::RemoveDirectoryW(folder.c_str());
-        Pump(50);
+        EXPECT_TRUE(test::PumpPosted());
     }
 
     FakeApplication app;
@@ -141,7 +138,7 @@ TEST_F(HelpWindowTest, PicturesForTheGuide) {
                L"Next\r\nMsgBox names"));
     ::SetWindowPos(hwnd, nullptr, 60, 60, 560, 300, SWP_NOZORDER);
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Pump(300);
+    ASSERT_TRUE(test::PumpPosted());
     EXPECT_TRUE(
         test::SaveWindowBitmap(hwnd, std::string(ZEPH_SCREENS_DIR) + "/help_workbench.bmp"));
 
@@ -152,14 +149,14 @@ TEST_F(HelpWindowTest, PicturesForTheGuide) {
     ::SetFocus(form->Editor().hwnd());
     Press(VK_SPACE, /*ctrl=*/true);
     HWND popup = nullptr;
-    PumpUntil(
+    ASSERT_TRUE(PumpUntil(
         [&] {
             popup = ::FindWindowW(L"TCompletionProposalForm", nullptr);
             return popup && ::IsWindowVisible(popup);
         },
-        3000);
-    ASSERT_TRUE(popup) << "the completion pop-up did not open";
-    Pump(300);
+        test::kWaitMs, "the completion pop-up to open"));
+    ::RedrawWindow(popup, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ASSERT_TRUE(test::PumpPosted());
     RECT a{}, b{};
     ::GetWindowRect(hwnd, &a);
     ::GetWindowRect(popup, &b);

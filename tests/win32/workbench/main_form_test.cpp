@@ -60,8 +60,8 @@ TEST_F(WorkbenchWindowTest, SetUpShowsAnOwnedWindowWithItsLayout) {
     EXPECT_EQ(editor.bottom, client.bottom);
     // Activation reaches a window without a window manager only through the message loop,
     // later on a busy machine: give it a few seconds before judging.
-    for (int i = 0; i < 30 && ::GetFocus() != form->EditorHandle(); ++i) Pump(100);
-    EXPECT_EQ(::GetFocus(), form->EditorHandle());
+    EXPECT_TRUE(PumpUntil([&] { return ::GetFocus() == form->EditorHandle(); }, test::kWaitMs,
+                          "the focus in the editor"));
     EXPECT_EQ(EditorText(), "option explicit\r\n");
     EXPECT_EQ(form->Presenter().CurrentLanguage(), "VBScript");
 }
@@ -156,8 +156,12 @@ TEST_F(WorkbenchWindowTest, PostedAndTypedKeysArriveOnceAndInOrder) {
                         ::PostMessageW(editor, WM_CHAR, k.ch, lp);
                     ::PostMessageW(editor, WM_KEYUP, k.vk, lp | 0xC0000000);
                 }
-                if (k.ch) wbtest::PumpUntil([&] { return EditorText() != before; }, 5000);
-                Pump(50);  // a doubled character would come right behind
+                if (k.ch) PumpUntil([&] { return EditorText() != before; });
+                // A doubled character would come right behind the stroke.
+                if (input == Input::kTyped)
+                    ASSERT_TRUE(test::InputHandled());
+                else
+                    ASSERT_TRUE(test::PumpPosted());
             }
             EXPECT_EQ(EditorText(), "ba\r\n");
         }

@@ -15,6 +15,7 @@
 
 #include "base/com_object.h"
 #include "desktop.h"
+#include "wait.h"
 #include "workbench/echo_object.h"
 #include "workbench/script_control.h"
 #include "workbench/stop_checks.h"
@@ -104,7 +105,8 @@ class RunStopTest : public ::testing::Test {
                               40, 40, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_TRUE(window);
         ::SetForegroundWindow(window);
-        for (int i = 0; i < 30 && ::GetForegroundWindow() != window; ++i) test::Pump(100);
+        ASSERT_TRUE(test::PumpUntil([&] { return ::GetForegroundWindow() == window; },
+                                    test::kWaitMs, "the window to become active"));
     }
     void TearDown() override {
         ::DestroyWindow(window);
@@ -129,10 +131,13 @@ class RunStopTest : public ::testing::Test {
         auto* s = static_cast<Striker*>(p);
         // A loop that calls the host strikes after 50 calls; one that never does once the running
         // indicator shows.
-        while (s->app->ticks < 50 && !s->quit &&
-               !::FindWindowW(StopKeyWatch::IndicatorClass(), nullptr))
-            ::Sleep(5);
-        if (s->quit) return 0;
+        const bool running = static_cast<bool>(test::WaitUntil(
+            [&] {
+                return s->app->ticks >= 50 || s->quit ||
+                       ::FindWindowW(StopKeyWatch::IndicatorClass(), nullptr);
+            },
+            60000, "the run to be under way"));
+        if (s->quit || !running) return 0;
         s->at = Clock::now().time_since_epoch().count();
         INPUT in[4] = {test::KeyInput(VK_CONTROL, false), test::KeyInput(s->key, false),
                        test::KeyInput(s->key, true), test::KeyInput(VK_CONTROL, true)};
@@ -282,7 +287,7 @@ TEST_F(RunStopTest, AStopKeyStruckBeforeTheRunDoesNotStopIt) {
                    test::KeyInput(VK_CANCEL, true),   test::KeyInput(VK_CONTROL, true),
                    test::KeyInput(VK_ESCAPE, false),  test::KeyInput(VK_ESCAPE, true)};
     ::SendInput(6, in, sizeof(INPUT));
-    test::Pump();
+    ASSERT_TRUE(test::InputHandled());
     Outcome out = Run("VBScript", "Dim i\r\nFor i = 1 To 3000\r\n  Application.Tick\r\nNext\r\n");
     EXPECT_TRUE(out.finished) << out.error.description;
     EXPECT_FALSE(out.stopped);

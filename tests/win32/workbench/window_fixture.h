@@ -16,6 +16,7 @@
 
 #include "base/wide.h"
 #include "desktop.h"
+#include "wait.h"
 #include "win32/workbench/fake_tellur.h"
 #include "workbench/main_form.h"
 
@@ -48,6 +49,7 @@ struct RecordingStore : workbench::IWorkbenchStore {
 
 using test::Press;
 using test::Pump;
+using test::PumpUntil;
 
 // Message boxes shown while it lives are recorded and answered (with OK unless told).
 class MessageBoxCatcher {
@@ -103,15 +105,15 @@ class WorkbenchWindowTest : public ::testing::Test {
         form->AttachApplication(&app);
         form->Show();
         hwnd = form->Handle();
-        Pump();
         // Keys are sent as real input, so they reach the window only once it is active; on a
         // busy machine that takes a while without a window manager.
-        for (int i = 0; i < 30 && ::GetForegroundWindow() != hwnd; ++i) Pump(100);
+        ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == hwnd; }, test::kWaitMs,
+                              "the workbench window to become active"));
     }
     void TearDown() override {
         if (freed == 0) delete form;
         ::DestroyWindow(owner);
-        Pump(50);
+        EXPECT_TRUE(test::PumpPosted());
     }
     std::string Caption() const { return Narrow(Text(hwnd)); }
     // Gives the host a data folder of its own (under the temporary folder) holding a
@@ -144,13 +146,6 @@ class WorkbenchWindowTest : public ::testing::Test {
     HWND hwnd = nullptr;
     int freed = 0;
 };
-
-// Pumps messages until `done` holds or about `ms` milliseconds passed; returns `done()`.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
-    const DWORD start = ::GetTickCount();
-    while (!done() && ::GetTickCount() - start < ms) Pump(20);
-    return done();
-}
 
 // The height of a window on the screen.
 inline int HeightOf(HWND w) {
