@@ -322,8 +322,11 @@ TEST_F(StoreLinkWrites, EachActionWritesTheStoreOnce) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::ifstream in(folder / "zpconfig.cfg", std::ios::binary);
-        const std::string before{std::istreambuf_iterator<char>(in), {}};
+        // Read and closed before the action: on Windows an open file cannot be replaced.
+        const std::string before = [&] {
+            std::ifstream in(folder / "zpconfig.cfg", std::ios::binary);
+            return std::string{std::istreambuf_iterator<char>(in), {}};
+        }();
         flushes = replaces = 0;
         c.act();
         EXPECT_EQ(flushes, 1);
