@@ -140,13 +140,22 @@ void HandleQueued() {
     return result;
 }
 
+namespace {
+
+bool g_timer_fired = false;
+
+// A timer procedure of its own: a lambda lacks the 32-bit calling convention.
+void CALLBACK TimerFired(HWND, UINT, UINT_PTR, DWORD) {
+    g_timer_fired = true;
+}
+
+}  // namespace
+
 ::testing::AssertionResult PumpPastTimer(UINT ms) {
-    static bool fired;
-    fired = false;
-    const UINT_PTR timer =
-        ::SetTimer(nullptr, 0, ms, [](HWND, UINT, UINT_PTR, DWORD) { fired = true; });
+    g_timer_fired = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, ms, &TimerFired);
     if (!timer) return ::testing::AssertionFailure() << "cannot start a timer";
-    auto result = PumpUntil([] { return fired; }, ms + kWaitMs, "a timer's time to pass");
+    auto result = PumpUntil([] { return g_timer_fired; }, ms + kWaitMs, "a timer's time to pass");
     ::KillTimer(nullptr, timer);
     return result;
 }
