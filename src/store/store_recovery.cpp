@@ -3,6 +3,7 @@
 // loads, and the user is told (or asked) which file it came from. Files that do not load are kept
 // aside, never deleted.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "store/script_store.h"
@@ -153,6 +154,15 @@ bool ScriptStore::OfferRestore(const fs::path& path, const std::string& error) {
         xml::WriteSafely(files_, path, bytes);
     }
     return true;
+}
+
+// The notices of what the store did by itself, told once by whoever shows them; a notice lost
+// for want of memory is not worth failing the action for.
+void ScriptStore::Notice(std::string text) {
+    try {
+        notices_.push_back(std::move(text));
+    } catch (const std::exception&) {
+    }
 }
 
 }  // namespace zeph::store

@@ -51,14 +51,8 @@ host_opens_workbench_and_guide() {
 xvfb_pid=""
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
 if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  for n in $(seq 191 230); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
-    xvfb_pid=""
-  done
+  . "$root/tests/win32/support/own_display.sh"
+  start_own_display 191 230 || true
 fi
 
 [ -d "$work/prefix" ] && { WINEPREFIX=$work/prefix timeout 60 wineserver -k 2>/dev/null || true; }

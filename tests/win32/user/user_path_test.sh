@@ -32,14 +32,8 @@ trap cleanup EXIT INT TERM
 [ -d "$work/prefix" ] && { timeout 30 wineserver -k 2>/dev/null || true; }
 rm -rf "$work/data"
 mkdir -p "$work/data"
-for n in $(seq 150 190); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
-  xvfb_pid=""
-done
+. "$root/tests/win32/support/own_display.sh"
+start_own_display 150 190 || true
 [ -n "$xvfb_pid" ] || { echo "user path: no free display"; exit 1; }
 
 wine_run() { timeout 120 "$root/scripts/wine-run.sh" "$@"; }
